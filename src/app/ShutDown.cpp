@@ -1,0 +1,42 @@
+#include "app/ShutDown.h"
+
+#include "app/ProcessState.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QWidget>
+
+namespace {
+bool g_shuttingDown = false;
+}
+
+bool IsShuttingDown() { return g_shuttingDown; }
+void ResetShutDownState() { g_shuttingDown = false; }
+
+void DeleteEmptyDataFiles()
+{
+    for (const QString& name : DataFileNames) {
+        const QFileInfo info(name);
+        if (info.exists() && info.isFile() && info.size() == 0)
+            QFile::remove(name);
+    }
+}
+
+void ShutDown()
+{
+    if (g_shuttingDown)
+        return;
+    g_shuttingDown = true;
+    // Every data file is opened for one operation and closed at its end, so no
+    // file is open here.
+    QCoreApplication::processEvents();
+    DeleteEmptyDataFiles();
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* w : windows) {
+        if (w->isWindow() && w->isVisible()) {
+            w->close();
+            w->deleteLater();
+        }
+    }
+    QCoreApplication::exit(0);
+}

@@ -1,0 +1,14 @@
+#pragma once
+// The one normal way the program ends: closes every file, deletes data files
+// left with length 0, unloads every window (each runs its own closing steps)
+// and ends the event loop.
+void ShutDown();
+
+// True from the moment ShutDown starts: windows closing then are closed by
+// the program, not by the user.
+bool IsShuttingDown();
+// For tests that run ShutDown more than once in one process.
+void ResetShutDownState();
+
+// Deletes each of DataFileNames that exists with length 0.
+void DeleteEmptyDataFiles();

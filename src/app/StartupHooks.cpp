@@ -1,0 +1,7 @@
+#include "app/StartupHooks.h"
+
+StartupHooks& startupHooks()
+{
+    static StartupHooks hooks;
+    return hooks;
+}

@@ -1,0 +1,21 @@
+#pragma once
+// Screen size and the twips measure the window layouts are given in
+// (1440 twips per inch at the screen's logical resolution).
+#include <QSize>
+
+class ScreenMetrics {
+public:
+    virtual ~ScreenMetrics() = default;
+    virtual QSize sizeInPixels() = 0;
+    virtual double logicalDpi() = 0;
+};
+
+void setScreenMetrics(ScreenMetrics* metrics); // tests; nullptr restores the real screen
+ScreenMetrics& screenMetrics();
+
+double TwipsPerPixel();
+int TwipsToPixels(double twips);
+int PixelsToTwips(int pixels);
+// Screen size in twips, as the layouts compare against it.
+int ScreenWidthTwips();
+int ScreenHeightTwips();

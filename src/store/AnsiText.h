@@ -1,0 +1,28 @@
+#pragma once
+// Single-byte Windows-1252 text as the data files hold it: fixed-width fields,
+// left-aligned, padded with spaces on write, cut at the width, trimmed on read.
+#include <QByteArray>
+#include <QString>
+
+namespace Ansi {
+
+// Index of the first character Windows-1252 cannot hold, or -1 when all can.
+int firstUnencodable(const QString& text);
+inline bool canEncode(const QString& text) { return firstUnencodable(text) < 0; }
+
+// Encodes text; a character Windows-1252 cannot hold becomes '?' and *ok is
+// set to false so the caller can refuse the text instead of storing it.
+QByteArray encode(const QString& text, bool* ok = nullptr);
+QString decode(const char* bytes, int length);
+inline QString decode(const QByteArray& bytes) { return decode(bytes.constData(), int(bytes.size())); }
+
+// Removes spaces (only the space character) from both ends; line breaks stay.
+QString trimSpaces(const QString& text);
+
+// Writes text into dest[0..width): cut at width, padded with spaces.
+// Returns false when some character could not be encoded.
+bool writeField(char* dest, int width, const QString& text);
+// Reads dest[0..width) and trims spaces at both ends.
+QString readField(const char* src, int width);
+
+} // namespace Ansi

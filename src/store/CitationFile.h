@@ -1,0 +1,80 @@
+#pragma once
+// The citation data file: records of 3000 bytes back to back, no header.
+// Record n (from 1) starts at (n - 1) * 3000. The file is opened for one
+// operation and closed again, so backup can copy it at any time.
+#include "store/CitationRecord.h"
+#include "store/FileError.h"
+
+#include <QFile>
+#include <QString>
+
+class CitationFile {
+public:
+    // fileName defaults to CitationFileName, in the data folder (the working folder).
+    explicit CitationFile(QString fileName = QString());
+    ~CitationFile();
+    CitationFile(const CitationFile&) = delete;
+    CitationFile& operator=(const CitationFile&) = delete;
+
+    const QString& fileName() const { return m_fileName; }
+
+    // Opens the file (creating it empty when missing) and counts its records.
+    bool OpenCitationFile();
+    void CloseCitationFile();
+    bool isOpen() const { return m_file.isOpen(); }
+
+    // The number of records at the last open: the file length divided by 3000,
+    // rounded to the nearest whole number, a half to the even neighbour.
+    int CitationCount() const { return m_count; }
+    static int CountForLength(qint64 length);
+
+    // Reads record n (1..CitationCount). A record cut short by a damaged file
+    // reads its missing bytes as those of an empty record.
+    bool ReadCitation(int n, CitationRecord& record);
+    // Writes record n; n = CitationCount + 1 appends and grows the file by
+    // 3000 bytes. A failed write leaves the file as it was.
+    bool WriteCitation(int n, const CitationRecord& record);
+    // Removes record n by its position and compacts the file: the survivors
+    // are written to the work file, flushed, and renamed over the data file in
+    // one step; when none survives the data file is removed. Opens and closes
+    // the file itself. On failure the data file is untouched.
+    bool DeleteCitation(int n);
+
+    const FileError& lastError() const { return m_error; }
+
+private:
+    bool fail(const QString& what);
+
+    QString m_fileName;
+    QFile m_file;
+    int m_count = 0;
+    FileError m_error;
+};
+
+// Read-only view of the whole data file for list loading and searching: the
+// file is mapped into memory and records are decoded field by field on demand.
+class CitationFileView {
+public:
+    explicit CitationFileView(QString fileName = QString());
+    ~CitationFileView();
+    CitationFileView(const CitationFileView&) = delete;
+    CitationFileView& operator=(const CitationFileView&) = delete;
+
+    // A missing file is an empty list, not an error.
+    bool open();
+    int count() const { return m_count; }
+    // The bytes of record n (1..count), always RecordLength long (a short
+    // trailing record is completed as an empty record's bytes).
+    const char* record(int n);
+    const FileError& lastError() const { return m_error; }
+
+private:
+    QString m_fileName;
+    QFile m_file;
+    const uchar* m_data = nullptr;
+    QByteArray m_fallback; // the whole file when it cannot be mapped
+    qint64 m_length = 0;
+    int m_count = 0;
+    CitationRecord m_partial;
+    FileError m_error;
+};

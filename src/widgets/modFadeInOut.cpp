@@ -1,0 +1,80 @@
+#include "widgets/modFadeInOut.h"
+
+#include "app/AppSettings.h"
+#include "app/Utilities.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QTimer>
+#include <QWidget>
+
+namespace {
+bool g_fadeFlag = false;
+
+bool platformCanFade()
+{
+    // Offscreen and minimal platforms have no translucent windows.
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+} // namespace
+
+bool FadeFlag() { return g_fadeFlag; }
+void SetFadeFlag(bool on) { g_fadeFlag = on; }
+
+bool PrepareFade(QWidget* window, int initialAlpha, bool force)
+{
+    if (!FadeStatusOn() && !force)
+        return false;
+    if (!window || !platformCanFade())
+        return false;
+    window->setWindowOpacity(initialAlpha / 255.0);
+    return true;
+}
+
+Fader::Fader(QWidget* window) : QObject(window), m_window(window), m_timer(new QTimer(this))
+{
+    m_timer->setInterval(1);
+    connect(m_timer, &QTimer::timeout, this, &Fader::tick);
+}
+
+void Fader::StartFade(int startAlpha, int endAlpha, int step, bool closeAfter)
+{
+    m_start = startAlpha;
+    m_end = endAlpha;
+    m_step = qMax(1, step);
+    m_closeAfter = closeAfter;
+    m_firstTick = true;
+    m_timer->start();
+}
+
+bool Fader::isRunning() const { return m_timer->isActive(); }
+
+void Fader::WaitForFade()
+{
+    while (m_timer->isActive())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+}
+
+void Fader::tick()
+{
+    if (m_firstTick) {
+        m_firstTick = false;
+        m_current = m_start;
+        m_window->setEnabled(false);
+    }
+    if (m_start < m_end)
+        m_current = int(Smaller(m_end, m_current + m_step));
+    else
+        m_current = int(Larger(m_end, m_current - m_step));
+    m_window->setWindowOpacity(m_current / 255.0);
+    if (m_current == m_end) {
+        m_timer->stop();
+        if (m_closeAfter) {
+            if (closeAction)
+                closeAction();
+        } else {
+            m_window->setEnabled(true);
+        }
+    }
+}

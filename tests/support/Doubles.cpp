@@ -1,0 +1,154 @@
+#include "Doubles.h"
+
+#include <QMap>
+
+ScriptedMessages::ScriptedMessages() { setMessageService(this); }
+ScriptedMessages::~ScriptedMessages() { setMessageService(nullptr); }
+
+ScriptedMessages& ScriptedMessages::expect(const QString& text, const QString& caption, int flags, int answer,
+                                           std::function<void()> during)
+{
+    Expected e;
+    e.text = text;
+    e.caption = caption;
+    e.flags = flags;
+    e.answer = answer;
+    e.during = std::move(during);
+    m_queue.append(e);
+    return *this;
+}
+
+ScriptedMessages& ScriptedMessages::expectInput(const QString& prompt, const QString& title, const QString& preset,
+                                                const QString& answer)
+{
+    Expected e;
+    e.input = true;
+    e.text = prompt;
+    e.caption = title;
+    e.preset = preset;
+    e.inputAnswer = answer;
+    m_queue.append(e);
+    return *this;
+}
+
+QString ScriptedMessages::report() const
+{
+    QStringList out = m_failures;
+    for (const Expected& e : m_queue)
+        out << QStringLiteral("expected but not shown: [%1] %2").arg(e.caption, e.text);
+    out << QStringLiteral("shown: ") + shown.join(QStringLiteral(" || "));
+    return out.join(u'\n');
+}
+
+namespace {
+QString visible(QString s) { return s.replace(QLatin1String("\r\n"), QLatin1String("<CRLF>")); }
+} // namespace
+
+int ScriptedMessages::msgBox(const QString& text, int flags, const QString& caption)
+{
+    shown << caption + QStringLiteral(": ") + visible(text);
+    const int fallback = Msg::buttonsOf(flags) == Msg::OKOnly ? int(Msg::OK) : int(Msg::Cancel);
+    if (m_queue.isEmpty() || m_queue.first().input) {
+        m_failures << QStringLiteral("unexpected box [%1] %2 (flags %3)").arg(caption, visible(text)).arg(flags);
+        return fallback;
+    }
+    const Expected e = m_queue.takeFirst();
+    if (e.text != text || e.caption != caption || e.flags != flags) {
+        m_failures << QStringLiteral("box differs:\n  expected [%1] %2 (flags %3)\n  shown    [%4] %5 (flags %6)")
+                          .arg(e.caption, visible(e.text))
+                          .arg(e.flags)
+                          .arg(caption, visible(text))
+                          .arg(flags);
+    }
+    if (e.during)
+        e.during();
+    return e.answer;
+}
+
+QString ScriptedMessages::inputBox(const QString& prompt, const QString& title, const QString& preset)
+{
+    shown << QStringLiteral("input ") + title + QStringLiteral(": ") + visible(prompt);
+    if (m_queue.isEmpty() || !m_queue.first().input) {
+        m_failures << QStringLiteral("unexpected input box [%1] %2").arg(title, visible(prompt));
+        return QString();
+    }
+    const Expected e = m_queue.takeFirst();
+    if (e.text != prompt || e.caption != title || e.preset != preset)
+        m_failures << QStringLiteral("input box differs: expected [%1] %2 (%3), shown [%4] %5 (%6)")
+                          .arg(e.caption, visible(e.text), e.preset, title, visible(prompt), preset);
+    return e.inputAnswer;
+}
+
+MemorySettings::MemorySettings() { setSettingsStore(this); }
+MemorySettings::~MemorySettings() { setSettingsStore(nullptr); }
+
+QString MemorySettings::get(const QString& section, const QString& key, const QString& fallback)
+{
+    return values.value(section + u'/' + key, fallback);
+}
+
+bool MemorySettings::save(const QString& section, const QString& key, const QString& value)
+{
+    if (failSaves)
+        return false;
+    values.insert(section + u'/' + key, value);
+    return true;
+}
+
+FixedClock::FixedClock(const QDateTime& m) : moment(m) { setClock(this); }
+FixedClock::~FixedClock() { setClock(nullptr); }
+
+FakeScreen::FakeScreen(int width, int height, double d) : size(width, height), dpi(d) { setScreenMetrics(this); }
+FakeScreen::~FakeScreen() { setScreenMetrics(nullptr); }
+
+FakeFolderPicker::FakeFolderPicker() { setFolderPicker(this); }
+FakeFolderPicker::~FakeFolderPicker() { setFolderPicker(nullptr); }
+
+QString FakeFolderPicker::browseForFolder(const QString& title)
+{
+    titles << title;
+    return answers.isEmpty() ? QString() : answers.takeFirst();
+}
+
+RecordingPrinter::RecordingPrinter() { setPrinter(this); }
+RecordingPrinter::~RecordingPrinter() { setPrinter(nullptr); }
+
+bool RecordingPrinter::beginDocument(const QString&)
+{
+    if (refuseToBegin)
+        return false;
+    begun = true;
+    pages = 1;
+    m_x = m_y = 0;
+    return true;
+}
+
+void RecordingPrinter::print(const QString& text, bool endLine)
+{
+    if (!text.isEmpty())
+        items.append({pages, m_x, m_y, text, m_font});
+    if (endLine) {
+        m_x = 0;
+        m_y += textHeight();
+    } else {
+        m_x += textWidth(text);
+    }
+}
+
+double RecordingPrinter::textWidth(const QString& text) const { return text.size() * 0.6 * m_font.size / 72.0; }
+double RecordingPrinter::textHeight() const { return 1.2 * m_font.size / 72.0; }
+
+void RecordingPrinter::newPage()
+{
+    ++pages;
+    m_x = m_y = 0;
+}
+
+QStringList RecordingPrinter::lines(int page) const
+{
+    QMap<qint64, QString> byY;
+    for (const Item& i : items)
+        if (i.page == page)
+            byY[qint64(i.y * 1000 + 0.5)] += i.text;
+    return byY.values();
+}

@@ -1,0 +1,134 @@
+#pragma once
+// Scripted stand-ins for the platform seams. Each installs itself when
+// constructed and restores the real seam when destroyed.
+#include "platform/Clock.h"
+#include "platform/FolderPicker.h"
+#include "platform/Messages.h"
+#include "platform/Printer.h"
+#include "platform/Screen.h"
+#include "platform/Settings.h"
+
+#include <QList>
+#include <QMap>
+#include <QStringList>
+#include <functional>
+
+// Message and input boxes, answered from a queue of expected boxes. A box
+// that was not expected (or differs in text, caption, buttons or icon) is a
+// failure the test reads through allMet()/report().
+class ScriptedMessages final : public MessageService {
+public:
+    ScriptedMessages();
+    ~ScriptedMessages() override;
+
+    // Expects a message box with exactly this text, caption and flags.
+    // `during` runs while the box is "open" (to look at the window behind it).
+    ScriptedMessages& expect(const QString& text, const QString& caption, int flags, int answer,
+                             std::function<void()> during = {});
+    // Expects an input box with exactly this prompt, title and preset answer.
+    ScriptedMessages& expectInput(const QString& prompt, const QString& title, const QString& preset,
+                                  const QString& answer);
+
+    bool allMet() const { return m_failures.isEmpty() && m_queue.isEmpty(); }
+    int pending() const { return int(m_queue.size()); }
+    QString report() const;
+    // Every box shown, as "caption: text".
+    QStringList shown;
+
+    int msgBox(const QString& text, int flags, const QString& caption) override;
+    QString inputBox(const QString& prompt, const QString& title, const QString& preset) override;
+
+private:
+    struct Expected {
+        bool input = false;
+        QString text, caption, preset;
+        int flags = 0;
+        int answer = 0;
+        QString inputAnswer;
+        std::function<void()> during;
+    };
+    QList<Expected> m_queue;
+    QStringList m_failures;
+};
+
+// Settings kept in memory.
+class MemorySettings final : public SettingsStore {
+public:
+    MemorySettings();
+    ~MemorySettings() override;
+    QString get(const QString& section, const QString& key, const QString& fallback) override;
+    bool save(const QString& section, const QString& key, const QString& value) override;
+    bool has(const QString& section, const QString& key) const { return values.contains(section + u'/' + key); }
+    QMap<QString, QString> values; // "Section/Key" -> value
+    bool failSaves = false;
+};
+
+class FixedClock final : public Clock {
+public:
+    explicit FixedClock(const QDateTime& moment);
+    ~FixedClock() override;
+    QDateTime now() override { return moment; }
+    QDateTime moment;
+};
+
+class FakeScreen final : public ScreenMetrics {
+public:
+    FakeScreen(int width, int height, double dpi = 96.0);
+    ~FakeScreen() override;
+    QSize sizeInPixels() override { return size; }
+    double logicalDpi() override { return dpi; }
+    QSize size;
+    double dpi;
+};
+
+class FakeFolderPicker final : public FolderPicker {
+public:
+    FakeFolderPicker();
+    ~FakeFolderPicker() override;
+    QString browseForFolder(const QString& title) override;
+    QStringList answers; // taken in order; empty list answers "cancelled"
+    QStringList titles;
+};
+
+// Records every printed text with its position. Fixed metrics, so layouts are
+// deterministic: a character is 0.6 x the font size in points / 72 inches
+// wide, a line is 1.2 x the font size / 72 inches high, the page 8.5 x 11.
+class RecordingPrinter final : public Printer {
+public:
+    RecordingPrinter();
+    ~RecordingPrinter() override;
+
+    struct Item {
+        int page;
+        double x, y;
+        QString text;
+        PrintFont font;
+    };
+    QList<Item> items;
+    int pages = 0;
+    bool begun = false;
+    bool ended = false;
+    bool refuseToBegin = false;
+
+    // Texts of one page joined line by line (items with the same y joined).
+    QStringList lines(int page = 1) const;
+
+    bool beginDocument(const QString& title) override;
+    void setFont(const PrintFont& font) override { m_font = font; }
+    PrintFont font() const override { return m_font; }
+    double currentX() const override { return m_x; }
+    double currentY() const override { return m_y; }
+    void setCurrentX(double inches) override { m_x = inches; }
+    void setCurrentY(double inches) override { m_y = inches; }
+    void print(const QString& text, bool endLine) override;
+    double textWidth(const QString& text) const override;
+    double textHeight() const override;
+    double pageWidth() const override { return 8.5; }
+    double pageHeight() const override { return 11.0; }
+    void newPage() override;
+    void endDocument() override { ended = true; }
+
+private:
+    PrintFont m_font;
+    double m_x = 0, m_y = 0;
+};
