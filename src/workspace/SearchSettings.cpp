@@ -1,0 +1,7 @@
+#include "workspace/SearchSettings.h"
+
+SearchSettings& searchSettings()
+{
+    static SearchSettings settings;
+    return settings;
+}
