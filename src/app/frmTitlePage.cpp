@@ -7,6 +7,7 @@
 #include "platform/Messages.h"
 #include "platform/Screen.h"
 #include "widgets/VellButton.h"
+#include "widgets/WindowPlacement.h"
 #include "widgets/modFadeInOut.h"
 
 #include <QCoreApplication>
@@ -93,6 +94,7 @@ frmTitlePage::frmTitlePage(QWidget* parent) : QWidget(parent)
     connect(cmdContinue, &VellButton::Click, this, &frmTitlePage::cmdContinue_Click);
 
     fader->closeAction = [this] { handOver(); };
+    CenterOnScreen(this);
 }
 
 QString frmTitlePage::VersionText(int major, int minor, int revision)

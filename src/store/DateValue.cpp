@@ -145,6 +145,10 @@ enum class Order { MDY, DMY, YMD };
 
 Order localeOrder(const QLocale& locale)
 {
+    // A machine with no regional settings (the C locale) reads dates the
+    // American way, month first, as the program always has.
+    if (locale.language() == QLocale::C)
+        return Order::MDY;
     const QString f = locale.dateFormat(QLocale::ShortFormat);
     const qsizetype d = f.indexOf(u'd');
     const qsizetype m = f.indexOf(u'M');
