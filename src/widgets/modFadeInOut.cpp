@@ -61,6 +61,8 @@ void Fader::tick()
     if (m_firstTick) {
         m_firstTick = false;
         m_current = m_start;
+        if (m_window->isEnabled())
+            m_focus = m_window->focusWidget();
         m_window->setEnabled(false);
     }
     if (m_start < m_end)
@@ -75,6 +77,8 @@ void Fader::tick()
                 closeAction();
         } else {
             m_window->setEnabled(true);
+            if (m_focus && !m_window->focusWidget())
+                m_focus->setFocus();
         }
     }
 }

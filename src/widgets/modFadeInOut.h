@@ -3,6 +3,7 @@
 // vanishes the other way before it closes, and dims while a question stands
 // in front of it. Callers test FadeFlag() and skip the fade when it is off.
 #include <QObject>
+#include <QPointer>
 #include <functional>
 
 class QTimer;
@@ -45,4 +46,6 @@ private:
     bool m_closeAfter = false;
     bool m_firstTick = false;
     int m_current = 255;
+    // Disabling the window takes its focus away; it is given back at the end.
+    QPointer<QWidget> m_focus;
 };
