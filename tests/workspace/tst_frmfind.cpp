@@ -1,5 +1,5 @@
 // The search dialog, driven through its controls and keys.
-#include "support/Doubles.h"
+#include "Doubles.h"
 #include "widgets/VellButton.h"
 #include "widgets/modFadeInOut.h"
 #include "workspace/SearchSettings.h"
