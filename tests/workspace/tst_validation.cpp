@@ -7,32 +7,33 @@
 
 namespace {
 
-const int Critical = Msg::Critical | Msg::OKOnly;
+const QString Data = QStringLiteral("Data entry required");
+const QString Date = QStringLiteral("Unrecognizable Date or Time");
+const QString Speed = QStringLiteral("Missing Information");
+const QString Unstorable = QStringLiteral("Unsupported Characters");
 
-const QString Mandatory = QStringLiteral("The data fields that are\r\nindicated by a red label\r\nare mandatory entries.");
+struct Case {
+    const char* name;
+    QList<QPair<int, QString>> typed; // over a citation whose four mandatory fields are filled
+    bool speeding;
+    int invalid;
+    QStringList captions;
+};
 
-QString dateMessage(const QString& typed)
-{
-    return QStringLiteral("I don't recognize\r\n\r\n   ") + typed + QStringLiteral("\r\n\r\nas a valid date or time.");
-}
-
-// A citation that passes: the four mandatory fields filled.
-EditorValues complete()
+ValidationResult check(const QList<QPair<int, QString>>& typed, bool speeding, EditorValues* out = nullptr)
 {
     EditorValues v;
     v[2] = QStringLiteral("A123456");
     v[3] = QStringLiteral("03/05/2006");
     v[32] = QStringLiteral("46.2-862");
     v[39] = QStringLiteral("Rt 1 NB");
-    return v;
-}
-
-QString shown(const ValidationResult& r)
-{
-    QStringList out;
-    for (const ValidationMessage& m : r.messages)
-        out << QStringLiteral("[%1|%2] %3").arg(m.caption).arg(m.flags).arg(QString(m.text).replace(QLatin1String("\r\n"), QLatin1String("<CRLF>")));
-    return out.join(QStringLiteral(" || "));
+    for (const auto& [field, text] : typed)
+        v[field] = text;
+    v[CheckBox::Speeding] = speeding;
+    const ValidationResult r = ValidateCitationValues(v);
+    if (out)
+        *out = v;
+    return r;
 }
 
 } // namespace
@@ -42,237 +43,82 @@ class tst_Validation : public QObject {
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
-    void mandatoryFields_stopAtTheFirstMissing()
+    void firstProblemAndMessageOrder()
     {
-        // Only spaces count as empty; the boxes after it are left as typed.
-        EditorValues v = complete();
-        v[1] = QStringLiteral("  VA0000000  ");
-        v[2] = QStringLiteral("   ");
-        v[11] = QStringLiteral("  Doe, John  ");
-        v[15] = QStringLiteral("wm");
-        ValidationResult r = ValidateCitationValues(v);
-        QCOMPARE(r.invalidField, qint16(2));
-        QCOMPARE(r.messages.size(), 1);
-        QCOMPARE(r.messages[0].text, Mandatory);
-        QCOMPARE(r.messages[0].caption, QStringLiteral("Data entry required"));
-        QCOMPARE(r.messages[0].flags, Critical);
-        QCOMPARE(v[1], QStringLiteral("VA0000000"));
-        QCOMPARE(v[2], QString());
-        QCOMPARE(v[11], QStringLiteral("  Doe, John  "));
-        QCOMPARE(v[15], QStringLiteral("wm"));
-
-        // Citation Number and Code Section both empty: one message, field 2.
-        v = complete();
-        v[2].clear();
-        v[32].clear();
-        r = ValidateCitationValues(v);
-        QCOMPARE(r.invalidField, qint16(2));
-        QCOMPARE(r.messages.size(), 1);
-
-        // A missing mandatory field ends the checks: a bad date is not reported.
-        v = complete();
-        v[3] = QStringLiteral("2/30/2006");
-        v[39] = QStringLiteral(" ");
-        v[34].clear();
-        v[CheckBox::Speeding] = true;
-        r = ValidateCitationValues(v);
-        QCOMPARE(r.invalidField, qint16(39));
-        QCOMPARE(r.messages.size(), 1);
-        QCOMPARE(r.messages[0].caption, QStringLiteral("Data entry required"));
-
-        v = complete();
-        v[3].clear();
-        QCOMPARE(ValidateCitationValues(v).invalidField, qint16(3));
-        v = complete();
-        v[32].clear();
-        QCOMPARE(ValidateCitationValues(v).invalidField, qint16(32));
-    }
-
-    void normalising_trimsSpacesAndUpperCasesTheCodes()
-    {
-        EditorValues v = complete();
-        v[2] = QStringLiteral("  A123456 ");
-        v[11] = QStringLiteral(" doe, john ");
-        v[15] = QStringLiteral(" wm");
-        v[21] = QStringLiteral("va ");
-        v[30] = QStringLiteral("nc");
-        v[31] = QStringLiteral("pc");
-        v[48] = QStringLiteral("  first line\r\nsecond line\r\n  ");
-        const ValidationResult r = ValidateCitationValues(v);
-        QVERIFY2(r.messages.isEmpty(), qPrintable(shown(r)));
-        QCOMPARE(r.invalidField, qint16(0));
-        QCOMPARE(v[2], QStringLiteral("A123456"));
-        QCOMPARE(v[11], QStringLiteral("doe, john"));
-        QCOMPARE(v[15], QStringLiteral("WM"));
-        QCOMPARE(v[21], QStringLiteral("VA"));
-        QCOMPARE(v[30], QStringLiteral("NC"));
-        QCOMPARE(v[31], QStringLiteral("pc"));
-        // Only spaces are trimmed: the line breaks of the notes stay.
-        QCOMPARE(v[48], QStringLiteral("first line\r\nsecond line\r\n"));
-
-        // Upper-casing never makes a storable code unstorable.
-        v = complete();
-        v[15] = QStringLiteral("µy");
-        const ValidationResult micro = ValidateCitationValues(v);
-        QVERIFY2(micro.messages.isEmpty(), qPrintable(shown(micro)));
-        QCOMPARE(v[15], QStringLiteral("µY"));
-
-        // The trimming stays in the boxes when the save is refused.
-        v = complete();
-        v[3] = QStringLiteral(" 2/30/2006  ");
-        v[11] = QStringLiteral(" Doe ");
-        QCOMPARE(ValidateCitationValues(v).invalidField, qint16(3));
-        QCOMPARE(v[11], QStringLiteral("Doe"));
-    }
-
-    void datesAndTimes_data()
-    {
-        QTest::addColumn<int>("field");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<bool>("accepted");
-        QTest::newRow("impossible day") << 3 << "2/30/2006" << false;
-        QTest::newRow("month name") << 3 << "Feb 3, 2006" << true;
-        QTest::newRow("dashes, short year") << 3 << "3-2-06" << true;
-        QTest::newRow("expiration not a date") << 23 << "soon" << false;
-        QTest::newRow("empty offense time") << 4 << "" << true;
-        QTest::newRow("empty DOB") << 14 << "" << true;
-        QTest::newRow("empty court date") << 41 << "" << true;
-        QTest::newRow("offense time") << 4 << "9:05pm" << true;
-        QTest::newRow("court time") << 42 << "10:30am" << true;
-        QTest::newRow("time typed as a date") << 3 << "9:05pm" << false;
-        QTest::newRow("date typed as a time") << 42 << "2/3/06" << false;
-        QTest::newRow("impossible time") << 8 << "25:10" << false;
-        QTest::newRow("not a date field") << 12 << "2/30/2006" << true;
-    }
-    void datesAndTimes()
-    {
-        QFETCH(int, field);
-        QFETCH(QString, typed);
-        QFETCH(bool, accepted);
-        EditorValues v = complete();
-        v[field] = typed;
-        const ValidationResult r = ValidateCitationValues(v);
-        if (accepted) {
-            QVERIFY2(r.messages.isEmpty(), qPrintable(shown(r)));
-            QCOMPARE(r.invalidField, qint16(0));
-        } else {
-            QCOMPARE(r.invalidField, qint16(field));
-            QCOMPARE(r.messages.size(), 1);
-            QCOMPARE(r.messages[0].text, dateMessage(typed));
-            QCOMPARE(r.messages[0].caption, QStringLiteral("Unrecognizable Date or Time"));
-            QCOMPARE(r.messages[0].flags, Critical);
+        const QList<Case> cases = {
+            {"only spaces count as empty", {{2, "   "}}, false, 2, {Data}},
+            {"field 2 before 32, one message", {{2, ""}, {32, ""}}, false, 2, {Data}},
+            {"a missing entry ends the checks", {{3, "2/30/2006"}, {39, " "}, {34, ""}}, true, 39, {Data}},
+            {"impossible date", {{3, "2/30/2006"}}, false, 3, {Date}},
+            {"month name", {{3, "Feb 3, 2006"}}, false, 0, {}},
+            {"dashes and a short year", {{3, "3-2-06"}}, false, 0, {}},
+            {"expiration not a date", {{23, "soon"}}, false, 23, {Date}},
+            {"empty optional dates and times", {{4, ""}, {14, ""}, {41, ""}}, false, 0, {}},
+            {"times", {{4, "9:05pm"}, {42, "10:30am"}}, false, 0, {}},
+            {"a time typed as a date", {{3, "9:05pm"}}, false, 3, {Date}},
+            {"a date typed as a time", {{42, "2/3/06"}}, false, 42, {Date}},
+            {"only the first date", {{14, "yesterday"}, {41, "13/45/2006"}}, false, 14, {Date}},
+            {"measured speed empty", {{35, "55"}}, true, 34, {Speed}},
+            {"posted speed empty", {{34, "72"}}, true, 35, {Speed}},
+            {"both speeds", {{34, "72mph"}, {35, "55"}}, true, 0, {}},
+            {"a speed stored as 0", {{34, ".4"}, {35, "55"}}, true, 34, {Speed}},
+            {"a negative speed", {{34, "72"}, {35, "-5"}}, true, 35, {Speed}},
+            {"speeds ignored when not speeding", {{35, "abc"}}, false, 0, {}},
+            {"date first, then speed", {{41, "someday"}, {34, "72"}}, true, 35, {Date, Speed}},
+            {"speeds given, bad court date", {{41, "someday"}, {34, "72"}, {35, "55"}}, true, 41, {Date}},
+            {"unstorable text ends the checks", {{12, "Main → rear"}, {32, ""}}, false, 12, {Unstorable}},
+            {"unstorable before a later missing entry", {{1, "Ω1"}, {2, ""}}, false, 1, {Unstorable}},
+            {"missing entry before later unstorable text", {{2, ""}, {11, "Ω"}}, false, 2, {Data}},
+            {"storable accents", {{11, "Müller, José"}}, false, 0, {}},
+        };
+        for (const Case& c : cases) {
+            const ValidationResult r = check(c.typed, c.speeding);
+            QStringList captions;
+            for (const ValidationMessage& m : r.messages) {
+                captions << m.caption;
+                QCOMPARE(m.flags, Msg::Critical | Msg::OKOnly);
+            }
+            QVERIFY2(r.invalidField == c.invalid && captions == c.captions,
+                     qPrintable(QStringLiteral("%1: field %2, shown [%3]").arg(c.name).arg(r.invalidField).arg(captions.join(u','))));
         }
     }
 
-    void datesAndTimes_onlyTheFirstProblemIsReported()
+    void messageTexts()
     {
-        EditorValues v = complete();
-        v[14] = QStringLiteral("yesterday");
-        v[41] = QStringLiteral("13/45/2006");
-        const ValidationResult r = ValidateCitationValues(v);
-        QCOMPARE(r.invalidField, qint16(14));
-        QCOMPARE(r.messages.size(), 1);
-        QCOMPARE(r.messages[0].text, dateMessage(QStringLiteral("yesterday")));
-    }
-
-    void speeding_data()
-    {
-        QTest::addColumn<bool>("speeding");
-        QTest::addColumn<QString>("measured");
-        QTest::addColumn<QString>("posted");
-        QTest::addColumn<int>("missing");
-        QTest::newRow("measured empty") << true << "" << "55" << 34;
-        QTest::newRow("measured 0") << true << "0" << "55" << 34;
-        QTest::newRow("posted empty") << true << "72" << "" << 35;
-        QTest::newRow("posted not a number") << true << "72" << "mph" << 35;
-        QTest::newRow("both given") << true << "72" << "55" << 0;
-        QTest::newRow("leading number") << true << "72mph" << "55" << 0;
-        QTest::newRow("below one") << true << ".4" << "55" << 34;
-        QTest::newRow("negative") << true << "72" << "-5" << 35;
-        QTest::newRow("not speeding") << false << "" << "abc" << 0;
-    }
-    void speeding()
-    {
-        QFETCH(bool, speeding);
-        QFETCH(QString, measured);
-        QFETCH(QString, posted);
-        QFETCH(int, missing);
-        EditorValues v = complete();
-        v[CheckBox::Speeding] = speeding;
-        v[34] = measured;
-        v[35] = posted;
-        const ValidationResult r = ValidateCitationValues(v);
-        QCOMPARE(r.invalidField, qint16(missing));
-        if (!missing) {
-            QVERIFY2(r.messages.isEmpty(), qPrintable(shown(r)));
-            return;
-        }
-        QCOMPARE(r.messages.size(), 1);
-        const QString name = missing == 34 ? QStringLiteral("Measured Speed") : QStringLiteral("Posted Speed");
-        QCOMPARE(r.messages[0].text,
-                 QStringLiteral("You indicate a Speeding Violation,\r\nbut you didn't enter a ") + name + u'!');
-        QCOMPARE(r.messages[0].caption, QStringLiteral("Missing Information"));
-        QCOMPARE(r.messages[0].flags, Critical);
-    }
-
-    void speeding_afterTheDateProblem()
-    {
-        // Both reported, date first; the speed field is the one to correct.
-        EditorValues v = complete();
-        v[CheckBox::Speeding] = true;
-        v[34] = QStringLiteral("72");
-        v[41] = QStringLiteral("someday");
-        ValidationResult r = ValidateCitationValues(v);
-        QCOMPARE(r.messages.size(), 2);
-        QCOMPARE(r.messages[0].caption, QStringLiteral("Unrecognizable Date or Time"));
-        QCOMPARE(r.messages[1].caption, QStringLiteral("Missing Information"));
-        QVERIFY(r.messages[1].text.endsWith(QStringLiteral("Posted Speed!")));
-        QCOMPARE(r.invalidField, qint16(35));
-
-        // Speeds complete: only the date message.
-        v[35] = QStringLiteral("55");
-        r = ValidateCitationValues(v);
-        QCOMPARE(r.messages.size(), 1);
-        QCOMPARE(r.invalidField, qint16(41));
-    }
-
-    void unstorableText_isRefusedNamingTheField()
-    {
-        EditorValues v = complete();
-        v[12] = QStringLiteral(" 12 Main St → rear ");
-        v[13] = QStringLiteral("  Springfield  ");
-        v[32].clear(); // never reached
-        ValidationResult r = ValidateCitationValues(v);
-        QCOMPARE(r.invalidField, qint16(12));
-        QCOMPARE(r.messages.size(), 1);
-        QCOMPARE(r.messages[0].caption, QStringLiteral("Unsupported Characters"));
-        QCOMPARE(r.messages[0].flags, Critical);
-        QCOMPARE(r.messages[0].text,
+        QCOMPARE(check({{2, ""}}, false).messages[0].text,
+                 QStringLiteral("The data fields that are\r\nindicated by a red label\r\nare mandatory entries."));
+        QCOMPARE(check({{3, " 2/30/2006 "}}, false).messages[0].text,
+                 QStringLiteral("I don't recognize\r\n\r\n   2/30/2006\r\n\r\nas a valid date or time."));
+        QCOMPARE(check({}, true).messages[0].text,
+                 QStringLiteral("You indicate a Speeding Violation,\r\nbut you didn't enter a Measured Speed!"));
+        QCOMPARE(check({{34, "72"}}, true).messages[0].text,
+                 QStringLiteral("You indicate a Speeding Violation,\r\nbut you didn't enter a Posted Speed!"));
+        QCOMPARE(check({{12, "12 Main St → rear"}}, false).messages[0].text,
                  QStringLiteral("The 'Address' field holds characters\r\nthat cannot be stored:\r\n\r\n   →"));
-        QCOMPARE(v[12], QStringLiteral("12 Main St → rear"));
-        QCOMPARE(v[13], QStringLiteral("  Springfield  "));
-
-        // Each character named once; a pair of surrogates is one character;
-        // an invisible one is named by its code; storable accents are fine.
-        v = complete();
-        v[48] = QStringLiteral("Café 🚓 and 🚓 again\u200B ✓ ✓");
-        r = ValidateCitationValues(v);
-        QCOMPARE(r.invalidField, qint16(48));
-        QCOMPARE(r.messages.size(), 1);
-        QCOMPARE(r.messages[0].text,
+        // Each character once, a surrogate pair as one, an invisible one by its code.
+        QCOMPARE(check({{48, "Café 🚓 and 🚓\u200B ✓ ✓"}}, false).messages[0].text,
                  QStringLiteral("The 'Enter any notes or miscellaneous information regarding this citation...' field "
                                 "holds characters\r\nthat cannot be stored:\r\n\r\n   🚓  U+200B  ✓"));
+    }
 
-        // In field order with the mandatory check.
-        v = complete();
-        v[1] = QStringLiteral("Ω1");
-        v[2].clear();
-        QCOMPARE(ValidateCitationValues(v).invalidField, qint16(1));
-        v[1] = QStringLiteral("VA1");
-        v[11] = QStringLiteral("Ω");
-        r = ValidateCitationValues(v);
-        QCOMPARE(r.invalidField, qint16(2));
-        QCOMPARE(r.messages[0].caption, QStringLiteral("Data entry required"));
+    void normalising()
+    {
+        EditorValues v;
+        check({{1, " VA1 "}, {11, " doe, john "}, {15, " wm"}, {21, "va "}, {30, "nc"}, {31, "pc"},
+               {48, "  first\r\nsecond\r\n  "}},
+              false, &v);
+        QCOMPARE(v[1], QStringLiteral("VA1"));
+        QCOMPARE(v[11], QStringLiteral("doe, john"));
+        QCOMPARE(v[15] + v[21] + v[30] + v[31], QStringLiteral("WMVANCpc"));
+        QCOMPARE(v[48], QStringLiteral("first\r\nsecond\r\n")); // only spaces are trimmed
+
+        // Upper-casing never turns a storable code into an unstorable one.
+        QVERIFY(check({{15, "µy"}}, false, &v).messages.isEmpty());
+        QCOMPARE(v[15], QStringLiteral("µY"));
+
+        // Boxes before the problem stay trimmed, boxes after a missing entry stay as typed.
+        check({{1, " VA1 "}, {32, " "}, {40, " MM 12 "}}, false, &v);
+        QCOMPARE(v[1] + u'|' + v[40], QStringLiteral("VA1| MM 12 "));
     }
 
     void pageOfField()
