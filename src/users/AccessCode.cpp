@@ -32,7 +32,8 @@ QString InstallationAccessCode()
         return stored;
     if (!unsavedCode().isEmpty())
         return unsavedCode();
-    const QString code = QString::number(RandomInteger(100, 999)) + QStringLiteral("%1").arg(RandomInteger(0, 999), 3, 10, QLatin1Char('0'));
+    const QString code = QString::number(RandomInteger(100, 999))
+        + QStringLiteral("%1").arg(RandomInteger(0, 999), 3, 10, QLatin1Char('0'));
     if (!SaveSetting(AccessCodeSection, AccessCodeKey, code))
         unsavedCode() = code;
     return code;

@@ -105,7 +105,8 @@ frmAdmin::frmAdmin(QWidget* parent) : QWidget(parent)
     txtUserLog->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     txtUserLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtUserLog->setFont(QFont(QStringLiteral("MS Sans Serif"), 9));
-    txtUserLog->setStyleSheet(QStringLiteral("QPlainTextEdit { background-color: rgb(255, 224, 192); color: rgb(0, 0, 128); }"));
+    txtUserLog->setStyleSheet(
+        QStringLiteral("QPlainTextEdit { background-color: rgb(255, 224, 192); color: rgb(0, 0, 128); }"));
     txtUserLog->setGeometry(grid->x(), grid->y() + tw(300), grid->width(), tw(1200));
     txtUserLog->hide();
 

@@ -30,7 +30,8 @@
 namespace {
 
 const QString Code = QStringLiteral("246810");
-const QString CodePrompt = QStringLiteral("\r\nPlease enter the access code\r\nneeded to add/edit/delete\r\nusers in this 'User List'");
+const QString CodePrompt =
+    QStringLiteral("\r\nPlease enter the access code\r\nneeded to add/edit/delete\r\nusers in this 'User List'");
 const QString EmptyText = QStringLiteral("There are currently no 'Users'\r\nentered in the 'User List'");
 const int Info = Msg::OKOnly | Msg::Information;
 

@@ -59,8 +59,9 @@ void tst_UserList::fieldsLieAtTheirOffsets()
     QCOMPARE(r.FirstName() + "|" + r.LastName(), QString("Maximilianusabc|Featherstonehaughxyz"));
 
     // And the other way: a record built from the independent table reads back trimmed.
-    const UserRecord back = UserRecord::fromBytes(
-        UserBytes500().text("FirstName", "  Ann ").text("LastName", "O'Neil").text("Comments", " note\r\n ").bytes().constData(), 500);
+    const QByteArray built =
+        UserBytes500().text("FirstName", "  Ann ").text("LastName", "O'Neil").text("Comments", " note\r\n ").bytes();
+    const UserRecord back = UserRecord::fromBytes(built.constData(), built.size());
     QCOMPARE(back.Comments(), QString("note\r\n")); // the line break stays
     QCOMPARE(DisplayName(back), QString("Ann O'Neil"));
     QCOMPARE(NameSortKey(back), QString("O'Neil Ann"));
