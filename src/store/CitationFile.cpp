@@ -1,6 +1,7 @@
 #include "store/CitationFile.h"
 
 #include "app/ProcessState.h"
+#include "store/RecordFile.h"
 
 #include <QFileInfo>
 
@@ -17,17 +18,7 @@ CitationFile::CitationFile(QString fileName)
 
 CitationFile::~CitationFile() { CloseCitationFile(); }
 
-int CitationFile::CountForLength(qint64 length)
-{
-    // Whole records plus the rounding of the remainder: a remainder above half
-    // a record counts, below does not, and exactly half rounds to even.
-    const qint64 whole = length / RecordLength;
-    const qint64 rest = length % RecordLength;
-    qint64 count = whole;
-    if (rest * 2 > RecordLength || (rest * 2 == RecordLength && whole % 2 == 1))
-        ++count;
-    return int(count);
-}
+int CitationFile::CountForLength(qint64 length) { return RecordFile::CountForLength(length, RecordLength); }
 
 bool CitationFile::fail(const QString& what)
 {
@@ -98,71 +89,12 @@ bool CitationFile::DeleteCitation(int n)
     if (!OpenCitationFile())
         return false;
     const int total = m_count;
-    if (n < 1 || n > total) {
-        CloseCitationFile();
-        return fail(QStringLiteral("has no record %1").arg(n));
-    }
-
-    QFile::remove(WorkFileName);
-    QFile work(WorkFileName);
-    if (!work.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        CloseCitationFile();
-        return fail(QStringLiteral("could not be compacted: the work file \"%1\" could not be created: %2")
-                        .arg(WorkFileName, work.errorString()));
-    }
-
-    // Copy the survivors in large blocks: every record before n, then every
-    // record after it. A short trailing record is completed to full length.
-    int kept = 0;
-    bool ok = true;
-    constexpr int BlockRecords = 512;
-    CitationRecord record;
-    for (int first = 1; ok && first <= total; first += BlockRecords) {
-        const int last = qMin(total, first + BlockRecords - 1);
-        if (!m_file.seek(qint64(first - 1) * RecordLength)) {
-            ok = false;
-            break;
-        }
-        QByteArray block = m_file.read(qint64(last - first + 1) * RecordLength);
-        if (m_file.error() != QFileDevice::NoError) {
-            ok = false;
-            break;
-        }
-        const qint64 expected = qint64(last - first + 1) * RecordLength;
-        if (block.size() < expected) {
-            const qint64 whole = block.size() / RecordLength * RecordLength;
-            const CitationRecord completed =
-                CitationRecord::fromBytes(block.constData() + whole, block.size() - whole);
-            block.truncate(whole);
-            block.append(completed.bytes());
-        }
-        if (n >= first && n <= last)
-            block.remove(qint64(n - first) * RecordLength, RecordLength);
-        ok = work.write(block) == block.size();
-        kept += int(block.size() / RecordLength);
-    }
     CloseCitationFile();
-    ok = ok && work.flush() && FileOps::syncToDisk(work.handle());
-    const QString workError = work.errorString();
-    work.close();
-    if (!ok) {
-        QFile::remove(WorkFileName);
-        return fail(QStringLiteral("could not be compacted: %1").arg(workError));
-    }
-
-    if (kept == 0) {
-        QFile::remove(WorkFileName);
-        if (!QFile::remove(m_fileName) && QFile::exists(m_fileName)) {
-            // Nothing survives but the file cannot go: leave it whole rather than half.
-            return fail(QStringLiteral("could not be removed"));
-        }
-        m_count = 0;
-        return true;
-    }
-    if (!FileOps::replaceFile(WorkFileName, m_fileName, m_error)) {
-        QFile::remove(WorkFileName);
+    if (n < 1 || n > total)
+        return fail(QStringLiteral("has no record %1").arg(n));
+    const int kept = RecordFile::RemoveRecord(m_fileName, RecordLength, n, CitationRecord().bytes(), m_error);
+    if (kept < 0)
         return false;
-    }
     m_count = kept;
     return true;
 }
