@@ -12,9 +12,10 @@ struct FileError {
     void clear() { fileName.clear(), what.clear(); }
 };
 
-// Writes the whole of data to path through a work file, flushed to disk and
-// renamed over path in one step, so path always holds either the old or the
-// complete new contents.
+// The two steps that let a whole file be rewritten safely: the new contents
+// go to a work file, which is flushed to disk and then renamed over the old
+// file in one step, so the file always holds either the old or the complete
+// new contents.
 namespace FileOps {
 // Renames source over target in one step (replacing target). Returns false
 // and sets error when it fails.
