@@ -4,7 +4,8 @@
 #include <QCursor>
 #include <QWidget>
 
-BusyGuard::BusyGuard(QWidget* window) : m_window(window), m_wasEnabled(window && window->isEnabled())
+BusyGuard::BusyGuard(QWidget* window)
+    : m_window(window), m_wasEnabled(window && window->isEnabled()), m_focus(window ? window->focusWidget() : nullptr)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     if (m_window)
@@ -13,7 +14,10 @@ BusyGuard::BusyGuard(QWidget* window) : m_window(window), m_wasEnabled(window &&
 
 BusyGuard::~BusyGuard()
 {
-    if (m_window)
+    if (m_window) {
         m_window->setEnabled(m_wasEnabled);
+        if (m_wasEnabled && m_focus && !m_window->focusWidget() && m_focus->isVisible() && m_focus->isEnabled())
+            m_focus->setFocus();
+    }
     QApplication::restoreOverrideCursor();
 }

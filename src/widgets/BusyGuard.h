@@ -1,8 +1,9 @@
 #pragma once
 // Long work inside a window: the wait cursor shows and the window takes no
 // input until the guard goes out of scope, on every path out of the work.
-// Guards nest; each one restores what it found.
-class QWidget;
+// Guards nest; each one restores what it found, the focus included.
+#include <QPointer>
+#include <QWidget>
 
 class BusyGuard {
 public:
@@ -14,4 +15,5 @@ public:
 private:
     QWidget* m_window;
     bool m_wasEnabled;
+    QPointer<QWidget> m_focus; // disabling the window takes its focus away
 };

@@ -140,7 +140,7 @@ void TextBox::setLocked(bool locked)
 QColor TextBox::backColor() const
 {
     const QWidget* w = widget();
-    return w ? w->palette().color(QPalette::Base) : QColor();
+    return w ? w->palette().color(QPalette::Active, QPalette::Base) : QColor();
 }
 
 void TextBox::setBackColor(const QColor& colour)

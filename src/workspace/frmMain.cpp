@@ -10,6 +10,7 @@
 #include "store/CitationFile.h"
 #include "users/UserLog.h"
 #include "widgets/VellButton.h"
+#include "widgets/WindowPlacement.h"
 #include "widgets/modFadeInOut.h"
 #include "workspace/CitationList.h"
 #include "workspace/SearchSettings.h"
@@ -102,6 +103,7 @@ void frmMain::Form_Load()
     };
     UpdateButtons();
     MainTab->hide();
+    CenterOnScreen(this);
 }
 
 void frmMain::connectControls()
