@@ -54,6 +54,12 @@ QHBoxLayout* row(int spacing = 10)
     return l;
 }
 
+// A box wide enough for `limit` digits, within reason; longer texts scroll.
+int boxWidth(const QWidget* box, int limit)
+{
+    return qBound(36, box->fontMetrics().horizontalAdvance(QLatin1Char('0')) * limit + 14, WidestBox);
+}
+
 VellButton* makeButton(const char* name, QWidget* parent)
 {
     auto* b = new VellButton(QLatin1String(name), parent);
@@ -254,8 +260,7 @@ void frmMain::buildEditorFrame()
     layout->addLayout(body);
 }
 
-// A text field under its label. The box is as wide as its input limit needs,
-// within reason; longer texts scroll inside it.
+// A text field under its label.
 QWidget* frmMain::fieldCell(int index)
 {
     auto* cell = new QWidget;
@@ -270,9 +275,7 @@ QWidget* frmMain::fieldCell(int index)
     box->setObjectName(arrayName("txtField", index));
     const int limit = EditorLayout::inputLimit(index);
     txtField[size_t(index)] = TextBox(box, limit);
-    const QFontMetrics fm(box->font());
-    const int width = qBound(36, fm.horizontalAdvance(QLatin1Char('0')) * limit + 14, WidestBox);
-    box->setFixedWidth(width);
+    box->setFixedWidth(boxWidth(box, limit));
     label->setBuddy(box);
 
     layout->addWidget(label);
@@ -537,8 +540,7 @@ QWidget* frmMain::buildDefaultsPage()
         auto* box = new QLineEdit(defaults);
         box->setObjectName(arrayName("txtDefault", i));
         box->setMaxLength(limits[i]);
-        const QFontMetrics fm(box->font());
-        box->setFixedWidth(qBound(36, fm.horizontalAdvance(QLatin1Char('0')) * limits[i] + 14, WidestBox));
+        box->setFixedWidth(boxWidth(box, limits[i]));
         label->setBuddy(box);
         lblDefault[size_t(i)] = label;
         txtDefault[size_t(i)] = box;

@@ -97,7 +97,6 @@ void frmMain::LoadCitationList()
     {
         BusyGuard busy(this);
         m_loadingList = true;
-        const bool gridHadFocus = grid->hasFocus();
         frame[1]->setTitle(QString());
         grid->hide();
         grid->setUpdatesEnabled(false);
@@ -123,8 +122,6 @@ void frmMain::LoadCitationList()
             grid->show();
             grid->setUpdatesEnabled(true);
             showListColumns();
-            if (gridHadFocus)
-                grid->setFocus();
         }
         frame[1]->setEnabled(count >= 1);
 
@@ -177,7 +174,6 @@ void frmMain::optSort_Click(int Index)
 
     std::optional<BusyGuard> busy;
     const bool wasLoading = m_loadingList;
-    const bool gridHadFocus = grid->hasFocus();
     lblStandBy->show();
     lblStandBy->repaint();
     if (!initial) {
@@ -193,8 +189,6 @@ void frmMain::optSort_Click(int Index)
     if (!initial) {
         grid->show();
         grid->setUpdatesEnabled(true);
-        if (gridHadFocus)
-            grid->setFocus();
         // The citation selected before the sort stays selected.
         if (noted >= 0)
             SelectRow(noted, false);
