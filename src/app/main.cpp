@@ -1,15 +1,15 @@
-// Sennet: the program's entry point. Wires the windows that follow the title
-// page, then runs the start-up.
+// Sennet: the program's entry point. Wires the windows that follow each
+// other (title page, admin window, main window), then runs the start-up.
 #include "app/StartupHooks.h"
 #include "app/WindowHandOver.h"
 #include "app/basSennet.h"
 #include "users/frmAdmin.h"
+#include "workspace/frmMain.h"
 
 int main(int argc, char** argv)
 {
-    StartupHooks& hooks = startupHooks();
-    (void)hooks; // the windows wire themselves here as they are built
     windowHandOver().showAdminWindow = [] { (new frmAdmin)->show(); };
+    windowHandOver().showMainWindow = [] { (new frmMain)->show(); };
     startupHooks().showFirstWindow = ShowAdminWindow;
     return Main(argc, argv);
 }

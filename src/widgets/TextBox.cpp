@@ -1,0 +1,187 @@
+#include "widgets/TextBox.h"
+
+#include <QLineEdit>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+
+namespace {
+
+QString toStored(QString text) { return text.replace(u'\n', QLatin1String("\r\n")); }
+
+QString toShown(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(u'\r', u'\n');
+    return text;
+}
+
+// Keeps one multi-line box within its input limit. The limit binds typing and
+// pasting; a longer text set by the program is allowed until the user has
+// brought it within the limit.
+class MultiLineLimiter : public QObject {
+public:
+    MultiLineLimiter(QPlainTextEdit* box, int limit) : QObject(box), m_box(box), m_limit(limit)
+    {
+        connect(box->document(), &QTextDocument::contentsChange, this, [this](int position, int, int added) {
+            m_position = position;
+            m_added = added;
+        });
+        connect(box, &QPlainTextEdit::textChanged, this, &MultiLineLimiter::enforce);
+    }
+
+    void allowForProgramText(int length) { m_allowed = length; }
+
+private:
+    void enforce()
+    {
+        if (m_busy)
+            return;
+        const QString plain = m_box->toPlainText();
+        int over = TextBox::StoredLength(plain) - qMax(m_limit, m_allowed);
+        if (over <= 0) {
+            if (TextBox::StoredLength(plain) <= m_limit)
+                m_allowed = 0;
+            return;
+        }
+        // Drop the end of what was just typed or pasted until the text fits.
+        const int end = qMin(m_position + m_added, int(plain.size()));
+        int from = end;
+        while (over > 0 && from > qMax(0, m_position)) {
+            --from;
+            over -= plain.at(from) == u'\n' ? 2 : 1;
+        }
+        m_busy = true;
+        QTextCursor c(m_box->document());
+        c.setPosition(from);
+        c.setPosition(end, QTextCursor::KeepAnchor);
+        c.removeSelectedText();
+        m_box->setTextCursor(c);
+        m_busy = false;
+    }
+
+    QPlainTextEdit* m_box;
+    int m_limit;
+    int m_allowed = 0;
+    int m_position = 0;
+    int m_added = 0;
+    bool m_busy = false;
+};
+
+MultiLineLimiter* limiterOf(QPlainTextEdit* box)
+{
+    for (QObject* child : box->children())
+        if (auto* limiter = dynamic_cast<MultiLineLimiter*>(child))
+            return limiter;
+    return nullptr;
+}
+
+} // namespace
+
+TextBox::TextBox(QLineEdit* line, int inputLimit) : m_line(line), m_limit(inputLimit)
+{
+    m_line->setMaxLength(inputLimit);
+}
+
+TextBox::TextBox(QPlainTextEdit* multi, int inputLimit) : m_multi(multi), m_limit(inputLimit)
+{
+    LimitMultiLineInput(multi, inputLimit);
+}
+
+QWidget* TextBox::widget() const
+{
+    if (m_line)
+        return m_line;
+    return m_multi;
+}
+
+int TextBox::StoredLength(const QString& text)
+{
+    // In stored form every line break is already CR LF, so the length is plain.
+    return int(toStored(toShown(text)).size());
+}
+
+QString TextBox::text() const
+{
+    if (m_line)
+        return m_line->text();
+    return m_multi ? toStored(m_multi->toPlainText()) : QString();
+}
+
+void TextBox::setText(const QString& text)
+{
+    if (m_line) {
+        // A text set by the program is never cut to the input limit.
+        m_line->setMaxLength(qMax(m_limit, int(text.size())));
+        m_line->setText(text);
+        m_line->setCursorPosition(0); // a long text shows its beginning
+    } else if (m_multi) {
+        if (MultiLineLimiter* limiter = limiterOf(m_multi))
+            limiter->allowForProgramText(StoredLength(text));
+        m_multi->setPlainText(toShown(text));
+    }
+}
+
+bool TextBox::isLocked() const
+{
+    if (m_line)
+        return m_line->isReadOnly();
+    return m_multi && m_multi->isReadOnly();
+}
+
+void TextBox::setLocked(bool locked)
+{
+    if (m_line)
+        m_line->setReadOnly(locked);
+    else if (m_multi)
+        m_multi->setReadOnly(locked);
+}
+
+QColor TextBox::backColor() const
+{
+    const QWidget* w = widget();
+    return w ? w->palette().color(QPalette::Active, QPalette::Base) : QColor();
+}
+
+void TextBox::setBackColor(const QColor& colour)
+{
+    QWidget* w = widget();
+    if (!w)
+        return;
+    QPalette p = w->palette();
+    p.setColor(QPalette::Active, QPalette::Base, colour);
+    p.setColor(QPalette::Inactive, QPalette::Base, colour);
+    w->setPalette(p);
+}
+
+QString TextBox::toolTip() const
+{
+    const QWidget* w = widget();
+    return w ? w->toolTip() : QString();
+}
+
+void TextBox::setToolTip(const QString& tip)
+{
+    if (QWidget* w = widget())
+        w->setToolTip(tip);
+}
+
+void TextBox::selectAll()
+{
+    if (m_line)
+        m_line->selectAll();
+    else if (m_multi)
+        m_multi->selectAll();
+}
+
+bool TextBox::hasFocus() const
+{
+    const QWidget* w = widget();
+    return w && w->hasFocus();
+}
+
+void LimitMultiLineInput(QPlainTextEdit* box, int inputLimit)
+{
+    if (!limiterOf(box))
+        new MultiLineLimiter(box, inputLimit);
+}

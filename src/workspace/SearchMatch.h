@@ -1,0 +1,32 @@
+#pragma once
+// Deciding which citations a search finds: the text of a record that a search
+// scope looks at, and whether a phrase occurs in it.
+#include <QString>
+
+// Search scopes 1..8 are the choices of the search dialog; scope 9 is the
+// "Basics" part that scopes 1 and 2 begin with.
+namespace SearchScope {
+constexpr int AllText = 1;
+constexpr int AllExceptNotes = 2;
+constexpr int Defendant = 3;
+constexpr int Vehicle = 4;
+constexpr int Offense = 5;
+constexpr int Location = 6;
+constexpr int Court = 7;
+constexpr int Notes = 8;
+constexpr int Basics = 9;
+} // namespace SearchScope
+
+// The searched text of a record (3000 bytes) for a scope: the scope's fields,
+// trimmed, dates as "mm/dd/yyyy" and times as "h:nnam/pm" (a stored 0 is
+// formatted like any other value), the offense date also as "yyyy/mm" so a
+// phrase like "2006/09" finds a month; joined with single spaces, with one
+// space before the first and after the last. An unknown scope searches all.
+QString SearchedText(const char* record, int scope);
+
+// True when phrase occurs in text. With wholeWord, an occurrence counts only
+// where it does not run on into a neighbouring word: a letter (accented ones
+// too) or digit just before or after it rejects that occurrence when the
+// phrase itself begins or ends with a letter or digit there. Every occurrence
+// is tried, so "cat" is found in "concat cat".
+bool MatchesSearch(const QString& text, const QString& phrase, bool ignoreCase, bool wholeWord);

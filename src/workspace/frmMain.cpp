@@ -1,0 +1,322 @@
+// The main window's load, first activation, keys, help and hand-over to the
+// admin window, and the default values page.
+#include "workspace/frmMain.h"
+
+#include "app/AppSettings.h"
+#include "app/ProcessState.h"
+#include "app/ShutDown.h"
+#include "app/WindowHandOver.h"
+#include "platform/Messages.h"
+#include "store/CitationFile.h"
+#include "users/UserLog.h"
+#include "widgets/VellButton.h"
+#include "widgets/WindowPlacement.h"
+#include "widgets/modFadeInOut.h"
+#include "workspace/CitationList.h"
+#include "workspace/SearchSettings.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QEvent>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimer>
+
+namespace {
+
+// Help topics, by their place in the help window's topic menu.
+namespace HelpTopic {
+constexpr int Overview = 1;
+constexpr int MainWindow = 4;
+constexpr int AddingAnEntry = 5;
+constexpr int EditingAnEntry = 6;
+constexpr int FindingEntries = 8;
+} // namespace HelpTopic
+
+constexpr int KeyF1 = 112;
+
+// The text before " - " and the application title in the window's caption.
+const QString InstallationCaption = QStringLiteral("Traffic Citations");
+
+const QStringList InstructionLines = {
+    QStringLiteral("Use the <Tab> key"),  QStringLiteral("to move from"),      QStringLiteral("one data field"),
+    QStringLiteral("to the next."),       QString(),                           QStringLiteral("Use the <Alt>-letter"),
+    QStringLiteral("keys to move from"),  QStringLiteral("one tab to another."), QString(),
+    QStringLiteral("The data fields"),    QStringLiteral("with red labels are"), QStringLiteral("mandatory entries."),
+};
+
+const QStringList DefaultInstructionLines = {
+    QStringLiteral("You can use 'default text' in certain"),
+    QStringLiteral("data fields when entering a record."),
+    QString(),
+    QStringLiteral("Whatever you put in the text boxes"),
+    QStringLiteral("at right will appear automatically"),
+    QStringLiteral("when you make a new entry."),
+    QString(),
+    QStringLiteral("You can also save and update these"),
+    QStringLiteral("defaults for use from now on."),
+};
+
+} // namespace
+
+frmMain::frmMain(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    fader = new Fader(this);
+    buildControls();
+    connectControls();
+    Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+QString frmMain::WindowCaption() { return InstallationCaption + QStringLiteral(" - ") + ApplicationTitle(); }
+
+void frmMain::Form_Load()
+{
+    SetFadeFlag(PrepareFade(this, 0, false));
+    setWindowTitle(WindowCaption());
+    searchSettings() = SearchSettings{};
+
+    lblInstructions->setText(InstructionLines.join(CRLF));
+    lblInstructions->hide();
+    lblDefaultInstructions->setText(DefaultInstructionLines.join(CRLF));
+    loadDefaultValues();
+    frame[15]->setEnabled(false); // the default values open with their page
+
+    setCancelButton(cmdQuit);
+    fader->closeAction = [this] {
+        // A closing fade started by the admin-window button leaves the caption
+        // in that button's Tag; any other closing fade ends the program.
+        if (!cmdAdminWindow->Tag.isEmpty() && cmdAdminWindow->Tag == windowTitle())
+            returnToAdminWindow();
+        else
+            ShutDown();
+    };
+    UpdateButtons();
+    MainTab->hide();
+    CenterOnScreen(this);
+}
+
+void frmMain::connectControls()
+{
+    connect(cmdSeeAllEntries, &VellButton::Click, this, &frmMain::cmdSeeAllEntries_Click);
+    connect(cmdHelp, &VellButton::Click, this, &frmMain::cmdHelp_Click);
+    connect(cmdAdminWindow, &VellButton::Click, this, &frmMain::cmdAdminWindow_Click);
+    connect(timerFlash, &QTimer::timeout, this, &frmMain::timerFlash_Timer);
+
+    for (int i = 0; i < 3; ++i)
+        connect(optSort[size_t(i)], &QRadioButton::clicked, this, [this, i] { optSort_Click(i); });
+    connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { grid_RowColChange(); });
+    connect(MainTab, &QTabWidget::currentChanged, this, [this](int page) {
+        const int previous = m_currentTab;
+        m_currentTab = page;
+        MainTab_Click(previous);
+    });
+
+    for (int i = 1; i <= CitationLayout::EditorFieldCount; ++i) {
+        TextBox& box = txtField[size_t(i)];
+        if (box.lineEdit()) {
+            connect(box.lineEdit(), &QLineEdit::textChanged, this, [this, i] { txtField_Change(i); });
+            box.lineEdit()->setMouseTracking(true);
+        } else {
+            connect(box.multiLine(), &QPlainTextEdit::textChanged, this, [this, i] { txtField_Change(i); });
+        }
+        m_fieldIndex.insert(box.widget(), i);
+    }
+    for (int i = 1; i <= 5; ++i)
+        connect(txtDefault[size_t(i)], &QLineEdit::textChanged, this, [this, i] { txtDefault_Change(i); });
+
+    // The window sees keys before its controls.
+    installEventFilter(this);
+    const QList<QWidget*> children = findChildren<QWidget*>();
+    for (QWidget* w : children)
+        w->installEventFilter(this);
+}
+
+void frmMain::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!ActivatedOnce && !m_activationPending) {
+        // The first activation runs once the window is on screen, so that its
+        // messages stand in front of it.
+        m_activationPending = true;
+        QMetaObject::invokeMethod(this, &frmMain::Form_Activate, Qt::QueuedConnection);
+    }
+}
+
+void frmMain::Form_Activate()
+{
+    if (ActivatedOnce)
+        return;
+    ActivatedOnce = FlagOn;
+    m_activationPending = false;
+
+    lblUserInfo->setText(QStringLiteral("User: ") + CurrentUserName + CRLF + QStringLiteral("Access: ")
+                         + AccessLevelName(CurrentAccessLevel));
+    MainTab->setCurrentIndex(0);
+    cmdSeeAllEntries_Click();
+    if (CitationsInList() > 0) {
+        moveFocusTo(grid);
+    } else {
+        cmdHelp_Click();
+        moveFocusTo(cmdAddEntry);
+    }
+    if (FadeFlag())
+        fader->StartFade(0, 255, 20, false);
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (Form_KeyDown(key->key() == Qt::Key_F1 ? KeyF1 : key->key(), key->modifiers()))
+            return true;
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier && m_cancelButton
+            && m_cancelButton->isVisible() && m_cancelButton->isEnabled()) {
+            m_cancelButton->click();
+            return true;
+        }
+        break;
+    }
+    case QEvent::FocusIn:
+        if (const int i = m_fieldIndex.value(watched))
+            txtField_GotFocus(i);
+        break;
+    case QEvent::FocusOut:
+        if (const int i = m_fieldIndex.value(watched))
+            txtField_LostFocus(i);
+        break;
+    case QEvent::MouseMove:
+        if (const int i = m_fieldIndex.value(watched))
+            txtField_MouseMove(i);
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool frmMain::Form_KeyDown(int KeyCode, Qt::KeyboardModifiers Shift)
+{
+    (void)Shift;
+    if (KeyCode == KeyF1) {
+        cmdHelp_Click();
+        return true;
+    }
+    return false;
+}
+
+int frmMain::HelpTopicForState() const
+{
+    if (CitationFile::CountForLength(QFileInfo(CitationFileName).size()) == 0)
+        return HelpTopic::Overview;
+    if (Adding)
+        return HelpTopic::AddingAnEntry;
+    if (Editing)
+        return HelpTopic::EditingAnEntry;
+    if (SubListMode)
+        return HelpTopic::FindingEntries;
+    return HelpTopic::MainWindow;
+}
+
+void frmMain::cmdHelp_Click()
+{
+    const int topic = HelpTopicForState();
+    if (FadeFlag()) {
+        fader->StartFade(255, 204, 2, false);
+        fader->WaitForFade();
+    }
+    ShowHelpTopic(topic, this);
+    if (FadeFlag()) {
+        fader->StartFade(204, 255, 2, false);
+        fader->WaitForFade();
+    }
+}
+
+void frmMain::cmdAdminWindow_Click()
+{
+    WriteUserLogLine(2);
+    if (FadeFlag()) {
+        cmdAdminWindow->Tag = windowTitle();
+        fader->StartFade(255, 0, 20, true);
+    } else {
+        returnToAdminWindow();
+    }
+}
+
+void frmMain::returnToAdminWindow()
+{
+    cmdAdminWindow->Tag.clear();
+    // The admin window comes up before this one goes, so that the program
+    // never stands without a window.
+    ShowAdminWindow();
+    close();
+}
+
+void frmMain::loadDefaultValues()
+{
+    for (int i = 1; i <= 5; ++i) {
+        QLineEdit* box = txtDefault[size_t(i)];
+        const QString value = ReadDefaultsSetting(DefaultValueKey(i));
+        // A stored value is shown whole even when it is longer than the box accepts.
+        box->setMaxLength(qMax(box->maxLength(), int(value.size())));
+        box->setText(value);
+    }
+    DefaultsChanged = FlagOff;
+}
+
+void frmMain::txtDefault_Change(int Index)
+{
+    (void)Index;
+    DefaultsChanged = FlagOn;
+}
+
+QRadioButton** frmMain::optionButtons(OptionGroup g)
+{
+    switch (g) {
+    case OptionGroup::StateLocal: return optStateLocal.data();
+    case OptionGroup::Speeding: return optSpeeding.data();
+    case OptionGroup::Test: return optTest.data();
+    case OptionGroup::Weather: return optWeather.data();
+    case OptionGroup::RoadDry: return optRoadDry.data();
+    case OptionGroup::RoadType: return optRoadType.data();
+    case OptionGroup::Traffic: return optTraffic.data();
+    case OptionGroup::Lighting: return optLighting.data();
+    case OptionGroup::SceneDisposition: return optSceneDisposition.data();
+    case OptionGroup::Count: break;
+    }
+    return nullptr;
+}
+
+QRadioButton* frmMain::optionButton(OptionGroup g, int choice) const
+{
+    if (choice < 1 || choice > optionChoiceCount(g))
+        return nullptr;
+    return const_cast<frmMain*>(this)->optionButtons(g)[choice];
+}
+
+int frmMain::optionChoiceCount(OptionGroup g) const { return EditorLayout::optionGroup(g).choiceCount; }
+
+QCheckBox* frmMain::checkBoxControl(CheckBox c) const
+{
+    switch (c) {
+    case CheckBox::CommercialVehicle: return chkCommercialVehicle;
+    case CheckBox::Accident: return chkAccident;
+    case CheckBox::CommercialViolation: return chkCommercialViolation;
+    case CheckBox::HazMatViolation: return chkHazMatViolation;
+    case CheckBox::Speeding: return chkSpeeding;
+    case CheckBox::DUI: return chkDUI;
+    case CheckBox::Count: break;
+    }
+    return nullptr;
+}

@@ -1,0 +1,219 @@
+#pragma once
+// The main window: the citation list above (all citations or a searched
+// sub-list) and the tabbed record editor below, with the record buttons and
+// the window buttons.
+//
+// The window's code is split by role:
+//   frmMain.cpp            load, first activation, keys, help, admin hand-over, defaults page
+//   frmMainLayout.cpp      creating and placing the controls
+//   frmMainList.cpp        the list: loading, sorting, row changes, See All, flashing
+//   frmMainRecordView.cpp  the editor: showing a citation, buttons, pages, field behaviour
+#include "store/EditorValues.h"
+#include "widgets/TextBox.h"
+
+#include <QHash>
+#include <QWidget>
+#include <array>
+
+class CitationListModel;
+class QButtonGroup;
+class Fader;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QTabWidget;
+class QTableView;
+class QTimer;
+class VellButton;
+
+class frmMain : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // --- 16-bit state flags (on = -1, off = 0) ---------------------------------
+    static constexpr qint16 FlagOn = -1;
+    static constexpr qint16 FlagOff = 0;
+    qint16 ActivatedOnce = FlagOff;
+    qint16 FullListMode = FlagOn;
+    qint16 SubListMode = FlagOff;
+    qint16 Adding = FlagOff;
+    qint16 Editing = FlagOff;
+    qint16 TemplateMode = FlagOff;
+    qint16 InvalidField = 0; // index of the text field that failed validation, 0 when none
+    qint16 DefaultsChanged = FlagOff;
+    qint16 InitialSort = FlagOff;
+
+    // --- Controls ---------------------------------------------------------------
+    // frame[1] the list, frame[2] the editor, frame[3..14] inside the pages,
+    // frame[15] the default values. Index 0 is unused.
+    std::array<QGroupBox*, 16> frame{};
+
+    // The list.
+    QTableView* grid = nullptr;
+    CitationListModel* listModel = nullptr;
+    QLabel* lblSort = nullptr;
+    std::array<QRadioButton*, 3> optSort{}; // 0 "Date", 1 "Citation#", 2 "Offense"
+    QLabel* lblStandBy = nullptr;
+
+    // The editor: text fields 1..48 with their labels (index 0 unused).
+    QTabWidget* MainTab = nullptr;
+    std::array<TextBox, 49> txtField{};
+    std::array<QLabel*, 49> lblField{};
+    QCheckBox* chkCommercialVehicle = nullptr;
+    QCheckBox* chkCommercialViolation = nullptr;
+    QCheckBox* chkHazMatViolation = nullptr;
+    QCheckBox* chkAccident = nullptr;
+    QCheckBox* chkSpeeding = nullptr;
+    QCheckBox* chkDUI = nullptr;
+    // Option groups, indexed by choice from 1 (index 0 unused).
+    std::array<QRadioButton*, 3> optStateLocal{};
+    std::array<QRadioButton*, 4> optSpeeding{};
+    std::array<QRadioButton*, 5> optTest{};
+    std::array<QRadioButton*, 5> optWeather{};
+    std::array<QRadioButton*, 4> optTraffic{};
+    std::array<QRadioButton*, 5> optRoadDry{};
+    std::array<QRadioButton*, 5> optRoadType{};
+    std::array<QRadioButton*, 4> optLighting{};
+    std::array<QRadioButton*, 4> optSceneDisposition{};
+    QLabel* lblInstructions = nullptr;
+    QLabel* lblSpaceFull = nullptr;
+    QLabel* lblUserInfo = nullptr;
+
+    // The "De&faults" page: boxes 1..5 and their labels (index 0 unused).
+    std::array<QLineEdit*, 6> txtDefault{};
+    std::array<QLabel*, 6> lblDefault{};
+    QLabel* lblDefaultInstructions = nullptr;
+
+    // Window buttons.
+    VellButton* cmdBackupRestore = nullptr;
+    VellButton* cmdAdminWindow = nullptr;
+    VellButton* cmdHelp = nullptr;
+    VellButton* cmdQuit = nullptr;
+    // List buttons.
+    VellButton* cmdFindEntries = nullptr;
+    VellButton* cmdSeeAllEntries = nullptr;
+    VellButton* cmdPrintList = nullptr;
+    // Record buttons.
+    VellButton* cmdAddEntry = nullptr;
+    VellButton* cmdAddSave = nullptr;
+    VellButton* cmdAddCancel = nullptr;
+    VellButton* cmdEditEntry = nullptr;
+    VellButton* cmdEditSave = nullptr;
+    VellButton* cmdEditCancel = nullptr;
+    VellButton* cmdPrintEntry = nullptr;
+    VellButton* cmdDeleteEntry = nullptr;
+
+    QTimer* timerFlash = nullptr;
+    Fader* fader = nullptr;
+
+    // The button Esc presses (cmdQuit while viewing, the cancel button of an
+    // add or an edit while that lasts).
+    VellButton* CancelButton() const { return m_cancelButton; }
+    void setCancelButton(VellButton* button) { m_cancelButton = button; }
+
+    // Option group g's buttons, choice 1..n at index 1..n.
+    QRadioButton* optionButton(OptionGroup g, int choice) const;
+    int optionChoiceCount(OptionGroup g) const;
+    QCheckBox* checkBoxControl(CheckBox c) const;
+
+    // --- The list (frmMainList.cpp) ---------------------------------------------
+    void LoadCitationList();
+    void optSort_Click(int Index);
+    void grid_RowColChange();
+    void cmdSeeAllEntries_Click();
+    void timerFlash_Timer();
+    // The record number of the selected row (column 4), 0 when none.
+    int SelectedRecordNumber() const;
+    int SelectedRow() const; // -1 when none
+    int CitationsInList() const;
+    void SelectRow(int row, bool toTop);
+
+    // --- The record view (frmMainRecordView.cpp) --------------------------------
+    void ShowSelectedCitation();
+    void UpdateButtons();
+    void MainTab_Click(int PreviousTab);
+    void txtField_GotFocus(int Index);
+    void txtField_Change(int Index);
+    void txtField_LostFocus(int Index);
+    void txtField_MouseMove(int Index);
+    // Puts values into the editor: texts, check boxes and option choices.
+    void ShowEditorValues(const EditorValues& values);
+    // The editor's present values, as the save step stores them. An option
+    // group showing no choice gives 0.
+    EditorValues EditorValuesFromWindow() const;
+
+    // --- Window (frmMain.cpp) ---------------------------------------------------
+    void Form_Load();
+    void Form_Activate();
+    // Keys the window sees before its controls; true when the key was used.
+    bool Form_KeyDown(int KeyCode, Qt::KeyboardModifiers Shift);
+    void cmdHelp_Click();
+    void cmdAdminWindow_Click();
+    void txtDefault_Change(int Index);
+    // The help topic that fits what the user is doing.
+    int HelpTopicForState() const;
+    // The caption of the window: "<installation> - " + application title.
+    static QString WindowCaption();
+
+    // Colours of the text fields.
+    static QColor ViewingColour() { return {0, 255, 255}; }
+    static QColor AddingFocusColour() { return {255, 255, 0}; }
+    static QColor EditingFocusColour() { return {255, 192, 192}; }
+    static QColor MandatoryLabelColour() { return {192, 0, 0}; }
+
+    static constexpr int DefaultsPage = 7;
+    static constexpr int NotesField = 48;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // frmMainLayout.cpp
+    void buildControls();
+    void buildChoiceControls();
+    QRadioButton** optionButtons(OptionGroup g);
+    void buildListFrame();
+    void buildEditorFrame();
+    QWidget* buildBasicsPage();
+    QWidget* buildDefendantPage();
+    QWidget* buildVehiclePage();
+    QWidget* buildOffensePage();
+    QWidget* buildLocationPage();
+    QWidget* buildCourtPage();
+    QWidget* buildNotesPage();
+    QWidget* buildDefaultsPage();
+    QWidget* fieldCell(int index);
+    QGroupBox* optionFrame(int frameIndex, const QString& caption, OptionGroup g, bool across);
+    void placeFrames();
+    void connectControls();
+
+    // frmMainList.cpp
+    void showListColumns();
+    void setSortControlsVisible(bool visible);
+    int selectedSortIndex() const;
+
+    // frmMainRecordView.cpp
+    void setOptionChoice(OptionGroup g, int choice);
+    int optionChoice(OptionGroup g) const;
+    bool moveFocusTo(QWidget* target);
+    void updateNotesIndicator();
+
+    void returnToAdminWindow();
+    void loadDefaultValues();
+
+    std::array<QButtonGroup*, size_t(OptionGroup::Count)> m_optionGroups{};
+    VellButton* m_cancelButton = nullptr;
+    QHash<QObject*, int> m_fieldIndex; // txtField widget -> its index
+    bool m_activationPending = false;
+    bool m_loadingList = false; // row changes show nothing while the list is rebuilt
+    int m_currentTab = 0;
+    // The flashing of the See All button: text level, background level, step.
+    qint16 m_flashText = 0;
+    qint16 m_flashBack = 0;
+    qint16 m_flashStep = 0;
+};

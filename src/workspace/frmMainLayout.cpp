@@ -1,0 +1,584 @@
+// Creating and placing the controls of the main window.
+#include "workspace/frmMain.h"
+
+#include "platform/Screen.h"
+#include "widgets/VellButton.h"
+#include "workspace/CitationList.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace {
+
+// The window is designed 11900 twips wide and 9000 twips high; on a screen
+// higher than that it grows to a fraction of the screen, and the list frame
+// takes the extra height.
+constexpr int WindowWidthTwips = 11900;
+constexpr int DesignHeightTwips = 9000;
+constexpr double ScreenShare = 1.3;
+
+constexpr int Margin = 6;
+constexpr int ButtonWidth = 88;
+constexpr int ButtonHeight = 40;
+constexpr int WidestBox = 280;
+
+QString arrayName(const char* name, int index) { return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index); }
+
+QVBoxLayout* column(QWidget* owner = nullptr, int spacing = 6)
+{
+    auto* l = owner ? new QVBoxLayout(owner) : new QVBoxLayout;
+    l->setSpacing(spacing);
+    if (!owner)
+        l->setContentsMargins(0, 0, 0, 0);
+    return l;
+}
+
+QHBoxLayout* row(int spacing = 10)
+{
+    auto* l = new QHBoxLayout;
+    l->setSpacing(spacing);
+    l->setContentsMargins(0, 0, 0, 0);
+    return l;
+}
+
+// A box wide enough for `limit` digits, within reason; longer texts scroll.
+int boxWidth(const QWidget* box, int limit)
+{
+    return qBound(36, box->fontMetrics().horizontalAdvance(QLatin1Char('0')) * limit + 14, WidestBox);
+}
+
+VellButton* makeButton(const char* name, QWidget* parent)
+{
+    auto* b = new VellButton(QLatin1String(name), parent);
+    b->setFixedSize(ButtonWidth, ButtonHeight);
+    b->setBackColor(QColor(228, 232, 240));
+    b->setBackOver(QColor(255, 244, 200));
+    b->setForeColor(QColor(0, 0, 0));
+    b->setForeOver(QColor(0, 0, 128));
+    return b;
+}
+
+} // namespace
+
+void frmMain::buildControls()
+{
+    for (int i = 1; i <= 15; ++i) {
+        frame[size_t(i)] = new QGroupBox(this);
+        frame[size_t(i)]->setObjectName(arrayName("frame", i));
+    }
+    buildChoiceControls();
+    buildListFrame();
+    buildEditorFrame();
+
+    timerFlash = new QTimer(this);
+    timerFlash->setObjectName(QStringLiteral("timerFlash"));
+    // The flash asks for a tick every 2 ms; it is paced at the classic desktop
+    // timer's rate so that the button swings about once a second instead of
+    // flickering.
+    timerFlash->setInterval(16);
+
+    placeFrames();
+}
+
+// The check boxes and option buttons, made before the pages that hold them.
+void frmMain::buildChoiceControls()
+{
+    for (const CheckBoxSpec& spec : EditorLayout::checkBoxes()) {
+        auto* box = new QCheckBox(QLatin1String(spec.caption), this);
+        box->setObjectName(QLatin1String(spec.name));
+        switch (spec.id) {
+        case CheckBox::CommercialVehicle: chkCommercialVehicle = box; break;
+        case CheckBox::Accident: chkAccident = box; break;
+        case CheckBox::CommercialViolation: chkCommercialViolation = box; break;
+        case CheckBox::HazMatViolation: chkHazMatViolation = box; break;
+        case CheckBox::Speeding: chkSpeeding = box; break;
+        case CheckBox::DUI: chkDUI = box; break;
+        case CheckBox::Count: break;
+        }
+    }
+    for (const OptionGroupSpec& spec : EditorLayout::optionGroups()) {
+        // Each group is exclusive by itself, wherever its buttons are placed.
+        QRadioButton** buttons = optionButtons(spec.id);
+        auto* group = new QButtonGroup(this);
+        m_optionGroups[size_t(spec.id)] = group;
+        for (int c = 1; c <= spec.choiceCount; ++c) {
+            buttons[c] = new QRadioButton(QLatin1String(spec.captions[size_t(c - 1)]), this);
+            buttons[c]->setObjectName(arrayName(spec.name, c));
+            group->addButton(buttons[c], c);
+        }
+        buttons[spec.initialChoice]->setChecked(true);
+    }
+}
+
+void frmMain::buildListFrame()
+{
+    QGroupBox* list = frame[1];
+
+    grid = new QTableView(list);
+    grid->setObjectName(QStringLiteral("grid"));
+    listModel = new CitationListModel(grid);
+    grid->setModel(listModel);
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setTabKeyNavigation(false);
+    grid->setWordWrap(false);
+    grid->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    grid->setCornerButtonEnabled(false);
+    grid->verticalHeader()->hide();
+    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
+    grid->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    grid->horizontalHeader()->setHighlightSections(false);
+    // Column 3 fills the grid's width; the key columns stay out of sight.
+    grid->horizontalHeader()->setStretchLastSection(true);
+    grid->setColumnHidden(ListColumn::RecNum, true);
+    grid->setColumnHidden(ListColumn::DateSort, true);
+    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    showListColumns();
+
+    lblStandBy = new QLabel(QStringLiteral("Sorting-- Please stand by..."), list);
+    lblStandBy->setObjectName(QStringLiteral("lblStandBy"));
+    lblStandBy->setAlignment(Qt::AlignCenter);
+    QFont standByFont = lblStandBy->font();
+    standByFont.setBold(true);
+    lblStandBy->setFont(standByFont);
+    lblStandBy->hide();
+
+    cmdFindEntries = makeButton("cmdFindEntries", list);
+    cmdSeeAllEntries = makeButton("cmdSeeAllEntries", list);
+    cmdPrintList = makeButton("cmdPrintList", list);
+
+    lblSort = new QLabel(QStringLiteral("Sort by..."), list);
+    lblSort->setObjectName(QStringLiteral("lblSort"));
+    static const char* const sortCaptions[3] = {"Date", "Citation#", "Offense"};
+    for (int i = 0; i < 3; ++i) {
+        optSort[size_t(i)] = new QRadioButton(QLatin1String(sortCaptions[i]), list);
+        optSort[size_t(i)]->setObjectName(arrayName("optSort", i));
+    }
+    optSort[0]->setChecked(true);
+
+    auto* side = column(nullptr, 4);
+    side->addWidget(cmdFindEntries);
+    side->addWidget(cmdSeeAllEntries);
+    side->addWidget(cmdPrintList);
+    side->addSpacing(6);
+    side->addWidget(lblSort);
+    for (QRadioButton* o : optSort)
+        side->addWidget(o);
+    side->addStretch(1);
+
+    auto* layout = new QGridLayout(list);
+    layout->setContentsMargins(8, 6, 8, 8);
+    layout->setHorizontalSpacing(8);
+    layout->addWidget(grid, 0, 0);
+    layout->addWidget(lblStandBy, 0, 0, Qt::AlignCenter);
+    layout->addLayout(side, 0, 1);
+    layout->setColumnStretch(0, 1);
+}
+
+void frmMain::buildEditorFrame()
+{
+    QGroupBox* editor = frame[2];
+
+    cmdAddEntry = makeButton("cmdAddEntry", editor);
+    cmdAddSave = makeButton("cmdAddSave", editor);
+    cmdEditSave = makeButton("cmdEditSave", editor);
+    cmdAddCancel = makeButton("cmdAddCancel", editor);
+    cmdEditCancel = makeButton("cmdEditCancel", editor);
+    cmdEditEntry = makeButton("cmdEditEntry", editor);
+    cmdPrintEntry = makeButton("cmdPrintEntry", editor);
+    cmdDeleteEntry = makeButton("cmdDeleteEntry", editor);
+    cmdHelp = makeButton("cmdHelp", editor);
+    cmdAdminWindow = makeButton("cmdAdminWindow", editor);
+    cmdBackupRestore = makeButton("cmdBackupRestore", editor);
+    cmdQuit = makeButton("cmdQuit", editor);
+    cmdHelp->setCaption(QStringLiteral("&Help") + QStringLiteral("\r\n") + QStringLiteral("<F1>"));
+    cmdAdminWindow->setCaption(QStringLiteral("Admin") + QStringLiteral("\r\n") + QStringLiteral("&Window"));
+    cmdBackupRestore->setCaption(QStringLiteral("Backup /") + QStringLiteral("\r\n") + QStringLiteral("&Restore"));
+    cmdQuit->setCaption(QStringLiteral("&Quit"));
+
+    MainTab = new QTabWidget(editor);
+    MainTab->setObjectName(QStringLiteral("MainTab"));
+    MainTab->setUsesScrollButtons(false);
+    MainTab->addTab(buildBasicsPage(), QStringLiteral("&Basics"));
+    MainTab->addTab(buildDefendantPage(), QStringLiteral("&Defendant"));
+    MainTab->addTab(buildVehiclePage(), QStringLiteral("&Vehicle"));
+    MainTab->addTab(buildOffensePage(), QStringLiteral("&Offense"));
+    MainTab->addTab(buildLocationPage(), QStringLiteral("&Location"));
+    MainTab->addTab(buildCourtPage(), QStringLiteral("Cour&t"));
+    MainTab->addTab(buildNotesPage(), QStringLiteral("&Notes"));
+    MainTab->addTab(buildDefaultsPage(), QStringLiteral("De&faults"));
+
+    lblUserInfo = new QLabel(editor);
+    lblUserInfo->setObjectName(QStringLiteral("lblUserInfo"));
+    lblUserInfo->setWordWrap(true);
+    lblUserInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblUserInfo->setFrameShape(QFrame::StyledPanel);
+    lblUserInfo->setMargin(4);
+
+    lblInstructions = new QLabel(editor);
+    lblInstructions->setObjectName(QStringLiteral("lblInstructions"));
+    lblInstructions->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    auto* buttons = row(4);
+    for (VellButton* b : {cmdAddEntry, cmdAddSave, cmdEditSave, cmdAddCancel, cmdEditCancel, cmdEditEntry,
+                          cmdPrintEntry, cmdDeleteEntry})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+    for (VellButton* b : {cmdHelp, cmdAdminWindow, cmdBackupRestore, cmdQuit})
+        buttons->addWidget(b);
+
+    // The side column is wide enough for the longest access level on one line.
+    const int sideWidth = qMax(150, lblUserInfo->fontMetrics().horizontalAdvance(QStringLiteral("Read/Edit/Add/Delete")) + 24);
+    lblUserInfo->setFixedWidth(sideWidth);
+    lblInstructions->setFixedWidth(sideWidth);
+    auto* side = column(nullptr, 10);
+    side->addWidget(lblUserInfo);
+    side->addWidget(lblInstructions);
+    side->addStretch(1);
+
+    auto* body = row(8);
+    body->addWidget(MainTab, 1);
+    body->addLayout(side);
+
+    auto* layout = column(editor, 6);
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->addLayout(buttons);
+    layout->addLayout(body);
+}
+
+// A text field under its label.
+QWidget* frmMain::fieldCell(int index)
+{
+    auto* cell = new QWidget;
+    auto* layout = column(cell, 1);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    auto* label = new QLabel(EditorLayout::fieldLabel(index), cell);
+    label->setObjectName(arrayName("lblField", index));
+    lblField[size_t(index)] = label;
+
+    auto* box = new QLineEdit(cell);
+    box->setObjectName(arrayName("txtField", index));
+    const int limit = EditorLayout::inputLimit(index);
+    txtField[size_t(index)] = TextBox(box, limit);
+    box->setFixedWidth(boxWidth(box, limit));
+    label->setBuddy(box);
+
+    layout->addWidget(label);
+    layout->addWidget(box, 0, Qt::AlignLeft);
+    return cell;
+}
+
+QGroupBox* frmMain::optionFrame(int frameIndex, const QString& caption, OptionGroup g, bool across)
+{
+    QGroupBox* box = frame[size_t(frameIndex)];
+    box->setTitle(caption);
+    QBoxLayout* layout = across ? static_cast<QBoxLayout*>(new QHBoxLayout(box)) : new QVBoxLayout(box);
+    layout->setSpacing(across ? 10 : 2);
+    layout->setContentsMargins(8, 4, 8, 6);
+    const OptionGroupSpec& spec = EditorLayout::optionGroup(g);
+    for (int c = 1; c <= spec.choiceCount; ++c) {
+        QRadioButton* b = optionButton(g, c);
+        layout->addWidget(b);
+    }
+    if (!across)
+        layout->addStretch(1);
+    return box;
+}
+
+QWidget* frmMain::buildBasicsPage()
+{
+    auto* page = new QWidget;
+    auto* top = row();
+    for (int i : {1, 2, 3, 4})
+        top->addWidget(fieldCell(i));
+    top->addStretch(1);
+
+    auto* entered = new QVBoxLayout(frame[3]);
+    entered->setContentsMargins(8, 4, 8, 6);
+    entered->setSpacing(4);
+    entered->addWidget(fieldCell(7));
+    entered->addWidget(fieldCell(8));
+
+    auto* officer = row();
+    officer->addWidget(fieldCell(5), 0, Qt::AlignTop);
+    officer->addWidget(fieldCell(6), 0, Qt::AlignTop);
+    officer->addWidget(frame[3]);
+    officer->addStretch(1);
+
+    auto* entry = row();
+    entry->addWidget(fieldCell(9));
+    entry->addWidget(fieldCell(10));
+    entry->addStretch(1);
+
+    auto* layout = column(page, 8);
+    layout->addLayout(top);
+    layout->addLayout(officer);
+    layout->addLayout(entry);
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* frmMain::buildDefendantPage()
+{
+    auto* page = new QWidget;
+    auto* layout = column(page, 8);
+    for (const auto& fields : {std::initializer_list<int>{11, 12}, std::initializer_list<int>{13, 14},
+                               std::initializer_list<int>{15, 16, 17, 18, 19},
+                               std::initializer_list<int>{20, 21, 22, 23}}) {
+        auto* r = row();
+        for (int i : fields)
+            r->addWidget(fieldCell(i));
+        r->addStretch(1);
+        layout->addLayout(r);
+    }
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* frmMain::buildVehiclePage()
+{
+    auto* page = new QWidget;
+    auto* layout = column(page, 8);
+    for (const auto& fields : {std::initializer_list<int>{24, 25, 26, 27}, std::initializer_list<int>{28, 29, 30, 31}}) {
+        auto* r = row();
+        for (int i : fields)
+            r->addWidget(fieldCell(i));
+        r->addStretch(1);
+        layout->addLayout(r);
+    }
+    auto* commercial = new QVBoxLayout(frame[4]);
+    commercial->setContentsMargins(8, 4, 8, 4);
+    commercial->addWidget(chkCommercialVehicle);
+    auto* r = row();
+    r->addWidget(frame[4]);
+    r->addStretch(1);
+    layout->addLayout(r);
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* frmMain::buildOffensePage()
+{
+    auto* page = new QWidget;
+
+    auto* top = row();
+    top->addWidget(fieldCell(32), 0, Qt::AlignTop);
+    top->addWidget(fieldCell(33), 0, Qt::AlignTop);
+    top->addWidget(optionFrame(5, QStringLiteral(" Law "), OptionGroup::StateLocal, false));
+    top->addStretch(1);
+
+    auto* violations = new QVBoxLayout(frame[6]);
+    violations->setContentsMargins(6, 6, 6, 6);
+    violations->addWidget(chkCommercialViolation);
+    violations->addWidget(chkHazMatViolation);
+    violations->addWidget(chkAccident);
+    violations->addStretch(1);
+
+    auto* speeding = new QGridLayout(frame[7]);
+    speeding->setContentsMargins(6, 6, 6, 6);
+    speeding->setHorizontalSpacing(10);
+    speeding->setVerticalSpacing(4);
+    speeding->addWidget(chkSpeeding, 0, 0, 1, 2);
+    speeding->addWidget(fieldCell(34), 1, 0);
+    speeding->addWidget(fieldCell(35), 2, 0);
+    auto* methods = column(nullptr, 2);
+    for (int c = 1; c <= 3; ++c)
+        methods->addWidget(optSpeeding[size_t(c)]);
+    methods->addStretch(1);
+    speeding->addLayout(methods, 1, 1, 2, 1);
+    speeding->setRowStretch(3, 1);
+
+    auto* impaired = new QVBoxLayout(frame[8]);
+    impaired->setContentsMargins(6, 6, 6, 6);
+    impaired->addWidget(chkDUI);
+    impaired->addWidget(fieldCell(36));
+    auto* tests = new QGridLayout;
+    tests->setContentsMargins(0, 0, 0, 0);
+    tests->setHorizontalSpacing(10);
+    tests->setVerticalSpacing(2);
+    for (int c = 1; c <= 4; ++c)
+        tests->addWidget(optTest[size_t(c)], (c - 1) / 2, (c - 1) % 2);
+    impaired->addLayout(tests);
+    impaired->addStretch(1);
+
+    auto* lower = row(6);
+    lower->addWidget(frame[6]);
+    lower->addWidget(frame[7]);
+    lower->addWidget(frame[8]);
+    lower->addStretch(1);
+
+    auto* layout = column(page, 8);
+    layout->addLayout(top);
+    layout->addLayout(lower);
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* frmMain::buildLocationPage()
+{
+    auto* page = new QWidget;
+    auto* layout = column(page, 6);
+    auto* places = row();
+    places->addWidget(fieldCell(37));
+    places->addWidget(fieldCell(38));
+    places->addStretch(1);
+    layout->addLayout(places);
+    layout->addWidget(fieldCell(39));
+    layout->addWidget(fieldCell(40));
+
+    auto* conditions = row(6);
+    conditions->addWidget(optionFrame(9, QStringLiteral(" Weather "), OptionGroup::Weather, false));
+    conditions->addWidget(optionFrame(10, QStringLiteral(" Traffic "), OptionGroup::Traffic, false));
+    conditions->addWidget(optionFrame(11, QStringLiteral(" Road "), OptionGroup::RoadDry, false));
+    conditions->addWidget(optionFrame(12, QStringLiteral(" Type "), OptionGroup::RoadType, false));
+    conditions->addWidget(optionFrame(13, QStringLiteral(" Lighting "), OptionGroup::Lighting, false));
+    conditions->addStretch(1);
+    layout->addLayout(conditions);
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* frmMain::buildCourtPage()
+{
+    auto* page = new QWidget;
+    auto* top = row();
+    for (int i : {41, 42, 43})
+        top->addWidget(fieldCell(i));
+    top->addStretch(1);
+
+    auto* outcome = row();
+    outcome->addWidget(fieldCell(44));
+    outcome->addWidget(fieldCell(45));
+    outcome->addStretch(1);
+    auto* left = column(nullptr, 6);
+    left->addLayout(outcome);
+    left->addWidget(fieldCell(46));
+    left->addWidget(fieldCell(47));
+
+    auto* lower = row();
+    lower->addLayout(left);
+    lower->addWidget(optionFrame(14, QStringLiteral(" Scene Disposition "), OptionGroup::SceneDisposition, false),
+                     0, Qt::AlignTop);
+    lower->addStretch(1);
+
+    auto* layout = column(page, 6);
+    layout->addLayout(top);
+    layout->addLayout(lower);
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* frmMain::buildNotesPage()
+{
+    auto* page = new QWidget;
+    auto* label = new QLabel(EditorLayout::fieldLabel(NotesField), page);
+    label->setObjectName(arrayName("lblField", NotesField));
+    lblField[NotesField] = label;
+
+    auto* notes = new QPlainTextEdit(page);
+    notes->setObjectName(arrayName("txtField", NotesField));
+    notes->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    notes->setTabChangesFocus(true);
+    txtField[NotesField] = TextBox(notes, EditorLayout::inputLimit(NotesField));
+    label->setBuddy(notes);
+
+    lblSpaceFull = new QLabel(page);
+    lblSpaceFull->setObjectName(QStringLiteral("lblSpaceFull"));
+    lblSpaceFull->setFrameShape(QFrame::StyledPanel);
+    lblSpaceFull->hide();
+
+    auto* foot = row();
+    foot->addStretch(1);
+    foot->addWidget(lblSpaceFull);
+
+    auto* layout = column(page, 4);
+    layout->addWidget(label);
+    layout->addWidget(notes, 1);
+    layout->addLayout(foot);
+    return page;
+}
+
+QWidget* frmMain::buildDefaultsPage()
+{
+    auto* page = new QWidget;
+    lblDefaultInstructions = new QLabel(page);
+    lblDefaultInstructions->setObjectName(QStringLiteral("lblDefaultInstructions"));
+    lblDefaultInstructions->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    static const char* const captions[6] = {
+        "",
+        "  Default 'NCIC Number' (in the <Basics> Tab)",
+        "  Default 'Entered by' (in the <Basics> Tab)",
+        "  Default 'County' (in the <Location> Tab)",
+        "  Default 'City' (in the <Location> Tab)",
+        "  Default 'Name of Court' (in the <Court> Tab)",
+    };
+    static const int limits[6] = {0, 16, 30, 25, 25, 40};
+    QGroupBox* defaults = frame[15];
+    defaults->setTitle(QStringLiteral(" Default Values "));
+    auto* boxes = new QVBoxLayout(defaults);
+    boxes->setContentsMargins(8, 4, 8, 6);
+    boxes->setSpacing(1);
+    for (int i = 1; i <= 5; ++i) {
+        auto* label = new QLabel(QLatin1String(captions[i]), defaults);
+        label->setObjectName(arrayName("lblDefault", i));
+        auto* box = new QLineEdit(defaults);
+        box->setObjectName(arrayName("txtDefault", i));
+        box->setMaxLength(limits[i]);
+        box->setFixedWidth(boxWidth(box, limits[i]));
+        label->setBuddy(box);
+        lblDefault[size_t(i)] = label;
+        txtDefault[size_t(i)] = box;
+        if (i > 1)
+            boxes->addSpacing(5);
+        boxes->addWidget(label);
+        boxes->addWidget(box);
+    }
+    boxes->addStretch(1);
+
+    auto* layout = new QHBoxLayout(page);
+    layout->setSpacing(16);
+    layout->addWidget(lblDefaultInstructions);
+    layout->addWidget(defaults, 0, Qt::AlignTop);
+    layout->addStretch(1);
+    return page;
+}
+
+void frmMain::placeFrames()
+{
+    const int width = TwipsToPixels(WindowWidthTwips);
+    int heightTwips = DesignHeightTwips;
+    if (ScreenHeightTwips() > DesignHeightTwips)
+        heightTwips = int(std::floor(ScreenHeightTwips() / ScreenShare));
+    const int height = TwipsToPixels(heightTwips);
+
+    // The editor keeps the height its pages need; the list takes the rest.
+    frame[2]->adjustSize();
+    const int editorHeight = frame[2]->sizeHint().height();
+    const int listHeight = height - editorHeight - 3 * Margin;
+    frame[1]->setGeometry(Margin, Margin, width - 2 * Margin, listHeight);
+    frame[2]->setGeometry(Margin, 2 * Margin + listHeight, width - 2 * Margin, editorHeight);
+    setFixedSize(width, height);
+}
+
+void frmMain::showListColumns()
+{
+    static const int widthsTwips[ListColumn::Visible] = {1150, 1600, 2350, 4200};
+    for (int c = 0; c < ListColumn::Visible; ++c)
+        grid->setColumnWidth(c, TwipsToPixels(widthsTwips[c]));
+}

@@ -1,0 +1,285 @@
+// The record editor of the main window: showing the selected citation, the
+// buttons' states, choosing a page, and how the text fields behave.
+#include "workspace/frmMain.h"
+
+#include "app/ProcessState.h"
+#include "platform/Clock.h"
+#include "platform/Messages.h"
+#include "store/AnsiText.h"
+#include "store/CitationFile.h"
+#include "store/DateValue.h"
+#include "widgets/VellButton.h"
+#include "workspace/CitationList.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableView>
+
+namespace {
+
+const QString DateFormat = QStringLiteral("mm/dd/yyyy");
+const QString TimeFormat = QStringLiteral("h:nnam/pm");
+const QString PrinterReady = QStringLiteral(" Be sure your printer is ready! ");
+
+QString twoLines(const char* upper, const char* lower)
+{
+    return QLatin1String(upper) + CRLF + QLatin1String(lower);
+}
+
+// Sets a button's caption and tooltip and whether it shows; redraws it.
+void setButton(VellButton* b, const QString& caption, const QString& tip, bool visible)
+{
+    if (!caption.isNull())
+        b->setCaption(caption);
+    b->setToolTipText(tip);
+    b->setVisible(visible);
+}
+
+} // namespace
+
+void frmMain::ShowSelectedCitation()
+{
+    for (int f = 3; f <= 14; ++f)
+        frame[size_t(f)]->setEnabled(false);
+    for (int i = 1; i <= CitationLayout::EditorFieldCount; ++i) {
+        TextBox& box = txtField[size_t(i)];
+        box.setLocked(true);
+        box.widget()->setFocusPolicy(Qt::StrongFocus);
+        box.setText(QString());
+        box.setBackColor(ViewingColour());
+    }
+    if (!ActivatedOnce)
+        MainTab->setCurrentIndex(0);
+    MainTab->setTabEnabled(DefaultsPage, FullListMode != 0);
+
+    if (CitationsInList() == 0) {
+        MainTab->hide();
+        return;
+    }
+    const int n = SelectedRecordNumber();
+    if (n > 0) {
+        CitationFile file;
+        CitationRecord record;
+        const bool read = file.OpenCitationFile() && file.ReadCitation(n, record);
+        file.CloseCitationFile();
+        if (read)
+            ShowEditorValues(EditorValuesFromRecord(record));
+        else
+            MsgBox(file.lastError().message(), Msg::OKOnly | Msg::Critical);
+    }
+    MainTab->show();
+}
+
+void frmMain::ShowEditorValues(const EditorValues& values)
+{
+    for (int i = 1; i <= CitationLayout::EditorFieldCount; ++i)
+        txtField[size_t(i)].setText(values[i]);
+    for (const CheckBoxSpec& c : EditorLayout::checkBoxes())
+        checkBoxControl(c.id)->setChecked(values[c.id]);
+    for (const OptionGroupSpec& g : EditorLayout::optionGroups())
+        setOptionChoice(g.id, values[g.id]);
+}
+
+EditorValues frmMain::EditorValuesFromWindow() const
+{
+    EditorValues values;
+    for (int i = 1; i <= CitationLayout::EditorFieldCount; ++i)
+        values[i] = txtField[size_t(i)].text();
+    for (const CheckBoxSpec& c : EditorLayout::checkBoxes())
+        values[c.id] = checkBoxControl(c.id)->isChecked();
+    for (const OptionGroupSpec& g : EditorLayout::optionGroups())
+        values[g.id] = optionChoice(g.id);
+    return values;
+}
+
+void frmMain::setOptionChoice(OptionGroup g, int choice)
+{
+    QButtonGroup* group = m_optionGroups[size_t(g)];
+    if (QAbstractButton* b = group->button(choice)) {
+        b->setChecked(true);
+        return;
+    }
+    // A stored value that names no choice (a damaged or foreign record) shows
+    // no choice at all rather than another citation's.
+    group->setExclusive(false);
+    for (QAbstractButton* b : group->buttons())
+        b->setChecked(false);
+    group->setExclusive(true);
+}
+
+int frmMain::optionChoice(OptionGroup g) const
+{
+    const int id = m_optionGroups[size_t(g)]->checkedId();
+    return id < 0 ? 0 : id;
+}
+
+void frmMain::UpdateButtons()
+{
+    const int citations = CitationsInList();
+    const bool fullList = FullListMode != 0;
+    const bool subList = SubListMode != 0;
+    const QString noTip;
+
+    const bool backup = QFileInfo::exists(CitationFileName) && fullList;
+    setButton(cmdBackupRestore, QString(),
+              QStringLiteral(" Backup and Restore Options (Full access level privileges required) "), backup);
+    if (backup)
+        cmdBackupRestore->setEnabled(true);
+
+    setButton(cmdAdminWindow, QString(), QStringLiteral(" Return to the Admin Window "), true);
+    cmdAdminWindow->setEnabled(true);
+
+    cmdHelp->setToolTipText(QStringLiteral(" Click here for information "));
+
+    setButton(cmdQuit, QString(), QStringLiteral(" Click here to exit ") + ApplicationTitle() + u' ', true);
+    setCancelButton(cmdQuit);
+
+    setButton(cmdFindEntries, twoLines("&Find", "Citation(s)"),
+              QStringLiteral(" Search for one or more record(s) according to... "), citations >= 2 && fullList);
+    setButton(cmdSeeAllEntries, twoLines("See &All", "Citations"),
+              QStringLiteral(" See a list of all evidence currently in the database "), subList);
+    setButton(cmdPrintList, twoLines("Print", "&List"), PrinterReady, citations >= 2);
+
+    setButton(cmdAddEntry, twoLines("&Add a", "Citation"),
+              QStringLiteral(" Add a new citation to your database (right-click to use 'template' option) "), fullList);
+    if (fullList)
+        cmdAddEntry->setEnabled(CurrentAccessLevel > 2);
+    setButton(cmdAddSave, twoLines("&Save", "New Entry"), noTip, Adding != 0);
+    setButton(cmdAddCancel, twoLines("&Cancel", "New Entry"), noTip, Adding != 0);
+
+    setButton(cmdEditEntry, twoLines("&Edit this", "Citation"), noTip, citations >= 1);
+    if (citations >= 1)
+        cmdEditEntry->setEnabled(CurrentAccessLevel > 1);
+    setButton(cmdEditSave, twoLines("&Save", "Changes"), noTip, Editing != 0);
+    setButton(cmdEditCancel, twoLines("&Cancel", "Changes"), noTip, Editing != 0);
+
+    setButton(cmdPrintEntry, twoLines("&Print this", "Citation"), PrinterReady, citations >= 1);
+    const bool deletable = SelectedRow() >= 0 && fullList;
+    setButton(cmdDeleteEntry, twoLines("&Delete this", "Citation"),
+              QStringLiteral(" Permanently remove this citation entry from the database "), deletable);
+    if (deletable)
+        cmdDeleteEntry->setEnabled(CurrentAccessLevel == 4);
+
+    for (VellButton* b : {cmdBackupRestore, cmdAdminWindow, cmdHelp, cmdQuit, cmdFindEntries, cmdSeeAllEntries,
+                          cmdPrintList, cmdAddEntry, cmdAddSave, cmdAddCancel, cmdEditEntry, cmdEditSave,
+                          cmdEditCancel, cmdPrintEntry, cmdDeleteEntry})
+        b->Refresh();
+}
+
+void frmMain::MainTab_Click(int PreviousTab)
+{
+    (void)PreviousTab;
+    const int page = MainTab->currentIndex();
+    if (Adding || Editing) {
+        QWidget* first = nullptr;
+        switch (page) {
+        case 0: first = txtField[1].widget(); break;
+        case 1: first = txtField[11].widget(); break;
+        case 2: first = chkCommercialVehicle; break;
+        case 3: first = txtField[32].widget(); break;
+        case 4: first = txtField[37].widget(); break;
+        case 5:
+            first = optSceneDisposition[2]->isChecked()   ? optSceneDisposition[2]
+                : optSceneDisposition[3]->isChecked() ? optSceneDisposition[3]
+                                                      : optSceneDisposition[1];
+            break;
+        case 6: first = txtField[NotesField].widget(); break;
+        default: break;
+        }
+        if (first)
+            moveFocusTo(first);
+        return;
+    }
+    frame[15]->setEnabled(page == DefaultsPage);
+}
+
+bool frmMain::moveFocusTo(QWidget* target)
+{
+    if (!target || !target->isVisible() || !target->isEnabled() || target->focusPolicy() == Qt::NoFocus)
+        return false;
+    target->setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
+void frmMain::txtField_GotFocus(int Index)
+{
+    TextBox& box = txtField[size_t(Index)];
+    if (box.isLocked()) {
+        // Nothing can be typed while viewing: the focus goes back to the list.
+        if (!moveFocusTo(grid))
+            moveFocusTo(cmdAddEntry);
+        return;
+    }
+    box.setBackColor(Adding ? AddingFocusColour() : EditingFocusColour());
+    if (Adding && box.text().isEmpty())
+        box.setText(box.Tag);
+
+    switch (Index) {
+    case 7:
+        if (box.text().isEmpty())
+            box.setText(FormatDateValue(ToDateValue(Now()), DateFormat));
+        break;
+    case 8:
+        if (box.text().isEmpty())
+            box.setText(FormatDateValue(ToDateValue(Now()), TimeFormat));
+        break;
+    case 1: case 2: case 4: case 9: case 10:
+    case 32: case 33: case 34: case 35: case 36: case 37: case 38:
+    case 43: case 44: case 45: case 46: case 47:
+        break;
+    default:
+        // Entering an empty field brings back what it last held, also while editing.
+        if (Ansi::trimSpaces(box.text()).isEmpty() && !box.Tag.isEmpty())
+            box.setText(box.Tag);
+        break;
+    }
+    box.selectAll();
+}
+
+void frmMain::txtField_Change(int Index)
+{
+    TextBox& box = txtField[size_t(Index)];
+    if (!box.isLocked())
+        box.Tag = box.text();
+    if (Index == NotesField)
+        updateNotesIndicator();
+}
+
+void frmMain::updateNotesIndicator()
+{
+    const TextBox& notes = txtField[NotesField];
+    const QString text = notes.text();
+    if (text.isEmpty()) {
+        lblSpaceFull->hide();
+        return;
+    }
+    const double full = qMax(0.01, double(TextBox::StoredLength(text)) / notes.inputLimit());
+    lblSpaceFull->setText(u' ' + QString::number(qRound(full * 100)) + QStringLiteral("% full "));
+    lblSpaceFull->show();
+}
+
+void frmMain::txtField_LostFocus(int Index)
+{
+    if (!Adding && !Editing)
+        return;
+    TextBox& box = txtField[size_t(Index)];
+    const QString trimmed = Ansi::trimSpaces(box.text());
+    if (trimmed != box.text())
+        box.setText(trimmed);
+    box.setBackColor(ViewingColour());
+}
+
+void frmMain::txtField_MouseMove(int Index)
+{
+    if (Index != 3 && Index != 7 && Index != 14 && Index != 41)
+        return;
+    TextBox& box = txtField[size_t(Index)];
+    if (const auto value = ParseDateValue(box.text()))
+        box.setToolTip(FormatDateValue(*value, QStringLiteral(" DDDD ")));
+}
