@@ -42,7 +42,9 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("shots");
-    const bool editing = argc > 2 && QString::fromLocal8Bit(argv[2]) == QLatin1String("--editing");
+    const QString mode = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    const bool editing = mode == QLatin1String("--editing");
+    const bool adding = mode == QLatin1String("--adding");
     QDir().mkpath(out);
     const QString outDir = QDir(out).absolutePath();
 
@@ -61,12 +63,10 @@ int main(int argc, char** argv)
     auto* w = new frmMain;
     w->show();
     QCoreApplication::processEvents();
-    if (editing) {
-        // What the record view looks like while it can be changed.
-        for (int f = 3; f <= 14; ++f)
-            w->frame[size_t(f)]->setEnabled(true);
-        w->lblInstructions->show();
-    }
+    if (editing)
+        w->StartEdit();
+    if (adding)
+        w->StartAdd();
     for (int page = 0; page < w->MainTab->count(); ++page) {
         w->MainTab->setCurrentIndex(page);
         QCoreApplication::processEvents();

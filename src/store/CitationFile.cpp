@@ -33,7 +33,7 @@ bool CitationFile::OpenCitationFile()
     m_file.setFileName(m_fileName);
     // ReadWrite creates a missing file; a read-only file or folder still opens
     // for reading so the list can be shown.
-    if (!m_file.open(QIODevice::ReadWrite)) {
+    if (!m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
         if (!QFile::exists(m_fileName) || !m_file.open(QIODevice::ReadOnly))
             return fail(QStringLiteral("could not be opened: %1").arg(describe(m_file)));
     }
@@ -72,8 +72,9 @@ bool CitationFile::WriteCitation(int n, const CitationRecord& record)
         return fail(QStringLiteral("has no record %1").arg(n));
     const qint64 oldSize = m_file.size();
     const qint64 at = qint64(n - 1) * RecordLength;
-    const bool ok = m_file.seek(at) && m_file.write(record.bytes()) == RecordLength && m_file.flush();
-    if (!ok) {
+    if (!m_file.seek(at))
+        return fail(QStringLiteral("could not be written: the record's place in it cannot be reached"));
+    if (m_file.write(record.bytes()) != RecordLength || !m_file.flush()) {
         const QString reason = describe(m_file);
         // Undo a partial append so the file keeps whole records only.
         if (at >= oldSize)

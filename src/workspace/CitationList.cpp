@@ -149,15 +149,10 @@ void CitationListModel::sortByColumn(int column)
     setRows(std::move(sorted));
 }
 
-void CitationListModel::setVisibleCells(int r, const QString& date, const QString& citationNumber,
-                                        const QString& offense, const QString& location)
+void CitationListModel::setRow(int r, CitationRow row)
 {
     if (r < 0 || r >= m_rows.size())
         return;
-    CitationRow& row = m_rows[r];
-    row.date = date;
-    row.citationNumber = citationNumber;
-    row.offense = offense;
-    row.location = location;
-    emit dataChanged(index(r, 0), index(r, ListColumn::Visible - 1));
+    m_rows[r] = std::move(row);
+    emit dataChanged(index(r, 0), index(r, ListColumn::Count - 1));
 }

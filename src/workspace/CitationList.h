@@ -60,10 +60,8 @@ public:
     // case; rows with equal keys keep their order.
     void sortByColumn(int column);
 
-    // Rewrites the visible cells of one row (after an edit saved in place);
-    // the keys stay as they are until the next load.
-    void setVisibleCells(int r, const QString& date, const QString& citationNumber, const QString& offense,
-                         const QString& location);
+    // Replaces one row (after an edit saved in place), keys included.
+    void setRow(int r, CitationRow row);
 
     static QColor shadeOfRow(int r); // white for the 1st, 3rd... row, light grey for the 2nd, 4th...
 

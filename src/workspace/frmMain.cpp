@@ -111,6 +111,16 @@ void frmMain::connectControls()
     connect(cmdSeeAllEntries, &VellButton::Click, this, &frmMain::cmdSeeAllEntries_Click);
     connect(cmdHelp, &VellButton::Click, this, &frmMain::cmdHelp_Click);
     connect(cmdAdminWindow, &VellButton::Click, this, &frmMain::cmdAdminWindow_Click);
+    connect(cmdAddEntry, &VellButton::Click, this, &frmMain::cmdAddEntry_Click);
+    connect(cmdAddEntry, &VellButton::MouseUp, this, &frmMain::cmdAddEntry_MouseUp);
+    connect(cmdAddSave, &VellButton::Click, this, &frmMain::SaveCitation);
+    connect(cmdAddCancel, &VellButton::Click, this, &frmMain::EndAdd);
+    connect(cmdEditEntry, &VellButton::Click, this, &frmMain::StartEdit);
+    connect(cmdEditSave, &VellButton::Click, this, &frmMain::SaveCitation);
+    connect(cmdEditCancel, &VellButton::Click, this, &frmMain::EndEdit);
+    connect(cmdDeleteEntry, &VellButton::Click, this, &frmMain::cmdDeleteEntry_Click);
+    connect(cmdFindEntries, &VellButton::Click, this, &frmMain::cmdFindEntries_Click);
+    connect(cmdQuit, &VellButton::Click, this, &frmMain::cmdQuit_Click);
     connect(timerFlash, &QTimer::timeout, this, &frmMain::timerFlash_Timer);
 
     for (int i = 0; i < 3; ++i)

@@ -146,6 +146,27 @@ public:
     // group showing no choice gives 0.
     EditorValues EditorValuesFromWindow() const;
 
+    // --- Adding, editing, saving, deleting (frmMainEditing.cpp) ------------------
+    void cmdAddEntry_Click();
+    // A right-button release starts an add, from the shown citation as a template.
+    void cmdAddEntry_MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+    void StartAdd();
+    void StartEdit();
+    // Checks, then writes the citation; false when nothing was written.
+    bool SaveCitation();
+    void EndAdd();
+    void EndEdit();
+    void cmdDeleteEntry_Click();
+    // Trims and checks the editor's texts, shows what is wrong and sets InvalidField.
+    void ValidateCitation();
+
+    // --- Search and quit (frmMainQuit.cpp) ---------------------------------------
+    void cmdFindEntries_Click();
+    void cmdQuit_Click();
+    // The steps when the window closes by the program: the defaults question.
+    void Form_QueryUnload();
+    static QString QuitQuestionText();
+
     // --- Window (frmMain.cpp) ---------------------------------------------------
     void Form_Load();
     void Form_Activate();
@@ -170,6 +191,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -202,6 +224,17 @@ private:
     int optionChoice(OptionGroup g) const;
     bool moveFocusTo(QWidget* target);
     void updateNotesIndicator();
+
+    // frmMainEditing.cpp
+    void fadeAndWait(int startAlpha, int endAlpha, int step);
+    void colourMandatoryLabels(bool mandatory);
+    void refreshSelectedRow();
+    // Where the window and the editor stood before an add shrank the window.
+    struct AddLayout {
+        int top = 0;
+        int height = 0;
+        int editorTop = 0;
+    } m_addLayout;
 
     void returnToAdminWindow();
     void loadDefaultValues();

@@ -1,0 +1,322 @@
+// Adding, editing, saving, cancelling and deleting citations: the window's
+// mode changes, the layout change while adding, and the steps around the
+// record write. The checks themselves live in Validation; the record and the
+// file in the store.
+#include "workspace/frmMain.h"
+
+#include "app/ProcessState.h"
+#include "platform/Clock.h"
+#include "platform/Messages.h"
+#include "platform/Screen.h"
+#include "store/AnsiText.h"
+#include "store/CitationFile.h"
+#include "widgets/BusyGuard.h"
+#include "widgets/VellButton.h"
+#include "widgets/modFadeInOut.h"
+#include "workspace/CitationList.h"
+#include "workspace/Validation.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTableView>
+
+namespace {
+// The fields a plain add fills from the default values, by default box.
+constexpr int DefaultTargets[6] = {0, 1, 9, 37, 38, 43};
+constexpr int MandatoryFields[] = {2, 3, 32, 39};
+constexpr int AddingHeightTwips = 7000;
+} // namespace
+
+void frmMain::fadeAndWait(int startAlpha, int endAlpha, int step)
+{
+    if (!FadeFlag())
+        return;
+    fader->StartFade(startAlpha, endAlpha, step, false);
+    fader->WaitForFade();
+}
+
+void frmMain::colourMandatoryLabels(bool mandatory)
+{
+    const QColor colour = mandatory ? MandatoryLabelColour() : QColor(0, 0, 0);
+    for (int i : MandatoryFields) {
+        QPalette p = lblField[i]->palette();
+        p.setColor(QPalette::WindowText, colour);
+        lblField[i]->setPalette(p);
+    }
+}
+
+void frmMain::cmdAddEntry_Click() { StartAdd(); }
+
+void frmMain::cmdAddEntry_MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers, int, int)
+{
+    if (Button != Qt::RightButton || !cmdAddEntry->isEnabled())
+        return;
+    if (!Ansi::trimSpaces(txtField[2]->text()).isEmpty())
+        TemplateMode = FlagOn;
+    StartAdd();
+}
+
+void frmMain::StartAdd()
+{
+    if (Adding || Editing)
+        return;
+    Adding = FlagOn;
+    fadeAndWait(255, 0, 40);
+
+    for (int i = 3; i <= 14; ++i)
+        frame[i]->setEnabled(true);
+    // Texts are set while the boxes are still locked, so the recall values
+    // change only where the template fills them.
+    for (int i = 1; i <= CitationLayout::EditorFieldCount; ++i) {
+        TextBox& box = txtField[i];
+        if (TemplateMode) {
+            box.Tag = box->text();
+            box->setText(QString());
+        } else {
+            QString value;
+            for (int d = 1; d <= 5; ++d)
+                if (DefaultTargets[d] == i)
+                    value = Ansi::trimSpaces(txtDefault[d]->text());
+            box->setText(value);
+        }
+        box->setLocked(false);
+    }
+    for (CheckBox c : {CheckBox::DUI, CheckBox::Accident, CheckBox::HazMatViolation, CheckBox::CommercialVehicle,
+                       CheckBox::CommercialViolation, CheckBox::Speeding})
+        checkBoxControl(c)->setChecked(false);
+
+    MainTab->setVisible(true);
+    MainTab->setCurrentIndex(0);
+
+    // The list goes away and the window shrinks to the editor while adding.
+    frame[1]->hide();
+    m_addLayout = {pos().y(), height(), frame[2]->y()};
+    frame[2]->move(frame[2]->x(), frame[1]->y());
+    const int editorBottom = frame[2]->y() + frame[2]->height() + frame[1]->y();
+    setFixedHeight(qMax(TwipsToPixels(AddingHeightTwips), editorBottom));
+    move(x(), qMax(0, (screenMetrics().sizeInPixels().height() - frameGeometry().height()) / 2));
+
+    if (cmdBackupRestore->isVisible())
+        cmdBackupRestore->setEnabled(false);
+    cmdAdminWindow->setEnabled(false);
+    cmdAddEntry->hide();
+    cmdAddSave->show();
+    cmdAddCancel->show();
+    setCancelButton(cmdAddCancel);
+    cmdEditEntry->hide();
+    cmdPrintEntry->hide();
+    cmdDeleteEntry->hide();
+    lblInstructions->show();
+    colourMandatoryLabels(true);
+    MainTab->setTabEnabled(DefaultsPage, false);
+
+    fadeAndWait(0, 255, 40);
+    moveFocusTo(txtField[1]->text().isEmpty() ? txtField[1].widget() : txtField[2].widget());
+}
+
+void frmMain::ValidateCitation()
+{
+    EditorValues values = EditorValuesFromWindow();
+    const ValidationResult result = ValidateCitationValues(values);
+    // The trimmed and upper-cased texts stay in the boxes, also when refused.
+    for (int i = 1; i <= CitationLayout::EditorFieldCount; ++i)
+        if (txtField[i]->text() != values[i])
+            txtField[i]->setText(values[i]);
+    for (const ValidationMessage& m : result.messages)
+        MsgBox(m.text, m.flags, m.caption);
+    InvalidField = result.invalidField;
+}
+
+bool frmMain::SaveCitation()
+{
+    if (!Adding && !Editing)
+        return false;
+    ValidateCitation();
+    if (InvalidField) {
+        MainTab->setCurrentIndex(PageOfField(InvalidField));
+        moveFocusTo(txtField[InvalidField].widget());
+        return false;
+    }
+
+    CitationRecord record;
+    FillCitationRecord(EditorValuesFromWindow(), Now(), record);
+    FileError error;
+    {
+        BusyGuard busy(this);
+        CitationFile file;
+        const int n = Adding ? 0 : SelectedRecordNumber();
+        CitationRecord stored;
+        if (!file.OpenCitationFile() || (n > 0 && !file.ReadCitation(n, stored))) {
+            error = file.lastError();
+        } else {
+            if (n > 0) {
+                // The boxes show only the date of the one and the time of the
+                // other; an edit keeps the full moments as they were saved.
+                record.setDate(CitationField::DateEntered, stored.date(CitationField::DateEntered));
+                record.setDate(CitationField::TimeEntered, stored.date(CitationField::TimeEntered));
+            }
+            if (!file.WriteCitation(n > 0 ? n : file.CitationCount() + 1, record))
+                error = file.lastError();
+        }
+        file.CloseCitationFile();
+    }
+    if (error.isError()) {
+        // Nothing was written: the user stays where he was, with every entry.
+        MsgBox(error.message() + CRLF + CRLF + QStringLiteral("The citation was not saved; your entries") + CRLF
+                   + QStringLiteral("are still on the screen."),
+               Msg::Critical | Msg::OKOnly, QStringLiteral("Citation Not Saved"));
+        return false;
+    }
+
+    for (int i = 1; i <= CitationLayout::EditorFieldCount; ++i)
+        txtField[i].Tag = Ansi::trimSpaces(txtField[i]->text());
+    if (Adding) {
+        cmdAddSave->Tag = QStringLiteral("Save");
+        EndAdd();
+    } else {
+        cmdEditSave->Tag = QStringLiteral("Save");
+        EndEdit();
+    }
+    return true;
+}
+
+void frmMain::EndAdd()
+{
+    if (!Adding)
+        return;
+    fadeAndWait(255, 0, 40);
+    Adding = FlagOff;
+    FullListMode = FlagOn;
+    SubListMode = FlagOff;
+    TemplateMode = FlagOff;
+    lblInstructions->hide();
+    colourMandatoryLabels(false);
+
+    setFixedHeight(m_addLayout.height);
+    move(x(), m_addLayout.top);
+    frame[2]->move(frame[2]->x(), m_addLayout.editorTop);
+    frame[1]->show();
+
+    if (cmdAddSave->Tag == QLatin1String("Save")) {
+        LoadCitationList();
+        cmdAddSave->Tag.clear();
+    }
+    ShowSelectedCitation();
+    UpdateButtons();
+    MainTab->setCurrentIndex(0);
+    fadeAndWait(0, 255, 40);
+    if (CitationsInList() > 0)
+        moveFocusTo(grid);
+    else
+        moveFocusTo(cmdAddEntry);
+}
+
+void frmMain::StartEdit()
+{
+    if (Adding || Editing || SelectedRecordNumber() <= 0)
+        return;
+    Editing = FlagOn;
+    fadeAndWait(255, 0, 40);
+    frame[1]->setEnabled(false);
+    // "Date Entered" and "Time Entered" (frame 3) stay as they were saved.
+    for (int i = 4; i <= 14; ++i)
+        frame[i]->setEnabled(true);
+
+    if (cmdBackupRestore->isVisible())
+        cmdBackupRestore->setEnabled(false);
+    cmdAdminWindow->setEnabled(false);
+    cmdAddEntry->hide();
+    cmdEditEntry->hide();
+    cmdEditSave->show();
+    cmdEditCancel->show();
+    setCancelButton(cmdEditCancel);
+    cmdDeleteEntry->hide();
+    cmdPrintEntry->hide();
+    lblInstructions->show();
+    colourMandatoryLabels(true);
+    if (MainTab->currentIndex() == DefaultsPage)
+        MainTab->setCurrentIndex(0);
+    MainTab->setTabEnabled(DefaultsPage, false);
+    for (int i = 1; i <= CitationLayout::EditorFieldCount; ++i)
+        txtField[i]->setLocked(false);
+    fadeAndWait(0, 255, 40);
+}
+
+void frmMain::EndEdit()
+{
+    if (!Editing)
+        return;
+    Editing = FlagOff;
+    fadeAndWait(255, 0, 40);
+    lblInstructions->hide();
+    colourMandatoryLabels(false);
+    if (cmdEditSave->Tag == QLatin1String("Save")) {
+        refreshSelectedRow();
+        cmdEditSave->Tag.clear();
+    }
+    ShowSelectedCitation();
+    UpdateButtons();
+    frame[1]->setEnabled(true);
+    fadeAndWait(0, 255, 40);
+    moveFocusTo(grid);
+}
+
+// The edited row shows what a reload would show, keys included, so a later
+// sort places the citation by its new date.
+void frmMain::refreshSelectedRow()
+{
+    const int row = SelectedRow();
+    const int recNum = SelectedRecordNumber();
+    if (row < 0 || recNum <= 0)
+        return;
+    CitationFile file;
+    CitationRecord record;
+    if (!file.OpenCitationFile() || !file.ReadCitation(recNum, record))
+        return;
+    file.CloseCitationFile();
+    listModel->setRow(row, CitationRowOf(record.bytes().constData(), recNum, SubListMode != 0));
+}
+
+void frmMain::cmdDeleteEntry_Click()
+{
+    const int recNum = SelectedRecordNumber();
+    if (Adding || Editing || recNum <= 0)
+        return;
+    if (FadeFlag())
+        fadeAndWait(255, 217, 2);
+    else
+        QCoreApplication::processEvents();
+    const int answer = MsgBox(QStringLiteral("Are you SURE you wish to delete") + CRLF + CRLF
+                                  + QStringLiteral("Citation Number ") + txtField[2]->text() + u',' + CRLF + CRLF
+                                  + QStringLiteral("dated ") + txtField[3]->text() + u'?',
+                              Msg::YesNo | Msg::Question | Msg::DefaultButton2, QStringLiteral("Confirm"));
+    fadeAndWait(217, 255, 2);
+    if (answer != Msg::Yes)
+        return;
+
+    FileError error;
+    {
+        BusyGuard busy(this);
+        CitationFile file;
+        if (!file.DeleteCitation(recNum))
+            error = file.lastError();
+        else {
+            LoadCitationList();
+            ShowSelectedCitation();
+            UpdateButtons();
+        }
+    }
+    if (error.isError()) {
+        MsgBox(error.message() + CRLF + CRLF + QStringLiteral("The citation was not deleted."),
+               Msg::Critical | Msg::OKOnly, QStringLiteral("Citation Not Deleted"));
+        return;
+    }
+    if (CitationsInList() > 0)
+        moveFocusTo(grid);
+    else
+        moveFocusTo(cmdAddEntry);
+}
