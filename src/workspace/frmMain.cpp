@@ -270,6 +270,7 @@ void frmMain::returnToAdminWindow()
     // The admin window comes up before this one goes, so that the program
     // never stands without a window.
     ShowAdminWindow();
+    m_closingByProgram = true;
     close();
 }
 

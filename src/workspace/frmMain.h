@@ -243,6 +243,7 @@ private:
     VellButton* m_cancelButton = nullptr;
     QHash<QObject*, int> m_fieldIndex; // txtField widget -> its index
     bool m_activationPending = false;
+    bool m_closingByProgram = false; // a close that is not the user's close box
     bool m_loadingList = false; // row changes show nothing while the list is rebuilt
     int m_currentTab = 0;
     // The flashing of the See All button: text level, background level, step.

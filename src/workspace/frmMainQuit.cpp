@@ -69,7 +69,7 @@ void frmMain::cmdQuit_Click()
 void frmMain::closeEvent(QCloseEvent* event)
 {
     // The close box or the system menu: ask as the quit button does, and stay.
-    if (event->spontaneous() && !IsShuttingDown()) {
+    if (!m_closingByProgram && !IsShuttingDown()) {
         event->ignore();
         cmdQuit_Click();
         return;
