@@ -6,7 +6,7 @@
 
 namespace {
 
-// On Linux this is ~/.config/Sennet/Sennet.conf (an INI file), one group per section.
+// On Linux this is ~/.config/Sennet/Sennet.ini (an INI file), one group per section.
 class QtSettingsStore final : public SettingsStore {
 public:
     QString get(const QString& section, const QString& key, const QString& fallback) override

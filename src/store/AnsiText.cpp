@@ -83,11 +83,21 @@ bool writeField(char* dest, int width, const QString& text)
 
 QString readField(const char* src, int width)
 {
-    // Trimming the bytes first avoids building the padded text at all.
+    // Trimming the bytes first avoids building the padded text at all. Long
+    // fields (the notes) are mostly padding, so the end is skipped eight
+    // spaces at a time.
+    constexpr quint64 EightSpaces = 0x2020202020202020ULL;
     int from = 0;
     int to = width;
     while (from < to && src[from] == ' ')
         ++from;
+    while (to - from >= 8) {
+        quint64 word;
+        std::memcpy(&word, src + to - 8, 8);
+        if (word != EightSpaces)
+            break;
+        to -= 8;
+    }
     while (to > from && src[to - 1] == ' ')
         --to;
     return decode(src + from, to - from);

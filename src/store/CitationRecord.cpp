@@ -180,15 +180,15 @@ void CitationRecord::setDate(CitationField f, DateValue value)
 
 QByteArray CitationRecord::sectionBytes(CitationSection s) const
 {
-    const SectionSpec& spec = CitationLayout::section(s);
-    return m_bytes.mid(spec.offset, spec.length);
+    const SectionSpec& layout = CitationLayout::section(s);
+    return m_bytes.mid(layout.offset, layout.length);
 }
 
 void CitationRecord::setSectionBytes(CitationSection s, const QByteArray& bytes)
 {
-    const SectionSpec& spec = CitationLayout::section(s);
-    Q_ASSERT(bytes.size() == spec.length);
-    std::memcpy(m_bytes.data() + spec.offset, bytes.constData(), size_t(qMin<qsizetype>(bytes.size(), spec.length)));
+    const SectionSpec& layout = CitationLayout::section(s);
+    Q_ASSERT(bytes.size() == layout.length);
+    std::memcpy(m_bytes.data() + layout.offset, bytes.constData(), size_t(qMin<qsizetype>(bytes.size(), layout.length)));
 }
 
 namespace CitationBytes {

@@ -18,6 +18,7 @@
 #include "users/UserWindowArt.h"
 #include "users/frmAddEditUser.h"
 #include "widgets/VellButton.h"
+#include "widgets/WindowPlacement.h"
 #include "widgets/modFadeInOut.h"
 
 #include <QCheckBox>
@@ -205,6 +206,7 @@ void frmAdmin::Form_Load()
     FadeStartUpCheck();
     setFixedSize(tw(8280), tw(4335));
     setWindowTitle(ApplicationTitle() + QStringLiteral(" - Admin Window"));
+    CenterOnScreen(this);
     m_background = UserWindowsBackgroundTile();
     m_accessCode = InstallationAccessCode();
 }

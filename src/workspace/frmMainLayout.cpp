@@ -96,10 +96,10 @@ void frmMain::buildControls()
 // The check boxes and option buttons, made before the pages that hold them.
 void frmMain::buildChoiceControls()
 {
-    for (const CheckBoxSpec& spec : EditorLayout::checkBoxes()) {
-        auto* box = new QCheckBox(QLatin1String(spec.caption), this);
-        box->setObjectName(QLatin1String(spec.name));
-        switch (spec.id) {
+    for (const CheckBoxSpec& def : EditorLayout::checkBoxes()) {
+        auto* box = new QCheckBox(QLatin1String(def.caption), this);
+        box->setObjectName(QLatin1String(def.name));
+        switch (def.id) {
         case CheckBox::CommercialVehicle: chkCommercialVehicle = box; break;
         case CheckBox::Accident: chkAccident = box; break;
         case CheckBox::CommercialViolation: chkCommercialViolation = box; break;
@@ -109,17 +109,17 @@ void frmMain::buildChoiceControls()
         case CheckBox::Count: break;
         }
     }
-    for (const OptionGroupSpec& spec : EditorLayout::optionGroups()) {
+    for (const OptionGroupSpec& def : EditorLayout::optionGroups()) {
         // Each group is exclusive by itself, wherever its buttons are placed.
-        QRadioButton** buttons = optionButtons(spec.id);
+        QRadioButton** buttons = optionButtons(def.id);
         auto* group = new QButtonGroup(this);
-        m_optionGroups[size_t(spec.id)] = group;
-        for (int c = 1; c <= spec.choiceCount; ++c) {
-            buttons[c] = new QRadioButton(QLatin1String(spec.captions[size_t(c - 1)]), this);
-            buttons[c]->setObjectName(arrayName(spec.name, c));
+        m_optionGroups[size_t(def.id)] = group;
+        for (int c = 1; c <= def.choiceCount; ++c) {
+            buttons[c] = new QRadioButton(QLatin1String(def.captions[size_t(c - 1)]), this);
+            buttons[c]->setObjectName(arrayName(def.name, c));
             group->addButton(buttons[c], c);
         }
-        buttons[spec.initialChoice]->setChecked(true);
+        buttons[def.initialChoice]->setChecked(true);
     }
 }
 
@@ -290,8 +290,8 @@ QGroupBox* frmMain::optionFrame(int frameIndex, const QString& caption, OptionGr
     QBoxLayout* layout = across ? static_cast<QBoxLayout*>(new QHBoxLayout(box)) : new QVBoxLayout(box);
     layout->setSpacing(across ? 10 : 2);
     layout->setContentsMargins(8, 4, 8, 6);
-    const OptionGroupSpec& spec = EditorLayout::optionGroup(g);
-    for (int c = 1; c <= spec.choiceCount; ++c) {
+    const OptionGroupSpec& def = EditorLayout::optionGroup(g);
+    for (int c = 1; c <= def.choiceCount; ++c) {
         QRadioButton* b = optionButton(g, c);
         layout->addWidget(b);
     }
