@@ -8,9 +8,9 @@
 #include <cstring>
 #include <stdexcept>
 
-const QList<CitationBytes3000::Field>& CitationBytes3000::layout()
+const QList<RecordField>& CitationBytes3000::layout()
 {
-    static const QList<Field> table = {
+    static const QList<RecordField> table = {
         {"FormatVersion", 0, 2, 'i'},      {"NCICNumber", 2, 16, 't'},         {"CitationNumber", 18, 12, 't'},
         {"OffenseDate", 30, 8, 'd'},       {"OffenseTime", 38, 8, 'd'},        {"IssuingOfficer", 46, 30, 't'},
         {"OfficerID", 76, 15, 't'},        {"DateEntered", 91, 8, 'd'},        {"TimeEntered", 99, 8, 'd'},
@@ -37,46 +37,7 @@ const QList<CitationBytes3000::Field>& CitationBytes3000::layout()
     return table;
 }
 
-const CitationBytes3000::Field& CitationBytes3000::find(const char* name)
-{
-    for (const Field& f : layout())
-        if (std::strcmp(f.name, name) == 0)
-            return f;
-    throw std::invalid_argument(name);
-}
-
-CitationBytes3000::CitationBytes3000() : m_bytes(3000, '\0')
-{
-    for (const Field& f : layout())
-        if (f.type == 't')
-            std::memset(m_bytes.data() + f.offset, ' ', size_t(f.width));
-    int16("FormatVersion", 315);
-}
-
-CitationBytes3000& CitationBytes3000::text(const char* field, const QByteArray& latin1)
-{
-    const Field& f = find(field);
-    std::memset(m_bytes.data() + f.offset, ' ', size_t(f.width));
-    std::memcpy(m_bytes.data() + f.offset, latin1.constData(), size_t(qMin<qsizetype>(latin1.size(), f.width)));
-    return *this;
-}
-
-CitationBytes3000& CitationBytes3000::int16(const char* field, qint16 value)
-{
-    qToLittleEndian<qint16>(value, m_bytes.data() + find(field).offset);
-    return *this;
-}
-
-CitationBytes3000& CitationBytes3000::date(const char* field, double value)
-{
-    qToLittleEndian<double>(value, m_bytes.data() + find(field).offset);
-    return *this;
-}
-
-CitationBytes3000& CitationBytes3000::date(const char* field, const QDate& d, const QTime& t)
-{
-    return date(field, OleDate(d, t));
-}
+CitationBytes3000::CitationBytes3000() : RecordBytes(3000) { int16("FormatVersion", 315); }
 
 CitationBytes3000 CitationBytes3000::sample(const QByteArray& citationNumber, const QDate& offenseDate,
                                             const QByteArray& codeSection, const QByteArray& occurredOn,
@@ -100,22 +61,6 @@ CitationBytes3000 CitationBytes3000::sample(const QByteArray& citationNumber, co
     return r;
 }
 
-QByteArray CitationBytes3000::readText(const QByteArray& record, const char* field)
-{
-    const Field& f = find(field);
-    return record.mid(f.offset, f.width);
-}
-
-qint16 CitationBytes3000::readInt16(const QByteArray& record, const char* field)
-{
-    return qFromLittleEndian<qint16>(record.constData() + find(field).offset);
-}
-
-double CitationBytes3000::readDate(const QByteArray& record, const char* field)
-{
-    return qFromLittleEndian<double>(record.constData() + find(field).offset);
-}
-
 double OleDate(const QDate& d, const QTime& t)
 {
     return double(QDate(1899, 12, 30).daysTo(d)) + t.msecsSinceStartOfDay() / 86400000.0;
@@ -136,20 +81,16 @@ QByteArray ReadFile(const QString& path)
     return f.readAll();
 }
 
-void WriteCitations(const QString& path, const QList<CitationBytes3000>& records)
-{
-    QByteArray all;
-    for (const CitationBytes3000& r : records)
-        all += r.bytes();
-    WriteFile(path, all);
-}
+void WriteCitations(const QString& path, const QList<CitationBytes3000>& records) { WriteRecords(path, records); }
 
-QList<QByteArray> ReadCitations(const QString& path)
+QList<QByteArray> ReadCitations(const QString& path) { return ReadRecords(path, 3000); }
+
+QList<QByteArray> ReadRecords(const QString& path, int recordLength)
 {
     const QByteArray all = ReadFile(path);
     QList<QByteArray> out;
-    for (qsizetype at = 0; at + 3000 <= all.size(); at += 3000)
-        out << all.mid(at, 3000);
+    for (qsizetype at = 0; at + recordLength <= all.size(); at += recordLength)
+        out << all.mid(at, recordLength);
     return out;
 }
 
