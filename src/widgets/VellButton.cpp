@@ -26,6 +26,22 @@ void VellButton::setCaption(const QString& caption)
     update();
 }
 
+QChar VellButton::AccessKeyOf(const QString& caption)
+{
+    if (caption.size() < 2)
+        return {};
+    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != u'&')
+            continue;
+        if (caption[i + 1] == u'&') {
+            ++i; // a literal ampersand
+            continue;
+        }
+        return caption[i + 1].toLower();
+    }
+    return {};
+}
+
 void VellButton::setBackColor(const QColor& c)
 {
     m_backColor = c;

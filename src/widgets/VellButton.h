@@ -33,6 +33,12 @@ public:
     // Redraws the button in its present state.
     void Refresh() { update(); }
 
+    // The access key of a caption: the character after the first single "&",
+    // in lower case ("&&" is a literal ampersand); none for a caption of one
+    // character or one ending in "&".
+    static QChar AccessKeyOf(const QString& caption);
+    QChar AccessKey() const { return AccessKeyOf(m_caption); }
+
     // The version text of the control.
     static QString Version() { return QStringLiteral("w2005.08.15"); }
 

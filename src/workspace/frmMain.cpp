@@ -184,11 +184,42 @@ void frmMain::Form_Activate()
         fader->StartFade(0, 255, 20, false);
 }
 
+// Some access keys of the window's buttons are also those of editor pages
+// ("&Find" and "De&faults", "&Delete this" and "&Defendant", "Print &List"
+// and "&Location"). A button that can be pressed takes its key; the page
+// takes it only while the button is hidden or disabled (adding, editing).
+VellButton* frmMain::buttonForAccessKey(const QKeyEvent* key) const
+{
+    if ((key->modifiers() & ~Qt::ShiftModifier) != Qt::AltModifier || key->text().isEmpty())
+        return nullptr;
+    QChar letter = key->text().at(0).toLower();
+    if (key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z)
+        letter = QChar(u'a' + (key->key() - Qt::Key_A));
+    const QList<VellButton*> buttons = findChildren<VellButton*>();
+    for (VellButton* b : buttons)
+        if (b->AccessKey() == letter && b->isVisibleTo(this) && b->isEnabled() && b->window() == this)
+            return b;
+    return nullptr;
+}
+
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // Claim the key so that it reaches the KeyPress below instead of
+        // being shared out as an ambiguous shortcut.
+        if (buttonForAccessKey(static_cast<QKeyEvent*>(event))) {
+            event->accept();
+            return true;
+        }
+        break;
     case QEvent::KeyPress: {
         auto* key = static_cast<QKeyEvent*>(event);
+        if (VellButton* button = buttonForAccessKey(key)) {
+            button->setFocus(Qt::ShortcutFocusReason);
+            button->click();
+            return true;
+        }
         if (Form_KeyDown(key->key() == Qt::Key_F1 ? KeyF1 : key->key(), key->modifiers()))
             return true;
         if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier && m_cancelButton

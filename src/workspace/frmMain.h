@@ -20,6 +20,7 @@ class QButtonGroup;
 class Fader;
 class QCheckBox;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
@@ -237,6 +238,7 @@ private:
     } m_addLayout;
 
     void returnToAdminWindow();
+    VellButton* buttonForAccessKey(const QKeyEvent* key) const;
     void loadDefaultValues();
 
     std::array<QButtonGroup*, size_t(OptionGroup::Count)> m_optionGroups{};

@@ -61,6 +61,7 @@ private slots:
     void deletingTheLastCitation();
     void lowLevelsCannotChangeAnything();
     void defaultValuesFillAPlainAdd();
+    void accessKeysPressButtonsBeforePages();
 };
 
 void tst_Editing::plainAddWithDefaults()
@@ -397,6 +398,28 @@ void tst_Editing::defaultValuesFillAPlainAdd()
     w.SubListMode = frmMain::FlagOn;
     w.ShowSelectedCitation();
     QVERIFY(!w.MainTab->isTabEnabled(frmMain::DefaultsPage));
+}
+
+void tst_Editing::accessKeysPressButtonsBeforePages()
+{
+    MainWindowFixture f;
+    f.write({citation("A-1", QDate(2006, 1, 1)), citation("B-2", QDate(2006, 2, 2))});
+    frmMain& w = f.open();
+    // "&Delete this" and "&Defendant" share their key: the button wins while it can be pressed.
+    f.msgs.expect("Are you SURE you wish to delete\r\n\r\nCitation Number B-2,\r\n\r\ndated 02/02/2006?", "Confirm",
+                  Msg::YesNo | Msg::Question | Msg::DefaultButton2, Msg::No);
+    QTest::keyClick(w.grid, Qt::Key_D, Qt::AltModifier);
+    QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+    QCOMPARE(w.MainTab->currentIndex(), 0);
+    // While editing the delete button is hidden, and the key goes to the page.
+    w.StartEdit();
+    QTest::keyClick(w.txtField[1].widget(), Qt::Key_D, Qt::AltModifier);
+    QCOMPARE(w.MainTab->currentIndex(), 1);
+    QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+    QCOMPARE(VellButton::AccessKeyOf(QStringLiteral("&Save\r\nNew Entry")), QChar(u's'));
+    QCOMPARE(VellButton::AccessKeyOf(QStringLiteral("Print\r\n&List")), QChar(u'l'));
+    QCOMPARE(VellButton::AccessKeyOf(QStringLiteral("A && B")), QChar());
+    QCOMPARE(VellButton::AccessKeyOf(QStringLiteral("&")), QChar());
 }
 
 QTEST_MAIN(tst_Editing)
