@@ -88,6 +88,12 @@ void frmMain::StartAdd()
     for (CheckBox c : {CheckBox::DUI, CheckBox::Accident, CheckBox::HazMatViolation, CheckBox::CommercialVehicle,
                        CheckBox::CommercialViolation, CheckBox::Speeding})
         checkBoxControl(c)->setChecked(false);
+    // The option groups keep the shown citation's choices; a group that shows
+    // none (a damaged record) starts at its usual choice, so a new citation
+    // never stores "no choice".
+    for (const OptionGroupSpec& g : EditorLayout::optionGroups())
+        if (optionChoice(g.id) == 0)
+            setOptionChoice(g.id, g.initialChoice);
 
     MainTab->setVisible(true);
     MainTab->setCurrentIndex(0);

@@ -139,12 +139,13 @@ void tst_Editing::secondAddPrefillsFromTheFirst()
 {
     MainWindowFixture f;
     CitationBytes3000 shown = citation("50", QDate(2006, 1, 1));
-    shown.int16("Weather", 3).int16("Accident", 1);
+    shown.int16("Weather", 3).int16("Accident", 1).int16("Lighting", 0); // 0: no choice, as in a damaged record
     f.write({shown});
     frmMain& w = f.open();
     w.StartAdd();
     QVERIFY(w.optWeather[3]->isChecked()); // the shown citation's choices stay
     QVERIFY(!w.chkAccident->isChecked());  // check boxes start cleared
+    QVERIFY(w.optLighting[1]->isChecked()); // a group showing no choice starts at its usual one
     fillMandatory(w, QStringLiteral("51"), QStringLiteral("1/2/2006"));
     enter(w, 18, QStringLiteral("RED"));
     QVERIFY(w.SaveCitation());
