@@ -5,7 +5,7 @@
 //   bench_citation_list [count...]     (default: 10000 100000)
 #include "CitationGenerator.h"
 
-#include "app/ProcessState.h"
+#include "session/ProcessState.h"
 #include "store/CitationFile.h"
 #include "workspace/CitationList.h"
 #include "workspace/SearchSettings.h"

@@ -4,7 +4,7 @@
 //   bench_main_window [count...]     (default: 10000 100000; runs offscreen)
 #include "CitationGenerator.h"
 
-#include "app/ProcessState.h"
+#include "session/ProcessState.h"
 #include "workspace/SearchSettings.h"
 #include "workspace/frmMain.h"
 

@@ -4,7 +4,7 @@
 //   xvfb-run -a -s '-screen 0 1024x768x24' build/bench/render_main_window out/1024
 #include "CitationGenerator.h"
 
-#include "app/ProcessState.h"
+#include "session/ProcessState.h"
 #include "store/CitationFile.h"
 #include "workspace/frmMain.h"
 

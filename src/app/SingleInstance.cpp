@@ -1,6 +1,6 @@
 #include "app/SingleInstance.h"
 
-#include "app/ProcessState.h"
+#include "session/ProcessState.h"
 #include "platform/Messages.h"
 
 #include <QDir>

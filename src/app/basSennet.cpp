@@ -1,6 +1,6 @@
 #include "app/basSennet.h"
 
-#include "app/ProcessState.h"
+#include "session/ProcessState.h"
 #include "app/SingleInstance.h"
 #include "app/frmTitlePage.h"
 #include "platform/Messages.h"

@@ -1,8 +1,8 @@
 #include "app/frmTitlePage.h"
 
-#include "app/AppSettings.h"
-#include "app/ProcessState.h"
-#include "app/ShutDown.h"
+#include "session/AppSettings.h"
+#include "session/ProcessState.h"
+#include "session/ShutDown.h"
 #include "app/StartupHooks.h"
 #include "platform/Messages.h"
 #include "platform/Screen.h"

@@ -1,7 +1,7 @@
 // Sennet: the program's entry point. Wires the windows that follow each
 // other (title page, admin window, main window), then runs the start-up.
 #include "app/StartupHooks.h"
-#include "app/WindowHandOver.h"
+#include "session/WindowHandOver.h"
 #include "app/basSennet.h"
 #include "users/frmAdmin.h"
 #include "workspace/frmMain.h"

@@ -1,6 +1,6 @@
 #include "platform/Messages.h"
 
-#include "app/ProcessState.h"
+#include "platform/ApplicationTitle.h"
 
 #include <QApplication>
 #include <QInputDialog>

@@ -1,6 +1,6 @@
 #include "platform/Settings.h"
 
-#include "app/ProcessState.h"
+#include "platform/ApplicationTitle.h"
 
 #include <QSettings>
 

@@ -1,6 +1,6 @@
 #include "store/CitationFile.h"
 
-#include "app/ProcessState.h"
+#include "store/DataFileNames.h"
 #include "store/RecordFile.h"
 
 #include <QFileInfo>

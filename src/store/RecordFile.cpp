@@ -1,6 +1,6 @@
 #include "store/RecordFile.h"
 
-#include "app/ProcessState.h"
+#include "store/DataFileNames.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #include "users/AccessCode.h"
 
-#include "app/Utilities.h"
+#include "session/Utilities.h"
 #include "platform/Settings.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "users/Passwords.h"
 
-#include "app/Utilities.h"
+#include "session/Utilities.h"
 #include "store/AnsiText.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "users/UserList.h"
 
-#include "app/ProcessState.h"
+#include "session/ProcessState.h"
 #include "store/RecordFile.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "users/UserLog.h"
 
-#include "app/ProcessState.h"
+#include "session/ProcessState.h"
 #include "platform/Clock.h"
 #include "store/AnsiText.h"
 #include "store/DateValue.h"

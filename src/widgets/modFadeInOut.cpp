@@ -1,7 +1,7 @@
 #include "widgets/modFadeInOut.h"
 
-#include "app/AppSettings.h"
-#include "app/Utilities.h"
+#include "session/AppSettings.h"
+#include "session/Utilities.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 #include "workspace/frmFind.h"
 
-#include "app/ProcessState.h"
-#include "app/Utilities.h"
+#include "session/ProcessState.h"
+#include "session/Utilities.h"
 #include "platform/Messages.h"
 #include "platform/Screen.h"
 #include "store/AnsiText.h"

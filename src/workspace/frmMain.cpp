@@ -2,10 +2,10 @@
 // admin window, and the default values page.
 #include "workspace/frmMain.h"
 
-#include "app/AppSettings.h"
-#include "app/ProcessState.h"
-#include "app/ShutDown.h"
-#include "app/WindowHandOver.h"
+#include "session/AppSettings.h"
+#include "session/ProcessState.h"
+#include "session/ShutDown.h"
+#include "session/WindowHandOver.h"
 #include "platform/Messages.h"
 #include "store/CitationFile.h"
 #include "users/UserLog.h"

@@ -4,7 +4,7 @@
 // file in the store.
 #include "workspace/frmMain.h"
 
-#include "app/ProcessState.h"
+#include "session/ProcessState.h"
 #include "platform/Clock.h"
 #include "platform/Messages.h"
 #include "platform/Screen.h"

@@ -2,7 +2,7 @@
 // See All button and its flashing.
 #include "workspace/frmMain.h"
 
-#include "app/ProcessState.h"
+#include "session/ProcessState.h"
 #include "platform/Messages.h"
 #include "store/CitationFile.h"
 #include "widgets/BusyGuard.h"

@@ -3,9 +3,9 @@
 // offers to keep changed default values.
 #include "workspace/frmMain.h"
 
-#include "app/AppSettings.h"
-#include "app/ProcessState.h"
-#include "app/ShutDown.h"
+#include "session/AppSettings.h"
+#include "session/ProcessState.h"
+#include "session/ShutDown.h"
 #include "platform/Messages.h"
 #include "store/AnsiText.h"
 #include "users/UserLog.h"

@@ -2,7 +2,7 @@
 // buttons' states, choosing a page, and how the text fields behave.
 #include "workspace/frmMain.h"
 
-#include "app/ProcessState.h"
+#include "session/ProcessState.h"
 #include "platform/Clock.h"
 #include "platform/Messages.h"
 #include "store/AnsiText.h"

@@ -1,7 +1,7 @@
 // The citation data file: counting, reading damaged files, appending,
 // deleting by position with a complete file at every step, and I/O failures.
 #include "DataFiles.h"
-#include "app/ProcessState.h"
+#include "session/ProcessState.h"
 #include "store/CitationFile.h"
 
 #include <QDir>

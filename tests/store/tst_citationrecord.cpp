@@ -1,7 +1,7 @@
 // The citation record's byte layout, checked against the test-side builder's
 // own table in both directions, and the rules for texts, dates and speeds.
 #include "DataFiles.h"
-#include "app/ProcessState.h"
+#include "session/ProcessState.h"
 #include "store/AnsiText.h"
 #include "store/CitationFile.h"
 #include "store/CitationRecord.h"

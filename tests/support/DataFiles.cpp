@@ -1,6 +1,6 @@
 #include "DataFiles.h"
 
-#include "app/ProcessState.h"
+#include "session/ProcessState.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,7 +4,7 @@
 #include "DataFiles.h"
 #include "Doubles.h"
 #include "UserFiles.h"
-#include "app/ProcessState.h"
+#include "session/ProcessState.h"
 #include "users/Passwords.h"
 #include "users/UserRecord.h"
 #include "users/frmAddEditUser.h"

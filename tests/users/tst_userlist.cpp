@@ -3,7 +3,7 @@
 #include "DataFiles.h"
 #include "Doubles.h"
 #include "UserFiles.h"
-#include "app/ProcessState.h"
+#include "session/ProcessState.h"
 #include "store/DateValue.h"
 #include "users/AccessCode.h"
 #include "users/Passwords.h"

@@ -3,8 +3,8 @@
 // settings in memory, a fixed clock and screen, and the hand-overs recorded.
 #include "DataFiles.h"
 #include "Doubles.h"
-#include "app/ProcessState.h"
-#include "app/WindowHandOver.h"
+#include "session/ProcessState.h"
+#include "session/WindowHandOver.h"
 #include "widgets/modFadeInOut.h"
 #include "store/CitationFile.h"
 #include "workspace/CitationList.h"

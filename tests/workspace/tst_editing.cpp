@@ -1,7 +1,7 @@
 // Adding, editing, saving, cancelling and deleting citations through the main
 // window, with the default values and the checks before a save.
 #include "MainWindowFixture.h"
-#include "app/AppSettings.h"
+#include "session/AppSettings.h"
 #include "widgets/VellButton.h"
 #include "workspace/Validation.h"
 

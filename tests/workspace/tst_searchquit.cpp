@@ -1,7 +1,7 @@
 // Searching from the main window, and quitting it: the question, the log-out
 // line, the defaults question, and what is left in the data folder.
 #include "MainWindowFixture.h"
-#include "app/ShutDown.h"
+#include "session/ShutDown.h"
 #include "widgets/VellButton.h"
 #include "workspace/SearchSettings.h"
 #include "workspace/frmFind.h"

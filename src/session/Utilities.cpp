@@ -1,4 +1,4 @@
-#include "app/Utilities.h"
+#include "session/Utilities.h"
 
 #include <QPainter>
 #include <QPixmap>

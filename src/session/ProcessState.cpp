@@ -1,20 +1,14 @@
-#include "app/ProcessState.h"
+#include "session/ProcessState.h"
 
-QString CitationFileName = QStringLiteral("Sennet.Data");
 QStringList AccessLevelNames;
-QStringList DataFileNames;
 QString CurrentUserName;
 qint16 CurrentAccessLevel = 0;
 
-QString ApplicationTitle() { return QStringLiteral("Sennet"); }
-QString ApplicationDescription() { return QStringLiteral("Traffic Citation Record Management"); }
-
 void InitialiseProcessState()
 {
-    CitationFileName = ApplicationTitle() + QStringLiteral(".Data");
+    InitialiseDataFileNames();
     AccessLevelNames = {QString(), QStringLiteral("Read Only"), QStringLiteral("Read/Edit"),
                         QStringLiteral("Read/Edit/Add"), QStringLiteral("Read/Edit/Add/Delete")};
-    DataFileNames = {CitationFileName, UserListFileName, UserLogFileName};
 }
 
 QString AccessLevelName(int level)

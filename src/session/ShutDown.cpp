@@ -1,6 +1,6 @@
-#include "app/ShutDown.h"
+#include "session/ShutDown.h"
 
-#include "app/ProcessState.h"
+#include "session/ProcessState.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "app/WindowHandOver.h"
+#include "session/WindowHandOver.h"
 
 WindowHandOver& windowHandOver()
 {
