@@ -8,7 +8,7 @@ public:
     virtual QDateTime now() = 0;
 };
 
-// The present local date and time.
+// The present local date and time, to the whole second.
 QDateTime Now();
 
 // Replaces the clock (tests); nullptr restores the real one.

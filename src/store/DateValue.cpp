@@ -19,8 +19,10 @@ void split(DateValue value, qint64& days, int& seconds)
     double fraction = std::fabs(value - whole);
     qint64 secs = std::llround(fraction * SecondsPerDay);
     if (secs >= 86400) {
+        // The time rounded up to midnight: the next day, which for a value
+        // before the epoch is one nearer to it (-1.9999999 is 30 December).
         secs -= 86400;
-        whole += value < 0 ? -1 : 1;
+        whole += 1;
     }
     days = qint64(whole);
     seconds = int(secs);
@@ -141,23 +143,22 @@ QString FormatDateValue(DateValue value, const QString& pattern)
 
 namespace {
 
-enum class Order { MDY, DMY, YMD };
-
-Order localeOrder(const QLocale& locale)
+// The order of a locale's numeric dates, read from its short date format.
+DateOrder orderOf(const QLocale& locale)
 {
     // A machine with no regional settings (the C locale) reads dates the
     // American way, month first, as the program always has.
     if (locale.language() == QLocale::C)
-        return Order::MDY;
+        return DateOrder::MonthFirst;
     const QString f = locale.dateFormat(QLocale::ShortFormat);
     const qsizetype d = f.indexOf(u'd');
     const qsizetype m = f.indexOf(u'M');
     const qsizetype y = f.indexOf(u'y');
     if (d < 0 || m < 0)
-        return Order::MDY;
+        return DateOrder::MonthFirst;
     if (y >= 0 && y < m && y < d)
-        return Order::YMD;
-    return d < m ? Order::DMY : Order::MDY;
+        return DateOrder::YearFirst;
+    return d < m ? DateOrder::DayFirst : DateOrder::MonthFirst;
 }
 
 struct Token {
@@ -229,12 +230,18 @@ bool isWeekdayWord(const QString& word, const QLocale& locale)
     return false;
 }
 
+// The year a typed year stands for, or 0 (refused). One or two digits take
+// the two-digit window (00-29 as 20xx, 30-99 as 19xx); four digits stand as
+// written. Three digits are refused: they are what is left of a four-digit
+// year cut off by the 10-character date box ("Feb 3, 2006" keeps "Feb 3, 200").
 int expandYear(const QString& digits)
 {
     const int y = digits.toInt();
     if (digits.size() <= 2)
         return y < 30 ? 2000 + y : 1900 + y;
-    return y;
+    if (digits.size() == 4)
+        return y;
+    return 0;
 }
 
 // Takes the time out of the tokens (H:MM[:SS] [am|pm], or H am|pm).
@@ -333,16 +340,16 @@ std::optional<QDate> dateFromTokens(const QList<Token>& tokens, const QLocale& l
             year = expandYear(numbers[1]);
         }
     } else if (numbers.size() == 3) {
-        const Order order = numbers[0].size() >= 3 ? Order::YMD : localeOrder(locale);
-        if (order == Order::YMD) {
+        const DateOrder order = numbers[0].size() >= 3 ? DateOrder::YearFirst : NumericDateOrder(locale);
+        if (order == DateOrder::YearFirst) {
             year = expandYear(numbers[0]);
             month = numbers[1].toInt();
             day = numbers[2].toInt();
         } else {
             const int first = numbers[0].toInt();
             const int second = numbers[1].toInt();
-            month = order == Order::MDY ? first : second;
-            day = order == Order::MDY ? second : first;
+            month = order == DateOrder::MonthFirst ? first : second;
+            day = order == DateOrder::MonthFirst ? second : first;
             year = expandYear(numbers[2]);
         }
     } else if (numbers.size() == 2) {
@@ -357,7 +364,7 @@ std::optional<QDate> dateFromTokens(const QList<Token>& tokens, const QLocale& l
             month = second;
             day = 1;
         } else {
-            const bool dayFirst = localeOrder(locale) == Order::DMY;
+            const bool dayFirst = NumericDateOrder(locale) == DateOrder::DayFirst;
             month = dayFirst ? second : first;
             day = dayFirst ? first : second;
             year = currentYear;
@@ -373,7 +380,32 @@ std::optional<QDate> dateFromTokens(const QList<Token>& tokens, const QLocale& l
 
 } // namespace
 
-std::optional<DateValue> ParseDateValue(const QString& text, const QLocale& locale)
+DateOrder NumericDateOrder(const QLocale& locale)
+{
+    // Every list row and search text asks this: remember the answer for the
+    // locale asked last (comparing locales is cheap, reading their formats is not).
+    thread_local QLocale lastLocale = QLocale::c();
+    thread_local DateOrder lastOrder = DateOrder::MonthFirst;
+    if (!(locale == lastLocale)) {
+        lastOrder = orderOf(locale);
+        lastLocale = locale;
+    }
+    return lastOrder;
+}
+
+QString NumericDatePattern(const QLocale& locale)
+{
+    switch (NumericDateOrder(locale)) {
+    case DateOrder::DayFirst: return QStringLiteral("dd/mm/yyyy");
+    case DateOrder::YearFirst: return QStringLiteral("yyyy/mm/dd");
+    case DateOrder::MonthFirst: break;
+    }
+    return QStringLiteral("mm/dd/yyyy");
+}
+
+QString FormatNumericDate(DateValue value) { return FormatDateValue(value, NumericDatePattern()); }
+
+std::optional<ParsedDateTime> ParseDateTime(const QString& text, const QLocale& locale)
 {
     QList<Token> tokens = tokenize(text.trimmed());
     if (tokens.isEmpty())
@@ -385,10 +417,19 @@ std::optional<DateValue> ParseDateValue(const QString& text, const QLocale& loca
         tokens.removeLast();
     while (!tokens.isEmpty() && tokens.first().kind == Token::Separator)
         tokens.removeFirst();
-    if (tokens.isEmpty())
-        return time ? std::optional<DateValue>(ToDateValue(QDate(1899, 12, 30), *time)) : std::nullopt;
+    if (tokens.isEmpty()) {
+        if (!time)
+            return std::nullopt;
+        return ParsedDateTime{ToDateValue(QDate(1899, 12, 30), *time), false, true};
+    }
     const std::optional<QDate> date = dateFromTokens(tokens, locale);
     if (!date)
         return std::nullopt;
-    return ToDateValue(*date, time.value_or(QTime(0, 0)));
+    return ParsedDateTime{ToDateValue(*date, time.value_or(QTime(0, 0))), true, time.has_value()};
+}
+
+std::optional<DateValue> ParseDateValue(const QString& text, const QLocale& locale)
+{
+    const std::optional<ParsedDateTime> parsed = ParseDateTime(text, locale);
+    return parsed ? std::optional<DateValue>(parsed->value) : std::nullopt;
 }

@@ -14,6 +14,10 @@ private slots:
     void recognisesUnderDayFirstSettings();
     void recognisesTimes();
     void refusesWhatIsNotADateOrTime();
+    void yearsNeedFourDigitsOrTheWindow();
+    void numericOrderIsTheDefaultLocales();
+    void reportsWhichPartsWereTyped();
+    void clockMomentsAreCutToTheSecond();
 };
 
 void tst_DateValue::conversions()
@@ -30,6 +34,13 @@ void tst_DateValue::conversions()
     // Rounding to the second never produces 24:00.
     QCOMPARE(TimePart(0.9999999), QTime(0, 0));
     QCOMPARE(DatePart(0.9999999), QDate(1899, 12, 31));
+    // Before the epoch a time rounded up to midnight is the next day too.
+    QCOMPARE(DatePart(-1.9999999), QDate(1899, 12, 30));
+    QCOMPARE(DatePart(-0.9999999), QDate(1899, 12, 31));
+    QCOMPARE(DatePart(-2.9999999), QDate(1899, 12, 29));
+    QCOMPARE(TimePart(-2.9999999), QTime(0, 0));
+    const DateValue longAgo = ToDateValue(QDate(1850, 6, 1), QTime(23, 59, 59));
+    QCOMPARE(FormatDateValue(longAgo, "mm/dd/yyyy hh:nn:ss"), QStringLiteral("06/01/1850 23:59:59"));
 }
 
 void tst_DateValue::formats()
@@ -120,6 +131,62 @@ void tst_DateValue::refusesWhatIsNotADateOrTime()
         QVERIFY2(!ParseDateValue(QString::fromLatin1(bad), us), bad);
     QVERIFY(!ParseDateValue(QString(), us));
     QVERIFY(!ParseDateValue("   ", us));
+}
+
+void tst_DateValue::yearsNeedFourDigitsOrTheWindow()
+{
+    FixedClock clock(QDateTime(QDate(2026, 12, 7), QTime(10, 0)));
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    // What the 10-character box leaves of "Feb 3, 2006", and its kin.
+    for (const char* cut : {"Feb 3, 200", "2/3/200", "200-2-3", "Feb 200", "3 Feb 200", "9/200", "200/9", "2/3/0099",
+                            "2/3/20066"})
+        QVERIFY2(!ParseDateValue(QString::fromLatin1(cut), us), cut);
+    QCOMPARE(dateOf("2/3/06", us), QDate(2006, 2, 3));
+    QCOMPARE(dateOf("2/3/6", us), QDate(2006, 2, 3));
+    QCOMPARE(dateOf("Feb 3 06", us), QDate(2006, 2, 3));
+    QCOMPARE(dateOf("2/3/1006", us), QDate(1006, 2, 3));
+}
+
+void tst_DateValue::numericOrderIsTheDefaultLocales()
+{
+    const DateValue v = ToDateValue(QDate(2026, 3, 7));
+    const struct {
+        QLocale locale;
+        const char* shown;
+    } cases[] = {{QLocale::c(), "03/07/2026"},
+                 {QLocale(QLocale::English, QLocale::UnitedStates), "03/07/2026"},
+                 {QLocale(QLocale::English, QLocale::UnitedKingdom), "07/03/2026"},
+                 {QLocale(QLocale::German, QLocale::Germany), "07/03/2026"},
+                 {QLocale(QLocale::Swedish, QLocale::Sweden), "2026/03/07"}};
+    for (const auto& c : cases) {
+        // Nothing passed: the program's default locale decides, both ways.
+        QLocale::setDefault(c.locale);
+        QCOMPARE(FormatNumericDate(v), QString::fromLatin1(c.shown));
+        QCOMPARE(ParseDateValue(QString::fromLatin1(c.shown)), std::optional<DateValue>(v));
+        QCOMPARE(ParseDateValue(QStringLiteral("25/12/1980")).has_value(),
+                 NumericDateOrder() == DateOrder::DayFirst);
+    }
+    QLocale::setDefault(QLocale::c());
+}
+
+void tst_DateValue::reportsWhichPartsWereTyped()
+{
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    const auto epoch = ParseDateTime("12/30/1899", us);
+    QVERIFY(epoch && epoch->hasDate && !epoch->hasTime);
+    QCOMPARE(epoch->value, 0.0);
+    const auto midnight = ParseDateTime("12:00am", us);
+    QVERIFY(midnight && !midnight->hasDate && midnight->hasTime);
+    QCOMPARE(midnight->value, 0.0);
+    const auto both = ParseDateTime("7/4/06 6pm", us);
+    QVERIFY(both && both->hasDate && both->hasTime);
+}
+
+void tst_DateValue::clockMomentsAreCutToTheSecond()
+{
+    FixedClock clock(QDateTime(QDate(2026, 3, 7), QTime(23, 59, 59, 700)));
+    QCOMPARE(Now(), QDateTime(QDate(2026, 3, 7), QTime(23, 59, 59)));
+    QCOMPARE(FormatDateValue(ToDateValue(Now()), "mm/dd/yyyy hh:nn:ss"), QStringLiteral("03/07/2026 23:59:59"));
 }
 
 QTEST_GUILESS_MAIN(tst_DateValue)
