@@ -63,11 +63,11 @@ QString shownCharacter(const QString& c)
 
 // A date field needs a date, a time field a time of day alone: a time typed
 // into a date field would be stored as 30 December 1899, and a date typed into
-// a time field would lose its date and show as midnight.
-bool fitsField(int index, DateValue value)
+// a time field would lose its date and show as midnight. What was typed
+// decides, not the value: 12/30/1899 is a date although its value is 0.
+bool fitsField(int index, const ParsedDateTime& typed)
 {
-    const bool timeOnly = value >= 0.0 && value < 1.0;
-    return EditorLayout::isTimeField(index) ? timeOnly : !timeOnly;
+    return EditorLayout::isTimeField(index) ? !typed.hasDate : typed.hasDate;
 }
 
 } // namespace
@@ -139,8 +139,8 @@ ValidationResult ValidateCitationValues(EditorValues& values)
         const QString& text = values[i];
         if (text.isEmpty())
             continue;
-        const std::optional<DateValue> value = ParseDateValue(text);
-        if (!value || !fitsField(i, *value)) {
+        const std::optional<ParsedDateTime> typed = ParseDateTime(text);
+        if (!typed || !fitsField(i, *typed)) {
             result.messages.append({DateText(text), DateCaption, MessageFlags});
             result.invalidField = qint16(i);
             break;
