@@ -128,10 +128,10 @@ EditorValues EditorValuesFromRecord(const CitationRecord& record)
         case FieldType::Date: {
             const DateValue v = record.date(f.id);
             if (i == 3)
-                values[i] = FormatDateValue(v, QStringLiteral("mm/dd/yyyy"));
+                values[i] = FormatNumericDate(v);
             else if (v != 0.0)
-                values[i] = FormatDateValue(v, EditorLayout::isTimeField(i) ? QStringLiteral("h:nnam/pm")
-                                                                            : QStringLiteral("mm/dd/yyyy"));
+                values[i] = EditorLayout::isTimeField(i) ? FormatDateValue(v, QStringLiteral("h:nnam/pm"))
+                                                         : FormatNumericDate(v);
             break;
         }
         case FieldType::Int16: {

@@ -62,7 +62,8 @@ struct EditorValues {
 // txtField whose text Windows-1252 cannot hold.
 int FillCitationRecord(const EditorValues& values, const QDateTime& now, CitationRecord& record);
 
-// The editor's values for showing a stored citation: texts trimmed, dates as
-// "mm/dd/yyyy" and times as "h:nnam/pm" (empty when stored as 0, but the
-// offense date always shown), speeds below 1 empty.
+// The editor's values for showing a stored citation: texts trimmed, dates in
+// the numeric date order ("mm/dd/yyyy" under US settings) and times as
+// "h:nnam/pm" (empty when stored as 0, but the offense date always shown),
+// speeds below 1 empty.
 EditorValues EditorValuesFromRecord(const CitationRecord& record);

@@ -8,7 +8,7 @@
 struct UserGridRow {
     QString name;      // "User List": display name
     QString level;     // "Access Level": level name
-    QString created;   // "Date Created": mm/dd/yyyy
+    QString created;   // "Date Created": in the numeric date order
     QString sortKey;   // "NameSort"
     int recordNumber;  // "RecNum": the user's record in "User.List"
 };

@@ -215,7 +215,7 @@ void frmAddEditUser::Form_Activate()
         } else {
             const UserRecord& user = UserBuffer();
             lblDateCreated->setText(QStringLiteral(" Record Created ")
-                                    + FormatDateValue(user.DateCreated(), QStringLiteral("mm/dd/yyyy hh:mmam/pm ")));
+                                    + FormatDateValue(user.DateCreated(), NumericDatePattern() + QStringLiteral(" hh:mmam/pm ")));
             lblDateCreated->show();
             const int level = user.AccessLevel();
             if (level >= 1 && level <= 4) {

@@ -14,6 +14,7 @@
 #include "users/UserGridModel.h"
 #include "users/UserList.h"
 #include "users/UserLog.h"
+#include "users/UserLogView.h"
 #include "users/UserMessages.h"
 #include "users/UserWindowArt.h"
 #include "users/frmAddEditUser.h"
@@ -318,7 +319,7 @@ void frmAdmin::LoadGrid()
         }
         const UserRecord& user = UserBuffer();
         rows.append({Ansi::trimSpaces(DisplayName(user)), AccessLevelName(user.AccessLevel()),
-                     FormatDateValue(user.DateCreated(), QStringLiteral("mm/dd/yyyy")),
+                     FormatNumericDate(user.DateCreated()),
                      Ansi::trimSpaces(NameSortKey(user)), i});
     }
     CloseUserList();
@@ -693,7 +694,7 @@ void frmAdmin::ShowUserLog()
     txtUserLog->setGeometry(txtUserLog->x(), grid->y(), txtUserLog->width(), grid->height());
     QString text = Ansi::trimSpaces(Ansi::decode(bytes));
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    txtUserLog->setPlainText(text);
+    txtUserLog->setPlainText(UserLogViewText(text));
     txtUserLog->show();
 }
 

@@ -88,9 +88,10 @@ QVariant CitationListModel::data(const QModelIndex& index, int role) const
             return shadeOfRow(index.row());
         return {};
     case Qt::ToolTipRole:
-        // The weekday of the offense date, as the date column shows it.
+        // The weekday of the offense date, taken from the sort key, which
+        // holds the date year first whatever order the column shows.
         if (index.column() == ListColumn::Date) {
-            const QDate d = QDate::fromString(m_rows.at(index.row()).date, QStringLiteral("MM/dd/yyyy"));
+            const QDate d = QDate::fromString(m_rows.at(index.row()).dateSort.left(8), QStringLiteral("yyyyMMdd"));
             if (d.isValid())
                 return FormatDateValue(ToDateValue(d), WeekdayFormat);
         }

@@ -10,7 +10,7 @@ class CitationFileView;
 struct SearchSettings;
 
 struct CitationRow {
-    QString date;           // column 0: offense date, "mm/dd/yyyy"
+    QString date;           // column 0: offense date, in the numeric date order
     QString citationNumber; // column 1
     QString offense;        // column 2: code section
     QString location;       // column 3: occurred on " / " occurred at

@@ -26,14 +26,32 @@ QString date(DateValue v)
 {
     const QDate d = DatePart(v);
     if (!plainYear(d))
-        return FormatDateValue(v, QStringLiteral("mm/dd/yyyy"));
+        return FormatNumericDate(v);
     QString s(10, Qt::Uninitialized);
     QChar* out = s.data();
-    put2(out, d.month());
-    *out++ = u'/';
-    put2(out, d.day());
-    *out++ = u'/';
-    put4(out, d.year());
+    switch (NumericDateOrder()) {
+    case DateOrder::MonthFirst:
+        put2(out, d.month());
+        *out++ = u'/';
+        put2(out, d.day());
+        *out++ = u'/';
+        put4(out, d.year());
+        break;
+    case DateOrder::DayFirst:
+        put2(out, d.day());
+        *out++ = u'/';
+        put2(out, d.month());
+        *out++ = u'/';
+        put4(out, d.year());
+        break;
+    case DateOrder::YearFirst:
+        put4(out, d.year());
+        *out++ = u'/';
+        put2(out, d.month());
+        *out++ = u'/';
+        put2(out, d.day());
+        break;
+    }
     return s;
 }
 

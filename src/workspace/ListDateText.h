@@ -7,7 +7,7 @@
 #include <QString>
 
 namespace ListDateText {
-QString date(DateValue v);      // "mm/dd/yyyy"
+QString date(DateValue v);      // FormatNumericDate: "mm/dd/yyyy" under US settings
 QString time(DateValue v);      // "h:nnam/pm"
 QString yearMonth(DateValue v); // "yyyy/mm"
 QString dateKey(DateValue v);   // "yyyymmdd"

@@ -18,7 +18,8 @@ constexpr int Basics = 9;
 } // namespace SearchScope
 
 // The searched text of a record (3000 bytes) for a scope: the scope's fields,
-// trimmed, dates as "mm/dd/yyyy" and times as "h:nnam/pm" (a stored 0 is
+// trimmed, dates in the numeric date order as the list and the editor show
+// them ("mm/dd/yyyy" under US settings) and times as "h:nnam/pm" (a stored 0 is
 // formatted like any other value), the offense date also as "yyyy/mm" so a
 // phrase like "2006/09" finds a month; joined with single spaces, with one
 // space before the first and after the last. An unknown scope searches all.

@@ -23,7 +23,6 @@
 
 namespace {
 
-const QString DateFormat = QStringLiteral("mm/dd/yyyy");
 const QString TimeFormat = QStringLiteral("h:nnam/pm");
 const QString PrinterReady = QStringLiteral(" Be sure your printer is ready! ");
 
@@ -223,7 +222,7 @@ void frmMain::txtField_GotFocus(int Index)
     switch (Index) {
     case 7:
         if (box.text().isEmpty())
-            box.setText(FormatDateValue(ToDateValue(Now()), DateFormat));
+            box.setText(FormatNumericDate(ToDateValue(Now())));
         break;
     case 8:
         if (box.text().isEmpty())
