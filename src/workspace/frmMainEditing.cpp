@@ -85,6 +85,10 @@ void frmMain::StartAdd()
         }
         box->setLocked(false);
     }
+    // "Date Entered" and "Time Entered" are always the moment of this add:
+    // they recall nothing of an earlier add or of the template.
+    txtField[7].Tag.clear();
+    txtField[8].Tag.clear();
     for (CheckBox c : {CheckBox::DUI, CheckBox::Accident, CheckBox::HazMatViolation, CheckBox::CommercialVehicle,
                        CheckBox::CommercialViolation, CheckBox::Speeding})
         checkBoxControl(c)->setChecked(false);
