@@ -420,12 +420,12 @@ std::optional<ParsedDateTime> ParseDateTime(const QString& text, const QLocale& 
     if (tokens.isEmpty()) {
         if (!time)
             return std::nullopt;
-        return ParsedDateTime{ToDateValue(QDate(1899, 12, 30), *time), false, true};
+        return ParsedDateTime{ToDateValue(QDate(1899, 12, 30), *time), false};
     }
     const std::optional<QDate> date = dateFromTokens(tokens, locale);
     if (!date)
         return std::nullopt;
-    return ParsedDateTime{ToDateValue(*date, time.value_or(QTime(0, 0))), true, time.has_value()};
+    return ParsedDateTime{ToDateValue(*date, time.value_or(QTime(0, 0))), true};
 }
 
 std::optional<DateValue> ParseDateValue(const QString& text, const QLocale& locale)

@@ -48,7 +48,6 @@ QString FormatNumericDate(DateValue value);
 struct ParsedDateTime {
     DateValue value;
     bool hasDate; // a date was typed (else the value is a time of day alone)
-    bool hasTime; // a time was typed
 };
 std::optional<ParsedDateTime> ParseDateTime(const QString& text, const QLocale& locale = QLocale());
 std::optional<DateValue> ParseDateValue(const QString& text, const QLocale& locale = QLocale());

@@ -16,7 +16,6 @@ private slots:
     void refusesWhatIsNotADateOrTime();
     void yearsNeedFourDigitsOrTheWindow();
     void numericOrderIsTheDefaultLocales();
-    void reportsWhichPartsWereTyped();
     void clockMomentsAreCutToTheSecond();
 };
 
@@ -167,19 +166,6 @@ void tst_DateValue::numericOrderIsTheDefaultLocales()
                  NumericDateOrder() == DateOrder::DayFirst);
     }
     QLocale::setDefault(QLocale::c());
-}
-
-void tst_DateValue::reportsWhichPartsWereTyped()
-{
-    const QLocale us(QLocale::English, QLocale::UnitedStates);
-    const auto epoch = ParseDateTime("12/30/1899", us);
-    QVERIFY(epoch && epoch->hasDate && !epoch->hasTime);
-    QCOMPARE(epoch->value, 0.0);
-    const auto midnight = ParseDateTime("12:00am", us);
-    QVERIFY(midnight && !midnight->hasDate && midnight->hasTime);
-    QCOMPARE(midnight->value, 0.0);
-    const auto both = ParseDateTime("7/4/06 6pm", us);
-    QVERIFY(both && both->hasDate && both->hasTime);
 }
 
 void tst_DateValue::clockMomentsAreCutToTheSecond()

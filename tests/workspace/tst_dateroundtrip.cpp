@@ -236,17 +236,6 @@ void tst_DateRoundTrip::addEntersItsOwnMomentNotARecalledOne()
     QCOMPARE(DatePart(storedDate("DateEntered", 3)), QDate(2006, 7, 5));
     QCOMPARE(TimePart(storedDate("TimeEntered", 3)), QTime(9, 15));
 
-    // Left empty, they are the moment of saving, as with no recall at all.
-    f.clock.moment = QDateTime(QDate(2006, 7, 6), QTime(10, 0, 0));
-    QTest::mouseClick(w.cmdAddEntry, Qt::LeftButton);
-    type(w, 2, QStringLiteral("D-4"));
-    type(w, 3, QStringLiteral("7/1/2006"));
-    type(w, 32, QStringLiteral("46.2-862"));
-    type(w, 39, QStringLiteral("Rt 1 NB"));
-    QTest::mouseClick(w.cmdAddSave, Qt::LeftButton);
-    QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
-    QCOMPARE(storedDate("DateEntered", 4), OleDate(QDate(2006, 7, 6), QTime(10, 0)));
-
     // A template add copies the shown citation, but not when it was entered.
     f.clock.moment = QDateTime(QDate(2006, 7, 7), QTime(11, 30, 0));
     w.SelectRow(w.listModel->rowOfRecord(2), false);
