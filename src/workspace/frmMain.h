@@ -255,6 +255,7 @@ private:
     bool m_closingByProgram = false; // a close that is not the user's close box
     bool m_loadingList = false; // row changes show nothing while the list is rebuilt
     int m_currentTab = 0;
+    int m_editorHeight = 0; // the editor frame's height, pages included
     // The flashing of the See All button: text level, background level, step.
     qint16 m_flashText = 0;
     qint16 m_flashBack = 0;

@@ -572,18 +572,20 @@ QWidget* frmMain::buildCourtPage()
     outcome->addWidget(fieldCell(45));
     outcome->addStretch(1);
     auto* left = column(nullptr, 6);
-    left->addLayout(outcome);
     left->addWidget(fieldCell(46));
     left->addWidget(fieldCell(47));
+    left->addStretch(1);
 
+    // The frame stands beside the sentence and comments, as high as they or
+    // higher, so it reads as the column after them.
     auto* lower = row();
     lower->addLayout(left);
-    lower->addWidget(optionFrame(14, QStringLiteral(" Scene Disposition "), OptionGroup::SceneDisposition, false),
-                     0, Qt::AlignTop);
+    lower->addWidget(optionFrame(14, QStringLiteral(" Scene Disposition "), OptionGroup::SceneDisposition, false));
     lower->addStretch(1);
 
     auto* layout = column(page, 6);
     layout->addLayout(top);
+    layout->addLayout(outcome);
     layout->addLayout(lower);
     layout->addStretch(1);
     return page;
@@ -670,6 +672,10 @@ void frmMain::placeFrames()
     int heightTwips = DesignHeightTwips;
     if (ScreenHeightTwips() > DesignHeightTwips)
         heightTwips = int(std::floor(ScreenHeightTwips() / ScreenShare));
+    // The editor keeps the height its pages need, measured once while every
+    // part of it counts (the pages are hidden while there is no citation).
+    frame[2]->adjustSize();
+    m_editorHeight = frame[2]->sizeHint().height();
     // The sizes are the window's outer sizes; on a small screen the window is
     // cut to the available area and the list gives up the height.
     PlaceOnScreen(this, QSize(TwipsToPixels(WindowWidthTwips), TwipsToPixels(heightTwips)),
@@ -678,10 +684,8 @@ void frmMain::placeFrames()
 
 void frmMain::layOutFrames(QSize inside)
 {
-    // The editor keeps the height its pages need; the list takes the rest,
-    // down to a few rows.
-    frame[2]->adjustSize();
-    const int editorHeight = frame[2]->sizeHint().height();
+    // The list takes what the editor leaves, down to a few rows.
+    const int editorHeight = m_editorHeight;
     const int listHeight = qMax(MinimumListHeight, inside.height() - editorHeight - 3 * Margin);
     frame[1]->setGeometry(Margin, Margin, inside.width() - 2 * Margin, listHeight);
     frame[2]->setGeometry(Margin, 2 * Margin + listHeight, inside.width() - 2 * Margin, editorHeight);
