@@ -12,6 +12,11 @@ public:
         const QScreen* s = QGuiApplication::primaryScreen();
         return s ? s->size() : QSize(1024, 768);
     }
+    QRect availableGeometry() override
+    {
+        const QScreen* s = QGuiApplication::primaryScreen();
+        return s ? s->availableGeometry() : QRect(QPoint(0, 0), sizeInPixels());
+    }
     double logicalDpi() override
     {
         const QScreen* s = QGuiApplication::primaryScreen();

@@ -1,6 +1,7 @@
 #pragma once
 // Screen size and the twips measure the window layouts are given in
 // (1440 twips per inch at the screen's logical resolution).
+#include <QRect>
 #include <QSize>
 
 class ScreenMetrics {
@@ -8,6 +9,8 @@ public:
     virtual ~ScreenMetrics() = default;
     virtual QSize sizeInPixels() = 0;
     virtual double logicalDpi() = 0;
+    // The part of the screen windows may use (without task bars and docks).
+    virtual QRect availableGeometry() { return QRect(QPoint(0, 0), sizeInPixels()); }
 };
 
 void setScreenMetrics(ScreenMetrics* metrics); // tests; nullptr restores the real screen

@@ -140,7 +140,11 @@ void TextBox::setLocked(bool locked)
 QColor TextBox::backColor() const
 {
     const QWidget* w = widget();
-    return w ? w->palette().color(QPalette::Active, QPalette::Base) : QColor();
+    if (!w)
+        return QColor();
+    // The colour the box is drawn in now: a box in a disabled frame draws
+    // with the disabled colours.
+    return w->palette().color(w->isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Base);
 }
 
 void TextBox::setBackColor(const QColor& colour)
@@ -148,9 +152,13 @@ void TextBox::setBackColor(const QColor& colour)
     QWidget* w = widget();
     if (!w)
         return;
+    // Every state draws the same colour: a box inside a disabled frame is
+    // still a field of the record and must look like its neighbours, with
+    // its text as readable as theirs.
     QPalette p = w->palette();
-    p.setColor(QPalette::Active, QPalette::Base, colour);
-    p.setColor(QPalette::Inactive, QPalette::Base, colour);
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        p.setColor(g, QPalette::Base, colour);
+    p.setColor(QPalette::Disabled, QPalette::Text, p.color(QPalette::Active, QPalette::Text));
     w->setPalette(p);
 }
 

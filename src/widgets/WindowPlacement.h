@@ -1,5 +1,29 @@
 #pragma once
+// Placing top-level windows on the screen. Window sizes are designed as outer
+// sizes, frame and title bar included, and every window must lie inside the
+// screen's available area (the screen less task bars and docks).
+#include <QMargins>
+#include <QSize>
+#include <functional>
+
 class QWidget;
 
-// Puts a window in the middle of the screen.
+// The frame the window system puts around a window: the real one once the
+// window has been framed, otherwise an estimate of the usual title bar and
+// border.
+QMargins WindowFrameMargins(const QWidget* window);
+
+// The inside size of a window whose outer size is `outer`, cut so that the
+// framed window fits inside the available screen area.
+QSize FittedClientSize(const QWidget* window, QSize outer);
+
+// Moves a window so that its frame is centred in the available screen area,
+// and kept inside it where it is larger.
 void CenterOnScreen(QWidget* window);
+
+// Gives a window the outer size `outer` (fitted to the available area) and
+// centres it. `layOut` receives the inside size and sizes the window itself;
+// without it the window gets that size as its fixed size. Once the window
+// system has framed the window and its frame turns out different from the
+// estimate, the size and place are worked out again.
+void PlaceOnScreen(QWidget* window, QSize outer, std::function<void(QSize)> layOut = {});

@@ -10,7 +10,6 @@
 #include "store/CitationFile.h"
 #include "users/UserLog.h"
 #include "widgets/VellButton.h"
-#include "widgets/WindowPlacement.h"
 #include "widgets/modFadeInOut.h"
 #include "workspace/CitationList.h"
 #include "workspace/SearchSettings.h"
@@ -25,6 +24,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
@@ -103,7 +103,6 @@ void frmMain::Form_Load()
     };
     UpdateButtons();
     MainTab->hide();
-    CenterOnScreen(this);
 }
 
 void frmMain::connectControls()
@@ -172,6 +171,10 @@ void frmMain::Form_Activate()
 
     lblUserInfo->setText(QStringLiteral("User: ") + CurrentUserName + CRLF + QStringLiteral("Access: ")
                          + AccessLevelName(CurrentAccessLevel));
+    // A name too long for the label is cut at its edge; the tooltip shows it whole.
+    const bool nameFits = lblUserInfo->fontMetrics().horizontalAdvance(QStringLiteral("User: ") + CurrentUserName)
+        <= lblUserInfo->contentsRect().width() - 2 * lblUserInfo->margin();
+    lblUserInfo->setToolTip(nameFits ? QString() : QStringLiteral("User: ") + CurrentUserName);
     MainTab->setCurrentIndex(0);
     cmdSeeAllEntries_Click();
     if (CitationsInList() > 0) {
@@ -229,6 +232,16 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
         }
         break;
     }
+    case QEvent::Shortcut:
+        // A page's access key while adding or editing puts the focus on the
+        // page's first field, also when that page is already shown.
+        if (watched == MainTab->tabBar() && (Adding || Editing)) {
+            const bool used = watched->event(event);
+            if (MainTab->currentIndex() != DefaultsPage)
+                moveFocusTo(firstTabStop(MainTab->currentIndex()));
+            return used;
+        }
+        break;
     case QEvent::FocusIn:
         if (const int i = m_fieldIndex.value(watched))
             txtField_GotFocus(i);

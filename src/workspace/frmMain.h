@@ -213,6 +213,9 @@ private:
     QWidget* fieldCell(int index);
     QGroupBox* optionFrame(int frameIndex, const QString& caption, OptionGroup g, bool across);
     void placeFrames();
+    void orderTabStops();
+    void keepOptionTabStops();
+    void layOutFrames(QSize inside);
     void connectControls();
 
     // frmMainList.cpp
@@ -224,6 +227,8 @@ private:
     void setOptionChoice(OptionGroup g, int choice);
     int optionChoice(OptionGroup g) const;
     bool moveFocusTo(QWidget* target);
+    // The first control of a page the Tab key can reach, nullptr when none.
+    QWidget* firstTabStop(int page) const;
     void updateNotesIndicator();
 
     // frmMainEditing.cpp
@@ -244,10 +249,13 @@ private:
     std::array<QButtonGroup*, size_t(OptionGroup::Count)> m_optionGroups{};
     VellButton* m_cancelButton = nullptr;
     QHash<QObject*, int> m_fieldIndex; // txtField widget -> its index
+    // Each page's controls in the order they stand on screen.
+    std::array<QList<QWidget*>, 8> m_pageTabStops;
     bool m_activationPending = false;
     bool m_closingByProgram = false; // a close that is not the user's close box
     bool m_loadingList = false; // row changes show nothing while the list is rebuilt
     int m_currentTab = 0;
+    int m_editorHeight = 0; // the editor frame's height, pages included
     // The flashing of the See All button: text level, background level, step.
     qint16 m_flashText = 0;
     qint16 m_flashBack = 0;

@@ -12,6 +12,7 @@
 #include "store/CitationFile.h"
 #include "widgets/BusyGuard.h"
 #include "widgets/VellButton.h"
+#include "widgets/WindowPlacement.h"
 #include "widgets/modFadeInOut.h"
 #include "workspace/CitationList.h"
 #include "workspace/Validation.h"
@@ -107,8 +108,12 @@ void frmMain::StartAdd()
     m_addLayout = {pos().y(), height(), frame[2]->y()};
     frame[2]->move(frame[2]->x(), frame[1]->y());
     const int editorBottom = frame[2]->y() + frame[2]->height() + frame[1]->y();
-    setFixedHeight(qMax(TwipsToPixels(AddingHeightTwips), editorBottom));
-    move(x(), qMax(0, (screenMetrics().sizeInPixels().height() - frameGeometry().height()) / 2));
+    // The height is an outer height; the window is centred in the available area.
+    const QSize addingInside = FittedClientSize(this, QSize(width(), TwipsToPixels(AddingHeightTwips)));
+    setFixedHeight(qMax(addingInside.height(), editorBottom));
+    const QRect area = screenMetrics().availableGeometry();
+    const QMargins edge = WindowFrameMargins(this);
+    move(x(), area.top() + qMax(0, (area.height() - height() - edge.top() - edge.bottom()) / 2));
 
     if (cmdBackupRestore->isVisible())
         cmdBackupRestore->setEnabled(false);
@@ -254,6 +259,9 @@ void frmMain::StartEdit()
     for (int i = 1; i <= CitationLayout::EditorFieldCount; ++i)
         txtField[i]->setLocked(false);
     fadeAndWait(0, 255, 40);
+    // The edit button that had the focus is gone: the focus goes to the
+    // first field of the page shown.
+    moveFocusTo(firstTabStop(MainTab->currentIndex()));
 }
 
 void frmMain::EndEdit()

@@ -2,6 +2,8 @@
 #include "workspace/frmMain.h"
 
 #include "platform/Screen.h"
+#include "session/ProcessState.h"
+#include "widgets/WindowPlacement.h"
 #include "widgets/VellButton.h"
 #include "workspace/CitationList.h"
 
@@ -31,6 +33,7 @@ constexpr int DesignHeightTwips = 9000;
 constexpr double ScreenShare = 1.3;
 
 constexpr int Margin = 6;
+constexpr int MinimumListHeight = 120;
 constexpr int ButtonWidth = 88;
 constexpr int ButtonHeight = 40;
 constexpr int WidestBox = 280;
@@ -71,6 +74,27 @@ VellButton* makeButton(const char* name, QWidget* parent)
     return b;
 }
 
+// The list grid. While it has rows one of them is always selected, as the
+// editor below shows that citation: a Ctrl+click, Ctrl+Home or Ctrl+Space on
+// the selected row, or a click below the last row, leaves the selection as
+// it is instead of clearing it.
+class CitationGrid final : public QTableView {
+public:
+    using QTableView::QTableView;
+
+protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override
+    {
+        if (!index.isValid())
+            return QItemSelectionModel::NoUpdate;
+        QItemSelectionModel::SelectionFlags flags = QTableView::selectionCommand(index, event);
+        if (flags & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
+            flags = QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+        return flags;
+    }
+};
+
 } // namespace
 
 void frmMain::buildControls()
@@ -91,6 +115,82 @@ void frmMain::buildControls()
     timerFlash->setInterval(16);
 
     placeFrames();
+    orderTabStops();
+    keepOptionTabStops();
+}
+
+// The Tab key walks the window in the order it reads: the list with its
+// buttons, the record and window buttons, the page tabs, then the fields of
+// the page shown, row by row and a frame's contents as a whole. Controls of
+// hidden pages are passed over, so from a page's last field Tab goes on to
+// the buttons.
+void frmMain::orderTabStops()
+{
+    const auto fields = [this](std::initializer_list<int> indexes) {
+        QList<QWidget*> out;
+        for (int i : indexes)
+            out << txtField[size_t(i)].widget();
+        return out;
+    };
+    const auto options = [](const auto& buttons) {
+        QList<QWidget*> out;
+        for (size_t c = 1; c < buttons.size(); ++c)
+            out << buttons[c];
+        return out;
+    };
+    m_pageTabStops[0] = fields({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+    m_pageTabStops[1] = fields({11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23});
+    m_pageTabStops[2] = fields({24, 25, 26, 27, 28, 29, 30, 31}) << chkCommercialVehicle;
+    m_pageTabStops[3] = fields({32, 33}) + options(optStateLocal)
+        + QList<QWidget*>{chkCommercialViolation, chkHazMatViolation, chkAccident, chkSpeeding} + fields({34, 35})
+        + options(optSpeeding) + QList<QWidget*>{chkDUI} + fields({36}) + options(optTest);
+    m_pageTabStops[4] = fields({37, 38, 39, 40}) + options(optWeather) + options(optTraffic) + options(optRoadDry)
+        + options(optRoadType) + options(optLighting);
+    m_pageTabStops[5] = fields({41, 42, 43, 44, 45, 46, 47}) + options(optSceneDisposition);
+    m_pageTabStops[6] = fields({NotesField});
+    for (int i = 1; i <= 5; ++i)
+        m_pageTabStops[DefaultsPage] << txtDefault[size_t(i)];
+
+    QList<QWidget*> chain{grid, cmdFindEntries, cmdSeeAllEntries, cmdPrintList};
+    for (QRadioButton* o : optSort)
+        chain << o;
+    chain += QList<QWidget*>{cmdAddEntry, cmdAddSave, cmdEditSave, cmdAddCancel, cmdEditCancel, cmdEditEntry,
+                             cmdPrintEntry, cmdDeleteEntry, cmdHelp, cmdAdminWindow, cmdBackupRestore, cmdQuit,
+                             MainTab};
+    for (const QList<QWidget*>& page : m_pageTabStops)
+        chain += page;
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+namespace {
+// Only the chosen option of a group is a Tab stop, so Tab enters the group
+// at the stored choice and a Space there changes nothing; the arrow keys
+// move between the options. With no choice, the first option is the stop.
+void setOptionTabStop(const QList<QAbstractButton*>& buttons)
+{
+    QAbstractButton* stop = nullptr;
+    for (QAbstractButton* b : buttons)
+        if (b->isChecked())
+            stop = b;
+    if (!stop && !buttons.isEmpty())
+        stop = buttons.first();
+    for (QAbstractButton* b : buttons)
+        b->setFocusPolicy(b == stop ? Qt::StrongFocus : Qt::ClickFocus);
+}
+} // namespace
+
+void frmMain::keepOptionTabStops()
+{
+    for (QButtonGroup* group : m_optionGroups) {
+        const QList<QAbstractButton*> buttons = group->buttons();
+        setOptionTabStop(buttons);
+        connect(group, &QButtonGroup::buttonToggled, this, [buttons] { setOptionTabStop(buttons); });
+    }
+    const QList<QAbstractButton*> sortButtons{optSort[0], optSort[1], optSort[2]};
+    setOptionTabStop(sortButtons);
+    for (QRadioButton* o : optSort)
+        connect(o, &QAbstractButton::toggled, this, [sortButtons] { setOptionTabStop(sortButtons); });
 }
 
 // The check boxes and option buttons, made before the pages that hold them.
@@ -127,7 +227,7 @@ void frmMain::buildListFrame()
 {
     QGroupBox* list = frame[1];
 
-    grid = new QTableView(list);
+    grid = new CitationGrid(list);
     grid->setObjectName(QStringLiteral("grid"));
     listModel = new CitationListModel(grid);
     grid->setModel(listModel);
@@ -224,7 +324,8 @@ void frmMain::buildEditorFrame()
 
     lblUserInfo = new QLabel(editor);
     lblUserInfo->setObjectName(QStringLiteral("lblUserInfo"));
-    lblUserInfo->setWordWrap(true);
+    // Two lines, user and access level, never broken further.
+    lblUserInfo->setWordWrap(false);
     lblUserInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblUserInfo->setFrameShape(QFrame::StyledPanel);
     lblUserInfo->setMargin(4);
@@ -241,8 +342,13 @@ void frmMain::buildEditorFrame()
     for (VellButton* b : {cmdHelp, cmdAdminWindow, cmdBackupRestore, cmdQuit})
         buttons->addWidget(b);
 
-    // The side column is wide enough for the longest access level on one line.
-    const int sideWidth = qMax(150, lblUserInfo->fontMetrics().horizontalAdvance(QStringLiteral("Read/Edit/Add/Delete")) + 24);
+    // The side column is wide enough for the access line of every level.
+    int accessWidth = 0;
+    for (int level = 1; level <= 4; ++level)
+        accessWidth = qMax(accessWidth, lblUserInfo->fontMetrics().horizontalAdvance(QStringLiteral("Access: ")
+                                                                                     + AccessLevelName(level)));
+    const int labelChrome = 2 * (lblUserInfo->margin() + lblUserInfo->frameWidth()) + 4;
+    const int sideWidth = qMax(150, accessWidth + labelChrome);
     lblUserInfo->setFixedWidth(sideWidth);
     lblInstructions->setFixedWidth(sideWidth);
     auto* side = column(nullptr, 10);
@@ -466,18 +572,20 @@ QWidget* frmMain::buildCourtPage()
     outcome->addWidget(fieldCell(45));
     outcome->addStretch(1);
     auto* left = column(nullptr, 6);
-    left->addLayout(outcome);
     left->addWidget(fieldCell(46));
     left->addWidget(fieldCell(47));
+    left->addStretch(1);
 
+    // The frame stands beside the sentence and comments, as high as they or
+    // higher, so it reads as the column after them.
     auto* lower = row();
     lower->addLayout(left);
-    lower->addWidget(optionFrame(14, QStringLiteral(" Scene Disposition "), OptionGroup::SceneDisposition, false),
-                     0, Qt::AlignTop);
+    lower->addWidget(optionFrame(14, QStringLiteral(" Scene Disposition "), OptionGroup::SceneDisposition, false));
     lower->addStretch(1);
 
     auto* layout = column(page, 6);
     layout->addLayout(top);
+    layout->addLayout(outcome);
     layout->addLayout(lower);
     layout->addStretch(1);
     return page;
@@ -561,19 +669,27 @@ QWidget* frmMain::buildDefaultsPage()
 
 void frmMain::placeFrames()
 {
-    const int width = TwipsToPixels(WindowWidthTwips);
     int heightTwips = DesignHeightTwips;
     if (ScreenHeightTwips() > DesignHeightTwips)
         heightTwips = int(std::floor(ScreenHeightTwips() / ScreenShare));
-    const int height = TwipsToPixels(heightTwips);
-
-    // The editor keeps the height its pages need; the list takes the rest.
+    // The editor keeps the height its pages need, measured once while every
+    // part of it counts (the pages are hidden while there is no citation).
     frame[2]->adjustSize();
-    const int editorHeight = frame[2]->sizeHint().height();
-    const int listHeight = height - editorHeight - 3 * Margin;
-    frame[1]->setGeometry(Margin, Margin, width - 2 * Margin, listHeight);
-    frame[2]->setGeometry(Margin, 2 * Margin + listHeight, width - 2 * Margin, editorHeight);
-    setFixedSize(width, height);
+    m_editorHeight = frame[2]->sizeHint().height();
+    // The sizes are the window's outer sizes; on a small screen the window is
+    // cut to the available area and the list gives up the height.
+    PlaceOnScreen(this, QSize(TwipsToPixels(WindowWidthTwips), TwipsToPixels(heightTwips)),
+                  [this](QSize inside) { layOutFrames(inside); });
+}
+
+void frmMain::layOutFrames(QSize inside)
+{
+    // The list takes what the editor leaves, down to a few rows.
+    const int editorHeight = m_editorHeight;
+    const int listHeight = qMax(MinimumListHeight, inside.height() - editorHeight - 3 * Margin);
+    frame[1]->setGeometry(Margin, Margin, inside.width() - 2 * Margin, listHeight);
+    frame[2]->setGeometry(Margin, 2 * Margin + listHeight, inside.width() - 2 * Margin, editorHeight);
+    setFixedSize(inside.width(), qMax(inside.height(), frame[2]->geometry().bottom() + 1 + Margin));
 }
 
 void frmMain::showListColumns()

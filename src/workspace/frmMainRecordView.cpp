@@ -176,26 +176,22 @@ void frmMain::MainTab_Click(int PreviousTab)
     (void)PreviousTab;
     const int page = MainTab->currentIndex();
     if (Adding || Editing) {
-        QWidget* first = nullptr;
-        switch (page) {
-        case 0: first = txtField[1].widget(); break;
-        case 1: first = txtField[11].widget(); break;
-        case 2: first = chkCommercialVehicle; break;
-        case 3: first = txtField[32].widget(); break;
-        case 4: first = txtField[37].widget(); break;
-        case 5:
-            first = optSceneDisposition[2]->isChecked()   ? optSceneDisposition[2]
-                : optSceneDisposition[3]->isChecked() ? optSceneDisposition[3]
-                                                      : optSceneDisposition[1];
-            break;
-        case 6: first = txtField[NotesField].widget(); break;
-        default: break;
-        }
-        if (first)
-            moveFocusTo(first);
+        // The first field of the page in screen order; the defaults page moves nothing.
+        if (page != DefaultsPage)
+            moveFocusTo(firstTabStop(page));
         return;
     }
     frame[15]->setEnabled(page == DefaultsPage);
+}
+
+QWidget* frmMain::firstTabStop(int page) const
+{
+    if (page < 0 || page >= int(m_pageTabStops.size()))
+        return nullptr;
+    for (QWidget* w : m_pageTabStops[size_t(page)])
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled())
+            return w;
+    return nullptr;
 }
 
 bool frmMain::moveFocusTo(QWidget* target)

@@ -77,8 +77,10 @@ public:
     ~FakeScreen() override;
     QSize sizeInPixels() override { return size; }
     double logicalDpi() override { return dpi; }
+    QRect availableGeometry() override { return available.isValid() ? available : QRect(QPoint(0, 0), size); }
     QSize size;
     double dpi;
+    QRect available; // the whole screen while invalid
 };
 
 class FakeFolderPicker final : public FolderPicker {

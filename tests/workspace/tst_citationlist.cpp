@@ -243,22 +243,23 @@ void tst_CitationList::heightFollowsTheScreen()
     f.write({citation("1", QDate(2006, 5, 1))});
     f.screen.size = QSize(1024, 768);
     frmMain& w = f.open();
-    QCOMPARE(w.width(), 793);          // 11900 twips
-    QCOMPARE(w.height(), 591);         // 11520 twips / 1.3 = 8861 twips
+    // The sizes are outer sizes, frame included.
+    QCOMPARE(w.frameGeometry().width(), 793);  // 11900 twips
+    QCOMPARE(w.frameGeometry().height(), 591); // 11520 twips / 1.3 = 8861 twips
     const int editorHeight = w.frame[2]->height();
     const int listHeight = w.frame[1]->height();
     delete f.window;
 
     f.screen.size = QSize(1280, 1024);
     frmMain& taller = f.open();
-    QCOMPARE(taller.height(), 788);    // 15360 twips / 1.3 = 11815 twips
+    QCOMPARE(taller.frameGeometry().height(), 788); // 15360 twips / 1.3 = 11815 twips
     QCOMPARE(taller.frame[2]->height(), editorHeight);
     QCOMPARE(taller.frame[1]->height(), listHeight + 788 - 591);
     QCOMPARE(taller.frame[2]->geometry().top(), taller.frame[1]->geometry().bottom() + 1 + 6);
     delete f.window;
 
     f.screen.size = QSize(800, 600); // not higher than the design: the design height
-    QCOMPARE(f.open().height(), 600);
+    QCOMPARE(f.open().frameGeometry().height(), 600);
 }
 
 void tst_CitationList::weekdayTooltipOnTheDateColumn()

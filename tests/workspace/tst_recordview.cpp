@@ -352,10 +352,11 @@ void tst_RecordView::pageChoiceMovesTheFocus()
     f.write({detailed()});
     frmMain& w = f.open();
     unlockForChanges(w, false);
+    // The first field on screen, also where the page holds choices below its boxes.
     w.MainTab->setCurrentIndex(5);
-    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.optSceneDisposition[2]));
+    QCOMPARE(QApplication::focusWidget(), w.txtField[41].widget());
     w.MainTab->setCurrentIndex(2);
-    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.chkCommercialVehicle));
+    QCOMPARE(QApplication::focusWidget(), w.txtField[24].widget());
     w.MainTab->setCurrentIndex(4);
     QCOMPARE(QApplication::focusWidget(), w.txtField[37].widget());
     w.MainTab->setCurrentIndex(0);
