@@ -121,6 +121,7 @@ void frmMain::connectControls()
     connect(cmdDeleteEntry, &VellButton::Click, this, &frmMain::cmdDeleteEntry_Click);
     connect(cmdFindEntries, &VellButton::Click, this, &frmMain::cmdFindEntries_Click);
     connect(cmdQuit, &VellButton::Click, this, &frmMain::cmdQuit_Click);
+    connect(cmdBackupRestore, &VellButton::Click, this, &frmMain::cmdBackupRestore_Click);
     connect(timerFlash, &QTimer::timeout, this, &frmMain::timerFlash_Timer);
 
     for (int i = 0; i < 3; ++i)

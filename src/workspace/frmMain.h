@@ -8,6 +8,7 @@
 //   frmMainLayout.cpp      creating and placing the controls
 //   frmMainList.cpp        the list: loading, sorting, row changes, See All, flashing
 //   frmMainRecordView.cpp  the editor: showing a citation, buttons, pages, field behaviour
+//   frmMainBackup.cpp      the backup and restore menu
 #include "store/EditorValues.h"
 #include "widgets/TextBox.h"
 
@@ -23,6 +24,8 @@ class QGroupBox;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
+class QMenu;
+class QAction;
 class QRadioButton;
 class QTabWidget;
 class QTableView;
@@ -167,6 +170,13 @@ public:
     // The steps when the window closes by the program: the defaults question.
     void Form_QueryUnload();
     static QString QuitQuestionText();
+
+    // --- Backup and restore (frmMainBackup.cpp) ---------------------------------
+    // Level 4 gets the pop-up menu, any other level a message.
+    void cmdBackupRestore_Click();
+    void menuBackupRestore_Click(int Index);
+    QMenu* menuBackupRestoremenu = nullptr;
+    std::array<QAction*, 5> menuBackupRestore{}; // items 1..4, index 0 unused
 
     // --- Window (frmMain.cpp) ---------------------------------------------------
     void Form_Load();
