@@ -8,9 +8,9 @@ class QWidget;
 struct StartupHooks {
     // Shows the first-use overview modally over the title page.
     std::function<void(QWidget* over)> showNewUserOverview;
-    // Checks the data file's format and converts it where needed. Returns
-    // false when the user chose to stop the program there.
-    std::function<bool()> checkDataFileFormat;
+    // Checks the data file's format and converts it where needed, over the
+    // title page. Returns false when the program must end there.
+    std::function<bool(QWidget* over)> checkDataFileFormat;
     // Shows the window that follows the title page (the admin window).
     std::function<void()> showFirstWindow;
 };

@@ -164,7 +164,7 @@ void frmTitlePage::cmdContinue_Click()
     QCoreApplication::processEvents();
 
     // 3. Data file check, with conversion where needed.
-    if (startupHooks().checkDataFileFormat && !startupHooks().checkDataFileFormat()) {
+    if (startupHooks().checkDataFileFormat && !startupHooks().checkDataFileFormat(this)) {
         ShutDown();
         return;
     }

@@ -1,5 +1,6 @@
 // Sennet: the program's entry point. Wires the windows that follow each
 // other (title page, admin window, main window), then runs the start-up.
+#include "app/DataFileCheck.h"
 #include "app/StartupHooks.h"
 #include "session/WindowHandOver.h"
 #include "app/basSennet.h"
@@ -10,6 +11,7 @@ int main(int argc, char** argv)
 {
     windowHandOver().showAdminWindow = [] { (new frmAdmin)->show(); };
     windowHandOver().showMainWindow = [] { (new frmMain)->show(); };
+    startupHooks().checkDataFileFormat = CheckDataFileAtStart;
     startupHooks().showFirstWindow = ShowAdminWindow;
     return Main(argc, argv);
 }

@@ -8,8 +8,12 @@ class QtFolderPicker final : public FolderPicker {
 public:
     QString browseForFolder(const QString& title) override
     {
-        return QFileDialog::getExistingDirectory(QApplication::activeWindow(), title, QString(),
-                                                 QFileDialog::ShowDirsOnly);
+        // The prompt's lines become one caption line. Qt's own dialog is used,
+        // as it has a box where the path can be typed.
+        QString caption = title;
+        caption.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+        return QFileDialog::getExistingDirectory(QApplication::activeWindow(), caption, QString(),
+                                                 QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
     }
 };
 QtFolderPicker g_realPicker;

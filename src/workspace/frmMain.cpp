@@ -122,6 +122,7 @@ void frmMain::connectControls()
     connect(cmdQuit, &VellButton::Click, this, &frmMain::cmdQuit_Click);
     connect(cmdPrintEntry, &VellButton::Click, this, &frmMain::cmdPrintEntry_Click);
     connect(cmdPrintList, &VellButton::Click, this, &frmMain::cmdPrintList_Click);
+    connect(cmdBackupRestore, &VellButton::Click, this, &frmMain::cmdBackupRestore_Click);
     connect(timerFlash, &QTimer::timeout, this, &frmMain::timerFlash_Timer);
 
     for (int i = 0; i < 3; ++i)

@@ -9,6 +9,7 @@
 //   frmMainList.cpp        the list: loading, sorting, row changes, See All, flashing
 //   frmMainRecordView.cpp  the editor: showing a citation, buttons, pages, field behaviour
 //   frmMainPrint.cpp       the print buttons
+//   frmMainBackup.cpp      the backup and restore menu
 #include "store/EditorValues.h"
 #include "widgets/TextBox.h"
 
@@ -24,6 +25,8 @@ class QGroupBox;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
+class QMenu;
+class QAction;
 class QRadioButton;
 class QTabWidget;
 class QTableView;
@@ -172,6 +175,13 @@ public:
     // --- Printing (frmMainPrint.cpp) ---------------------------------------------
     void cmdPrintEntry_Click();
     void cmdPrintList_Click();
+
+    // --- Backup and restore (frmMainBackup.cpp) ---------------------------------
+    // Level 4 gets the pop-up menu, any other level a message.
+    void cmdBackupRestore_Click();
+    void menuBackupRestore_Click(int Index);
+    QMenu* menuBackupRestoremenu = nullptr;
+    std::array<QAction*, 5> menuBackupRestore{}; // items 1..4, index 0 unused
 
     // --- Window (frmMain.cpp) ---------------------------------------------------
     void Form_Load();

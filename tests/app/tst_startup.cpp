@@ -180,7 +180,7 @@ void tst_Startup::stopAtTheFormatCheckShutsDown()
     MemorySettings settings;
     settings.values["Defaults/NewUser"] = "NoShow";
     FakeScreen screen(1024, 768);
-    startupHooks().checkDataFileFormat = [] { return false; };
+    startupHooks().checkDataFileFormat = [](QWidget*) { return false; };
     auto* page = new frmTitlePage;
     page->show();
     page->cmdContinue_Click();

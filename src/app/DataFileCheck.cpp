@@ -1,0 +1,86 @@
+#include "app/DataFileCheck.h"
+
+#include "platform/ApplicationTitle.h"
+#include "platform/Messages.h"
+#include "store/LegacyConversion.h"
+#include "widgets/BusyGuard.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <QWidget>
+
+namespace {
+void showFileError(const FileError& error)
+{
+    MsgBox(error.message() + u'.', Msg::OKOnly | Msg::Exclamation, QStringLiteral("File Error"));
+}
+} // namespace
+
+QString ConvertQuestionText()
+{
+    const QString title = ApplicationTitle();
+    const QString backup = LegacyBackupFileName();
+    return QStringList{
+        QStringLiteral("You have an older version data file"),
+        QStringLiteral("that needs to be converted to a format"),
+        QStringLiteral("that this version of ") + title + QStringLiteral(" can read."),
+        QString(),
+        QStringLiteral("Would you like to convert"),
+        QStringLiteral("your older data file now?"),
+        QString(),
+        QStringLiteral("If you click 'Yes', a copy of your"),
+        QStringLiteral("older data file will be kept as '") + backup + QStringLiteral("'"),
+        QStringLiteral("just in case you want to re-install your older"),
+        QStringLiteral("previous version of ") + title + QStringLiteral(" at some later time."),
+        QString(),
+        QStringLiteral("If you click 'No', your older version data file"),
+        QStringLiteral("will be re-named to '") + backup + QStringLiteral("' and you"),
+        QStringLiteral("will start fresh with an empty data file."),
+        QString(),
+        QStringLiteral("If you answer 'Cancel', this program will terminate"),
+        QStringLiteral("to give you some time to decide what you want to do"),
+        QStringLiteral("with the existing data file."),
+    }.join(CRLF);
+}
+
+bool CheckDataFileAtStart(QWidget* titlePage)
+{
+    FileError error;
+    if (CheckDataFileFormat(error) != DataFileFormat::NeedsConversion) {
+        if (error.isError())
+            showFileError(error);
+        return true;
+    }
+
+    const int answer = MsgBox(ConvertQuestionText(), Msg::YesNoCancel | Msg::Question | Msg::DefaultButton3,
+                              QStringLiteral("Update existing data file?"));
+    if (answer != Msg::Yes && answer != Msg::No)
+        return false;
+
+    bool done = false;
+    if (answer == Msg::Yes) {
+        BusyGuard busy(titlePage);
+        done = ConvertLegacyDataFile(error) >= 0;
+    } else {
+        done = KeepDataFileAsBackup(error);
+    }
+    QCoreApplication::processEvents();
+    if (!done) {
+        // The old file is still the data file, whole. Going on would read
+        // its records in the new layout, and saves would mix the layouts, so
+        // the program ends and the user can mend the cause and start again.
+        MsgBox(error.message() + u'.' + CRLF + CRLF + QStringLiteral("Your data file has been left as it was.") + CRLF
+                   + ApplicationTitle() + QStringLiteral(" will now close; please correct the problem") + CRLF
+                   + QStringLiteral("and start it again."),
+               Msg::OKOnly | Msg::Exclamation, QStringLiteral("File Error"));
+        return false;
+    }
+
+    QString text;
+    if (answer == Msg::Yes)
+        text = QStringLiteral("Your data file has been") + CRLF + QStringLiteral("successfully converted!") + CRLF + CRLF;
+    text += QStringLiteral("Your older data file") + CRLF + QStringLiteral("has been renamed to") + CRLF
+        + LegacyBackupFileName();
+    MsgBox(text, Msg::OKOnly | Msg::Information, QStringLiteral("Finished Updating!"));
+    return true;
+}

@@ -1,0 +1,268 @@
+#include "backup/modBackupRestore.h"
+
+#include "backup/modFolderBrowse.h"
+#include "platform/ApplicationTitle.h"
+#include "platform/Messages.h"
+#include "store/DataFileNames.h"
+#include "store/FileCopy.h"
+#include "widgets/BusyGuard.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QWidget>
+#include <sys/stat.h>
+
+namespace modBackupRestore {
+
+namespace {
+
+bool g_restoreDone = false;
+
+// The window during the copy loop: wait pointer, no input, and a caption
+// naming the file in hand; all put back on every way out.
+class CopyingWindow {
+public:
+    explicit CopyingWindow(QWidget* window) : m_window(window), m_busy(window)
+    {
+        if (m_window)
+            m_caption = m_window->windowTitle();
+    }
+    ~CopyingWindow()
+    {
+        if (m_window) {
+            m_window->setWindowTitle(m_caption);
+            m_window->repaint();
+        }
+    }
+    void show(const QString& caption)
+    {
+        if (m_window) {
+            m_window->setWindowTitle(caption);
+            m_window->repaint();
+        }
+        QCoreApplication::processEvents();
+    }
+
+private:
+    QWidget* m_window;
+    BusyGuard m_busy;
+    QString m_caption;
+};
+
+QString programFolder() { return QDir::currentPath(); }
+
+QString inFolder(const QString& folder, const QString& name) { return QDir(folder).filePath(name); }
+
+// Lists the folder's normal files; false when the folder cannot be read.
+bool listFiles(const QString& folder, QStringList& files)
+{
+    const QFileInfo info(folder);
+    if (!info.isDir() || !info.isReadable() || !info.isExecutable())
+        return false;
+    QDir dir(folder);
+    files = dir.entryList(QDir::Files | QDir::NoDotAndDotDot);
+    return true;
+}
+
+void showOutcome(const QString& outcome) { MsgBox(outcome, Msg::OKOnly, ApplicationTitle()); }
+
+} // namespace
+
+bool RestoreDone() { return g_restoreDone; }
+void ClearRestoreDone() { g_restoreDone = false; }
+
+bool SameFolder(const QString& a, const QString& b)
+{
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    const QString cb = QFileInfo(b).canonicalFilePath();
+    if (ca.isEmpty() || cb.isEmpty())
+        return false;
+    if (ca == cb)
+        return true;
+    // A file system that ignores letter case (or another way of reaching the
+    // same folder) shows as one folder on one device.
+    struct stat sa {}, sb {};
+    if (::stat(QFile::encodeName(ca).constData(), &sa) != 0 || ::stat(QFile::encodeName(cb).constData(), &sb) != 0)
+        return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+QString WithSeparator(const QString& folder)
+{
+    const QString native = QDir::toNativeSeparators(folder);
+    return native.endsWith(QDir::separator()) ? native : native + QDir::separator();
+}
+
+void Backup(QWidget* window)
+{
+    const QString title = ApplicationTitle();
+    QString chosen = BrowseForFolder(window, QStringLiteral("Select a disk/drive/folder to copy (backup)") + CRLF
+                                                 + QStringLiteral("your ") + title + QStringLiteral(" data files to..."));
+    if (chosen.isEmpty())
+        return;
+
+    QString outcome;
+    if (SameFolder(chosen, programFolder())) {
+        MsgBox(QStringLiteral("You can't backup") + CRLF + title + QStringLiteral(" data") + CRLF
+                   + QStringLiteral("to itself in the same folder!"),
+               Msg::Critical | Msg::OKOnly, QStringLiteral("What are you doing?"));
+        outcome = BackupCancelledText;
+    } else {
+        chosen = WithSeparator(chosen);
+    }
+
+    QStringList present;
+    if (outcome.isEmpty() && !listFiles(chosen, present)) {
+        MsgBox(QStringLiteral("There is some kind of problem trying to") + CRLF
+                   + QStringLiteral("access the selected backup location") + CRLF + QStringLiteral("that you specified..."),
+               Msg::Exclamation | Msg::OKOnly, QStringLiteral("Drive or Folder Access Problem"));
+        outcome = BackupCancelledText;
+    }
+
+    if (outcome.isEmpty()) {
+        if (!present.isEmpty() && !present.contains(DataFileNames.value(0))) {
+            const int answer = MsgBox(QStringLiteral("The data backup location you selected,") + CRLF + CRLF
+                                          + u'\'' + chosen + u'\'' + CRLF + CRLF
+                                          + QStringLiteral("contains files not related to ") + title + u'!' + CRLF
+                                          + QStringLiteral("Are you sure you wish to continue with this backup?"),
+                                      Msg::Exclamation | Msg::YesNo | Msg::DefaultButton2, QStringLiteral("Caution!"));
+            if (answer == Msg::No)
+                outcome = BackupCancelledText;
+        } else {
+            const int answer = MsgBox(QStringLiteral("You have selected") + CRLF + CRLF + u'\'' + chosen + u'\'' + CRLF
+                                          + CRLF + QStringLiteral("as your data backup location.") + CRLF
+                                          + QStringLiteral("Please click <OK> to continue."),
+                                      Msg::Information | Msg::OKCancel, QStringLiteral("Backup Procedure"));
+            if (answer != Msg::OK)
+                outcome = BackupCancelledText;
+        }
+    }
+
+    if (outcome.isEmpty()) {
+        CopyingWindow copying(window);
+        for (const QString& name : DataFileNames) {
+            const QString source = inFolder(programFolder(), name);
+            if (!QFileInfo::exists(source))
+                continue;
+            copying.show(QStringLiteral("Copying ") + name);
+            FileError error;
+            if (!FileCopy::CopyFile(source, inFolder(chosen, name), error)) {
+                MsgBox(QStringLiteral("There is some kind of problem") + CRLF + QStringLiteral("trying to copy ") + name
+                           + CRLF + CRLF + error.message() + u'.',
+                       Msg::Exclamation | Msg::OKOnly, QStringLiteral("File Backup Error"));
+                outcome = BackupCancelledText;
+                break;
+            }
+        }
+    }
+
+    if (outcome.isEmpty())
+        outcome = QStringLiteral("Your current ") + title + QStringLiteral(" data files") + CRLF
+            + QStringLiteral("have been successfully backed up!");
+    showOutcome(outcome);
+}
+
+void Restore(QWidget* window)
+{
+    const QString title = ApplicationTitle();
+    QString chosen = BrowseForFolder(window, QStringLiteral("Select the disk/drive/folder that contains your") + CRLF
+                                                 + QStringLiteral("previously backed up ") + title
+                                                 + QStringLiteral(" data files") + CRLF
+                                                 + QStringLiteral("that you wish to restore..."));
+    if (chosen.isEmpty())
+        return;
+
+    QString outcome;
+    if (SameFolder(chosen, programFolder())) {
+        MsgBox(QStringLiteral("You can't restore") + CRLF + title + QStringLiteral(" data") + CRLF
+                   + QStringLiteral("to itself in the same folder!"),
+               Msg::Critical | Msg::OKOnly, QStringLiteral("What are you doing?"));
+        outcome = RestoreCancelledText;
+    } else {
+        chosen = WithSeparator(chosen);
+    }
+
+    QStringList present;
+    if (outcome.isEmpty() && !listFiles(chosen, present)) {
+        MsgBox(QStringLiteral("There is some kind of problem trying to") + CRLF
+                   + QStringLiteral("access the backed up data files at") + CRLF
+                   + QStringLiteral("the location that you specified."),
+               Msg::Exclamation | Msg::OKOnly, QStringLiteral("Drive or Folder Access Problem"));
+        outcome = RestoreCancelledText;
+    }
+
+    if (outcome.isEmpty() && !QFileInfo(inFolder(chosen, DataFileNames.value(0))).isFile()) {
+        MsgBox(u'\'' + chosen + u'\'' + CRLF + CRLF + QStringLiteral("doesn't appear to contain previously saved") + CRLF
+                   + QStringLiteral("backup data file(s) you need to restore") + CRLF + QStringLiteral("your ") + title
+                   + QStringLiteral(" data."),
+               Msg::Information | Msg::OKOnly, QStringLiteral("Required file(s) missing"));
+        outcome = RestoreCancelledText;
+    }
+
+    // Before anything is replaced, every file the backup holds must be
+    // readable; files it lacks (a backup skips files that did not exist)
+    // are left as they are and named at the end.
+    QStringList toCopy, lacking;
+    if (outcome.isEmpty()) {
+        for (const QString& name : DataFileNames) {
+            const QFileInfo source(inFolder(chosen, name));
+            if (!source.exists()) {
+                lacking << name;
+                continue;
+            }
+            QFile probe(source.filePath());
+            if (!source.isFile() || !probe.open(QIODevice::ReadOnly)) {
+                MsgBox(QStringLiteral("There is some kind of problem") + CRLF + QStringLiteral("trying to restore ")
+                           + name,
+                       Msg::Exclamation | Msg::OKOnly, QStringLiteral("File Restore Error"));
+                outcome = RestoreCancelledText;
+                break;
+            }
+            toCopy << name;
+        }
+    }
+
+    if (outcome.isEmpty() && QFileInfo::exists(inFolder(programFolder(), DataFileNames.value(0)))) {
+        const int answer = MsgBox(QStringLiteral("Note:") + CRLF + CRLF
+                                      + QStringLiteral("You are about to replace your current data files") + CRLF
+                                      + QStringLiteral("with previously made backup data files.") + CRLF + CRLF
+                                      + QStringLiteral("Once completed, this action can not be undone.") + CRLF + CRLF
+                                      + QStringLiteral("Are you sure you're ready to continue?"),
+                                  Msg::Exclamation | Msg::YesNo | Msg::DefaultButton2,
+                                  QStringLiteral("Important! Please read carefully..."));
+        if (answer != Msg::Yes)
+            outcome = RestoreCancelledText;
+    }
+
+    if (outcome.isEmpty()) {
+        CopyingWindow copying(window);
+        for (const QString& name : toCopy) {
+            copying.show(QStringLiteral("Restoring ") + name);
+            FileError error;
+            if (!FileCopy::CopyFile(inFolder(chosen, name), inFolder(programFolder(), name), error)) {
+                MsgBox(QStringLiteral("There is some kind of problem") + CRLF + QStringLiteral("trying to restore ")
+                           + name + CRLF + CRLF + error.message() + u'.',
+                       Msg::Exclamation | Msg::OKOnly, QStringLiteral("File Restore Error"));
+                outcome = RestoreCancelledText;
+                break;
+            }
+            // The list must follow the data file as soon as it is replaced,
+            // whatever happens to the files after it.
+            if (name == DataFileNames.value(0))
+                g_restoreDone = true;
+        }
+    }
+
+    if (outcome.isEmpty()) {
+        g_restoreDone = true;
+        outcome = QStringLiteral("Your previously backed up ") + CRLF + title + QStringLiteral(" data files") + CRLF
+            + QStringLiteral("has been successfully restored!");
+        if (!lacking.isEmpty())
+            outcome += CRLF + CRLF + QStringLiteral("The backup did not hold these files,") + CRLF
+                + QStringLiteral("so they were left as they were:") + CRLF + lacking.join(CRLF);
+    }
+    showOutcome(outcome);
+}
+
+} // namespace modBackupRestore

@@ -1,0 +1,20 @@
+#pragma once
+// Copying a whole data file to another place, as backup and restore do.
+#include "store/FileError.h"
+
+#include <QString>
+
+namespace FileCopy {
+
+// The name a copy is written under beside its target until it is complete.
+QString PartialName(const QString& target);
+
+// Copies `source` to `target`, replacing a file already there. The copy is
+// written beside the target under PartialName, flushed to disk and renamed
+// over the target only when complete, so a failed copy never leaves a
+// truncated file where a good one stood (the partial file is removed). A
+// replaced target keeps its permissions. On failure `error` names the file
+// and the system's reason.
+bool CopyFile(const QString& source, const QString& target, FileError& error);
+
+} // namespace FileCopy

@@ -1,0 +1,427 @@
+// Backup and restore of the data files on temporary folders: every question
+// and outcome by its exact text, what lands in which folder, the window's
+// state while copying and after, and the main window's menu.
+#include "DataFiles.h"
+#include "Doubles.h"
+#include "workspace/MainWindowFixture.h"
+#include "backup/modBackupRestore.h"
+#include "store/FileCopy.h"
+#include "widgets/VellButton.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace modBackupRestore;
+
+namespace {
+
+const QString BackupPrompt = QStringLiteral("Select a disk/drive/folder to copy (backup)\r\nyour Sennet data files to...");
+const QString RestorePrompt = QStringLiteral(
+    "Select the disk/drive/folder that contains your\r\npreviously backed up Sennet data files\r\nthat you wish to restore...");
+const QString BackedUp = QStringLiteral("Your current Sennet data files\r\nhave been successfully backed up!");
+
+QString slash(const QString& folder) { return folder + u'/'; }
+
+QString procedureText(const QString& folder)
+{
+    return QStringLiteral("You have selected\r\n\r\n'") + slash(folder)
+        + QStringLiteral("'\r\n\r\nas your data backup location.\r\nPlease click <OK> to continue.");
+}
+void expectProcedure(ScriptedMessages& msgs, const QString& folder, int answer = Msg::OK)
+{
+    msgs.expect(procedureText(folder), QStringLiteral("Backup Procedure"), Msg::Information | Msg::OKCancel, answer);
+}
+void expectOutcome(ScriptedMessages& msgs, const QString& text, std::function<void()> during = {})
+{
+    msgs.expect(text, QStringLiteral("Sennet"), Msg::OKOnly, Msg::OK, std::move(during));
+}
+const QString RestoredText = QStringLiteral("Your previously backed up \r\nSennet data files\r\nhas been successfully restored!");
+const QString ReplaceQuestion = QStringLiteral(
+    "Note:\r\n\r\nYou are about to replace your current data files\r\nwith previously made backup data files.\r\n\r\n"
+    "Once completed, this action can not be undone.\r\n\r\nAre you sure you're ready to continue?");
+void expectReplace(ScriptedMessages& msgs, int answer)
+{
+    msgs.expect(ReplaceQuestion, QStringLiteral("Important! Please read carefully..."),
+                Msg::Exclamation | Msg::YesNo | Msg::DefaultButton2, answer);
+}
+
+// The three data files of the working folder, with distinct contents.
+void writeDataFiles(const QString& tag, bool withLog = true)
+{
+    WriteCitations(CitationFileName, {CitationBytes3000::sample(tag.toLatin1(), QDate(2006, 3, 7))});
+    WriteFile(UserListFileName, QByteArray(500, 'U') + tag.toLatin1());
+    if (withLog)
+        WriteFile(UserLogFileName, "log of " + tag.toLatin1() + "\r\n");
+}
+
+// A window that stands for the main window during a run.
+struct Window {
+    QWidget widget;
+    Window()
+    {
+        widget.setWindowTitle(QStringLiteral("Agency - Sennet"));
+        widget.show();
+    }
+    // The window as the user sees it between runs.
+    void verifyAtRest()
+    {
+        QCOMPARE(widget.windowTitle(), QStringLiteral("Agency - Sennet"));
+        QVERIFY(widget.isEnabled());
+        QVERIFY(!QApplication::overrideCursor());
+    }
+};
+
+} // namespace
+
+class tst_BackupRestore : public QObject {
+    Q_OBJECT
+private slots:
+    void backupIntoAnEmptyFolderAndAgainIntoTheSameFolder();
+    void backupIntoAFolderOfOtherFilesAsksFirst();
+    void backupSkipsMissingFilesAndCancelIsSilent();
+    void theProgramFolderIsRefusedHoweverItIsWritten();
+    void unreachableFoldersAreReported();
+    void aFailedCopyStopsAndLeavesNoPartialFile();
+    void restoreNeedsABackupAndAsksBeforeReplacing();
+    void restoreLeavesWhatTheBackupLacksAndRefusesUnreadableFiles();
+    void mainWindowMenuIsForFullAccessOnly();
+    void mainWindowReloadsAfterRestoreEvenWhenALaterFileFails();
+};
+
+void tst_BackupRestore::backupIntoAnEmptyFolderAndAgainIntoTheSameFolder()
+{
+    TempDataFolder data;
+    QTemporaryDir target;
+    writeDataFiles(QStringLiteral("FIRST"));
+    Window window;
+    FakeFolderPicker picker;
+    ScriptedMessages msgs;
+
+    picker.answers << target.path();
+    expectProcedure(msgs, target.path());
+    expectOutcome(msgs, BackedUp, [&] { window.verifyAtRest(); });
+    Backup(&window.widget);
+    QVERIFY2(msgs.allMet(), qPrintable(msgs.report()));
+    QCOMPARE(picker.titles, QStringList{BackupPrompt});
+    for (const QString& name : DataFileNames)
+        QCOMPARE(ReadFile(QDir(target.path()).filePath(name)), ReadFile(name));
+
+    // The folder now holds a backup: the same question, and the copies are
+    // overwritten with the current files.
+    writeDataFiles(QStringLiteral("SECOND"));
+    picker.answers << target.path() + u'/';
+    expectProcedure(msgs, target.path());
+    expectOutcome(msgs, BackedUp);
+    Backup(&window.widget);
+    QVERIFY2(msgs.allMet(), qPrintable(msgs.report()));
+    for (const QString& name : DataFileNames)
+        QCOMPARE(ReadFile(QDir(target.path()).filePath(name)), ReadFile(name));
+    QCOMPARE(QDir(target.path()).entryList(QDir::Files).size(), 3); // no partial files left
+}
+
+void tst_BackupRestore::backupIntoAFolderOfOtherFilesAsksFirst()
+{
+    TempDataFolder data;
+    QTemporaryDir target;
+    writeDataFiles(QStringLiteral("X"));
+    WriteFile(QDir(target.path()).filePath("holiday.jpg"), "not ours");
+    Window window;
+    FakeFolderPicker picker;
+    ScriptedMessages msgs;
+    const QString caution = QStringLiteral("The data backup location you selected,\r\n\r\n'") + slash(target.path())
+        + QStringLiteral("'\r\n\r\ncontains files not related to Sennet!\r\nAre you sure you wish to continue with this backup?");
+    const int flags = Msg::Exclamation | Msg::YesNo | Msg::DefaultButton2;
+
+    picker.answers << target.path() << target.path();
+    msgs.expect(caution, QStringLiteral("Caution!"), flags, Msg::No);
+    expectOutcome(msgs, BackupCancelledText);
+    msgs.expect(caution, QStringLiteral("Caution!"), flags, Msg::Yes);
+    expectOutcome(msgs, BackedUp);
+    Backup(&window.widget);
+    QVERIFY(!QFile::exists(QDir(target.path()).filePath(CitationFileName)));
+    Backup(&window.widget);
+    QVERIFY2(msgs.allMet(), qPrintable(msgs.report()));
+    QCOMPARE(ReadFile(QDir(target.path()).filePath(CitationFileName)), ReadFile(CitationFileName));
+}
+
+void tst_BackupRestore::backupSkipsMissingFilesAndCancelIsSilent()
+{
+    TempDataFolder data;
+    QTemporaryDir target;
+    writeDataFiles(QStringLiteral("NOLOG"), false);
+    Window window;
+    FakeFolderPicker picker;
+    ScriptedMessages msgs;
+
+    Backup(&window.widget); // the picker is cancelled: no box at all
+    QVERIFY(msgs.allMet());
+
+    picker.answers << target.path();
+    expectProcedure(msgs, target.path());
+    expectOutcome(msgs, BackedUp);
+    Backup(&window.widget);
+    QVERIFY2(msgs.allMet(), qPrintable(msgs.report()));
+    QCOMPARE(QDir(target.path()).entryList(QDir::Files), (QStringList{CitationFileName, UserListFileName}));
+
+    // Cancel at the procedure question copies nothing.
+    QTemporaryDir other;
+    picker.answers << other.path();
+    expectProcedure(msgs, other.path(), Msg::Cancel);
+    expectOutcome(msgs, BackupCancelledText);
+    Backup(&window.widget);
+    QVERIFY2(msgs.allMet(), qPrintable(msgs.report()));
+    QVERIFY(QDir(other.path()).isEmpty());
+}
+
+void tst_BackupRestore::theProgramFolderIsRefusedHoweverItIsWritten()
+{
+    TempDataFolder data;
+    writeDataFiles(QStringLiteral("HOME"));
+    QTemporaryDir links;
+    const QString link = QDir(links.path()).filePath("data-link");
+    QVERIFY(QFile::link(data.path(), link));
+    Window window;
+    FakeFolderPicker picker;
+    ScriptedMessages msgs;
+
+    const QStringList ways{data.path(), data.path() + u'/', data.path() + QStringLiteral("/./"), link,
+                           QStringLiteral(".")};
+    for (const QString& way : ways) {
+        picker.answers << way << way;
+        msgs.expect(QStringLiteral("You can't backup\r\nSennet data\r\nto itself in the same folder!"),
+                    QStringLiteral("What are you doing?"), Msg::Critical | Msg::OKOnly, Msg::OK);
+        expectOutcome(msgs, BackupCancelledText);
+        msgs.expect(QStringLiteral("You can't restore\r\nSennet data\r\nto itself in the same folder!"),
+                    QStringLiteral("What are you doing?"), Msg::Critical | Msg::OKOnly, Msg::OK);
+        expectOutcome(msgs, RestoreCancelledText);
+        Backup(&window.widget);
+        Restore(&window.widget);
+        QVERIFY2(msgs.allMet(), qPrintable(way + u' ' + msgs.report()));
+    }
+    // Letter case counts on this platform's file names: the folder in capitals
+    // is another folder (here one that does not exist), not the program folder.
+    QVERIFY(!SameFolder(data.path().toUpper(), data.path()) || QFileInfo(data.path().toUpper()).exists());
+    QCOMPARE(QDir(data.path()).entryList(QDir::Files).size(), 3);
+}
+
+void tst_BackupRestore::unreachableFoldersAreReported()
+{
+    TempDataFolder data;
+    writeDataFiles(QStringLiteral("U"));
+    QTemporaryDir parent;
+    const QString gone = QDir(parent.path()).filePath("not-there");
+    const QString aFile = QDir(parent.path()).filePath("a-file");
+    WriteFile(aFile, "x");
+    Window window;
+    FakeFolderPicker picker;
+    ScriptedMessages msgs;
+
+    for (const QString& folder : {gone, aFile}) {
+        picker.answers << folder << folder;
+        msgs.expect(QStringLiteral("There is some kind of problem trying to\r\naccess the selected backup location\r\n"
+                                   "that you specified..."),
+                    QStringLiteral("Drive or Folder Access Problem"), Msg::Exclamation | Msg::OKOnly, Msg::OK);
+        expectOutcome(msgs, BackupCancelledText);
+        msgs.expect(QStringLiteral("There is some kind of problem trying to\r\naccess the backed up data files at\r\n"
+                                   "the location that you specified."),
+                    QStringLiteral("Drive or Folder Access Problem"), Msg::Exclamation | Msg::OKOnly, Msg::OK);
+        expectOutcome(msgs, RestoreCancelledText);
+        Backup(&window.widget);
+        Restore(&window.widget);
+        QVERIFY2(msgs.allMet(), qPrintable(msgs.report()));
+    }
+}
+
+void tst_BackupRestore::aFailedCopyStopsAndLeavesNoPartialFile()
+{
+    TempDataFolder data;
+    QTemporaryDir target;
+    writeDataFiles(QStringLiteral("FAIL"));
+    // An earlier backup of the user list that cannot be replaced: a folder
+    // has its name. The citation file before it is copied; the log after it
+    // is not.
+    const QDir to(target.path());
+    WriteFile(to.filePath(CitationFileName), "older backup");
+    QVERIFY(to.mkdir(UserListFileName));
+    Window window;
+    FakeFolderPicker picker;
+    ScriptedMessages msgs;
+
+    picker.answers << target.path();
+    expectProcedure(msgs, target.path());
+    msgs.expect(QStringLiteral("There is some kind of problem\r\ntrying to copy User.List\r\n\r\n"
+                               "The file \"%1\" could not be replaced: Is a directory.")
+                    .arg(QDir::toNativeSeparators(to.filePath(UserListFileName))),
+                QStringLiteral("File Backup Error"), Msg::Exclamation | Msg::OKOnly, Msg::OK, [&] {
+                    // The box shows while the copy loop still holds the window.
+                    QCOMPARE(window.widget.windowTitle(), QStringLiteral("Copying User.List"));
+                    QVERIFY(!window.widget.isEnabled());
+                    QVERIFY(QApplication::overrideCursor());
+                });
+    expectOutcome(msgs, BackupCancelledText, [&] { window.verifyAtRest(); });
+    Backup(&window.widget);
+    QVERIFY2(msgs.allMet(), qPrintable(msgs.report()));
+    QCOMPARE(ReadFile(to.filePath(CitationFileName)), ReadFile(CitationFileName));
+    QVERIFY(!QFile::exists(FileCopy::PartialName(to.filePath(UserListFileName))));
+    QVERIFY(!QFile::exists(to.filePath(UserLogFileName)));
+}
+
+void tst_BackupRestore::restoreNeedsABackupAndAsksBeforeReplacing()
+{
+    TempDataFolder data;
+    QTemporaryDir backup;
+    const QDir from(backup.path());
+    Window window;
+    FakeFolderPicker picker;
+    ScriptedMessages msgs;
+
+    // No citation file in the folder.
+    WriteFile(from.filePath(UserListFileName), "users only");
+    picker.answers << backup.path();
+    msgs.expect(u'\'' + slash(backup.path())
+                    + QStringLiteral("'\r\n\r\ndoesn't appear to contain previously saved\r\nbackup data file(s) you need "
+                                     "to restore\r\nyour Sennet data."),
+                QStringLiteral("Required file(s) missing"), Msg::Information | Msg::OKOnly, Msg::OK);
+    expectOutcome(msgs, RestoreCancelledText);
+    Restore(&window.widget);
+    QVERIFY2(msgs.allMet(), qPrintable(msgs.report()));
+    QCOMPARE(picker.titles, QStringList{RestorePrompt});
+    QVERIFY(!RestoreDone());
+
+    // With no current data there is nothing to warn about.
+    WriteCitations(from.filePath(CitationFileName), {CitationBytes3000::sample("BACKUP", QDate(2005, 1, 2))});
+    WriteFile(from.filePath(UserLogFileName), "backup log\r\n");
+    picker.answers << backup.path();
+    expectOutcome(msgs, RestoredText, [&] { window.verifyAtRest(); });
+    Restore(&window.widget);
+    QVERIFY2(msgs.allMet(), qPrintable(msgs.report()));
+    QVERIFY(RestoreDone());
+    ClearRestoreDone();
+    for (const QString& name : DataFileNames)
+        QCOMPARE(ReadFile(name), ReadFile(from.filePath(name)));
+
+    // With current data: No keeps it, Yes replaces it.
+    writeDataFiles(QStringLiteral("CURRENT"));
+    const QByteArray current = ReadFile(CitationFileName);
+    picker.answers << backup.path() << backup.path();
+    expectReplace(msgs, Msg::No);
+    expectOutcome(msgs, RestoreCancelledText);
+    expectReplace(msgs, Msg::Yes);
+    expectOutcome(msgs, RestoredText);
+    Restore(&window.widget);
+    QCOMPARE(ReadFile(CitationFileName), current);
+    QVERIFY(!RestoreDone());
+    Restore(&window.widget);
+    QVERIFY2(msgs.allMet(), qPrintable(msgs.report()));
+    QCOMPARE(ReadFile(CitationFileName), ReadFile(from.filePath(CitationFileName)));
+    QVERIFY(RestoreDone());
+    ClearRestoreDone();
+    QCOMPARE(QDir().entryList(QDir::Files).size(), 3); // no partial files left
+}
+
+void tst_BackupRestore::restoreLeavesWhatTheBackupLacksAndRefusesUnreadableFiles()
+{
+    TempDataFolder data;
+    QTemporaryDir backup;
+    const QDir from(backup.path());
+    writeDataFiles(QStringLiteral("CURRENT"));
+    const QByteArray currentLog = ReadFile(UserLogFileName);
+    WriteCitations(from.filePath(CitationFileName), {CitationBytes3000::sample("OLD", QDate(2005, 1, 2))});
+    QVERIFY(from.mkdir(UserListFileName)); // present but not a file that can be read
+    Window window;
+    FakeFolderPicker picker;
+    ScriptedMessages msgs;
+
+    // Nothing is replaced when one of the files cannot be read.
+    const QByteArray before = ReadFile(CitationFileName);
+    picker.answers << backup.path();
+    msgs.expect(QStringLiteral("There is some kind of problem\r\ntrying to restore User.List"),
+                QStringLiteral("File Restore Error"), Msg::Exclamation | Msg::OKOnly, Msg::OK);
+    expectOutcome(msgs, RestoreCancelledText);
+    Restore(&window.widget);
+    QVERIFY2(msgs.allMet(), qPrintable(msgs.report()));
+    QCOMPARE(ReadFile(CitationFileName), before);
+    QVERIFY(!RestoreDone());
+
+    // A backup made without a user log: the log here is kept and named.
+    QVERIFY(from.rmdir(UserListFileName));
+    WriteFile(from.filePath(UserListFileName), "backup users");
+    picker.answers << backup.path();
+    expectReplace(msgs, Msg::Yes);
+    expectOutcome(msgs, RestoredText + QStringLiteral("\r\n\r\nThe backup did not hold these files,\r\n"
+                                                      "so they were left as they were:\r\nUser.Log"));
+    Restore(&window.widget);
+    QVERIFY2(msgs.allMet(), qPrintable(msgs.report()));
+    QCOMPARE(ReadFile(UserListFileName), QByteArray("backup users"));
+    QCOMPARE(ReadFile(UserLogFileName), currentLog);
+    ClearRestoreDone();
+}
+
+void tst_BackupRestore::mainWindowMenuIsForFullAccessOnly()
+{
+    for (int level = 1; level <= 3; ++level) {
+        MainWindowFixture f(level);
+        f.write({citation("L-1", QDate(2006, 1, 1))});
+        frmMain& w = f.open();
+        f.msgs.expect(QStringLiteral("Full access level privileges\r\nare required to use this feature."),
+                      QStringLiteral("Current Access Level Inadequate"), Msg::Critical | Msg::OKOnly, Msg::OK);
+        w.cmdBackupRestore_Click();
+        QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+        QVERIFY(!w.findChild<QMenu*>(QStringLiteral("menuBackupRestoremenu")));
+    }
+
+    MainWindowFixture f(4);
+    f.write({citation("L-1", QDate(2006, 1, 1))});
+    frmMain& w = f.open();
+    w.cmdBackupRestore_Click();
+    QMenu* menu = w.findChild<QMenu*>(QStringLiteral("menuBackupRestoremenu"));
+    QVERIFY(menu);
+    QCOMPARE(menu->title(), QStringLiteral("Backup and Restore Options"));
+    QStringList items;
+    for (QAction* a : menu->actions())
+        items << (a->isSeparator() ? QStringLiteral("-") : a->text().remove(u'&'));
+    QCOMPARE(items, (QStringList{QStringLiteral("Backup the Sennet data files"),
+                                 QStringLiteral("Restore the Sennet data files"), QStringLiteral("-"),
+                                 QStringLiteral("Exit this Menu")}));
+    menu->close();
+    w.menuBackupRestore[4]->trigger(); // does nothing, asks nothing
+    QVERIFY(f.msgs.allMet());
+}
+
+void tst_BackupRestore::mainWindowReloadsAfterRestoreEvenWhenALaterFileFails()
+{
+    MainWindowFixture f(4);
+    f.write({citation("HERE-1", QDate(2006, 1, 1))});
+    frmMain& w = f.open();
+    QCOMPARE(w.CitationsInList(), 1);
+
+    QTemporaryDir backup;
+    const QDir from(backup.path());
+    WriteCitations(from.filePath(CitationFileName),
+                   {citation("OLD-1", QDate(2005, 1, 1)), citation("OLD-2", QDate(2005, 2, 1))});
+    WriteFile(from.filePath(UserListFileName), "users");
+    // The user list here cannot be replaced (a folder has its name), so the
+    // restore stops after the citation file was already replaced.
+    QVERIFY(QDir().mkdir(UserListFileName));
+    FakeFolderPicker picker;
+    picker.answers << backup.path();
+    expectReplace(f.msgs, Msg::Yes);
+    f.msgs.expect(QStringLiteral("There is some kind of problem\r\ntrying to restore User.List\r\n\r\n"
+                                 "The file \"%1\" could not be replaced: Is a directory.")
+                      .arg(QDir::toNativeSeparators(QDir::current().filePath(UserListFileName))),
+                  QStringLiteral("File Restore Error"), Msg::Exclamation | Msg::OKOnly, Msg::OK);
+    expectOutcome(f.msgs, RestoreCancelledText);
+    w.cmdBackupRestore_Click();
+    w.menuBackupRestore[2]->trigger();
+    QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+    QCOMPARE(w.CitationsInList(), 2);
+    QVERIFY(!RestoreDone());
+    QVERIFY(w.isEnabled());
+}
+
+QTEST_MAIN(tst_BackupRestore)
+#include "tst_backuprestore.moc"
