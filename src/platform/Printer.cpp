@@ -1,39 +1,181 @@
 #include "platform/Printer.h"
 
+#include "platform/Messages.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QPainter>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <algorithm>
 #include <memory>
+
+void Printer::tabToColumn(int column)
+{
+    const double target = (column - 1) * averageCharWidth();
+    if (currentX() < target)
+        setCurrentX(target);
+    else
+        setCurrentX(currentX() + textWidth(QStringLiteral(" ")));
+}
 
 namespace {
 
-// Paints on the default printer; with no printer installed the document goes
-// to a PDF file in the data folder instead of failing.
+// The printouts ask for Arial. Where it is not installed, Liberation Sans has
+// the same character widths, so the layout measured in inches holds.
+void ensureArialSubstitute()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    const QStringList families = QFontDatabase::families();
+    if (!families.contains(QStringLiteral("Arial"), Qt::CaseInsensitive)
+        && families.contains(QStringLiteral("Liberation Sans"), Qt::CaseInsensitive))
+        QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
+}
+
+QFont qfontOf(const PrintFont& f)
+{
+    QFont font(f.name);
+    font.setPointSizeF(f.size);
+    font.setBold(f.bold);
+    font.setItalic(f.italic);
+    font.setUnderline(f.underline);
+    font.setKerning(false); // texts printed piece by piece must measure as they print
+    return font;
+}
+
+// A file name made of the document title, for the PDF the user is offered.
+QString suggestedPdfName(const QString& title)
+{
+    QString base = title.simplified();
+    for (QChar& c : base)
+        if (!c.isLetterOrNumber() && c != u'-' && c != u'_')
+            c = u' ';
+    base = base.simplified().replace(u' ', u'_');
+    if (base.isEmpty())
+        base = QStringLiteral("Printout");
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::currentPath();
+    return QDir(folder).filePath(base + QStringLiteral(".pdf"));
+}
+
+// A small dialog: print, preview, save as PDF or cancel. Every choice has an
+// access key; Enter takes the suggested one and Esc cancels.
+class DialogChooser final : public PrintOutputChooser {
+public:
+    PrintDestination chooseDestination(const QString& title, bool printerInstalled) override
+    {
+        QDialog dialog(QApplication::activeWindow());
+        dialog.setWindowTitle(title);
+        auto* layout = new QVBoxLayout(&dialog);
+        layout->addWidget(new QLabel(printerInstalled
+                                         ? QStringLiteral("Send the printout to the printer, look at it first, "
+                                                          "or save it as a PDF file.")
+                                         : QStringLiteral("No printer is installed. Look at the printout in a "
+                                                          "preview, or save it as a PDF file."),
+                                     &dialog));
+        auto* buttons = new QHBoxLayout;
+        layout->addLayout(buttons);
+        PrintDestination chosen = PrintDestination::Cancel;
+        auto add = [&](const QString& caption, PrintDestination d) {
+            auto* b = new QPushButton(caption, &dialog);
+            b->setObjectName(caption);
+            buttons->addWidget(b);
+            QObject::connect(b, &QPushButton::clicked, &dialog, [&dialog, &chosen, d] {
+                chosen = d;
+                dialog.accept();
+            });
+            return b;
+        };
+        QPushButton* print = add(QStringLiteral("&Print"), PrintDestination::Printer);
+        QPushButton* preview = add(QStringLiteral("Pre&view"), PrintDestination::Preview);
+        add(QStringLiteral("Save as P&DF..."), PrintDestination::PdfFile);
+        QPushButton* cancel = add(QStringLiteral("Cancel"), PrintDestination::Cancel);
+        print->setEnabled(printerInstalled);
+        QPushButton* suggested = printerInstalled ? print : preview;
+        suggested->setDefault(true);
+        suggested->setFocus();
+        QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+        // The caller's window shows the wait pointer while it prints; the
+        // choice is the user's turn, so the normal pointer shows here.
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+        const int result = dialog.exec();
+        QApplication::restoreOverrideCursor();
+        return result == QDialog::Accepted ? chosen : PrintDestination::Cancel;
+    }
+    QString pdfFileName(const QString& suggested) override
+    {
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+        const QString name = QFileDialog::getSaveFileName(QApplication::activeWindow(), QStringLiteral("Save as PDF"),
+                                                          suggested, QStringLiteral("PDF files (*.pdf)"));
+        QApplication::restoreOverrideCursor();
+        if (name.isEmpty() || name.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
+            return name;
+        return name + QStringLiteral(".pdf");
+    }
+};
+
+// Paints on a QPrinter. The printout is kept as pages of placed texts and
+// painted when the document ends, so the same pages can go to the printer, a
+// preview (which paints them again as often as it needs) or a PDF file.
 class QtPrinter final : public Printer {
 public:
     bool beginDocument(const QString& title) override
     {
-        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        m_printer->setDocName(title);
-        if (QPrinterInfo::defaultPrinter().isNull()) {
-            m_printer->setOutputFormat(QPrinter::PdfFormat);
-            m_printer->setOutputFileName(QStringLiteral("Printout.pdf"));
-        }
-        m_painter = std::make_unique<QPainter>();
-        if (!m_painter->begin(m_printer.get())) {
-            m_painter.reset();
+        m_error.clear();
+        m_pages.clear();
+        m_printer.reset();
+        ensureArialSubstitute();
+
+        const QList<QPrinterInfo> installed = QPrinterInfo::availablePrinters();
+        m_destination = printOutputChooser().chooseDestination(title, !installed.isEmpty());
+        if (m_destination == PrintDestination::Cancel)
             return false;
+
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setFullPage(true); // positions count from the corner of the paper
+        printer->setDocName(title);
+        if (m_destination == PrintDestination::Printer) {
+            QPrinterInfo info = QPrinterInfo::defaultPrinter();
+            if (info.isNull() && !installed.isEmpty())
+                info = installed.first();
+            printer->setPrinterName(info.printerName());
+            if (info.isNull() || !printer->isValid()) {
+                m_error = QStringLiteral("The printer \"%1\" cannot be used.").arg(info.printerName());
+                return false;
+            }
+        } else if (m_destination == PrintDestination::PdfFile) {
+            const QString file = printOutputChooser().pdfFileName(suggestedPdfName(title));
+            if (file.isEmpty())
+                return false;
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(file);
+        } else if (installed.isEmpty()) {
+            printer->setOutputFormat(QPrinter::PdfFormat);
         }
+        m_printer = std::move(printer);
+        m_title = title;
+        m_pages.append(Page{});
         m_x = m_y = 0;
-        applyFont();
         return true;
     }
-    void setFont(const PrintFont& font) override
-    {
-        m_font = font;
-        applyFont();
-    }
+    void setFont(const PrintFont& font) override { m_font = font; }
     PrintFont font() const override { return m_font; }
     double currentX() const override { return m_x; }
     double currentY() const override { return m_y; }
@@ -41,11 +183,13 @@ public:
     void setCurrentY(double inches) override { m_y = inches; }
     void print(const QString& text, bool endLine) override
     {
-        if (m_painter) {
-            const QFontMetricsF fm(m_painter->font(), m_printer.get());
-            const double dpi = m_printer->resolution();
-            const QRectF page = m_printer->pageRect(QPrinter::DevicePixel);
-            m_painter->drawText(QPointF(m_x * dpi - page.left(), m_y * dpi - page.top() + fm.ascent()), text);
+        if (!text.isEmpty()) {
+            if (m_y + textHeight() > bottomLimit() && m_y > PrintTopMargin && !m_pages.isEmpty()) {
+                newPage();
+                m_y = PrintTopMargin;
+            }
+            if (!m_pages.isEmpty())
+                m_pages.last().append({m_x, m_y, text, m_font});
         }
         if (endLine) {
             m_x = 0;
@@ -56,68 +200,179 @@ public:
     }
     double textWidth(const QString& text) const override
     {
-        if (!m_printer)
-            return 0;
-        const QFontMetricsF fm(qfont(), m_printer.get());
-        return fm.horizontalAdvance(text) / m_printer->resolution();
+        const QFontMetricsF fm(qfontOf(m_font), measuringDevice());
+        return fm.horizontalAdvance(text) / measuringDevice()->logicalDpiX();
     }
     double textHeight() const override
     {
-        if (!m_printer)
-            return m_font.size / 72.0 * 1.15;
-        const QFontMetricsF fm(qfont(), m_printer.get());
-        return fm.height() / m_printer->resolution();
+        const QFontMetricsF fm(qfontOf(m_font), measuringDevice());
+        return fm.height() / measuringDevice()->logicalDpiY();
     }
-    double pageWidth() const override
+    // The classic "average character": the lowercase letters and the blank
+    // weighted by how often they occur in English text. Fonts of today report
+    // the mean of all their glyphs instead, a third wider, which would push
+    // the list's last column off the paper.
+    double averageCharWidth() const override
     {
-        return m_printer ? m_printer->paperRect(QPrinter::Inch).width() : 8.5;
+        static constexpr int Weights[27] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3, 6, 35, 20, 56,
+                                            56, 17, 4,  49, 56,  71, 31, 10, 18, 3,  18, 2, 166};
+        const QFontMetricsF fm(qfontOf(m_font), measuringDevice());
+        double sum = 0;
+        for (int i = 0; i < 27; ++i)
+            sum += Weights[i] * fm.horizontalAdvance(i < 26 ? QChar(u'a' + i) : QChar(u' '));
+        return sum / 1000.0 / measuringDevice()->logicalDpiX();
     }
-    double pageHeight() const override
-    {
-        return m_printer ? m_printer->paperRect(QPrinter::Inch).height() : 11.0;
-    }
+    double pageWidth() const override { return paper().width(); }
+    double pageHeight() const override { return paper().height(); }
     void newPage() override
     {
-        if (m_printer)
-            m_printer->newPage();
+        m_pages.append(Page{});
         m_x = m_y = 0;
     }
-    void endDocument() override
+    bool endDocument() override
     {
-        if (m_painter)
-            m_painter->end();
-        m_painter.reset();
+        bool ok = true;
+        if (m_printer) {
+            if (m_destination == PrintDestination::Preview)
+                ok = preview();
+            else
+                ok = paintOn(m_printer.get());
+        }
         m_printer.reset();
+        m_pages.clear();
+        return ok;
     }
+    QString lastError() const override { return m_error; }
 
 private:
-    QFont qfont() const
+    struct Placed {
+        double x, y;
+        QString text;
+        PrintFont font;
+    };
+    using Page = QList<Placed>;
+
+    // Measures on the printer of the document, or on a default one between
+    // documents (so a printout may measure before it begins).
+    QPaintDevice* measuringDevice() const
     {
-        QFont f(m_font.name);
-        f.setPointSizeF(m_font.size);
-        f.setBold(m_font.bold);
-        f.setItalic(m_font.italic);
-        f.setUnderline(m_font.underline);
-        return f;
+        if (m_printer)
+            return m_printer.get();
+        if (!m_idlePrinter)
+            m_idlePrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        return m_idlePrinter.get();
     }
-    void applyFont()
+    QRectF paper() const
     {
-        if (m_painter)
-            m_painter->setFont(qfont());
+        const QPrinter* p = m_printer ? m_printer.get() : static_cast<QPrinter*>(measuringDevice());
+        return p->pageLayout().fullRect(QPageLayout::Inch);
+    }
+    double bottomLimit() const
+    {
+        const QPrinter* p = m_printer ? m_printer.get() : static_cast<QPrinter*>(measuringDevice());
+        QPageLayout layout = p->pageLayout();
+        layout.setUnits(QPageLayout::Inch);
+        const double deviceMargin = layout.minimumMargins().bottom();
+        return paper().height() - std::max(PrintBottomMargin, deviceMargin);
+    }
+
+    bool paintOn(QPrinter* target)
+    {
+        QPainter painter;
+        if (!painter.begin(target)) {
+            if (target->outputFormat() == QPrinter::PdfFormat && !target->outputFileName().isEmpty())
+                m_error = QStringLiteral("The PDF file \"%1\" could not be written.")
+                              .arg(QDir::toNativeSeparators(target->outputFileName()));
+            else
+                m_error = QStringLiteral("The printer \"%1\" did not accept the printout.").arg(target->printerName());
+            return false;
+        }
+        const double dpiX = target->logicalDpiX();
+        const double dpiY = target->logicalDpiY();
+        for (qsizetype p = 0; p < m_pages.size(); ++p) {
+            if (p > 0 && !target->newPage())
+                break;
+            for (const Placed& item : m_pages[p]) {
+                const QFont font = qfontOf(item.font);
+                painter.setFont(font);
+                const QFontMetricsF fm(font, target);
+                painter.drawText(QPointF(item.x * dpiX, item.y * dpiY + fm.ascent()), item.text);
+            }
+        }
+        painter.end();
+        if (target->printerState() == QPrinter::Error) {
+            m_error = QStringLiteral("The printer reported an error; the printout may be incomplete.");
+            return false;
+        }
+        return true;
+    }
+
+    bool preview()
+    {
+        QPrintPreviewDialog dialog(m_printer.get(), QApplication::activeWindow());
+        dialog.setWindowTitle(m_title);
+        bool ok = true;
+        QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                         [this, &ok](QPrinter* target) { ok = paintOn(target) && ok; });
+        // Besides the preview's own print button (whose dialog can also print
+        // to a file), a button saves the pages straight to a PDF file.
+        if (auto* bar = dialog.findChild<QToolBar*>()) {
+            bar->addSeparator();
+            QAction* pdf = bar->addAction(QStringLiteral("Save as PDF..."));
+            pdf->setObjectName(QStringLiteral("savePdf"));
+            pdf->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+            QObject::connect(pdf, &QAction::triggered, &dialog, [this, &dialog, &ok] {
+                const QString file = printOutputChooser().pdfFileName(suggestedPdfName(m_title));
+                if (file.isEmpty())
+                    return;
+                QPrinter pdfPrinter(QPrinter::HighResolution);
+                pdfPrinter.setFullPage(true);
+                pdfPrinter.setPageLayout(m_printer->pageLayout());
+                pdfPrinter.setDocName(m_title);
+                pdfPrinter.setOutputFormat(QPrinter::PdfFormat);
+                pdfPrinter.setOutputFileName(file);
+                if (paintOn(&pdfPrinter))
+                    dialog.accept();
+                else
+                    ok = false, dialog.reject();
+            });
+        }
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+        dialog.exec();
+        QApplication::restoreOverrideCursor();
+        return ok;
     }
 
     std::unique_ptr<QPrinter> m_printer;
-    std::unique_ptr<QPainter> m_painter;
+    mutable std::unique_ptr<QPrinter> m_idlePrinter;
+    PrintDestination m_destination = PrintDestination::Cancel;
+    QString m_title;
+    QString m_error;
+    QList<Page> m_pages;
     PrintFont m_font;
     double m_x = 0;
     double m_y = 0;
 };
 
-QtPrinter g_realPrinter;
+QtPrinter* g_realPrinter = nullptr;
 Printer* g_printer = nullptr;
+DialogChooser g_realChooser;
+PrintOutputChooser* g_chooser = nullptr;
 
 } // namespace
 
-Printer& printer() { return g_printer ? *g_printer : g_realPrinter; }
+Printer& printer()
+{
+    if (g_printer)
+        return *g_printer;
+    // Made on first use: a QPrinter needs the application object.
+    if (!g_realPrinter)
+        g_realPrinter = new QtPrinter;
+    return *g_realPrinter;
+}
 void setPrinter(Printer* p) { g_printer = p; }
+
+PrintOutputChooser& printOutputChooser() { return g_chooser ? *g_chooser : g_realChooser; }
+void setPrintOutputChooser(PrintOutputChooser* chooser) { g_chooser = chooser; }
+
 void SetPrinterUnitToInches() {}

@@ -121,6 +121,8 @@ void frmMain::connectControls()
     connect(cmdDeleteEntry, &VellButton::Click, this, &frmMain::cmdDeleteEntry_Click);
     connect(cmdFindEntries, &VellButton::Click, this, &frmMain::cmdFindEntries_Click);
     connect(cmdQuit, &VellButton::Click, this, &frmMain::cmdQuit_Click);
+    connect(cmdPrintEntry, &VellButton::Click, this, &frmMain::cmdPrintEntry_Click);
+    connect(cmdPrintList, &VellButton::Click, this, &frmMain::cmdPrintList_Click);
     connect(timerFlash, &QTimer::timeout, this, &frmMain::timerFlash_Timer);
 
     for (int i = 0; i < 3; ++i)

@@ -8,6 +8,7 @@
 //   frmMainLayout.cpp      creating and placing the controls
 //   frmMainList.cpp        the list: loading, sorting, row changes, See All, flashing
 //   frmMainRecordView.cpp  the editor: showing a citation, buttons, pages, field behaviour
+//   frmMainPrint.cpp       the print buttons
 #include "store/EditorValues.h"
 #include "widgets/TextBox.h"
 
@@ -167,6 +168,10 @@ public:
     // The steps when the window closes by the program: the defaults question.
     void Form_QueryUnload();
     static QString QuitQuestionText();
+
+    // --- Printing (frmMainPrint.cpp) ---------------------------------------------
+    void cmdPrintEntry_Click();
+    void cmdPrintList_Click();
 
     // --- Window (frmMain.cpp) ---------------------------------------------------
     void Form_Load();

@@ -113,11 +113,19 @@ QString FakeFolderPicker::browseForFolder(const QString& title)
 RecordingPrinter::RecordingPrinter() { setPrinter(this); }
 RecordingPrinter::~RecordingPrinter() { setPrinter(nullptr); }
 
-bool RecordingPrinter::beginDocument(const QString&)
+bool RecordingPrinter::beginDocument(const QString& documentTitle)
 {
-    if (refuseToBegin)
+    if (duringPrint)
+        duringPrint();
+    m_error.clear();
+    if (refuseToBegin) {
+        m_error = failure;
         return false;
+    }
+    ++documents;
+    title = documentTitle;
     begun = true;
+    ended = false;
     pages = 1;
     m_x = m_y = 0;
     return true;
@@ -125,8 +133,15 @@ bool RecordingPrinter::beginDocument(const QString&)
 
 void RecordingPrinter::print(const QString& text, bool endLine)
 {
-    if (!text.isEmpty())
+    if (duringPrint)
+        duringPrint();
+    if (!text.isEmpty()) {
+        if (m_y + textHeight() > 10.5 && m_y > PrintTopMargin) {
+            newPage();
+            m_y = PrintTopMargin;
+        }
         items.append({pages, m_x, m_y, text, m_font});
+    }
     if (endLine) {
         m_x = 0;
         m_y += textHeight();
@@ -143,6 +158,47 @@ void RecordingPrinter::newPage()
     ++pages;
     m_x = m_y = 0;
 }
+
+bool RecordingPrinter::endDocument()
+{
+    if (duringPrint)
+        duringPrint();
+    ended = true;
+    m_error = failure;
+    return failure.isEmpty();
+}
+
+double RecordingPrinter::lineY(const QString& line, int page) const
+{
+    QMap<qint64, QString> byY;
+    for (const Item& i : items)
+        if (i.page == page)
+            byY[qint64(i.y * 1000 + 0.5)] += i.text;
+    for (auto it = byY.cbegin(); it != byY.cend(); ++it)
+        if (it.value() == line)
+            return double(it.key()) / 1000;
+    return -1;
+}
+
+QList<RecordingPrinter::Item> RecordingPrinter::itemsStartingWith(const QString& start) const
+{
+    QList<Item> out;
+    for (const Item& i : items)
+        if (i.text.startsWith(start))
+            out << i;
+    return out;
+}
+
+ScriptedPrintOutput::ScriptedPrintOutput() { setPrintOutputChooser(this); }
+ScriptedPrintOutput::~ScriptedPrintOutput() { setPrintOutputChooser(nullptr); }
+
+PrintDestination ScriptedPrintOutput::chooseDestination(const QString&, bool printerInstalled)
+{
+    installedSeen << printerInstalled;
+    return destination;
+}
+
+QString ScriptedPrintOutput::pdfFileName(const QString&) { return pdfFile; }
 
 QStringList RecordingPrinter::lines(int page) const
 {

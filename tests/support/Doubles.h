@@ -91,8 +91,12 @@ public:
 };
 
 // Records every printed text with its position. Fixed metrics, so layouts are
-// deterministic: a character is 0.6 x the font size in points / 72 inches
-// wide, a line is 1.2 x the font size / 72 inches high, the page 8.5 x 11.
+// deterministic: every character (the average one included) is 0.6 x the
+// font size in points / 72 inches wide (1/12 inch at 10 point, so print
+// column n starts at (n - 1) / 12 inch), a line is 1.2 x the font size / 72
+// inches high (1/6 inch at 10 point), the paper is 8.5 x 11 inches. A text
+// whose line would reach below 10.5 inches goes onto a new page at 1 inch,
+// as the real printer carries it.
 class RecordingPrinter final : public Printer {
 public:
     RecordingPrinter();
@@ -106,12 +110,21 @@ public:
     };
     QList<Item> items;
     int pages = 0;
+    int documents = 0; // documents begun
     bool begun = false;
     bool ended = false;
-    bool refuseToBegin = false;
+    bool refuseToBegin = false; // as when the user cancels the choice of output
+    QString failure;            // with refuseToBegin: the error to report; else reported when the document ends
+    QString title;              // of the last document
+    // Called at every operation of the printout, to look at the window behind it.
+    std::function<void()> duringPrint;
 
     // Texts of one page joined line by line (items with the same y joined).
     QStringList lines(int page = 1) const;
+    // Where the line reading `line` (as lines() joins it) stands on `page`; -1 when absent.
+    double lineY(const QString& line, int page = 1) const;
+    // The items of every page whose text starts with `start`, or empty.
+    QList<Item> itemsStartingWith(const QString& start) const;
 
     bool beginDocument(const QString& title) override;
     void setFont(const PrintFont& font) override { m_font = font; }
@@ -123,12 +136,27 @@ public:
     void print(const QString& text, bool endLine) override;
     double textWidth(const QString& text) const override;
     double textHeight() const override;
+    double averageCharWidth() const override { return textWidth(QStringLiteral("x")); }
     double pageWidth() const override { return 8.5; }
     double pageHeight() const override { return 11.0; }
     void newPage() override;
-    void endDocument() override { ended = true; }
+    bool endDocument() override;
+    QString lastError() const override { return m_error; }
 
 private:
     PrintFont m_font;
     double m_x = 0, m_y = 0;
+    QString m_error;
+};
+
+// Where the real printer sends a document: answered from fields.
+class ScriptedPrintOutput final : public PrintOutputChooser {
+public:
+    ScriptedPrintOutput();
+    ~ScriptedPrintOutput() override;
+    PrintDestination destination = PrintDestination::PdfFile;
+    QString pdfFile;            // empty answers "cancelled"
+    QList<bool> installedSeen;  // the printerInstalled of every question
+    PrintDestination chooseDestination(const QString& title, bool printerInstalled) override;
+    QString pdfFileName(const QString& suggested) override;
 };
