@@ -331,10 +331,12 @@ private:
                 pdfPrinter.setDocName(m_title);
                 pdfPrinter.setOutputFormat(QPrinter::PdfFormat);
                 pdfPrinter.setOutputFileName(file);
-                if (paintOn(&pdfPrinter))
+                if (paintOn(&pdfPrinter)) {
                     dialog.accept();
-                else
-                    ok = false, dialog.reject();
+                } else {
+                    ok = false;
+                    dialog.reject();
+                }
             });
         }
         QApplication::setOverrideCursor(Qt::ArrowCursor);
