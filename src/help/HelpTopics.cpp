@@ -2,6 +2,17 @@
 
 #include <QFile>
 
+// The texts are linked from a static library, so their resource is
+// registered by hand before the first look-up.
+static void registerHelpTexts()
+{
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(help);
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
+
 namespace {
 constexpr HelpMenuItem Items[HelpMenuItemCount + 1] = {
     {"", 0},
@@ -22,6 +33,7 @@ qint16 RequestedHelpTopic = 1;
 
 QString HelpTopicText(int number)
 {
+    registerHelpTexts();
     QFile file(QStringLiteral(":/help/%1.txt").arg(number));
     if (number <= 0 || !file.open(QIODevice::ReadOnly))
         return QString();

@@ -110,11 +110,12 @@ void frmManual::ShowTopic(int index)
     const HelpMenuItem& item = HelpMenuItemAt(index);
     if (index >= 1 && index < HelpMenuItemCount && item.topicNumber > 0 && index != CurrentTopic) {
         CurrentTopic = qint16(index);
-        for (int i = 1; i <= HelpMenuItemCount; ++i)
-            menuHelpTopic[size_t(i)]->setChecked(i == index);
         labelHelpTopic->setText(QString::fromLatin1(item.caption).trimmed());
         txtManual->setPlainText(HelpTopicText(item.topicNumber));
     }
+    // Choosing a checked item unticks it: the marks always follow the topic.
+    for (int i = 1; i <= HelpMenuItemCount; ++i)
+        menuHelpTopic[size_t(i)]->setChecked(i == CurrentTopic);
     cmdHelpTopic->setFocus();
 }
 
