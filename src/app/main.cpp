@@ -4,6 +4,8 @@
 #include "app/StartupHooks.h"
 #include "session/WindowHandOver.h"
 #include "app/basSennet.h"
+#include "help/frmManual.h"
+#include "help/frmNewUser.h"
 #include "users/frmAdmin.h"
 #include "workspace/frmMain.h"
 
@@ -12,6 +14,8 @@ int main(int argc, char** argv)
     windowHandOver().showAdminWindow = [] { (new frmAdmin)->show(); };
     windowHandOver().showMainWindow = [] { (new frmMain)->show(); };
     startupHooks().checkDataFileFormat = CheckDataFileAtStart;
+    windowHandOver().showHelp = ShowHelpWindow;
+    startupHooks().showNewUserOverview = ShowNewUserOverview;
     startupHooks().showFirstWindow = ShowAdminWindow;
     return Main(argc, argv);
 }

@@ -5,19 +5,26 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
 namespace {
 bool g_fadeFlag = false;
+std::optional<bool> g_canFadeOverride;
 
 bool platformCanFade()
 {
-    // Offscreen and minimal platforms have no translucent windows.
-    const QString platform = QGuiApplication::platformName();
-    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+    if (g_canFadeOverride)
+        return *g_canFadeOverride;
+    // Window opacity reaches the screen on X11 (through the window manager),
+    // Windows and macOS; offscreen, framebuffer and Wayland windows ignore it.
+    static const QStringList withOpacity{QStringLiteral("xcb"), QStringLiteral("windows"), QStringLiteral("cocoa")};
+    return withOpacity.contains(QGuiApplication::platformName());
 }
 } // namespace
+
+void OverrideFadeSupport(std::optional<bool> canFade) { g_canFadeOverride = canFade; }
 
 bool FadeFlag() { return g_fadeFlag; }
 void SetFadeFlag(bool on) { g_fadeFlag = on; }

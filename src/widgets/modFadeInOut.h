@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <functional>
+#include <optional>
 
 class QTimer;
 class QWidget;
@@ -18,6 +19,10 @@ void SetFadeFlag(bool on);
 // Returns whether the window will fade: false when fades are off and force is
 // not set, or when the platform cannot make windows translucent.
 bool PrepareFade(QWidget* window, int initialAlpha, bool force);
+
+// Tests: pretend the platform can (or cannot) make windows translucent;
+// nullopt asks the platform again.
+void OverrideFadeSupport(std::optional<bool> canFade);
 
 // One fade of one window, paced by its own timer.
 class Fader : public QObject {
