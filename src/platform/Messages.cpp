@@ -44,12 +44,14 @@ QWidget* ownerWindow()
 // the caption in the (often bold) title font, the window icon and the
 // minimise, maximise and close buttons. A message box sizes itself to its
 // text only, so a short text under a longer caption cuts the caption.
+// Title-bar buttons are wide on some desktops (46 pixels at 96 dpi beside a
+// 16-pixel font), so each is taken as three text lines high.
 int widthForTitle(const QString& title, const QWidget* window)
 {
     QFont font = window->font();
     font.setBold(true);
     const QFontMetrics metrics(font);
-    const int titleBarButton = qMax(window->style()->pixelMetric(QStyle::PM_TitleBarHeight), metrics.height() + 8);
+    const int titleBarButton = qMax(window->style()->pixelMetric(QStyle::PM_TitleBarHeight), 3 * metrics.height());
     return metrics.horizontalAdvance(title) + 4 * titleBarButton + 2 * metrics.averageCharWidth();
 }
 

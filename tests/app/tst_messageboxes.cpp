@@ -16,14 +16,16 @@
 namespace {
 
 // The width a caption needs in a title bar: the caption in bold, and room for
-// the window icon and the minimise, maximise and close buttons, each about as
-// wide as the title bar is high.
+// the window icon and the minimise, maximise and close buttons as wide as the
+// widest common desktops draw them (three 46-pixel buttons and a 30-pixel
+// icon at 96 dpi).
 int captionNeeds(const QString& caption, const QWidget* window)
 {
     QFont bold = window->font();
     bold.setBold(true);
     const QFontMetrics metrics(bold);
-    return metrics.horizontalAdvance(caption) + 4 * (metrics.height() + 4);
+    const double scale = window->logicalDpiX() / 96.0;
+    return metrics.horizontalAdvance(caption) + int((3 * 46 + 30) * scale);
 }
 
 struct Seen {
