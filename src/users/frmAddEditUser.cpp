@@ -335,6 +335,7 @@ void frmAddEditUser::FitAccessLevelOptions()
         QRadioButton* option = optAccessLevel[k];
         option->setGeometry(left, option->y(), qMin(width, this->width() - left), option->height());
     }
+    lblField[0]->move(left - tw(60), lblField[0]->y()); // the heading stays over its options
 }
 
 void frmAddEditUser::optAccessLevel_Click(int level)
