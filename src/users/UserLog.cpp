@@ -60,7 +60,7 @@ UserLogView ReadUserLogForView(int limitLines, qint64 limitBytes)
     UserLogView view;
     const QFileInfo info(UserLogFileName);
     if (info.exists() && !info.isFile()) {
-        view.error = {UserLogFileName, QStringLiteral("is not a file and cannot be shown")};
+        view.error = {UserLogFileName, QStringLiteral("is not a regular file, so it cannot be shown")};
         return view;
     }
     QFile log(UserLogFileName);

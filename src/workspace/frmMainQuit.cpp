@@ -19,9 +19,9 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QSessionManager>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSessionManager>
 #include <QTabWidget>
 
 void frmMain::cmdFindEntries_Click()
