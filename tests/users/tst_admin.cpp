@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
@@ -492,6 +493,13 @@ void tst_Admin::logOverTwoGigabytesShowsItsLatestEntries()
     QVERIFY(!text.contains(QChar(0))); // nothing of the line the cut fell in
     w->cmdReviewUserLog->click();
     QVERIFY(!w->isLogViewMode() && w->txtUserLog->toPlainText().isEmpty());
+
+    // What cannot be shown is refused with a message, and the grid stays.
+    QVERIFY(QFile::remove("User.Log") && QDir().mkdir("User.Log"));
+    m_msgs->expect("The file \"User.Log\" is not a regular file, so it cannot be shown.", "File Error",
+                   Msg::OKOnly | Msg::Exclamation, Msg::OK);
+    w->cmdReviewUserLog->click();
+    QVERIFY(!w->isLogViewMode() && w->grid->isVisible());
 }
 
 void tst_Admin::fadeSwitchIsSavedAndHiddenWithoutFades()
