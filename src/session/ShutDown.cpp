@@ -8,10 +8,17 @@
 
 namespace {
 bool g_shuttingDown = false;
+bool g_sessionEnding = false;
 }
 
 bool IsShuttingDown() { return g_shuttingDown; }
-void ResetShutDownState() { g_shuttingDown = false; }
+bool IsSessionEnding() { return g_sessionEnding; }
+void SetSessionEnding() { g_sessionEnding = true; }
+void ResetShutDownState()
+{
+    g_shuttingDown = false;
+    g_sessionEnding = false;
+}
 
 void DeleteEmptyDataFiles()
 {

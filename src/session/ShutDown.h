@@ -7,7 +7,12 @@ void ShutDown();
 // True from the moment ShutDown starts: windows closing then are closed by
 // the program, not by the user.
 bool IsShuttingDown();
-// For tests that run ShutDown more than once in one process.
+// True once the desktop session has begun to end (log-off or system
+// shut-down): windows closing then are closed by the system, and no quit
+// question may be asked.
+bool IsSessionEnding();
+void SetSessionEnding();
+// For tests that run ShutDown or a session end more than once in one process.
 void ResetShutDownState();
 
 // Deletes each of DataFileNames that exists with length 0.

@@ -6,6 +6,7 @@
 #include "store/DateValue.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 QString UserLogLine(qint16 flag, const QDateTime& moment, const QString& userName, int accessLevel)
 {
@@ -27,4 +28,97 @@ bool WriteUserLogLine(qint16 flag)
     const QByteArray bytes =
         Ansi::encode(UserLogLine(flag, Now(), CurrentUserName, CurrentAccessLevel) + QStringLiteral("\r\n"));
     return log.write(bytes) == bytes.size() && log.flush();
+}
+
+QString UserLogPartialNote()
+{
+    return QStringLiteral("(The 'User Log' is too long to show whole: only its latest entries are shown.)");
+}
+
+namespace {
+
+// CR LF to LF in one pass; a lone CR stays as it is.
+QString withPlainLineBreaks(const QString& text)
+{
+    QString out(text.size(), Qt::Uninitialized);
+    QChar* to = out.data();
+    const QChar* from = text.constData();
+    const QChar* const end = from + text.size();
+    for (; from < end; ++from) {
+        if (*from == u'\r' && from + 1 < end && from[1] == u'\n')
+            continue;
+        *to++ = *from;
+    }
+    out.truncate(to - out.constData());
+    return out;
+}
+
+} // namespace
+
+UserLogView ReadUserLogForView(int limitLines, qint64 limitBytes)
+{
+    UserLogView view;
+    const QFileInfo info(UserLogFileName);
+    if (info.exists() && !info.isFile()) {
+        view.error = {UserLogFileName, QStringLiteral("is not a regular file, so it cannot be shown")};
+        return view;
+    }
+    QFile log(UserLogFileName);
+    if (!log.open(QIODevice::ReadOnly)) {
+        view.error = {UserLogFileName, QStringLiteral("could not be read: %1").arg(log.errorString())};
+        return view;
+    }
+    const qint64 size = log.size();
+    qint64 from = 0;
+    if (size > limitBytes) {
+        from = size - limitBytes;
+        view.partial = true;
+        if (!log.seek(from)) {
+            view.error = {UserLogFileName, QStringLiteral("could not be read: %1").arg(log.errorString())};
+            return view;
+        }
+    }
+    // Read in blocks up to the size seen at the start; a log that grows
+    // meanwhile shows its newer lines next time.
+    QByteArray bytes;
+    bytes.reserve(qsizetype(size - from));
+    constexpr qint64 Block = 1024 * 1024;
+    while (bytes.size() < size - from) {
+        const qint64 wanted = qMin(Block, size - from - bytes.size());
+        const qsizetype at = bytes.size();
+        bytes.resize(at + qsizetype(wanted));
+        const qint64 got = log.read(bytes.data() + at, wanted);
+        if (got < 0) {
+            view.error = {UserLogFileName, QStringLiteral("could not be read: %1").arg(log.errorString())};
+            return view;
+        }
+        bytes.resize(at + qsizetype(got));
+        if (got == 0)
+            break; // the file shrank meanwhile
+    }
+    log.close();
+
+    if (view.partial) {
+        // Start at a whole line: drop the part of the line the cut fell in.
+        const qsizetype lineEnd = bytes.indexOf('\n');
+        bytes.remove(0, lineEnd < 0 ? bytes.size() : lineEnd + 1);
+    }
+    // Keep the last limitLines lines; the break that ends the last line
+    // starts no line of its own.
+    qsizetype pos = bytes.size();
+    if (pos > 0 && bytes.at(pos - 1) == '\n')
+        --pos;
+    for (int breaks = 0; pos > 0;) {
+        pos = bytes.lastIndexOf('\n', pos - 1);
+        if (pos < 0)
+            break;
+        if (++breaks == limitLines) {
+            bytes.remove(0, pos + 1);
+            view.partial = true;
+            break;
+        }
+    }
+    const QString text = Ansi::trimSpaces(withPlainLineBreaks(Ansi::decode(bytes)));
+    view.text = view.partial ? UserLogPartialNote() + u'\n' + text : text;
+    return view;
 }

@@ -1,5 +1,7 @@
 #pragma once
 // The user log "User.Log": one line per log-in and log-out, only ever appended.
+#include "store/FileError.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -10,3 +12,19 @@ QString UserLogLine(qint16 flag, const QDateTime& moment, const QString& userNam
 // Appends the line of CurrentUserName/CurrentAccessLevel, ended by CR LF, at
 // the present moment. Returns false when the log could not be written.
 bool WriteUserLogLine(qint16 flag);
+
+// The log as the log view shows it: line breaks as plain line breaks, spaces
+// trimmed at both ends. The file grows without limit, but a text box takes
+// about a second per hundred thousand lines, so a log longer than
+// `limitLines` lines or `limitBytes` bytes shows only its latest whole lines
+// within both limits, after a note that the earlier part is left out.
+struct UserLogView {
+    QString text;
+    bool partial = false;
+    FileError error; // set when the log could not be read; text is then empty
+};
+constexpr int UserLogViewLines = 20000;
+constexpr qint64 UserLogViewBytes = 4 * 1024 * 1024;
+UserLogView ReadUserLogForView(int limitLines = UserLogViewLines, qint64 limitBytes = UserLogViewBytes);
+// The first line of a log view that shows only the log's last part.
+QString UserLogPartialNote();

@@ -11,6 +11,7 @@
 #include "users/UserList.h"
 #include "users/UserMessages.h"
 #include "users/UserWindowArt.h"
+#include "widgets/TextBox.h"
 #include "widgets/VellButton.h"
 #include "widgets/modFadeInOut.h"
 
@@ -20,7 +21,6 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QRadioButton>
-#include <QTextBlock>
 #include <QTimer>
 #include <cmath>
 
@@ -98,6 +98,9 @@ frmAddEditUser::frmAddEditUser(QWidget* parent) : QDialog(parent)
     txtComments->setObjectName(QStringLiteral("txtField(4)"));
     txtComments->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtComments->setTabChangesFocus(true);
+    // Typing or pasting into full comments is refused, so nothing already
+    // there is lost; a line break counts two, as it is stored as CR LF.
+    LimitMultiLineInput(txtComments, CommentsLimit);
     lblField[4]->setBuddy(txtComments);
     lblField[4]->setGeometry(tw(180), tw(2250), tw(1500), tw(255));
     txtComments->setGeometry(tw(180), tw(2520), tw(5640), tw(1680));
@@ -188,6 +191,7 @@ void frmAddEditUser::Form_Activate()
     setWindowTitle(ApplicationTitle() + QStringLiteral(" - ") + Tag);
     for (int k = 1; k <= 4; ++k)
         optAccessLevel[k]->setText(AccessLevelName(k));
+    FitAccessLevelOptions();
 
     if (m_addMode) {
         const bool counted = OpenUserList();
@@ -291,23 +295,8 @@ void frmAddEditUser::ShowChangeMade()
 
 void frmAddEditUser::txtField_Change(int index)
 {
-    if (index == 4) {
-        // Line breaks are stored as CR LF: two of the box's characters each.
-        QString stored = storedComments(txtComments);
-        if (stored.size() > CommentsLimit) {
-            QString cut = stored.left(CommentsLimit);
-            if (cut.endsWith(u'\r'))
-                cut.chop(1);
-            QTextCursor cursor = txtComments->textCursor();
-            const int position = cursor.position();
-            QSignalBlocker block(txtComments);
-            txtComments->setPlainText(cut.replace(QLatin1String("\r\n"), QLatin1String("\n")));
-            cursor = txtComments->textCursor();
-            cursor.setPosition(qMin(position, int(txtComments->toPlainText().size())));
-            txtComments->setTextCursor(cursor);
-        }
+    if (index == 4)
         UpdateSpaceFull();
-    }
     if (m_activated)
         ShowChangeMade();
 }
@@ -322,6 +311,31 @@ void frmAddEditUser::UpdateSpaceFull()
     const double fraction = Larger(double(length) / CommentsLimit, 0.01);
     lblSpaceFull->setText(QStringLiteral(" %1% full ").arg(std::lround(fraction * 100)));
     lblSpaceFull->show();
+}
+
+void frmAddEditUser::FitAccessLevelOptions()
+{
+    // The chosen level shows in bold, so each option is as wide as its bold
+    // caption needs; where the column is too narrow the options move left
+    // into the free space beside the text boxes, never past the dialog's edge.
+    int needed = 0;
+    for (int k = 1; k <= 4; ++k) {
+        QRadioButton* option = optAccessLevel[k];
+        const QFont plain = option->font();
+        QFont bold = plain;
+        bold.setBold(true);
+        option->setFont(bold);
+        needed = qMax(needed, option->sizeHint().width());
+        option->setFont(plain);
+    }
+    const int margin = tw(60);
+    const int width = qMax(tw(2300), needed);
+    const int left = qMax(txtField[1]->geometry().right() + margin, qMin(tw(3660), this->width() - margin - width));
+    for (int k = 1; k <= 4; ++k) {
+        QRadioButton* option = optAccessLevel[k];
+        option->setGeometry(left, option->y(), qMin(width, this->width() - left), option->height());
+    }
+    lblField[0]->move(left - tw(60), lblField[0]->y()); // the heading stays over its options
 }
 
 void frmAddEditUser::optAccessLevel_Click(int level)

@@ -61,6 +61,7 @@ private:
     bool MandatoryEntriesMade() const;
     void ShowChangeMade();
     void UpdateSpaceFull();
+    void FitAccessLevelOptions();
     void txtField_GotFocus(int index);
     void txtField_LostFocus(int index);
     void Unload();

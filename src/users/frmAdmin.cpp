@@ -231,12 +231,20 @@ void frmAdmin::FadeStartUpCheck()
 void frmAdmin::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (!m_activated)
-        Form_Activate();
+    if (!m_activated && !m_activationPending) {
+        // The first activation runs once the window is on screen, so that a
+        // message of the first grid load stands in front of it.
+        m_activationPending = true;
+        QMetaObject::invokeMethod(this, &frmAdmin::Form_Activate, Qt::QueuedConnection);
+    }
 }
 
 void frmAdmin::Form_Activate()
 {
+    if (m_activated)
+        return;
+    m_activationPending = false;
+    activateWindow();
     LoadGrid();
     SetButtons();
     if (cmdUserSelected->isVisibleTo(this))
@@ -255,13 +263,21 @@ void frmAdmin::paintEvent(QPaintEvent*)
 
 void frmAdmin::closeEvent(QCloseEvent* event)
 {
-    if (m_handingOver || IsShuttingDown()) {
+    if (m_handingOver || IsShuttingDown() || IsSessionEnding()) {
         event->accept();
         return;
     }
-    // The close box asks like the quit button does.
+    // The close box asks like the quit button does, once this close is over:
+    // the quit closes this window itself, which it cannot do from within
+    // this close.
     event->ignore();
-    cmdQuit_Click();
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!IsShuttingDown() && !IsSessionEnding())
+                cmdQuit_Click();
+        },
+        Qt::QueuedConnection);
 }
 
 bool frmAdmin::eventFilter(QObject* watched, QEvent* event)
@@ -674,13 +690,11 @@ void frmAdmin::ShowUserLog()
                Msg::OKOnly | Msg::Information, QStringLiteral("Nothing to View"));
         return;
     }
-    QFile log(UserLogFileName);
-    if (!log.open(QIODevice::ReadOnly)) {
-        ShowFileError({UserLogFileName, QStringLiteral("could not be read: %1").arg(log.errorString())});
+    const UserLogView log = ReadUserLogForView();
+    if (log.error.isError()) {
+        ShowFileError(log.error);
         return;
     }
-    const QByteArray bytes = log.readAll();
-    log.close();
 
     m_logView = true;
     for (VellButton* b : {cmdAdmin, cmdAddUser, cmdEditUser, cmdDeleteUser})
@@ -692,9 +706,7 @@ void frmAdmin::ShowUserLog()
     grid->hide();
     m_userLogTop = txtUserLog->y();
     txtUserLog->setGeometry(txtUserLog->x(), grid->y(), txtUserLog->width(), grid->height());
-    QString text = Ansi::trimSpaces(Ansi::decode(bytes));
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    txtUserLog->setPlainText(UserLogViewText(text));
+    txtUserLog->setPlainText(UserLogViewText(log.text));
     txtUserLog->show();
 }
 

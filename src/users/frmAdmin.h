@@ -101,6 +101,7 @@ private:
     bool m_adminMode = false;
     bool m_logView = false;
     bool m_activated = false;
+    bool m_activationPending = false;
     bool m_firstLoad = true;
     bool m_handingOver = false;
     QString m_accessCode;

@@ -73,6 +73,7 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent)
     fader = new Fader(this);
     buildControls();
     connectControls();
+    connectSessionEnd();
     Form_Load();
 }
 
@@ -302,7 +303,7 @@ void frmMain::cmdHelp_Click()
 
 void frmMain::cmdAdminWindow_Click()
 {
-    WriteUserLogLine(2);
+    writeLogOutLine();
     if (FadeFlag()) {
         cmdAdminWindow->Tag = windowTitle();
         fader->StartFade(255, 0, 20, true);

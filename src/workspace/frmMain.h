@@ -170,6 +170,10 @@ public:
     void cmdQuit_Click();
     // The steps when the window closes by the program: the defaults question.
     void Form_QueryUnload();
+    // The desktop session ends (log-off or system shut-down) while this window
+    // is open: the user is logged out and only the defaults question is asked,
+    // when the session lets the program ask at all.
+    void Form_SessionEnd(bool mayAsk);
     static QString QuitQuestionText();
 
     // --- Printing (frmMainPrint.cpp) ---------------------------------------------
@@ -258,6 +262,9 @@ private:
     } m_addLayout;
 
     void returnToAdminWindow();
+    // frmMainQuit.cpp
+    void connectSessionEnd();
+    void writeLogOutLine();
     VellButton* buttonForAccessKey(const QKeyEvent* key) const;
     void loadDefaultValues();
 
@@ -268,6 +275,7 @@ private:
     std::array<QList<QWidget*>, 8> m_pageTabStops;
     bool m_activationPending = false;
     bool m_closingByProgram = false; // a close that is not the user's close box
+    bool m_loggedOut = false; // the log-out line of this window's user is written
     bool m_loadingList = false; // row changes show nothing while the list is rebuilt
     int m_currentTab = 0;
     int m_editorHeight = 0; // the editor frame's height, pages included

@@ -1,6 +1,7 @@
 // Searching from the main window, quitting, and what the window does when it
 // closes: the close box asks like the quit button; a close by the program
-// offers to keep changed default values.
+// offers to keep changed default values; the end of the desktop session
+// logs the user out and asks nothing but that.
 #include "workspace/frmMain.h"
 
 #include "session/AppSettings.h"
@@ -9,6 +10,7 @@
 #include "platform/Messages.h"
 #include "store/AnsiText.h"
 #include "users/UserLog.h"
+#include "users/UserMessages.h"
 #include "widgets/VellButton.h"
 #include "widgets/modFadeInOut.h"
 #include "workspace/SearchSettings.h"
@@ -16,8 +18,10 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSessionManager>
 #include <QTabWidget>
 
 void frmMain::cmdFindEntries_Click()
@@ -59,23 +63,67 @@ void frmMain::cmdQuit_Click()
         fadeAndWait(217, 255, 2);
         return;
     }
-    WriteUserLogLine(2);
+    writeLogOutLine();
     if (FadeFlag())
         fader->StartFade(217, 0, 20, true); // the fade's end shuts the program down
     else
         ShutDown();
 }
 
+void frmMain::writeLogOutLine()
+{
+    if (m_loggedOut)
+        return;
+    m_loggedOut = true;
+    // The user still leaves: a log that cannot be written must not keep him in.
+    if (!WriteUserLogLine(2))
+        ShowFileError({UserLogFileName, QStringLiteral("could not be written, so this log-out is not recorded")});
+}
+
 void frmMain::closeEvent(QCloseEvent* event)
 {
-    // The close box or the system menu: ask as the quit button does, and stay.
-    if (!m_closingByProgram && !IsShuttingDown()) {
+    if (!m_closingByProgram && !IsShuttingDown() && !IsSessionEnding()) {
+        // The close box or the system menu: the window stays, and the quit
+        // runs once this close is over. Run from inside the close, the quit's
+        // own close of this window would be refused as a close within a
+        // close, and the defaults question would never come.
         event->ignore();
-        cmdQuit_Click();
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!IsShuttingDown() && !IsSessionEnding())
+                    cmdQuit_Click();
+            },
+            Qt::QueuedConnection);
         return;
     }
     Form_QueryUnload();
     event->accept();
+}
+
+void frmMain::connectSessionEnd()
+{
+    // The session manager asks running programs to save their work before
+    // it ends the session; whatever it closes or ends afterwards must not ask
+    // the quit question.
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        connect(app, &QGuiApplication::commitDataRequest, this,
+                [this](QSessionManager& manager) { Form_SessionEnd(manager.allowsInteraction()); });
+}
+
+void frmMain::Form_SessionEnd(bool mayAsk)
+{
+    SetSessionEnding();
+    // The user leaves with the session, so the log shows him leaving; a box
+    // about a failed line would be a second question, so none is shown.
+    if (!m_loggedOut) {
+        m_loggedOut = true;
+        WriteUserLogLine(2);
+    }
+    if (mayAsk)
+        Form_QueryUnload();
+    else
+        DefaultsChanged = FlagOff; // no one can answer: the stored defaults stay
 }
 
 void frmMain::Form_QueryUnload()

@@ -16,15 +16,19 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QRadioButton>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <functional>
 
 namespace {
@@ -71,6 +75,9 @@ private slots:
     void deletingTheLastUserEmptiesTheList();
     void newUserIsHighlightedAtTheTop();
     void userLogViewReplacesTheGridAndComesBack();
+    void emptyListBoxStandsOverItsWindow();
+    void millionLineLogShowsQuickly();
+    void logOverTwoGigabytesShowsItsLatestEntries();
     void fadeSwitchIsSavedAndHiddenWithoutFades();
     void helpAndQuit();
 
@@ -380,6 +387,121 @@ void tst_Admin::userLogViewReplacesTheGridAndComesBack()
         QVERIFY2(b->isVisible(), qPrintable(b->objectName()));
 }
 
+void tst_Admin::emptyListBoxStandsOverItsWindow()
+{
+    // The real box, to see where it stands: over the admin window on screen,
+    // not alone on the desktop before the window is drawn.
+    setMessageService(nullptr);
+    QPointer<QWidget> owner;
+    QString caption;
+    bool windowShown = false;
+    std::function<void()> answer;
+    answer = [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            QTimer::singleShot(10, answer);
+            return;
+        }
+        owner = box->parentWidget();
+        caption = box->windowTitle();
+        windowShown = owner && owner->isVisible() && owner->windowHandle() && owner->windowHandle()->isExposed();
+        box->button(QMessageBox::Ok)->click();
+    };
+    QTimer::singleShot(0, answer);
+    frmAdmin* w = openWindow();
+    setMessageService(m_msgs);
+    QCOMPARE(caption, QString("'User List' Empty"));
+    QCOMPARE(owner.data(), static_cast<QWidget*>(w));
+    QVERIFY(windowShown);
+    QVERIFY(!w->grid->isVisible() && w->cmdAdmin->isVisible());
+}
+
+namespace {
+// Lines as the log holds them, numbered so that each is told from the others.
+QByteArray logLine(int n)
+{
+    return QStringLiteral("03/07/2026 at 14:05:09 - User %1 logged in w/ Read/Edit/Add privileges.\r\n")
+        .arg(n, 7, 10, QChar(u'0'))
+        .toLatin1();
+}
+} // namespace
+
+void tst_Admin::millionLineLogShowsQuickly()
+{
+    WriteUsers("User.List", {UserBytes500::user("Jane", "Doe", "abcd", 3)});
+    constexpr int Lines = 1000000;
+    {
+        QFile log("User.Log");
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        QByteArray block;
+        for (int n = 1; n <= Lines; ++n) {
+            block += logLine(n);
+            if (block.size() > (1 << 20) || n == Lines) {
+                QCOMPARE(log.write(block), block.size());
+                block.clear();
+            }
+        }
+    }
+    frmAdmin* w = openWindow();
+    enterAdminMode(w);
+    QElapsedTimer clock;
+    clock.start();
+    w->cmdReviewUserLog->click();
+    QCoreApplication::processEvents(); // the view is drawn
+    const qint64 elapsed = clock.elapsed();
+    QVERIFY2(elapsed < 3000, qPrintable(QString("the log took %1 ms to show").arg(elapsed)));
+    qInfo("a log of %d lines showed in %lld ms", Lines, elapsed);
+
+    QVERIFY(w->isLogViewMode() && w->txtUserLog->isVisible());
+    const QString text = w->txtUserLog->toPlainText();
+    QVERIFY(!text.contains(u'\r'));
+    QVERIFY(text.endsWith(QString::fromLatin1(logLine(Lines)).replace("\r\n", "\n")));
+    QVERIFY(text.contains(QString::fromLatin1(logLine(Lines - 1)).replace("\r\n", "\n")));
+    if (text.startsWith(UserLogPartialNote())) {
+        // Only the latest part is shown, from a whole line on.
+        const QString firstEntry = text.section(u'\n', 1, 1);
+        QVERIFY2(firstEntry.startsWith("03/07/2026 at 14:05:09 - User "), qPrintable(firstEntry));
+    } else {
+        QVERIFY(text.startsWith(QString::fromLatin1(logLine(1)).trimmed()));
+    }
+}
+
+void tst_Admin::logOverTwoGigabytesShowsItsLatestEntries()
+{
+    WriteUsers("User.List", {UserBytes500::user("Jane", "Doe", "abcd", 3)});
+    // A sparse file: a long stretch of old log the disk need not hold, then
+    // the latest entries. Its size does not fit a 32-bit count.
+    constexpr qint64 Gap = 3LL * 1024 * 1024 * 1024;
+    {
+        QFile log("User.Log");
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        QByteArray tail = "\r\n";
+        for (int n = 1; n <= 100; ++n)
+            tail += logLine(n);
+        if (!log.resize(Gap) || !log.seek(Gap))
+            QSKIP("this file system cannot hold a sparse file of 3 GB");
+        QCOMPARE(log.write(tail), tail.size());
+    }
+    frmAdmin* w = openWindow();
+    enterAdminMode(w);
+    w->cmdReviewUserLog->click();
+    QVERIFY(w->isLogViewMode());
+    const QString text = w->txtUserLog->toPlainText();
+    QVERIFY2(text.startsWith(UserLogPartialNote() + "\n"), qPrintable(text.left(200)));
+    QVERIFY(text.endsWith(QString::fromLatin1(logLine(100)).replace("\r\n", "\n")));
+    QVERIFY(text.contains(QString::fromLatin1(logLine(1)).replace("\r\n", "\n")));
+    QVERIFY(!text.contains(QChar(0))); // nothing of the line the cut fell in
+    w->cmdReviewUserLog->click();
+    QVERIFY(!w->isLogViewMode() && w->txtUserLog->toPlainText().isEmpty());
+
+    // What cannot be shown is refused with a message, and the grid stays.
+    QVERIFY(QFile::remove("User.Log") && QDir().mkdir("User.Log"));
+    m_msgs->expect("The file \"User.Log\" is not a regular file, so it cannot be shown.", "File Error",
+                   Msg::OKOnly | Msg::Exclamation, Msg::OK);
+    w->cmdReviewUserLog->click();
+    QVERIFY(!w->isLogViewMode() && w->grid->isVisible());
+}
+
 void tst_Admin::fadeSwitchIsSavedAndHiddenWithoutFades()
 {
     WriteUsers("User.List", {UserBytes500::user("Jane", "Doe", "abcd", 3)});
@@ -413,7 +535,8 @@ void tst_Admin::helpAndQuit()
     w->cmdQuit->click();
     QVERIFY(!IsShuttingDown() && w->isVisible());
     m_msgs->expect(question, "Exit Sennet?", Msg::YesNo | Msg::Question, Msg::Yes);
-    w->close(); // the close box asks the same
+    w->close(); // the close box asks the same, once the close is over
+    QCoreApplication::processEvents();
     QVERIFY(IsShuttingDown());
     QVERIFY(!QFile::exists("User.Log")); // quitting here logs nothing
 }

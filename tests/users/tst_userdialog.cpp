@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTest>
+#include <QTextCursor>
 #include <memory>
 
 namespace {
@@ -35,6 +36,8 @@ private slots:
     void savingAnExistingUserKeepsItsDateAndRescrambles();
     void textTheListCannotHoldIsRefused();
     void commentsIndicatorCountsLineBreaksAsTwo();
+    void fullCommentsRefuseWhatIsTyped();
+    void levelOptionsShowTheirWholeCaptions();
 
 private:
     frmAddEditUser* open(const QString& tag, int record = 0);
@@ -235,6 +238,48 @@ void tst_UserDialog::commentsIndicatorCountsLineBreaksAsTwo()
     QCOMPARE(d->lblSpaceFull->text(), QString(" 100% full "));
     d->txtComments->clear();
     QVERIFY(!d->lblSpaceFull->isVisible());
+}
+
+void tst_UserDialog::fullCommentsRefuseWhatIsTyped()
+{
+    frmAddEditUser* d = open("Add a User");
+    const QString full = "first line\n" + QString(424, 'x') + "end"; // 439 as stored
+    d->txtComments->setPlainText(full);
+    QCOMPARE(d->fieldText(4).size(), 439);
+    d->txtComments->setFocus();
+    QCoreApplication::processEvents(); // the focus has selected the whole text
+    QTextCursor at = d->txtComments->textCursor();
+    at.setPosition(0);
+    d->txtComments->setTextCursor(at);
+    QTest::keyClicks(d->txtComments, "new ");
+    QTest::keyClick(d->txtComments, Qt::Key_Return);
+    QCOMPARE(d->txtComments->toPlainText(), full); // nothing typed, nothing lost at the end
+    QCOMPARE(d->lblSpaceFull->text(), QString(" 100% full "));
+
+    // With one place left a character goes in, a line break (two when stored) does not.
+    at.setPosition(int(full.size()));
+    d->txtComments->setTextCursor(at);
+    QTest::keyClick(d->txtComments, Qt::Key_Backspace);
+    QTest::keyClick(d->txtComments, Qt::Key_Return);
+    QCOMPARE(d->fieldText(4), "first line\r\n" + QString(424, 'x') + "en");
+    QTest::keyClicks(d->txtComments, "dZ");
+    QCOMPARE(d->fieldText(4), "first line\r\n" + QString(424, 'x') + "end");
+}
+
+void tst_UserDialog::levelOptionsShowTheirWholeCaptions()
+{
+    frmAddEditUser* d = open("Add a User");
+    for (int k = 1; k <= 4; ++k) {
+        QRadioButton* option = d->optAccessLevel[k];
+        option->click(); // the chosen level is bold, its widest form
+        QVERIFY(option->font().bold());
+        QVERIFY2(option->width() >= option->sizeHint().width(),
+                 qPrintable(QString("%1: %2 < %3").arg(option->text()).arg(option->width()).arg(option->sizeHint().width())));
+        QVERIFY(option->geometry().right() < d->width());
+        // Clear of the text boxes on the left.
+        QVERIFY(option->x() > d->txtField[1]->geometry().right());
+    }
+    QCOMPARE(d->optAccessLevel[4]->text(), QString("Read/Edit/Add/Delete"));
 }
 
 QTEST_MAIN(tst_UserDialog)

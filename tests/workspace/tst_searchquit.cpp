@@ -1,5 +1,6 @@
 // Searching from the main window, and quitting it: the question, the log-out
-// line, the defaults question, and what is left in the data folder.
+// line, the defaults question, and what is left in the data folder; the close
+// box, the end of the desktop session and a log that cannot be written.
 #include "MainWindowFixture.h"
 #include "session/ShutDown.h"
 #include "widgets/VellButton.h"
@@ -7,8 +8,10 @@
 #include "workspace/frmFind.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QPointer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -47,6 +50,22 @@ const QString QuitText = QStringLiteral("This will close Sennet.\r\n\r\nIs this 
 const QString DefaultsText =
     QStringLiteral("Your default data fields\r\nhave been updated.\r\n\r\nDo you want to keep the\r\nupdated default data fields?");
 
+const QString LogOutFailedText =
+    QStringLiteral("The file \"User.Log\" could not be written, so this log-out is not recorded.");
+
+// How the user leaves: the Quit button, or the window's close box (whose quit
+// runs once the close is over).
+enum class Leave { QuitButton, CloseBox };
+void leave(frmMain& w, Leave how)
+{
+    if (how == Leave::QuitButton) {
+        QTest::mouseClick(w.cmdQuit, Qt::LeftButton);
+    } else {
+        QVERIFY(!w.close()); // the window stays until the quit is answered
+        QCoreApplication::processEvents();
+    }
+}
+
 QStringList logLines() { return QString::fromLatin1(ReadFile(UserLogFileName)).split("\r\n", Qt::SkipEmptyParts); }
 
 } // namespace
@@ -63,6 +82,8 @@ private slots:
     void closeBoxAsksTheSameQuestion();
     void changedDefaultsAreOfferedForKeeping();
     void untouchedDefaultsAskNothing();
+    void sessionEndLogsOutAndAsksOnlyAboutDefaults();
+    void failedLogOutLineIsShown();
 };
 
 void tst_SearchQuit::searchShowsTheMatchingSubList()
@@ -159,10 +180,11 @@ void tst_SearchQuit::closeBoxAsksTheSameQuestion()
     f.write(autumn2006());
     frmMain& w = f.open();
     f.msgs.expect(QuitText, "Exit Sennet?", Msg::YesNo | Msg::Question, Msg::No);
-    QVERIFY(!w.close());
+    leave(w, Leave::CloseBox);
+    QVERIFY(f.msgs.allMet() && !IsShuttingDown());
     QVERIFY(w.isVisible());
     f.msgs.expect(QuitText, "Exit Sennet?", Msg::YesNo | Msg::Question, Msg::Yes);
-    w.close();
+    leave(w, Leave::CloseBox);
     QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
     QVERIFY(IsShuttingDown());
     QCOMPARE(logLines().size(), 1);
@@ -170,31 +192,36 @@ void tst_SearchQuit::closeBoxAsksTheSameQuestion()
 
 void tst_SearchQuit::changedDefaultsAreOfferedForKeeping()
 {
-    for (const int answer : {int(Msg::Yes), int(Msg::No)}) {
-        ResetShutDownState();
-        MainWindowFixture f;
-        f.settings.values["Defaults/DefaultCity"] = "Vienna";
-        f.write(autumn2006());
-        frmMain& w = f.open();
-        w.MainTab->setCurrentIndex(frmMain::DefaultsPage);
-        w.txtDefault[1]->setText(QStringLiteral("  VA0290000 "));
-        w.txtDefault[4]->setText(QString());
-        w.MainTab->setCurrentIndex(0);
-        f.msgs.expect(QuitText, "Exit Sennet?", Msg::YesNo | Msg::Question, Msg::Yes);
-        f.msgs.expect(DefaultsText, "Save Current Defaults?", Msg::YesNo | Msg::Question, answer, [&] {
-            // The question stands over the Defaults page.
-            QCOMPARE(w.MainTab->currentIndex(), int(frmMain::DefaultsPage));
-            QVERIFY(!w.lblDefaultInstructions->isVisible());
-        });
-        w.cmdQuit_Click();
-        QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
-        if (answer == Msg::Yes) {
-            QCOMPARE(f.settings.values.value("Defaults/DefaultNCICNumber"), QStringLiteral("VA0290000"));
-            QCOMPARE(f.settings.values.value("Defaults/DefaultCity"), QString());
-            QCOMPARE(f.settings.values.value("Defaults/DefaultCourtName"), QString());
-        } else {
-            QVERIFY(!f.settings.has("Defaults", "DefaultNCICNumber"));
-            QCOMPARE(f.settings.values.value("Defaults/DefaultCity"), QStringLiteral("Vienna"));
+    // The close box must reach the defaults question as the Quit button does.
+    for (const Leave how : {Leave::QuitButton, Leave::CloseBox}) {
+        for (const int answer : {int(Msg::Yes), int(Msg::No)}) {
+            ResetShutDownState();
+            MainWindowFixture f;
+            f.settings.values["Defaults/DefaultCity"] = "Vienna";
+            f.write(autumn2006());
+            frmMain& w = f.open();
+            w.MainTab->setCurrentIndex(frmMain::DefaultsPage);
+            w.txtDefault[1]->setText(QStringLiteral("  VA0290000 "));
+            w.txtDefault[4]->setText(QString());
+            w.MainTab->setCurrentIndex(0);
+            f.msgs.expect(QuitText, "Exit Sennet?", Msg::YesNo | Msg::Question, Msg::Yes);
+            f.msgs.expect(DefaultsText, "Save Current Defaults?", Msg::YesNo | Msg::Question, answer, [&] {
+                // The question stands over the Defaults page.
+                QCOMPARE(w.MainTab->currentIndex(), int(frmMain::DefaultsPage));
+                QVERIFY(!w.lblDefaultInstructions->isVisible());
+            });
+            leave(w, how);
+            QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+            QVERIFY(IsShuttingDown());
+            if (answer == Msg::Yes) {
+                QCOMPARE(f.settings.values.value("Defaults/DefaultNCICNumber"), QStringLiteral("VA0290000"));
+                QCOMPARE(f.settings.values.value("Defaults/DefaultCity"), QString());
+                QCOMPARE(f.settings.values.value("Defaults/DefaultCourtName"), QString());
+            } else {
+                QVERIFY(!f.settings.has("Defaults", "DefaultNCICNumber"));
+                QCOMPARE(f.settings.values.value("Defaults/DefaultCity"), QStringLiteral("Vienna"));
+            }
+            QCOMPARE(logLines(), QStringList({"07/04/2006 at 14:05:30 - Jane Doe logged out."}));
         }
     }
 }
@@ -210,6 +237,77 @@ void tst_SearchQuit::untouchedDefaultsAskNothing()
     w.cmdQuit_Click();
     QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
     QCOMPARE(f.settings.values.size(), 1);
+}
+
+void tst_SearchQuit::sessionEndLogsOutAndAsksOnlyAboutDefaults()
+{
+    // With changed defaults the session's end asks about them and nothing
+    // else, also when the system then closes the window.
+    {
+        MainWindowFixture f;
+        f.write(autumn2006());
+        frmMain& w = f.open();
+        w.MainTab->setCurrentIndex(frmMain::DefaultsPage);
+        w.txtDefault[3]->setText(QStringLiteral("Fairfax "));
+        f.msgs.expect(DefaultsText, "Save Current Defaults?", Msg::YesNo | Msg::Question, Msg::Yes);
+        w.Form_SessionEnd(true);
+        QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+        QCOMPARE(f.settings.values.value("Defaults/DefaultCounty"), QStringLiteral("Fairfax"));
+        QCOMPARE(logLines(), QStringList({"07/04/2006 at 14:05:30 - Jane Doe logged out."}));
+
+        QPointer<frmMain> window(&w);
+        QVERIFY(w.close());
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!window); // closed and unloaded, with no question
+        QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+        QCOMPARE(logLines().size(), 1);
+    }
+    // A session that may not ask: nothing is asked, nothing stored, the user
+    // still leaves; a close box pressed just before asks no quit question.
+    ResetShutDownState();
+    {
+        MainWindowFixture f;
+        f.write(autumn2006());
+        frmMain& w = f.open();
+        w.MainTab->setCurrentIndex(frmMain::DefaultsPage);
+        w.txtDefault[2]->setText(QStringLiteral("Officer Day"));
+        w.close();
+        w.Form_SessionEnd(false);
+        QCoreApplication::processEvents();
+        QVERIFY(w.close());
+        QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+        QVERIFY(!f.settings.has("Defaults", "DefaultEnteredBy"));
+        QCOMPARE(logLines(), QStringList({"07/04/2006 at 14:05:30 - Jane Doe logged out."}));
+    }
+    ResetShutDownState();
+}
+
+void tst_SearchQuit::failedLogOutLineIsShown()
+{
+    // A folder in the log's place: the line cannot be appended.
+    {
+        MainWindowFixture f;
+        f.write(autumn2006());
+        QVERIFY(QDir().mkdir(UserLogFileName));
+        frmMain& w = f.open();
+        f.msgs.expect(QuitText, "Exit Sennet?", Msg::YesNo | Msg::Question, Msg::Yes);
+        f.msgs.expect(LogOutFailedText, "File Error", Msg::OKOnly | Msg::Exclamation, Msg::OK);
+        w.cmdQuit_Click();
+        QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+        QVERIFY(IsShuttingDown()); // the user still leaves
+    }
+    ResetShutDownState();
+    {
+        MainWindowFixture f;
+        f.write(autumn2006());
+        QVERIFY(QDir().mkdir(UserLogFileName));
+        frmMain& w = f.open();
+        f.msgs.expect(LogOutFailedText, "File Error", Msg::OKOnly | Msg::Exclamation, Msg::OK);
+        w.cmdAdminWindow_Click();
+        QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+        QCOMPARE(f.adminWindows, 1);
+    }
 }
 
 QTEST_MAIN(tst_SearchQuit)
