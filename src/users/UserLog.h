@@ -8,5 +8,8 @@
 QString UserLogLine(qint16 flag, const QDateTime& moment, const QString& userName, int accessLevel);
 
 // Appends the line of CurrentUserName/CurrentAccessLevel, ended by CR LF, at
-// the present moment. Returns false when the log could not be written.
+// the present moment, and flushes it to the disk. Returns false when the log
+// could not be written; the log then holds no part of the line.
 bool WriteUserLogLine(qint16 flag);
+// Why the last WriteUserLogLine failed, as the system words it.
+QString UserLogFailureReason();
