@@ -7,13 +7,26 @@
 
 class SingleInstanceGuard {
 public:
+    enum class Outcome {
+        Acquired, // this copy now holds the lock
+        AlreadyRunning, // another copy holds it
+        Failed, // the lock file could not be made (failureText() says why)
+    };
+
     explicit SingleInstanceGuard(const QString& folder = QStringLiteral("."));
-    // True when this copy now holds the lock; false when another copy runs.
-    bool tryAcquire();
+    Outcome acquire();
+    // True when this copy now holds the lock.
+    bool tryAcquire() { return acquire() == Outcome::Acquired; }
     void release() { m_lock.unlock(); }
+    // After Outcome::Failed: what failed, naming the data folder and the
+    // system's reason.
+    QString failureText() const { return m_failure; }
 
 private:
+    QString m_folder;
+    QString m_lockPath;
     QLockFile m_lock;
+    QString m_failure;
 };
 
 // The text and caption of the box shown to a second copy before it ends.

@@ -30,8 +30,16 @@ void RenameOlderDataFile()
 
 bool StartUp(SingleInstanceGuard& guard)
 {
-    if (!guard.tryAcquire()) {
+    switch (guard.acquire()) {
+    case SingleInstanceGuard::Outcome::Acquired:
+        break;
+    case SingleInstanceGuard::Outcome::AlreadyRunning:
         MsgBox(AlreadyRunningText(), Msg::Critical | Msg::OKOnly, AlreadyRunningCaption);
+        return false;
+    case SingleInstanceGuard::Outcome::Failed:
+        // Not another copy: the folder refused the lock file (read-only,
+        // full, ...). Say so, or the user hunts for a copy that is not there.
+        MsgBox(guard.failureText(), Msg::Critical | Msg::OKOnly, AlreadyRunningCaption);
         return false;
     }
     InitialiseProcessState();

@@ -3,13 +3,10 @@
 #include "store/DataFileNames.h"
 #include "store/RecordFile.h"
 
-#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
 
 using CitationLayout::RecordLength;
-
-namespace {
-QString describe(const QFile& file) { return file.errorString(); }
-} // namespace
 
 CitationFile::CitationFile(QString fileName)
     : m_fileName(fileName.isEmpty() ? CitationFileName : std::move(fileName))
@@ -18,7 +15,7 @@ CitationFile::CitationFile(QString fileName)
 
 CitationFile::~CitationFile() { CloseCitationFile(); }
 
-int CitationFile::CountForLength(qint64 length) { return RecordFile::CountForLength(length, RecordLength); }
+qint64 CitationFile::CountForLength(qint64 length) { return RecordFile::CountForLength(length, RecordLength); }
 
 bool CitationFile::fail(const QString& what)
 {
@@ -30,22 +27,27 @@ bool CitationFile::OpenCitationFile()
 {
     CloseCitationFile();
     m_error.clear();
-    m_file.setFileName(m_fileName);
-    // ReadWrite creates a missing file; a read-only file or folder still opens
-    // for reading so the list can be shown.
-    if (!m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
-        if (!QFile::exists(m_fileName) || !m_file.open(QIODevice::ReadOnly))
-            return fail(QStringLiteral("could not be opened: %1").arg(describe(m_file)));
+    m_count = 0;
+    QString what;
+    // A missing file is created; a read-only file or folder still opens for
+    // reading so the list can be shown.
+    if (!m_file.open(m_fileName, FileIo::File::Update, what))
+        return fail(what);
+    const qint64 length = m_file.size();
+    if (length < 0) {
+        CloseCitationFile();
+        return fail(QStringLiteral("could not be opened: %1").arg(m_file.reason()));
     }
-    m_count = CountForLength(m_file.size());
+    const qint64 count = CountForLength(length);
+    if (count > RecordFile::MaxRecords) {
+        CloseCitationFile();
+        return fail(RecordFile::TooManyRecords(count));
+    }
+    m_count = int(count);
     return true;
 }
 
-void CitationFile::CloseCitationFile()
-{
-    if (m_file.isOpen())
-        m_file.close();
-}
+void CitationFile::CloseCitationFile() { m_file.close(); }
 
 bool CitationFile::ReadCitation(int n, CitationRecord& record)
 {
@@ -53,12 +55,11 @@ bool CitationFile::ReadCitation(int n, CitationRecord& record)
         return fail(QStringLiteral("is not open"));
     if (n < 1 || n > m_count)
         return fail(QStringLiteral("has no record %1").arg(n));
-    if (!m_file.seek(qint64(n - 1) * RecordLength))
-        return fail(QStringLiteral("could not be read: %1").arg(describe(m_file)));
-    const QByteArray bytes = m_file.read(RecordLength);
-    if (bytes.isEmpty() && m_file.error() != QFileDevice::NoError)
-        return fail(QStringLiteral("could not be read: %1").arg(describe(m_file)));
-    record = CitationRecord::fromBytes(bytes.constData(), bytes.size());
+    QByteArray bytes(RecordLength, Qt::Uninitialized);
+    const qint64 got = m_file.readAt(qint64(n - 1) * RecordLength, bytes.data(), RecordLength);
+    if (got < 0)
+        return fail(QStringLiteral("could not be read: %1").arg(m_file.reason()));
+    record = CitationRecord::fromBytes(bytes.constData(), got);
     return true;
 }
 
@@ -67,21 +68,14 @@ bool CitationFile::WriteCitation(int n, const CitationRecord& record)
     if (!m_file.isOpen())
         return fail(QStringLiteral("is not open"));
     if (!m_file.isWritable())
-        return fail(QStringLiteral("could not be written: it is read-only"));
+        return fail(QStringLiteral("could not be written: %1").arg(m_file.reason()));
     if (n < 1 || n > m_count + 1)
         return fail(QStringLiteral("has no record %1").arg(n));
-    const qint64 oldSize = m_file.size();
-    const qint64 at = qint64(n - 1) * RecordLength;
-    if (!m_file.seek(at))
-        return fail(QStringLiteral("could not be written: the record's place in it cannot be reached"));
-    if (m_file.write(record.bytes()) != RecordLength || !m_file.flush()) {
-        const QString reason = describe(m_file);
-        // Undo a partial append so the file keeps whole records only.
-        if (at >= oldSize)
-            m_file.resize(oldSize);
-        return fail(QStringLiteral("could not be written: %1").arg(reason));
-    }
-    m_count = CountForLength(m_file.size());
+    if (n > RecordFile::MaxRecords)
+        return fail(QStringLiteral("could not be written: it cannot hold more than %1 records").arg(RecordFile::MaxRecords));
+    if (!RecordFile::WriteRecord(m_file, RecordLength, n, record.bytes(), CitationRecord().bytes(), m_error))
+        return false;
+    m_count = qMax(m_count, n);
     return true;
 }
 
@@ -93,10 +87,10 @@ bool CitationFile::DeleteCitation(int n)
     CloseCitationFile();
     if (n < 1 || n > total)
         return fail(QStringLiteral("has no record %1").arg(n));
-    const int kept = RecordFile::RemoveRecord(m_fileName, RecordLength, n, CitationRecord().bytes(), m_error);
+    const qint64 kept = RecordFile::RemoveRecord(m_fileName, RecordLength, n, CitationRecord().bytes(), m_error);
     if (kept < 0)
         return false;
-    m_count = kept;
+    m_count = int(kept);
     return true;
 }
 
@@ -105,46 +99,74 @@ CitationFileView::CitationFileView(QString fileName)
 {
 }
 
-CitationFileView::~CitationFileView()
-{
-    if (m_data)
-        m_file.unmap(const_cast<uchar*>(m_data));
-}
+CitationFileView::~CitationFileView() = default;
 
 bool CitationFileView::open()
 {
     m_error.clear();
     m_count = 0;
-    if (!QFileInfo::exists(m_fileName))
-        return true;
-    m_file.setFileName(m_fileName);
-    if (!m_file.open(QIODevice::ReadOnly)) {
-        m_error = {m_fileName, QStringLiteral("could not be opened: %1").arg(m_file.errorString())};
+    m_inBlock = 0;
+    QString what;
+    if (!m_file.open(m_fileName, FileIo::File::ReadOnly, what)) {
+        if (m_file.lastErrno() == ENOENT)
+            return true; // no file yet: an empty list
+        m_error = {m_fileName, what};
         return false;
     }
     m_length = m_file.size();
-    m_count = CitationFile::CountForLength(m_length);
-    if (m_length > 0) {
-        m_data = m_file.map(0, m_length);
-        if (!m_data) {
-            m_fallback = m_file.readAll();
-            if (m_fallback.size() != m_length) {
-                m_error = {m_fileName, QStringLiteral("could not be read: %1").arg(m_file.errorString())};
-                m_count = 0;
-                return false;
-            }
-        }
+    if (m_length < 0) {
+        m_error = {m_fileName, QStringLiteral("could not be read: %1").arg(m_file.reason())};
+        return false;
     }
+    const qint64 count = CitationFile::CountForLength(m_length);
+    if (count > RecordFile::MaxRecords) {
+        m_error = {m_fileName, RecordFile::TooManyRecords(count)};
+        return false;
+    }
+    m_count = int(count);
+    return true;
+}
+
+bool CitationFileView::loadBlock(int n)
+{
+    // About a mebibyte at a time: few system calls, little memory.
+    constexpr int BlockRecords = 350;
+    const int records = qMin(BlockRecords, m_count - n + 1);
+    const qint64 at = qint64(n - 1) * RecordLength;
+    const qint64 expected = qMin(qint64(records) * RecordLength, m_length - at);
+    m_block.resize(qint64(records) * RecordLength);
+    m_inBlock = 0;
+    const qint64 got = m_file.readAt(at, m_block.data(), expected);
+    if (got < 0) {
+        m_error = {m_fileName, QStringLiteral("could not be read: %1").arg(m_file.reason())};
+        return false;
+    }
+    m_first = n;
+    if (got < expected) {
+        // Another program shortened the file since it was opened: keep the
+        // whole records that came, and say that the rest is missing.
+        m_inBlock = int(got / RecordLength);
+        m_error = {m_fileName, QStringLiteral("could not be read to its end: it became shorter while it was read")};
+        return m_inBlock > 0;
+    }
+    if (expected < m_block.size()) {
+        // The damaged tail of the file: complete it as an empty record.
+        const QByteArray blank = CitationRecord().bytes();
+        const qint64 partial = expected % RecordLength;
+        std::memcpy(m_block.data() + expected, blank.constData() + partial, size_t(RecordLength - partial));
+    }
+    m_inBlock = records;
     return true;
 }
 
 const char* CitationFileView::record(int n)
 {
     Q_ASSERT(n >= 1 && n <= m_count);
-    const char* base = m_data ? reinterpret_cast<const char*>(m_data) : m_fallback.constData();
-    const qint64 at = qint64(n - 1) * RecordLength;
-    if (at + RecordLength <= m_length)
-        return base + at;
-    m_partial = CitationRecord::fromBytes(base + at, m_length - at);
-    return m_partial.bytes().constData();
+    if (n < m_first || n >= m_first + m_inBlock) {
+        if (m_error.isError() || !loadBlock(n))
+            return nullptr;
+    }
+    if (n >= m_first + m_inBlock)
+        return nullptr;
+    return m_block.constData() + qint64(n - m_first) * RecordLength;
 }

@@ -4,8 +4,8 @@
 // operation and closed again, so backup can copy it at any time.
 #include "store/CitationRecord.h"
 #include "store/FileError.h"
+#include "store/FileIo.h"
 
-#include <QFile>
 #include <QString>
 
 class CitationFile {
@@ -19,6 +19,8 @@ public:
     const QString& fileName() const { return m_fileName; }
 
     // Opens the file (creating it empty when missing) and counts its records.
+    // Refuses what is not a regular file and a file holding more records than
+    // the program can number.
     bool OpenCitationFile();
     void CloseCitationFile();
     bool isOpen() const { return m_file.isOpen(); }
@@ -26,13 +28,14 @@ public:
     // The number of records at the last open: the file length divided by 3000,
     // rounded to the nearest whole number, a half to the even neighbour.
     int CitationCount() const { return m_count; }
-    static int CountForLength(qint64 length);
+    static qint64 CountForLength(qint64 length);
 
     // Reads record n (1..CitationCount). A record cut short by a damaged file
     // reads its missing bytes as those of an empty record.
     bool ReadCitation(int n, CitationRecord& record);
     // Writes record n; n = CitationCount + 1 appends and grows the file by
-    // 3000 bytes. A failed write leaves the file as it was.
+    // 3000 bytes. Success means the record is on the disk; a failed write
+    // leaves the file exactly as it was.
     bool WriteCitation(int n, const CitationRecord& record);
     // Removes record n by its position and compacts the file: the survivors
     // are written to the work file, flushed, and renamed over the data file in
@@ -46,13 +49,14 @@ private:
     bool fail(const QString& what);
 
     QString m_fileName;
-    QFile m_file;
+    FileIo::File m_file;
     int m_count = 0;
     FileError m_error;
 };
 
-// Read-only view of the whole data file for list loading and searching: the
-// file is mapped into memory and records are decoded field by field on demand.
+// Read-only view of the whole data file for list loading and searching. The
+// file is read in large blocks as the records are asked for, so a file that
+// shrinks or cannot be read while the list loads gives an error, not a crash.
 class CitationFileView {
 public:
     explicit CitationFileView(QString fileName = QString());
@@ -64,17 +68,21 @@ public:
     bool open();
     int count() const { return m_count; }
     // The bytes of record n (1..count), always RecordLength long (a short
-    // trailing record is completed as an empty record's bytes).
+    // trailing record is completed as an empty record's bytes). Valid until
+    // the next call. Null when the record could not be read (lastError says
+    // why); the records before it were read whole. Fastest in file order.
     const char* record(int n);
     const FileError& lastError() const { return m_error; }
 
 private:
+    bool loadBlock(int n);
+
     QString m_fileName;
-    QFile m_file;
-    const uchar* m_data = nullptr;
-    QByteArray m_fallback; // the whole file when it cannot be mapped
+    FileIo::File m_file;
     qint64 m_length = 0;
     int m_count = 0;
-    CitationRecord m_partial;
+    QByteArray m_block; // records m_first .. m_first + m_inBlock - 1
+    int m_first = 0;
+    int m_inBlock = 0;
     FileError m_error;
 };

@@ -15,6 +15,13 @@ constexpr double SecondsPerDay = 86400.0;
 // 29 December 1899, 6:00).
 void split(DateValue value, qint64& days, int& seconds)
 {
+    // A damaged value (NaN, infinite, far out) must not reach the integer
+    // conversions below, where it would be undefined.
+    if (!IsInDateRange(value)) {
+        days = 0;
+        seconds = 0;
+        return;
+    }
     double whole = std::trunc(value);
     double fraction = std::fabs(value - whole);
     qint64 secs = std::llround(fraction * SecondsPerDay);
@@ -32,6 +39,8 @@ QString twoDigits(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char
 
 } // namespace
 
+bool IsInDateRange(DateValue value) { return std::isfinite(value) && value > -657435.0 && value < 2958466.0; }
+
 DateValue ToDateValue(const QDate& date, const QTime& time)
 {
     const double days = double(Epoch.daysTo(date));
@@ -45,6 +54,8 @@ QDate DatePart(DateValue value)
 {
     qint64 days;
     int seconds;
+    if (!IsInDateRange(value))
+        return QDate();
     split(value, days, seconds);
     return Epoch.addDays(days);
 }
@@ -53,6 +64,8 @@ QTime TimePart(DateValue value)
 {
     qint64 days;
     int seconds;
+    if (!IsInDateRange(value))
+        return QTime();
     split(value, days, seconds);
     return QTime(0, 0).addSecs(seconds);
 }
@@ -61,6 +74,8 @@ QDateTime ToDateTime(DateValue value) { return QDateTime(DatePart(value), TimePa
 
 QString FormatDateValue(DateValue value, const QString& pattern)
 {
+    if (!IsInDateRange(value))
+        return QString();
     const QDate d = DatePart(value);
     const QTime t = TimePart(value);
     const bool twelveHour = pattern.contains(QLatin1String("am/pm"), Qt::CaseInsensitive);

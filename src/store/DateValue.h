@@ -9,6 +9,10 @@
 
 using DateValue = double;
 
+// Whether a value stands for a day from 1 January 100 to 31 December 9999.
+// Others (only a damaged file holds them) have no date or time: their parts
+// are invalid and they format as empty text.
+bool IsInDateRange(DateValue value);
 DateValue ToDateValue(const QDate& date, const QTime& time = QTime(0, 0));
 DateValue ToDateValue(const QDateTime& moment);
 QDate DatePart(DateValue value);

@@ -29,7 +29,20 @@ double LeadingNumber(const QString& text)
     return text.mid(start, i - start).toDouble();
 }
 
-qint64 RoundHalfEven(double value) { return qint64(std::nearbyint(value)); }
+qint64 RoundHalfEven(double value)
+{
+    // Converting a double outside the 64-bit range (or NaN) is undefined:
+    // hold it at the nearest end first.
+    constexpr double Limit = 9223372036854775808.0; // 2^63, exact in a double
+    if (std::isnan(value))
+        return 0;
+    const double r = std::nearbyint(value);
+    if (r >= Limit)
+        return std::numeric_limits<qint64>::max();
+    if (r < -Limit)
+        return std::numeric_limits<qint64>::min();
+    return qint64(r);
+}
 
 qint16 LeadingNumberAsInt16(const QString& text)
 {

@@ -2,89 +2,148 @@
 
 #include "store/DataFileNames.h"
 
-#include <QFile>
-
 namespace RecordFile {
 
-int CountForLength(qint64 length, int recordLength)
+qint64 CountForLength(qint64 length, int recordLength)
 {
     const qint64 whole = length / recordLength;
     const qint64 rest = length % recordLength;
     qint64 count = whole;
     if (rest * 2 > recordLength || (rest * 2 == recordLength && whole % 2 == 1))
         ++count;
-    return int(count);
+    return count;
 }
 
-int RemoveRecord(const QString& fileName, int recordLength, int n, const QByteArray& blankRecord, FileError& error)
+QString TooManyRecords(qint64 count)
 {
-    QFile source(fileName);
-    if (!source.open(QIODevice::ReadOnly)) {
-        error = {fileName, QStringLiteral("could not be opened: %1").arg(source.errorString())};
+    return QStringLiteral("could not be opened: it holds %1 records, more than the %2 this program can handle")
+        .arg(count)
+        .arg(MaxRecords);
+}
+
+bool WriteRecord(FileIo::File& file, int recordLength, qint64 n, const QByteArray& bytes,
+                 const QByteArray& blankRecord, FileError& error)
+{
+    Q_ASSERT(bytes.size() == recordLength && blankRecord.size() == recordLength);
+    const qint64 oldSize = file.size();
+    if (oldSize < 0) {
+        error = {file.path(), QStringLiteral("could not be written: %1").arg(file.reason())};
+        return false;
+    }
+    if (n < 1 || n > CountForLength(oldSize, recordLength) + 1) {
+        error = {file.path(), QStringLiteral("has no record %1").arg(n)};
+        return false;
+    }
+    const qint64 at = (n - 1) * recordLength;
+    QByteArray out;
+    if (at > oldSize) {
+        // The record before is cut short: finish it as an empty record, so
+        // no gap of zero bytes is left inside it.
+        const qint64 have = oldSize - (at - recordLength);
+        out = blankRecord.mid(have);
+    }
+    out += bytes;
+    QString reason;
+    if (!FileIo::writeOrRestore(file, qMin(at, oldSize), out, reason)) {
+        error = {file.path(), QStringLiteral("could not be written: %1").arg(reason)};
+        return false;
+    }
+    return true;
+}
+
+qint64 RemoveRecord(const QString& fileName, int recordLength, qint64 n, const QByteArray& blankRecord,
+                    FileError& error)
+{
+    FileIo::File source;
+    QString what;
+    // Opened for writing although only read: a file the user may not change
+    // must not be replaced behind his back through the folder.
+    if (!source.open(fileName, FileIo::File::ReadWrite, what)) {
+        error = {fileName, what.replace(QStringLiteral("could not be opened"), QStringLiteral("could not be changed"))};
         return -1;
     }
-    const int total = CountForLength(source.size(), recordLength);
+    const qint64 length = source.size();
+    if (length < 0) {
+        error = {fileName, QStringLiteral("could not be read: %1").arg(source.reason())};
+        return -1;
+    }
+    const qint64 total = CountForLength(length, recordLength);
     if (n < 1 || n > total) {
         error = {fileName, QStringLiteral("has no record %1").arg(n)};
         return -1;
     }
 
-    QFile::remove(WorkFileName);
-    QFile work(WorkFileName);
-    if (!work.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        error = {fileName, QStringLiteral("could not be compacted: the work file \"%1\" could not be created: %2")
-                               .arg(WorkFileName, work.errorString())};
+    QString reason;
+    FileIo::removeFile(WorkFileName, reason);
+    FileIo::File work;
+    if (!work.open(WorkFileName, FileIo::File::CreateNew, what)) {
+        error = {fileName, QStringLiteral("could not be compacted: the work file \"%1\" %2").arg(WorkFileName, what)};
         return -1;
     }
+    // The replacement is the same file to the user: same permissions, and
+    // the same owner where the process may give it.
+    bool ok = work.setPermissions(source.permissions());
+    FileIo::copyOwnership(source, work);
+    QString failure = ok ? QString() : work.reason();
 
     // Copy the survivors in large blocks: every record before n, then every
     // record after it.
-    int kept = 0;
-    bool ok = true;
-    constexpr int BlockRecords = 512;
-    for (int first = 1; ok && first <= total; first += BlockRecords) {
-        const int last = qMin(total, first + BlockRecords - 1);
-        const qint64 expected = qint64(last - first + 1) * recordLength;
-        if (!source.seek(qint64(first - 1) * recordLength)) {
+    qint64 kept = 0;
+    constexpr qint64 BlockRecords = 512;
+    QByteArray block;
+    for (qint64 first = 1; ok && first <= total; first += BlockRecords) {
+        const qint64 last = qMin(total, first + BlockRecords - 1);
+        const qint64 expected = (last - first + 1) * recordLength;
+        block.resize(expected);
+        const qint64 got = source.readAt((first - 1) * recordLength, block.data(), expected);
+        if (got < 0) {
             ok = false;
+            failure = QStringLiteral("it could not be read: %1").arg(source.reason());
             break;
         }
-        QByteArray block = source.read(expected);
-        if (source.error() != QFileDevice::NoError) {
-            ok = false;
-            break;
-        }
-        if (block.size() < expected) {
-            const qint64 whole = block.size() / recordLength * recordLength;
-            const qint64 partial = block.size() - whole;
+        if (got < expected) {
+            // Only the last record may be short: a damaged tail that counts.
+            if (expected - got >= recordLength || last != total) {
+                ok = false;
+                failure = QStringLiteral("it became shorter while it was read");
+                break;
+            }
+            block.resize(got);
+            const qint64 partial = got % recordLength;
             block.append(blankRecord.mid(partial, recordLength - partial));
         }
         if (n >= first && n <= last)
-            block.remove(qint64(n - first) * recordLength, recordLength);
-        ok = work.write(block) == block.size();
-        kept += int(block.size() / recordLength);
+            block.remove((n - first) * recordLength, recordLength);
+        if (!work.writeAt(kept * recordLength, block.constData(), block.size())) {
+            ok = false;
+            failure = work.reason();
+            break;
+        }
+        kept += block.size() / recordLength;
+    }
+    if (ok && !work.sync()) {
+        ok = false;
+        failure = work.reason();
     }
     source.close();
-    ok = ok && work.flush() && FileOps::syncToDisk(work.handle());
-    const QString workError = work.errorString();
     work.close();
     if (!ok) {
-        QFile::remove(WorkFileName);
-        error = {fileName, QStringLiteral("could not be compacted: %1").arg(workError)};
+        FileIo::removeFile(WorkFileName, reason);
+        error = {fileName, QStringLiteral("could not be compacted: %1").arg(failure)};
         return -1;
     }
 
     if (kept == 0) {
-        QFile::remove(WorkFileName);
-        if (!QFile::remove(fileName) && QFile::exists(fileName)) {
+        FileIo::removeFile(WorkFileName, reason);
+        if (!FileIo::removeFile(fileName, reason)) {
             // Nothing survives but the file cannot go: leave it whole rather than half.
-            error = {fileName, QStringLiteral("could not be removed")};
+            error = {fileName, QStringLiteral("could not be removed: %1").arg(reason)};
             return -1;
         }
         return 0;
     }
-    if (!FileOps::replaceFile(WorkFileName, fileName, error)) {
-        QFile::remove(WorkFileName);
+    if (!FileIo::replaceFile(WorkFileName, fileName, error)) {
+        FileIo::removeFile(WorkFileName, reason);
         return -1;
     }
     return kept;

@@ -4,13 +4,14 @@
 #include "store/RecordFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 using UserLayout::RecordLength;
 
 namespace {
 
 struct UserListState {
-    QFile file;
+    FileIo::File file;
     int count = 0;
     UserRecord buffer;
     FileError error;
@@ -36,22 +37,26 @@ bool OpenUserList()
     CloseUserList();
     s.error.clear();
     s.count = 0;
-    s.file.setFileName(UserListFileName);
-    // ReadWrite creates a missing file; a read-only list still opens for
-    // reading so that users can log in.
-    if (!s.file.open(QIODevice::ReadWrite)) {
-        if (!QFile::exists(UserListFileName) || !s.file.open(QIODevice::ReadOnly))
-            return fail(QStringLiteral("could not be opened: %1").arg(s.file.errorString()));
+    QString what;
+    // A missing list is created; a read-only list still opens for reading so
+    // that users can log in.
+    if (!s.file.open(UserListFileName, FileIo::File::Update, what))
+        return fail(what);
+    const qint64 length = s.file.size();
+    if (length < 0) {
+        CloseUserList();
+        return fail(QStringLiteral("could not be opened: %1").arg(s.file.reason()));
     }
-    s.count = RecordFile::CountForLength(s.file.size(), RecordLength);
+    const qint64 count = RecordFile::CountForLength(length, RecordLength);
+    if (count > RecordFile::MaxRecords) {
+        CloseUserList();
+        return fail(RecordFile::TooManyRecords(count));
+    }
+    s.count = int(count);
     return true;
 }
 
-void CloseUserList()
-{
-    if (state().file.isOpen())
-        state().file.close();
-}
+void CloseUserList() { state().file.close(); }
 
 int UserCount() { return state().count; }
 
@@ -62,12 +67,11 @@ bool ReadUser(int n)
         return fail(QStringLiteral("is not open"));
     if (n < 1 || n > s.count)
         return fail(QStringLiteral("has no record %1").arg(n));
-    if (!s.file.seek(qint64(n - 1) * RecordLength))
-        return fail(QStringLiteral("could not be read: %1").arg(s.file.errorString()));
-    const QByteArray bytes = s.file.read(RecordLength);
-    if (s.file.error() != QFileDevice::NoError)
-        return fail(QStringLiteral("could not be read: %1").arg(s.file.errorString()));
-    s.buffer = UserRecord::fromBytes(bytes.constData(), bytes.size());
+    QByteArray bytes(RecordLength, Qt::Uninitialized);
+    const qint64 got = s.file.readAt(qint64(n - 1) * RecordLength, bytes.data(), RecordLength);
+    if (got < 0)
+        return fail(QStringLiteral("could not be read: %1").arg(s.file.reason()));
+    s.buffer = UserRecord::fromBytes(bytes.constData(), got);
     return true;
 }
 
@@ -77,20 +81,12 @@ bool WriteUser(int n)
     if (!s.file.isOpen())
         return fail(QStringLiteral("is not open"));
     if (!s.file.isWritable())
-        return fail(QStringLiteral("could not be written: it is read-only"));
+        return fail(QStringLiteral("could not be written: %1").arg(s.file.reason()));
     if (n < 1 || n > s.count + 1)
         return fail(QStringLiteral("has no record %1").arg(n));
-    const qint64 oldSize = s.file.size();
-    const qint64 at = qint64(n - 1) * RecordLength;
-    const bool ok = s.file.seek(at) && s.file.write(s.buffer.bytes()) == RecordLength && s.file.flush();
-    if (!ok) {
-        const QString reason = s.file.errorString();
-        // Undo a partial append so the file keeps whole records only.
-        if (at >= oldSize)
-            s.file.resize(oldSize);
-        return fail(QStringLiteral("could not be written: %1").arg(reason));
-    }
-    s.count = RecordFile::CountForLength(s.file.size(), RecordLength);
+    if (!RecordFile::WriteRecord(s.file, RecordLength, n, s.buffer.bytes(), UserRecord().bytes(), s.error))
+        return false;
+    s.count = qMax(s.count, n);
     return true;
 }
 
@@ -99,10 +95,10 @@ bool RemoveUser(int n)
     UserListState& s = state();
     CloseUserList();
     s.error.clear();
-    const int kept = RecordFile::RemoveRecord(UserListFileName, RecordLength, n, UserRecord().bytes(), s.error);
+    const qint64 kept = RecordFile::RemoveRecord(UserListFileName, RecordLength, n, UserRecord().bytes(), s.error);
     if (kept < 0)
         return false;
-    s.count = kept;
+    s.count = int(kept);
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 #include "store/AnsiText.h"
 #include "store/DateValue.h"
+#include "store/FileIo.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -20,14 +21,32 @@ QString UserLogLine(qint16 flag, const QDateTime& moment, const QString& userNam
     return line;
 }
 
+namespace {
+QString& failureReason()
+{
+    static QString reason;
+    return reason;
+}
+} // namespace
+
 bool WriteUserLogLine(qint16 flag)
 {
-    QFile log(UserLogFileName);
-    if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
+    failureReason().clear();
+    FileIo::File log;
+    QString what;
+    if (!log.open(UserLogFileName, FileIo::File::Update, what)) {
+        failureReason() = what.mid(what.indexOf(QLatin1String(": ")) + 2); // the reason alone
         return false;
+    }
+    const qint64 end = log.size();
+    if (!log.isWritable() || end < 0) {
+        failureReason() = log.reason();
+        return false;
+    }
     const QByteArray bytes =
         Ansi::encode(UserLogLine(flag, Now(), CurrentUserName, CurrentAccessLevel) + QStringLiteral("\r\n"));
-    return log.write(bytes) == bytes.size() && log.flush();
+    // The whole line or nothing: a cut line would join the next one.
+    return FileIo::writeOrRestore(log, end, bytes, failureReason());
 }
 
 QString UserLogPartialNote()
@@ -122,3 +141,4 @@ UserLogView ReadUserLogForView(int limitLines, qint64 limitBytes)
     view.text = view.partial ? UserLogPartialNote() + u'\n' + text : text;
     return view;
 }
+QString UserLogFailureReason() { return failureReason(); }

@@ -10,7 +10,8 @@
 QString UserLogLine(qint16 flag, const QDateTime& moment, const QString& userName, int accessLevel);
 
 // Appends the line of CurrentUserName/CurrentAccessLevel, ended by CR LF, at
-// the present moment. Returns false when the log could not be written.
+// the present moment, and flushes it to the disk. Returns false when the log
+// could not be written; the log then holds no part of the line.
 bool WriteUserLogLine(qint16 flag);
 
 // The log as the log view shows it: line breaks as plain line breaks, spaces
@@ -28,3 +29,5 @@ constexpr qint64 UserLogViewBytes = 4 * 1024 * 1024;
 UserLogView ReadUserLogForView(int limitLines = UserLogViewLines, qint64 limitBytes = UserLogViewBytes);
 // The first line of a log view that shows only the log's last part.
 QString UserLogPartialNote();
+// Why the last WriteUserLogLine failed, as the system words it.
+QString UserLogFailureReason();

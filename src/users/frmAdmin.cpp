@@ -529,7 +529,8 @@ void frmAdmin::cmdContinue_Click()
     CurrentUserName = gridModel->cell(row - 1, UserGridModel::ColName);
     CurrentAccessLevel = user.AccessLevel();
     if (!WriteUserLogLine(1))
-        ShowFileError({UserLogFileName, QStringLiteral("could not be written, so this log-in is not recorded")});
+        ShowFileError({UserLogFileName, QStringLiteral("could not be written, so this log-in is not recorded: %1")
+                                            .arg(UserLogFailureReason())});
 
     if (FadeFlag()) {
         // The fade's end tells a log-in from a quit by this Tag.

@@ -40,14 +40,20 @@ QList<CitationRow> ReadCitationRows(CitationFileView& view, const SearchSettings
     const int count = view.count();
     if (!search) {
         rows.reserve(count);
-        for (int n = 1; n <= count; ++n)
-            rows.append(CitationRowOf(view.record(n), n, false));
+        for (int n = 1; n <= count; ++n) {
+            const char* record = view.record(n);
+            if (!record)
+                break; // the view says why; the rows read so far stand
+            rows.append(CitationRowOf(record, n, false));
+        }
         return rows;
     }
     const bool ignoreCase = search->ignoreCase == 1;
     const bool wholeWord = search->wholeWord == 1;
     for (int n = 1; n <= count; ++n) {
         const char* record = view.record(n);
+        if (!record)
+            break;
         if (MatchesSearch(SearchedText(record, search->scope), search->phrase, ignoreCase, wholeWord))
             rows.append(CitationRowOf(record, n, true));
     }

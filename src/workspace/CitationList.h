@@ -34,7 +34,8 @@ constexpr int Visible = 4; // columns 0..3 are shown, 4 and 5 are keys
 CitationRow CitationRowOf(const char* record, int recNum, bool withTime);
 
 // The rows of the whole file in record order: every citation, or with
-// `search` only those whose searched text matches the search settings.
+// `search` only those whose searched text matches the search settings. Stops
+// at a record the view cannot read (its lastError() says why).
 QList<CitationRow> ReadCitationRows(CitationFileView& view, const SearchSettings* search);
 
 class CitationListModel : public QAbstractTableModel {

@@ -18,7 +18,7 @@ void put4(QChar*& out, int n)
 }
 
 // Years outside 0..9999 (only a damaged value holds one) take the general way.
-bool plainYear(const QDate& d) { return d.year() >= 0 && d.year() <= 9999; }
+bool plainYear(const QDate& d) { return d.isValid() && d.year() >= 0 && d.year() <= 9999; }
 
 } // namespace
 
@@ -57,6 +57,8 @@ QString date(DateValue v)
 
 QString time(DateValue v)
 {
+    if (!IsInDateRange(v))
+        return QString();
     const QTime t = TimePart(v);
     int hour = t.hour() % 12;
     if (hour == 0)
@@ -101,6 +103,8 @@ QString dateKey(DateValue v)
 
 QString timeKey(DateValue v)
 {
+    if (!IsInDateRange(v))
+        return QString();
     const QTime t = TimePart(v);
     QString s(4, Qt::Uninitialized);
     QChar* out = s.data();

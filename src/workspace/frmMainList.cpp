@@ -107,7 +107,8 @@ void frmMain::LoadCitationList()
             CitationFileView view;
             if (view.open())
                 listModel->setRows(ReadCitationRows(view, SubListMode ? &searchSettings() : nullptr));
-            else
+            // A file that failed part way still shows the citations read before.
+            if (view.lastError().isError())
                 failure = view.lastError().message();
         }
         count = listModel->rowCount();

@@ -1,5 +1,6 @@
 // Adding, editing, saving, cancelling and deleting citations through the main
 // window, with the default values and the checks before a save.
+#include "FaultInjection.h"
 #include "MainWindowFixture.h"
 #include "session/AppSettings.h"
 #include "widgets/VellButton.h"
@@ -283,23 +284,15 @@ void tst_Editing::acceptedTextsAreNormalised()
 
 void tst_Editing::failedWriteKeepsTheEntries()
 {
-    if (!QFile::exists("/dev/full"))
-        QSKIP("no /dev/full on this system");
     MainWindowFixture f;
-    // Every write to this data file fails as on a full disk.
-    QVERIFY(QFile::link("/dev/full", CitationFileName));
     f.msgs.expect("There are currently\r\nno citations on file...", "Sennet", Msg::Information, Msg::OK);
     frmMain& w = f.open();
     w.StartAdd();
     fillMandatory(w, QStringLiteral("77"), QStringLiteral("3/3/2006"));
-    QString reason;
-    {
-        CitationFile probe;
-        QVERIFY(probe.OpenCitationFile());
-        QVERIFY(!probe.WriteCitation(1, CitationRecord()));
-        reason = probe.lastError().message();
-    }
-    QVERIFY(reason.startsWith("The file \"Sennet.Data\" could not be written: "));
+    // The disk is full when the citation is written.
+    InjectedFaults faults;
+    faults.onlyFile(CitationFileName).diskFullAfter(0);
+    const QString reason = "The file \"Sennet.Data\" could not be written: " + FileIo::errorText(ENOSPC);
     f.msgs.expect(reason + "\r\n\r\nThe citation was not saved; your entries\r\nare still on the screen.",
                   "Citation Not Saved", Msg::Critical, Msg::OK);
     QVERIFY(!w.SaveCitation());

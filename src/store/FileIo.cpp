@@ -1,0 +1,323 @@
+#include "store/FileIo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace FileIo {
+namespace {
+
+Interceptor& interceptor()
+{
+    static Interceptor i;
+    return i;
+}
+
+Verdict ask(Call call, const QString& path, qint64 bytes = 0)
+{
+    const Interceptor& i = interceptor();
+    return i ? i(call, path, bytes) : Verdict{};
+}
+
+QString kindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a named pipe");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("a device");
+    return QStringLiteral("not an ordinary file");
+}
+
+QString notRegular(mode_t mode)
+{
+    return QStringLiteral("could not be opened: it is %1, not a data file").arg(kindOf(mode));
+}
+
+} // namespace
+
+void setInterceptor(Interceptor i) { interceptor() = std::move(i); }
+
+QString errorText(int error)
+{
+    if (error == 0)
+        return QStringLiteral("the reason is not known");
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+bool File::failWith(int error)
+{
+    m_errno = error;
+    return false;
+}
+
+bool File::open(const QString& path, Mode mode, QString& what)
+{
+    close();
+    m_path = path;
+    m_errno = 0;
+    const QByteArray name = QFile::encodeName(path);
+
+    // Look before opening: opening a pipe or a device can block or act on it.
+    struct stat st;
+    const bool exists = ::stat(name.constData(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode)) {
+        what = notRegular(st.st_mode);
+        return false;
+    }
+    if (const Verdict v = ask(Call::Open, path); v.error) {
+        m_errno = v.error;
+        what = QStringLiteral("could not be opened: %1").arg(reason());
+        return false;
+    }
+
+    // O_NONBLOCK keeps a file swapped for a pipe since the look above from
+    // blocking the open; it is cleared again once the file is known regular.
+    const int common = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    int flags = O_RDWR | common;
+    if (mode == Update)
+        flags |= O_CREAT;
+    else if (mode == CreateNew)
+        flags |= O_CREAT | O_TRUNC;
+    else if (mode == ReadOnly)
+        flags = O_RDONLY | common;
+
+    int fd;
+    do
+        fd = ::open(name.constData(), flags, 0666);
+    while (fd < 0 && errno == EINTR);
+    m_writable = mode != ReadOnly;
+    if (fd < 0 && mode == Update && exists && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+        m_errno = errno; // kept: a later write reports why it may not write
+        do
+            fd = ::open(name.constData(), O_RDONLY | common);
+        while (fd < 0 && errno == EINTR);
+        m_writable = false;
+        if (fd >= 0) {
+            m_fd = fd;
+            const int kept = m_errno;
+            if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+                what = S_ISREG(st.st_mode) ? QStringLiteral("could not be opened: %1").arg(errorText(errno))
+                                           : notRegular(st.st_mode);
+                close();
+                return false;
+            }
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            m_permissions = st.st_mode & 07777;
+            m_owner = st.st_uid;
+            m_group = st.st_gid;
+            m_errno = kept;
+            return true;
+        }
+    }
+    if (fd < 0) {
+        m_errno = errno;
+        what = QStringLiteral("could not be opened: %1").arg(reason());
+        return false;
+    }
+    m_fd = fd;
+    if (::fstat(fd, &st) != 0) {
+        m_errno = errno;
+        what = QStringLiteral("could not be opened: %1").arg(reason());
+        close();
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        what = notRegular(st.st_mode);
+        close();
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    m_permissions = st.st_mode & 07777;
+    m_owner = st.st_uid;
+    m_group = st.st_gid;
+    return true;
+}
+
+void File::close()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_writable = false;
+}
+
+qint64 File::size()
+{
+    struct stat st;
+    if (m_fd < 0)
+        return failWith(EBADF), -1;
+    if (::fstat(m_fd, &st) != 0)
+        return failWith(errno), -1;
+    return qint64(st.st_size);
+}
+
+qint64 File::readAt(qint64 offset, char* data, qint64 length)
+{
+    qint64 done = 0;
+    while (done < length) {
+        const Verdict v = ask(Call::Read, m_path, length - done);
+        if (v.error)
+            return failWith(v.error), -1;
+        qint64 chunk = length - done;
+        if (v.limit >= 0 && v.limit < chunk)
+            chunk = v.limit;
+        if (chunk == 0)
+            break;
+        const ssize_t r = ::pread(m_fd, data + done, size_t(chunk), off_t(offset + done));
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            return failWith(errno), -1;
+        }
+        if (r == 0)
+            break; // end of the file
+        done += r;
+    }
+    return done;
+}
+
+bool File::writeAt(qint64 offset, const char* data, qint64 length)
+{
+    if (!m_writable)
+        return failWith(m_errno ? m_errno : EBADF);
+    qint64 done = 0;
+    while (done < length) {
+        const Verdict v = ask(Call::Write, m_path, length - done);
+        if (v.error)
+            return failWith(v.error);
+        qint64 chunk = length - done;
+        if (v.limit >= 0 && v.limit < chunk)
+            chunk = v.limit;
+        if (chunk == 0)
+            return failWith(ENOSPC);
+        const ssize_t w = ::pwrite(m_fd, data + done, size_t(chunk), off_t(offset + done));
+        if (w < 0) {
+            if (errno == EINTR)
+                continue;
+            return failWith(errno);
+        }
+        if (w == 0)
+            return failWith(ENOSPC);
+        done += w;
+    }
+    return true;
+}
+
+bool File::truncate(qint64 length)
+{
+    if (const Verdict v = ask(Call::Truncate, m_path); v.error)
+        return failWith(v.error);
+    int r;
+    do
+        r = ::ftruncate(m_fd, off_t(length));
+    while (r != 0 && errno == EINTR);
+    return r == 0 || failWith(errno);
+}
+
+bool File::sync()
+{
+    if (const Verdict v = ask(Call::Sync, m_path); v.error)
+        return failWith(v.error);
+    return ::fdatasync(m_fd) == 0 || failWith(errno);
+}
+
+bool File::setPermissions(unsigned permissions)
+{
+    if (const Verdict v = ask(Call::SetMode, m_path); v.error)
+        return failWith(v.error);
+    return ::fchmod(m_fd, mode_t(permissions)) == 0 || failWith(errno);
+}
+
+bool copyOwnership(const File& from, File& to)
+{
+    if (::geteuid() != 0)
+        return true; // only root may give a file away; others keep their own
+    return ::fchown(to.m_fd, uid_t(from.m_owner), gid_t(from.m_group)) == 0;
+}
+
+bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& reason)
+{
+    const qint64 oldSize = file.size();
+    if (oldSize < 0) {
+        reason = file.reason();
+        return false;
+    }
+    Q_ASSERT(at <= oldSize);
+    // The bytes this write will cover, to put back if it fails half way.
+    QByteArray old(qMin<qint64>(oldSize - at, bytes.size()), Qt::Uninitialized);
+    if (!old.isEmpty() && file.readAt(at, old.data(), old.size()) != old.size()) {
+        reason = file.reason();
+        return false;
+    }
+    if (file.writeAt(at, bytes.constData(), bytes.size()) && file.sync())
+        return true;
+
+    reason = file.reason();
+    const bool undone = (old.isEmpty() || file.writeAt(at, old.constData(), old.size()))
+        && (file.size() == oldSize || file.truncate(oldSize)) && file.sync();
+    if (!undone)
+        reason += QStringLiteral(", and the file could not be put back as it was: %1").arg(file.reason());
+    return false;
+}
+
+bool syncFolderOf(const QString& path, QString& reason)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    if (const Verdict v = ask(Call::SyncFolder, folder); v.error) {
+        reason = errorText(v.error);
+        return false;
+    }
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        reason = errorText(errno);
+        return false;
+    }
+    const bool ok = ::fsync(fd) == 0;
+    const int error = errno;
+    ::close(fd);
+    if (!ok && error != EINVAL) // some file systems cannot flush a folder at all
+        reason = errorText(error);
+    return ok || error == EINVAL;
+}
+
+bool replaceFile(const QString& source, const QString& target, FileError& error)
+{
+    int failure = ask(Call::Rename, target).error;
+    if (!failure
+        && std::rename(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) != 0)
+        failure = errno;
+    if (failure) {
+        error = {target, QStringLiteral("could not be replaced: %1").arg(errorText(failure))};
+        return false;
+    }
+    QString reason;
+    if (!syncFolderOf(target, reason)) {
+        error = {target, QStringLiteral("was replaced, but the change could not be flushed to the disk: %1").arg(reason)};
+        return false;
+    }
+    return true;
+}
+
+bool removeFile(const QString& path, QString& reason)
+{
+    int failure = ask(Call::Remove, path).error;
+    if (!failure && ::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT)
+        failure = errno;
+    if (failure) {
+        reason = errorText(failure);
+        return false;
+    }
+    return syncFolderOf(path, reason);
+}
+
+} // namespace FileIo

@@ -1,0 +1,118 @@
+#pragma once
+// The one way the data files reach the disk. Every record file and the user
+// log go through here, so that the same rules hold for all of them:
+//  - only regular files are opened (a pipe, device, socket or folder is
+//    refused at once, without waiting on it);
+//  - writes move every byte or report why not (short writes and EINTR are
+//    retried), and are flushed to the disk before success is reported;
+//  - a failed write is undone: the bytes it covered are put back and the file
+//    is cut back to its old length;
+//  - a file replaced by a rename keeps the old file's permissions, and the
+//    folder is flushed after the rename;
+//  - every failure carries the system's own reason.
+//
+// All system calls of this layer first ask an interceptor, which tests use
+// to inject faults (a write cut short after k bytes, a full disk, a failed
+// flush) or to stop the process at a chosen call.
+#include "store/FileError.h"
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+namespace FileIo {
+
+enum class Call { Open, Read, Write, Truncate, Sync, SyncFolder, Rename, Remove, SetMode };
+
+// What the interceptor lets one system call do.
+struct Verdict {
+    int error = 0; // not 0: the call does nothing and fails with this errno
+    qint64 limit = -1; // 0 or more: a read or write moves at most this many bytes
+};
+
+// Asked before every system call with the path it acts on and, for reads and
+// writes, the number of bytes asked for. An empty interceptor lets every call
+// run as it is.
+using Interceptor = std::function<Verdict(Call call, const QString& path, qint64 bytes)>;
+void setInterceptor(Interceptor interceptor);
+
+// The system's text for an errno value ("No space left on device").
+QString errorText(int error);
+
+// A file descriptor on one regular file, closed when the object goes.
+class File {
+public:
+    enum Mode {
+        ReadOnly,
+        // Read and write, creating a missing file; an existing file that may
+        // not be written opens read-only (isWritable() tells) so it can still
+        // be read.
+        Update,
+        // Read and write a file that must exist.
+        ReadWrite,
+        // A new, empty work file (a leftover of that name is replaced).
+        CreateNew,
+    };
+
+    File() = default;
+    ~File() { close(); }
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    // Opens `path`; refuses anything that is not a regular file. On failure
+    // `what` says why, ready for a FileError ("could not be opened: ...").
+    bool open(const QString& path, Mode mode, QString& what);
+    void close();
+    bool isOpen() const { return m_fd >= 0; }
+    bool isWritable() const { return m_writable; }
+    const QString& path() const { return m_path; }
+    // The permission bits the file had when it was opened.
+    unsigned permissions() const { return m_permissions; }
+
+    // -1 on failure.
+    qint64 size();
+    // Reads up to `length` bytes at `offset`, stopping early only at the end
+    // of the file. Returns the bytes read, or -1.
+    qint64 readAt(qint64 offset, char* data, qint64 length);
+    // Writes all `length` bytes at `offset`, or returns false.
+    bool writeAt(qint64 offset, const char* data, qint64 length);
+    bool truncate(qint64 length);
+    // Flushes the written data to the disk.
+    bool sync();
+    bool setPermissions(unsigned permissions);
+
+    // The reason of the last failure, as the system words it.
+    QString reason() const { return errorText(m_errno); }
+    int lastErrno() const { return m_errno; }
+
+private:
+    bool failWith(int error);
+
+    int m_fd = -1;
+    bool m_writable = false;
+    unsigned m_permissions = 0;
+    unsigned m_owner = 0, m_group = 0;
+    int m_errno = 0;
+    QString m_path;
+
+    friend bool copyOwnership(const File& from, File& to);
+};
+
+// Writes `bytes` at `at` (at most the file's length: at its end appends) and
+// flushes them to the disk. When that fails the file is put back exactly as
+// it was: the old bytes under the write are written back and the file is cut
+// to its old length. `reason` says what failed (and whether the undo did too).
+bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& reason);
+
+// Gives `to` the owner and group of `from` where the process may (as root).
+bool copyOwnership(const File& from, File& to);
+
+// Renames `source` over `target` in one step and flushes the folder, so the
+// new name survives a crash. Sets `error` (naming `target`) on failure.
+bool replaceFile(const QString& source, const QString& target, FileError& error);
+// Removes a file and flushes its folder; a missing file is no error.
+bool removeFile(const QString& path, QString& reason);
+// Flushes the folder holding `path`.
+bool syncFolderOf(const QString& path, QString& reason);
+
+} // namespace FileIo
