@@ -1,7 +1,8 @@
 #include "store/FileCopy.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "store/FileIo.h"
+
+#include <QByteArray>
 
 namespace FileCopy {
 
@@ -10,49 +11,57 @@ QString PartialName(const QString& target) { return target + QStringLiteral(".$$
 bool CopyFile(const QString& source, const QString& target, FileError& error)
 {
     error.clear();
-    QFile in(source);
-    if (!QFileInfo(source).isFile()) {
-        error = {source, QStringLiteral("is not a regular file")};
-        return false;
-    }
-    if (!in.open(QIODevice::ReadOnly)) {
-        error = {source, QStringLiteral("could not be opened: %1").arg(in.errorString())};
+    QString what;
+    FileIo::File in;
+    if (!in.open(source, FileIo::File::ReadOnly, what)) {
+        error = {source, what};
         return false;
     }
 
     const QString partial = PartialName(target);
-    QFile::remove(partial);
-    QFile out(partial);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        error = {target, QStringLiteral("could not be written: %1").arg(out.errorString())};
+    FileIo::File out;
+    if (!out.open(partial, FileIo::File::CreateNew, what)) {
+        error = {target, what};
         return false;
     }
-    const QFileInfo old(target);
-    if (old.isFile())
-        out.setPermissions(old.permissions());
+    auto fail = [&](const FileError& failure) {
+        error = failure;
+        out.close();
+        QString ignored;
+        FileIo::removeFile(partial, ignored);
+        return false;
+    };
 
-    bool ok = true;
-    constexpr qint64 Block = 1 << 20;
-    while (ok && !in.atEnd()) {
-        const QByteArray block = in.read(Block);
-        if (in.error() != QFileDevice::NoError) {
-            error = {source, QStringLiteral("could not be read: %1").arg(in.errorString())};
-            ok = false;
-        } else if (out.write(block) != block.size()) {
-            error = {target, QStringLiteral("could not be written: %1").arg(out.errorString())};
-            ok = false;
+    // A replaced copy keeps the permissions and owner of the file it replaces.
+    {
+        FileIo::File old;
+        QString ignored;
+        if (old.open(target, FileIo::File::ReadOnly, ignored)) {
+            out.setPermissions(old.permissions());
+            FileIo::copyOwnership(old, out);
         }
     }
-    if (ok && !(out.flush() && FileOps::syncToDisk(out.handle()))) {
-        error = {target, QStringLiteral("could not be written: %1").arg(out.errorString())};
-        ok = false;
+
+    constexpr qint64 Block = 1 << 20;
+    QByteArray buffer(Block, Qt::Uninitialized);
+    for (qint64 offset = 0;;) {
+        const qint64 got = in.readAt(offset, buffer.data(), Block);
+        if (got < 0)
+            return fail({source, QStringLiteral("could not be read: %1").arg(in.reason())});
+        if (got == 0)
+            break;
+        if (!out.writeAt(offset, buffer.constData(), got))
+            return fail({target, QStringLiteral("could not be written: %1").arg(out.reason())});
+        offset += got;
     }
+    if (!out.sync())
+        return fail({target, QStringLiteral("could not be written: %1").arg(out.reason())});
     out.close();
-    if (ok && !FileOps::replaceFile(partial, target, error))
-        ok = false;
-    if (!ok)
-        QFile::remove(partial);
-    return ok;
+    in.close();
+    FileError renamed;
+    if (!FileIo::replaceFile(partial, target, renamed))
+        return fail(renamed);
+    return true;
 }
 
 } // namespace FileCopy

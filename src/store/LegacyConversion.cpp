@@ -3,9 +3,11 @@
 #include "platform/ApplicationTitle.h"
 #include "store/CitationRecord.h"
 #include "store/DataFileNames.h"
+#include "store/FileIo.h"
 #include "store/RecordFile.h"
 
 #include <QFile>
+#include <cstring>
 #include <QFileInfo>
 #include <QtEndian>
 
@@ -45,7 +47,7 @@ void convertRecord(const char* old, char* out)
 bool renameOver(const QString& from, const QString& to, FileError& error)
 {
     FileError failed;
-    if (FileOps::replaceFile(from, to, failed))
+    if (FileIo::replaceFile(from, to, failed))
         return true;
     QString reason = failed.what;
     reason.remove(QStringLiteral("could not be replaced: "));
@@ -61,32 +63,37 @@ DataFileFormat CheckDataFileFormat(FileError& error, const QString& fileName)
 {
     error.clear();
     const QString file = dataFile(fileName);
-    const QFileInfo info(file);
-    if (!info.exists())
+    if (!QFileInfo::exists(file) && !QFileInfo(file).isSymLink())
         return DataFileFormat::Missing;
-    if (!info.isFile()) {
-        error = {file, QStringLiteral("is not a regular file")};
+
+    // Anything that cannot be looked at is left alone and reported.
+    QString what;
+    FileIo::File f;
+    if (!f.open(file, FileIo::File::ReadOnly, what)) {
+        error = {file, what};
         return DataFileFormat::Current;
     }
-    if (info.size() == 0) {
-        if (!QFile::remove(file))
-            error = {file, QStringLiteral("is empty but could not be removed")};
+    const qint64 size = f.size();
+    if (size < 0) {
+        error = {file, QStringLiteral("could not be read: %1").arg(f.reason())};
+        return DataFileFormat::Current;
+    }
+    if (size == 0) {
+        f.close();
+        QString reason;
+        if (!FileIo::removeFile(file, reason))
+            error = {file, QStringLiteral("is empty but could not be removed: %1").arg(reason)};
         return DataFileFormat::Emptied;
     }
-    if (info.size() < CitationLayout::RecordLength)
+    if (size < CitationLayout::RecordLength)
         return DataFileFormat::NeedsConversion;
 
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly)) {
-        error = {file, QStringLiteral("could not be opened: %1").arg(f.errorString())};
+    char first[2];
+    if (f.readAt(0, first, 2) != 2) {
+        error = {file, QStringLiteral("could not be read: %1").arg(f.reason())};
         return DataFileFormat::Current;
     }
-    const QByteArray first = f.read(2);
-    if (first.size() != 2) {
-        error = {file, QStringLiteral("could not be read: %1").arg(f.errorString())};
-        return DataFileFormat::Current;
-    }
-    const qint16 version = qFromLittleEndian<qint16>(first.constData());
+    const qint16 version = qFromLittleEndian<qint16>(first);
     return (version >= 300 && version <= 399) ? DataFileFormat::Current : DataFileFormat::NeedsConversion;
 }
 
@@ -97,65 +104,69 @@ qint64 ConvertLegacyDataFile(FileError& error, const QString& fileName)
     const QString work = workBeside(file);
     const QString backup = backupBeside(file);
 
-    QFile old(file);
-    if (!old.open(QIODevice::ReadOnly)) {
-        error = {file, QStringLiteral("could not be opened: %1").arg(old.errorString())};
+    QString what;
+    FileIo::File old;
+    if (!old.open(file, FileIo::File::ReadOnly, what)) {
+        error = {file, what};
         return -1;
     }
-    const qint64 count = RecordFile::CountForLength(old.size(), LegacyLayout::RecordLength);
+    const qint64 size = old.size();
+    if (size < 0) {
+        error = {file, QStringLiteral("could not be read: %1").arg(old.reason())};
+        return -1;
+    }
+    const qint64 count = RecordFile::CountForLength(size, LegacyLayout::RecordLength);
 
-    QFile::remove(work);
-    QFile out(work);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        error = {file, QStringLiteral("could not be converted: the work file \"%1\" could not be created: %2")
-                           .arg(WorkFileName, out.errorString())};
+    FileIo::File out;
+    if (!out.open(work, FileIo::File::CreateNew, what)) {
+        error = {file, QStringLiteral("could not be converted: the work file \"%1\" %2").arg(WorkFileName, what)};
         return -1;
     }
+    out.setPermissions(old.permissions());
+    FileIo::copyOwnership(old, out);
+    auto fail = [&](const FileError& failure) {
+        error = failure;
+        out.close();
+        QString ignored;
+        FileIo::removeFile(work, ignored);
+        return qint64(-1);
+    };
 
     // Convert in blocks; a short last record reads its missing bytes as blanks.
     constexpr qint64 BlockRecords = 512;
-    QByteArray converted;
-    bool ok = true;
-    for (qint64 first = 0; ok && first < count; first += BlockRecords) {
+    QByteArray block, converted;
+    for (qint64 first = 0; first < count; first += BlockRecords) {
         const qint64 n = qMin(BlockRecords, count - first);
-        QByteArray block = old.read(n * LegacyLayout::RecordLength);
-        if (old.error() != QFileDevice::NoError) {
-            error = {file, QStringLiteral("could not be read: %1").arg(old.errorString())};
-            ok = false;
-            break;
-        }
-        if (block.size() < n * LegacyLayout::RecordLength)
-            block.append(QByteArray(n * LegacyLayout::RecordLength - block.size(), ' '));
+        block.resize(n * LegacyLayout::RecordLength);
+        const qint64 got = old.readAt(first * LegacyLayout::RecordLength, block.data(), block.size());
+        if (got < 0)
+            return fail({file, QStringLiteral("could not be read: %1").arg(old.reason())});
+        if (got < block.size())
+            memset(block.data() + got, ' ', size_t(block.size() - got));
         converted.resize(n * CitationLayout::RecordLength);
         for (qint64 i = 0; i < n; ++i)
             convertRecord(block.constData() + i * LegacyLayout::RecordLength,
                           converted.data() + i * CitationLayout::RecordLength);
-        if (out.write(converted) != converted.size()) {
-            error = {file, QStringLiteral("could not be converted: %1").arg(out.errorString())};
-            ok = false;
-        }
+        if (!out.writeAt(first * CitationLayout::RecordLength, converted.constData(), converted.size()))
+            return fail({file, QStringLiteral("could not be converted: %1").arg(out.reason())});
     }
-    old.close();
-    if (ok && !(out.flush() && FileOps::syncToDisk(out.handle()))) {
-        error = {file, QStringLiteral("could not be converted: %1").arg(out.errorString())};
-        ok = false;
-    }
+    if (!out.sync())
+        return fail({file, QStringLiteral("could not be converted: %1").arg(out.reason())});
     out.close();
-    if (!ok) {
-        QFile::remove(work);
-        return -1;
-    }
+    old.close();
 
     // The old file becomes the backup in one step (an earlier backup is
     // replaced by the rename itself), then the work file takes its place.
     if (!renameOver(file, backup, error)) {
-        QFile::remove(work);
+        QString ignored;
+        FileIo::removeFile(work, ignored);
         return -1;
     }
     if (!renameOver(work, file, error)) {
-        FileError ignored;
-        renameOver(backup, file, ignored);
-        QFile::remove(work);
+        FileError ignoredError;
+        renameOver(backup, file, ignoredError);
+        QString ignored;
+        FileIo::removeFile(work, ignored);
         error.fileName = file;
         return -1;
     }

@@ -2,6 +2,7 @@
 // question and its three answers, the bytes of converted records, and that
 // the citations are never lost when a step fails.
 #include "DataFiles.h"
+#include "FaultInjection.h"
 #include "Doubles.h"
 #include "app/DataFileCheck.h"
 #include "app/basSennet.h"
@@ -203,7 +204,7 @@ void tst_Conversion::failedConversionLeavesTheOldFileUnderItsName()
     ScriptedMessages msgs;
     msgs.expect(Question, QuestionCaption, QuestionFlags, Msg::Yes);
     msgs.expect(QStringLiteral("The file \"Sennet.Data\" could not be converted: the work file \"TempFile.$$$\" "
-                               "could not be created: Is a directory.\r\n\r\nYour data file has been left as it was.\r\n"
+                               "could not be opened: it is a folder, not a data file.\r\n\r\nYour data file has been left as it was.\r\n"
                                "Sennet will now close; please correct the problem\r\nand start it again."),
                 QStringLiteral("File Error"), Msg::OKOnly | Msg::Exclamation, Msg::OK);
     QVERIFY2(!CheckDataFileAtStart(nullptr), "the program ends rather than read an old file as a new one");
@@ -220,6 +221,24 @@ void tst_Conversion::failedConversionLeavesTheOldFileUnderItsName()
     QVERIFY(error.message().startsWith(QStringLiteral("The file \"Sennet.Data\" could not be renamed to \"Sennet.Old\": ")));
     QCOMPARE(ReadFile(CitationFileName), old);
     QVERIFY(!QFile::exists(WorkFileName));
+    QVERIFY(QDir().rmdir(LegacyBackupFileName()));
+
+    // A disk that fills up, or a flush that fails, half way through the
+    // work file: the old file is untouched, no work file is left.
+    for (int fault = 0; fault < 2; ++fault) {
+        InjectedFaults faults;
+        if (fault == 0)
+            faults.onlyFile(WorkFileName).diskFullAfter(4000);
+        else
+            faults.failNextSync();
+        QCOMPARE(ConvertLegacyDataFile(error), qint64(-1));
+        QVERIFY(faults.fired());
+        QCOMPARE(error.message(), fault == 0 ? QStringLiteral("The file \"Sennet.Data\" could not be converted: No space left on device")
+                                             : QStringLiteral("The file \"Sennet.Data\" could not be converted: Input/output error"));
+        QCOMPARE(ReadFile(CitationFileName), old);
+        QVERIFY(!QFile::exists(WorkFileName));
+        QVERIFY(!QFile::exists(LegacyBackupFileName()));
+    }
 }
 
 void tst_Conversion::olderNameIsRenamedAtStartAndThenOffered()

@@ -2,6 +2,7 @@
 // and outcome by its exact text, what lands in which folder, the window's
 // state while copying and after, and the main window's menu.
 #include "DataFiles.h"
+#include "FaultInjection.h"
 #include "Doubles.h"
 #include "workspace/MainWindowFixture.h"
 #include "backup/modBackupRestore.h"
@@ -268,6 +269,25 @@ void tst_BackupRestore::aFailedCopyStopsAndLeavesNoPartialFile()
     QCOMPARE(ReadFile(to.filePath(CitationFileName)), ReadFile(CitationFileName));
     QVERIFY(!QFile::exists(FileCopy::PartialName(to.filePath(UserListFileName))));
     QVERIFY(!QFile::exists(to.filePath(UserLogFileName)));
+
+    // The disk fills up while the citation file is copied over an earlier
+    // backup: that backup stays whole, and no partial file is left.
+    QVERIFY(to.rmdir(UserListFileName));
+    WriteFile(to.filePath(CitationFileName), "older backup");
+    InjectedFaults faults;
+    faults.onlyFile(FileCopy::PartialName(CitationFileName)).diskFullAfter(1000);
+    picker.answers << target.path();
+    expectProcedure(msgs, target.path());
+    msgs.expect(QStringLiteral("There is some kind of problem\r\ntrying to copy Sennet.Data\r\n\r\n"
+                               "The file \"%1\" could not be written: No space left on device.")
+                    .arg(QDir::toNativeSeparators(to.filePath(CitationFileName))),
+                QStringLiteral("File Backup Error"), Msg::Exclamation | Msg::OKOnly, Msg::OK);
+    expectOutcome(msgs, BackupCancelledText, [&] { window.verifyAtRest(); });
+    Backup(&window.widget);
+    QVERIFY2(msgs.allMet(), qPrintable(msgs.report()));
+    QVERIFY(faults.fired());
+    QCOMPARE(ReadFile(to.filePath(CitationFileName)), QByteArray("older backup"));
+    QCOMPARE(QDir(target.path()).entryList(QDir::Files), QStringList{CitationFileName});
 }
 
 void tst_BackupRestore::restoreNeedsABackupAndAsksBeforeReplacing()
