@@ -51,7 +51,7 @@ const QString DefaultsText =
     QStringLiteral("Your default data fields\r\nhave been updated.\r\n\r\nDo you want to keep the\r\nupdated default data fields?");
 
 const QString LogOutFailedText =
-    QStringLiteral("The file \"User.Log\" could not be written, so this log-out is not recorded.");
+    QStringLiteral("The file \"User.Log\" could not be written, so this log-out is not recorded: it is a folder, not a data file.");
 
 // How the user leaves: the Quit button, or the window's close box (whose quit
 // runs once the close is over).
