@@ -21,6 +21,7 @@ class CitationListModel;
 class QButtonGroup;
 class Fader;
 class QCheckBox;
+class QGridLayout;
 class QGroupBox;
 class QKeyEvent;
 class QLabel;
@@ -279,6 +280,11 @@ private:
     bool m_loadingList = false; // row changes show nothing while the list is rebuilt
     int m_currentTab = 0;
     int m_editorHeight = 0; // the editor frame's height, pages included
+    // The list's side column: its buttons, and the sort choice under or beside them.
+    void placeSortChoice(bool beside);
+    QGridLayout* m_listSide = nullptr;
+    QWidget* m_sortBox = nullptr;
+    bool m_sortBeside = false;
     // The flashing of the See All button: text level, background level, step.
     qint16 m_flashText = 0;
     qint16 m_flashBack = 0;

@@ -261,24 +261,32 @@ void frmMain::buildListFrame()
     cmdSeeAllEntries = makeButton("cmdSeeAllEntries", list);
     cmdPrintList = makeButton("cmdPrintList", list);
 
-    lblSort = new QLabel(QStringLiteral("Sort by..."), list);
+    // The sort choice stands under the list buttons, or beside them when the
+    // list is too short for both (a small screen).
+    m_sortBox = new QWidget(list);
+    m_sortBox->setObjectName(QStringLiteral("sortBox"));
+    lblSort = new QLabel(QStringLiteral("Sort by..."), m_sortBox);
     lblSort->setObjectName(QStringLiteral("lblSort"));
+    auto* sort = column(m_sortBox, 4);
+    sort->setContentsMargins(0, 0, 0, 0);
+    sort->addWidget(lblSort);
     static const char* const sortCaptions[3] = {"Date", "Citation#", "Offense"};
     for (int i = 0; i < 3; ++i) {
-        optSort[size_t(i)] = new QRadioButton(QLatin1String(sortCaptions[i]), list);
+        optSort[size_t(i)] = new QRadioButton(QLatin1String(sortCaptions[i]), m_sortBox);
         optSort[size_t(i)]->setObjectName(arrayName("optSort", i));
+        sort->addWidget(optSort[size_t(i)]);
     }
+    sort->addStretch(1);
     optSort[0]->setChecked(true);
 
-    auto* side = column(nullptr, 4);
-    side->addWidget(cmdFindEntries);
-    side->addWidget(cmdSeeAllEntries);
-    side->addWidget(cmdPrintList);
-    side->addSpacing(6);
-    side->addWidget(lblSort);
-    for (QRadioButton* o : optSort)
-        side->addWidget(o);
-    side->addStretch(1);
+    m_listSide = new QGridLayout;
+    m_listSide->setContentsMargins(0, 0, 0, 0);
+    m_listSide->setSpacing(4);
+    m_listSide->addWidget(cmdFindEntries, 0, 0);
+    m_listSide->addWidget(cmdSeeAllEntries, 1, 0);
+    m_listSide->addWidget(cmdPrintList, 2, 0);
+    placeSortChoice(false);
+    auto* side = m_listSide;
 
     auto* layout = new QGridLayout(list);
     layout->setContentsMargins(8, 6, 8, 8);
@@ -489,15 +497,15 @@ QWidget* frmMain::buildOffensePage()
     top->addStretch(1);
 
     auto* violations = new QVBoxLayout(frame[6]);
-    violations->setContentsMargins(6, 6, 6, 6);
+    violations->setContentsMargins(4, 6, 4, 6);
     violations->addWidget(chkCommercialViolation);
     violations->addWidget(chkHazMatViolation);
     violations->addWidget(chkAccident);
     violations->addStretch(1);
 
     auto* speeding = new QGridLayout(frame[7]);
-    speeding->setContentsMargins(6, 6, 6, 6);
-    speeding->setHorizontalSpacing(10);
+    speeding->setContentsMargins(4, 6, 4, 6);
+    speeding->setHorizontalSpacing(6);
     speeding->setVerticalSpacing(4);
     speeding->addWidget(chkSpeeding, 0, 0, 1, 2);
     speeding->addWidget(fieldCell(34), 1, 0);
@@ -510,25 +518,28 @@ QWidget* frmMain::buildOffensePage()
     speeding->setRowStretch(3, 1);
 
     auto* impaired = new QVBoxLayout(frame[8]);
-    impaired->setContentsMargins(6, 6, 6, 6);
+    impaired->setContentsMargins(4, 6, 4, 6);
     impaired->addWidget(chkDUI);
     impaired->addWidget(fieldCell(36));
     auto* tests = new QGridLayout;
     tests->setContentsMargins(0, 0, 0, 0);
-    tests->setHorizontalSpacing(10);
+    tests->setHorizontalSpacing(6);
     tests->setVerticalSpacing(2);
     for (int c = 1; c <= 4; ++c)
         tests->addWidget(optTest[size_t(c)], (c - 1) / 2, (c - 1) % 2);
     impaired->addLayout(tests);
     impaired->addStretch(1);
 
-    auto* lower = row(6);
+    // The three frames share a narrow page on a small screen: tight margins
+    // keep every caption whole.
+    auto* lower = row(4);
     lower->addWidget(frame[6]);
     lower->addWidget(frame[7]);
     lower->addWidget(frame[8]);
     lower->addStretch(1);
 
     auto* layout = column(page, 8);
+    layout->setContentsMargins(6, 6, 6, 6);
     layout->addLayout(top);
     layout->addLayout(lower);
     layout->addStretch(1);
@@ -687,9 +698,33 @@ void frmMain::layOutFrames(QSize inside)
     // The list takes what the editor leaves, down to a few rows.
     const int editorHeight = m_editorHeight;
     const int listHeight = qMax(MinimumListHeight, inside.height() - editorHeight - 3 * Margin);
+    // Every list button may show at once (See All while a sub-list is shown);
+    // when they and the sort choice do not fit one above the other, the
+    // choice moves beside them.
+    const QMargins margins = frame[1]->layout()->contentsMargins();
+    const int titleRoom = frame[1]->fontMetrics().height() + 4;
+    const int stacked = 3 * ButtonHeight + 3 * m_listSide->verticalSpacing() + m_sortBox->sizeHint().height();
+    const bool beside = stacked + margins.top() + margins.bottom() + titleRoom > listHeight;
+    if (beside != m_sortBeside)
+        placeSortChoice(beside);
     frame[1]->setGeometry(Margin, Margin, inside.width() - 2 * Margin, listHeight);
     frame[2]->setGeometry(Margin, 2 * Margin + listHeight, inside.width() - 2 * Margin, editorHeight);
     setFixedSize(inside.width(), qMax(inside.height(), frame[2]->geometry().bottom() + 1 + Margin));
+}
+
+void frmMain::placeSortChoice(bool beside)
+{
+    m_listSide->removeWidget(m_sortBox);
+    if (beside) {
+        m_listSide->addWidget(m_sortBox, 0, 1, 4, 1);
+        m_listSide->setRowStretch(3, 1);
+        m_listSide->setRowStretch(4, 0);
+    } else {
+        m_listSide->addWidget(m_sortBox, 3, 0);
+        m_listSide->setRowStretch(3, 0);
+        m_listSide->setRowStretch(4, 1);
+    }
+    m_sortBeside = beside;
 }
 
 void frmMain::showListColumns()

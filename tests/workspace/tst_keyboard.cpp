@@ -435,6 +435,16 @@ void tst_Keyboard::windowsFitASmallScreen()
         // The editor is whole inside the window, the list keeps some rows.
         QVERIFY(w.rect().contains(w.frame[2]->geometry()));
         QVERIFY(w.grid->height() > 4 * w.grid->verticalHeader()->defaultSectionSize());
+        // The list's buttons and sort choice all show whole, none over another.
+        QList<QWidget*> side{w.cmdFindEntries, w.cmdPrintList, w.lblSort, w.optSort[0], w.optSort[1], w.optSort[2]};
+        for (int i = 0; i < side.size(); ++i) {
+            const QRect a(side[i]->mapTo(w.frame[1], QPoint(0, 0)), side[i]->size());
+            QVERIFY2(w.frame[1]->rect().contains(a), qPrintable(side[i]->objectName()));
+            QVERIFY(a.height() >= side[i]->minimumSizeHint().height());
+            for (int j = i + 1; j < side.size(); ++j)
+                QVERIFY2(!a.intersects(QRect(side[j]->mapTo(w.frame[1], QPoint(0, 0)), side[j]->size())),
+                         qPrintable(side[i]->objectName() + u' ' + side[j]->objectName()));
+        }
         w.StartAdd();
         inside(&w);
         QVERIFY(w.rect().contains(w.frame[2]->geometry()));
