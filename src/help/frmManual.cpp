@@ -23,8 +23,10 @@ QRect twipsRect(int left, int top, int width, int height)
 
 VellButton* makeButton(const QString& name, const QString& caption, int left, QWidget* parent)
 {
+    // The buttons stand along the window's foot.
     auto* b = new VellButton(name, parent);
-    b->setGeometry(twipsRect(left, 5250, 2250, 660));
+    const QRect shape = twipsRect(left, 0, 2250, 660);
+    b->setGeometry(shape.x(), parent->height() - shape.height() - TwipsToPixels(180), shape.width(), shape.height());
     b->setBackColor(QColor(226, 234, 246));
     b->setBackOver(QColor(255, 240, 190));
     b->setCaption(caption);
@@ -54,7 +56,8 @@ frmManual::frmManual(QWidget* parent) : QDialog(parent)
 
     txtManual = new QPlainTextEdit(this);
     txtManual->setObjectName(QStringLiteral("txtManual"));
-    txtManual->setGeometry(twipsRect(240, 600, 7050, 4470));
+    const QRect text = twipsRect(240, 600, 7050, 0);
+    txtManual->setGeometry(text.x(), text.y(), text.width(), height() - text.y() - TwipsToPixels(180 + 660 + 180));
     txtManual->setReadOnly(true);
     txtManual->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     txtManual->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

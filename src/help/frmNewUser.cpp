@@ -30,7 +30,7 @@ QPixmap backgroundTile()
     shade.setColorAt(0, QColor(250, 246, 234));
     shade.setColorAt(1, QColor(244, 238, 222));
     p.fillRect(tile.rect(), shade);
-    p.setPen(QColor(232, 224, 204));
+    p.setPen(QColor(240, 233, 216));
     p.drawLine(0, 31, 31, 31);
     p.setPen(QColor(238, 231, 214));
     p.drawPoint(8, 12);
@@ -70,17 +70,17 @@ frmNewUser::frmNewUser(QWidget* parent) : QDialog(parent)
 
     lbl = new QLabel(this);
     lbl->setObjectName(QStringLiteral("lbl"));
-    lbl->setGeometry(twipsRect(300, 200, 6300, 3900));
+    lbl->setGeometry(twipsRect(300, 150, 6300, 4150));
     lbl->setWordWrap(true);
     lbl->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lbl->setTextFormat(Qt::PlainText);
 
     chk = new QCheckBox(QStringLiteral("&Don't show this screen again"), this);
     chk->setObjectName(QStringLiteral("chk"));
-    chk->setGeometry(twipsRect(300, 4350, 3900, 360));
+    chk->setGeometry(twipsRect(300, 4550, 3900, 360));
 
     cmdContinue = new VellButton(QStringLiteral("cmdContinue"), this);
-    cmdContinue->setGeometry(twipsRect(4500, 4200, 2100, 660));
+    cmdContinue->setGeometry(twipsRect(4500, 4400, 2100, 660));
     cmdContinue->setBackColor(QColor(236, 228, 206));
     cmdContinue->setBackOver(QColor(255, 240, 190));
     cmdContinue->setCaption(QStringLiteral("&Continue"));

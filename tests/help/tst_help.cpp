@@ -154,6 +154,7 @@ void tst_Help::overviewStoresTheChoiceOnlyByContinue()
         QVERIFY(w.lbl->text().startsWith(
             QStringLiteral("Are you a new user? If so, then let's take a moment for a quick overview.\n\n")));
         QVERIFY(w.lbl->text().endsWith(HelpTopicText(100)));
+        QVERIFY2(w.lbl->heightForWidth(w.lbl->width()) <= w.lbl->height(), "the whole overview shows");
         QVERIFY(!w.chk->isChecked());
         w.cmdContinue->click(); // box clear: nothing written
         QVERIFY(!w.isVisible());
