@@ -35,7 +35,6 @@ VellButton::VellButton(QWidget* parent) : QPushButton(parent)
     m_foreColor = m_foreOver = palette().color(QPalette::ButtonText);
     setAutoDefault(false);
     setMouseTracking(true);
-    setAttribute(Qt::WA_OpaquePaintEvent);
     m_overTimer = new QTimer(this);
     m_overTimer->setObjectName(QStringLiteral("OverTimer"));
     m_overTimer->setInterval(3);
