@@ -276,7 +276,10 @@ public:
             f.setBold(true);
         m_painter.setFont(f);
         m_painter.setPen(c);
-        m_painter.drawText(r.rect(), Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic, shownCaption(m_in.caption));
+        // The rectangle places the text; it does not cut it, so that a bold
+        // default caption a little wider than its measure still shows whole.
+        m_painter.drawText(r.rect(), Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic | Qt::TextDontClip,
+                           shownCaption(m_in.caption));
     }
 
     void background()
