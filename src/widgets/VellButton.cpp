@@ -442,6 +442,9 @@ bool VellButton::cursorIsOver(const QPoint& globalPos) const
 
 void VellButton::drawState(Vell::State state)
 {
+    // A hidden or flattened button has nothing to draw; showing it draws afresh.
+    if (!m_shown || height() == 0)
+        return;
     m_lastState = state;
     update();
 }
