@@ -591,11 +591,6 @@ void VellButton::mouseReleaseEvent(QMouseEvent* event)
     emit MouseUp(event->button(), event->modifiers(), at.x(), at.y());
     if (event->button() != Qt::RightButton)
         drawState(Vell::State::Normal);
-    if (m_doubleClickHeld && event->button() == Qt::LeftButton) {
-        // The second press of a double click ends here: it makes no second Click.
-        m_doubleClickHeld = false;
-        return;
-    }
     QPushButton::mouseReleaseEvent(event);
 }
 
@@ -605,8 +600,9 @@ void VellButton::mouseDoubleClickEvent(QMouseEvent* event)
         QPushButton::mouseDoubleClickEvent(event);
         return;
     }
+    // The second press of a double click is reported but not handed to the
+    // button's own press handling, so its release makes no second Click.
     m_lastButton = Qt::LeftButton;
-    m_doubleClickHeld = true;
     emit MouseDown(Qt::LeftButton, event->modifiers(), 0, 0);
     drawState(Vell::State::Pressed);
     event->accept();
