@@ -2,10 +2,8 @@
 
 #include "widgets/VellButton.h"
 
-#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
-#include <QVBoxLayout>
 
 QPixmap UserWindowsBackgroundTile()
 {
@@ -73,13 +71,6 @@ QPixmap QuitButtonPicture(int size)
 
 void SetButtonPicture(VellButton* button, const QPixmap& picture, const QString& accessibleName)
 {
-    auto* layout = new QVBoxLayout(button);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* label = new QLabel(button);
-    label->setObjectName(button->objectName() + QStringLiteral("Picture"));
-    label->setPixmap(picture);
-    label->setAlignment(Qt::AlignCenter);
-    label->setAttribute(Qt::WA_TransparentForMouseEvents);
-    layout->addWidget(label);
+    button->setPictureNormal(picture);
     button->setAccessibleName(accessibleName);
 }
