@@ -65,6 +65,27 @@ bool listFiles(const QString& folder, QStringList& files)
     return true;
 }
 
+// The two refusals every run starts with: the program's own folder ("You
+// can't backup/restore"), and a folder that cannot be listed (`access` is
+// the middle of that message). On success `chosen` ends with the separator
+// and `present` lists its normal files.
+bool acceptFolder(QString& chosen, const QString& verb, QStringList& present, const QString& access)
+{
+    if (SameFolder(chosen, programFolder())) {
+        MsgBox(QStringLiteral("You can't ") + verb + CRLF + ApplicationTitle() + QStringLiteral(" data") + CRLF
+                   + QStringLiteral("to itself in the same folder!"),
+               Msg::Critical | Msg::OKOnly, QStringLiteral("What are you doing?"));
+        return false;
+    }
+    chosen = WithSeparator(chosen);
+    if (!listFiles(chosen, present)) {
+        MsgBox(QStringLiteral("There is some kind of problem trying to") + CRLF + access,
+               Msg::Exclamation | Msg::OKOnly, QStringLiteral("Drive or Folder Access Problem"));
+        return false;
+    }
+    return true;
+}
+
 void showOutcome(const QString& outcome) { MsgBox(outcome, Msg::OKOnly, ApplicationTitle()); }
 
 } // namespace
@@ -103,22 +124,11 @@ void Backup(QWidget* window)
         return;
 
     QString outcome;
-    if (SameFolder(chosen, programFolder())) {
-        MsgBox(QStringLiteral("You can't backup") + CRLF + title + QStringLiteral(" data") + CRLF
-                   + QStringLiteral("to itself in the same folder!"),
-               Msg::Critical | Msg::OKOnly, QStringLiteral("What are you doing?"));
-        outcome = BackupCancelledText;
-    } else {
-        chosen = WithSeparator(chosen);
-    }
-
     QStringList present;
-    if (outcome.isEmpty() && !listFiles(chosen, present)) {
-        MsgBox(QStringLiteral("There is some kind of problem trying to") + CRLF
-                   + QStringLiteral("access the selected backup location") + CRLF + QStringLiteral("that you specified..."),
-               Msg::Exclamation | Msg::OKOnly, QStringLiteral("Drive or Folder Access Problem"));
+    if (!acceptFolder(chosen, QStringLiteral("backup"), present,
+                      QStringLiteral("access the selected backup location") + CRLF
+                          + QStringLiteral("that you specified...")))
         outcome = BackupCancelledText;
-    }
 
     if (outcome.isEmpty()) {
         if (!present.isEmpty() && !present.contains(DataFileNames.value(0))) {
@@ -174,23 +184,11 @@ void Restore(QWidget* window)
         return;
 
     QString outcome;
-    if (SameFolder(chosen, programFolder())) {
-        MsgBox(QStringLiteral("You can't restore") + CRLF + title + QStringLiteral(" data") + CRLF
-                   + QStringLiteral("to itself in the same folder!"),
-               Msg::Critical | Msg::OKOnly, QStringLiteral("What are you doing?"));
-        outcome = RestoreCancelledText;
-    } else {
-        chosen = WithSeparator(chosen);
-    }
-
     QStringList present;
-    if (outcome.isEmpty() && !listFiles(chosen, present)) {
-        MsgBox(QStringLiteral("There is some kind of problem trying to") + CRLF
-                   + QStringLiteral("access the backed up data files at") + CRLF
-                   + QStringLiteral("the location that you specified."),
-               Msg::Exclamation | Msg::OKOnly, QStringLiteral("Drive or Folder Access Problem"));
+    if (!acceptFolder(chosen, QStringLiteral("restore"), present,
+                      QStringLiteral("access the backed up data files at") + CRLF
+                          + QStringLiteral("the location that you specified.")))
         outcome = RestoreCancelledText;
-    }
 
     if (outcome.isEmpty() && !QFileInfo(inFolder(chosen, DataFileNames.value(0))).isFile()) {
         MsgBox(u'\'' + chosen + u'\'' + CRLF + CRLF + QStringLiteral("doesn't appear to contain previously saved") + CRLF

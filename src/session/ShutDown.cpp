@@ -47,3 +47,14 @@ void ShutDown()
     }
     QCoreApplication::exit(0);
 }
+
+void QuitAfterThisClose(QObject* window, std::function<void()> quit)
+{
+    QMetaObject::invokeMethod(
+        window,
+        [quit = std::move(quit)] {
+            if (!IsShuttingDown() && !IsSessionEnding())
+                quit();
+        },
+        Qt::QueuedConnection);
+}

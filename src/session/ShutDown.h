@@ -1,4 +1,8 @@
 #pragma once
+#include <functional>
+
+class QObject;
+
 // The one normal way the program ends: closes every file, deletes data files
 // left with length 0, unloads every window (each runs its own closing steps)
 // and ends the event loop.
@@ -17,3 +21,9 @@ void ResetShutDownState();
 
 // Deletes each of DataFileNames that exists with length 0.
 void DeleteEmptyDataFiles();
+
+// The close box asks what the quit button asks. A window cannot close itself
+// from within its own close, so its close event is refused and `quit` runs
+// once that close is over, unless the program or the desktop session is
+// ending by then.
+void QuitAfterThisClose(QObject* window, std::function<void()> quit);

@@ -96,28 +96,13 @@ bool File::open(const QString& path, Mode mode, QString& what)
         fd = ::open(name.constData(), flags, 0666);
     while (fd < 0 && errno == EINTR);
     m_writable = mode != ReadOnly;
+    int refused = 0; // why a file was opened read-only: a later write reports it
     if (fd < 0 && mode == Update && exists && (errno == EACCES || errno == EPERM || errno == EROFS)) {
-        m_errno = errno; // kept: a later write reports why it may not write
+        refused = errno;
         do
             fd = ::open(name.constData(), O_RDONLY | common);
         while (fd < 0 && errno == EINTR);
         m_writable = false;
-        if (fd >= 0) {
-            m_fd = fd;
-            const int kept = m_errno;
-            if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-                what = S_ISREG(st.st_mode) ? QStringLiteral("could not be opened: %1").arg(errorText(errno))
-                                           : notRegular(st.st_mode);
-                close();
-                return false;
-            }
-            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-            m_permissions = st.st_mode & 07777;
-            m_owner = st.st_uid;
-            m_group = st.st_gid;
-            m_errno = kept;
-            return true;
-        }
     }
     if (fd < 0) {
         m_errno = errno;
@@ -140,6 +125,7 @@ bool File::open(const QString& path, Mode mode, QString& what)
     m_permissions = st.st_mode & 07777;
     m_owner = st.st_uid;
     m_group = st.st_gid;
+    m_errno = refused;
     return true;
 }
 

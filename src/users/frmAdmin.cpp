@@ -271,13 +271,7 @@ void frmAdmin::closeEvent(QCloseEvent* event)
     // the quit closes this window itself, which it cannot do from within
     // this close.
     event->ignore();
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (!IsShuttingDown() && !IsSessionEnding())
-                cmdQuit_Click();
-        },
-        Qt::QueuedConnection);
+    QuitAfterThisClose(this, [this] { cmdQuit_Click(); });
 }
 
 bool frmAdmin::eventFilter(QObject* watched, QEvent* event)

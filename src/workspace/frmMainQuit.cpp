@@ -89,13 +89,7 @@ void frmMain::closeEvent(QCloseEvent* event)
         // own close of this window would be refused as a close within a
         // close, and the defaults question would never come.
         event->ignore();
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                if (!IsShuttingDown() && !IsSessionEnding())
-                    cmdQuit_Click();
-            },
-            Qt::QueuedConnection);
+        QuitAfterThisClose(this, [this] { cmdQuit_Click(); });
         return;
     }
     Form_QueryUnload();
