@@ -278,7 +278,13 @@ public:
         m_painter.setPen(c);
         // The rectangle places the text; it does not cut it, so that a bold
         // default caption a little wider than its measure still shows whole.
-        m_painter.drawText(r.rect(), Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic | Qt::TextDontClip,
+        // It is widened about its centre to the button's width, so that the
+        // wider bold letters do not break a line the plain ones kept whole.
+        QRect place = r.rect();
+        const int room = m_image.width() - 8;
+        if (place.width() < room)
+            place = QRect(place.center().x() - room / 2, place.y(), room, place.height());
+        m_painter.drawText(place, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic | Qt::TextDontClip,
                            shownCaption(m_in.caption));
     }
 

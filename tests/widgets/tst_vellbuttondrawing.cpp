@@ -413,6 +413,36 @@ void tst_VellButtonDrawing::captionAndPictureLayout()
     const Vell::Layout one = Vell::MakeLayout(14, 120, 60, QStringLiteral("Admin"), f, QSize(), 0);
     const Vell::Layout two = Vell::MakeLayout(14, 120, 60, QStringLiteral("Admin\r\n&Window"), f, QSize(), 0);
     QVERIFY(two.caption.bottom - two.caption.top > one.caption.bottom - one.caption.top);
+
+    // A focused default button draws its caption bold; a caption measured
+    // plain to the button's width keeps its two lines, not three.
+    Vell::PaintInput in;
+    in.w = QFontMetrics(f).horizontalAdvance(QStringLiteral("Help Topics")) + 10; // room for the plain line only
+    in.h = 80;
+    in.showFocusRect = false;
+    in.style = 3;
+    in.focus = in.isDefault = true;
+    Vell::PaletteInput colours;
+    colours.scheme = 2;
+    colours.style = in.style;
+    colours.back = colours.backOver = QColor(236, 240, 248);
+    colours.fore = colours.foreOver = Qt::black;
+    colours.mask = QColor(192, 192, 192);
+    in.palette = Vell::MakePalette(colours);
+    in.font = f;
+    in.caption = QStringLiteral("Help &Topics\r\n<F1>");
+    in.layout = Vell::MakeLayout(in.style, in.w, in.h, in.caption, f, QSize(), 0);
+    const QImage image = Vell::Paint(in);
+    int top = in.h, bottom = -1;
+    for (int y = 0; y < in.h; ++y)
+        for (int x = 5; x < in.w - 5; ++x)
+            if (qGray(image.pixel(x, y)) < 80 && y > 8 && y < in.h - 8) {
+                top = qMin(top, y);
+                bottom = qMax(bottom, y);
+            }
+    QFont bold = f;
+    bold.setBold(true);
+    QVERIFY2(bottom - top < 2 * QFontMetrics(bold).lineSpacing() + 2, qPrintable(QStringLiteral("ink %1..%2").arg(top).arg(bottom)));
 }
 
 QTEST_MAIN(tst_VellButtonDrawing)
