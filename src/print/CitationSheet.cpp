@@ -197,7 +197,9 @@ void PrintCitationSheet(Printer& p, const EditorValues& v, bool withNotes, const
     p.setCurrentX(LeftEdge);
     p.setCurrentY(TopEdge);
     p.print(QStringLiteral("Printout of  ") + CitationTitle(v), true);
-    printLine(p, QStringLiteral("printed on ") + FormatDateValue(ToDateValue(printedOn), QStringLiteral("mm/dd/yyyy hh:mm")));
+    // The date in the numeric order the screen shows, so the paper reads as the screen does.
+    const DateValue moment = ToDateValue(printedOn);
+    printLine(p, QStringLiteral("printed on ") + FormatNumericDate(moment) + FormatDateValue(moment, QStringLiteral(" hh:mm")));
     p.endLine();
 
     printBody(p, v);
