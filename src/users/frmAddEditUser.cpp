@@ -69,7 +69,6 @@ frmAddEditUser::frmAddEditUser(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmAddEditUser"));
     fader = new Fader(this);
-    fader->setObjectName(QStringLiteral("timerFadeInOut"));
     fader->closeAction = [this] { Unload(); };
     SetFadeFlag(PrepareFade(this, 0, false));
     setFixedSize(tw(6100), tw(5730));

@@ -170,7 +170,6 @@ frmAdmin::frmAdmin(QWidget* parent) : QWidget(parent)
     connect(timerFlashButton, &QTimer::timeout, this, &frmAdmin::timerFlashButton_Timer);
 
     fader = new Fader(this);
-    fader->setObjectName(QStringLiteral("timerFadeInOut"));
     fader->closeAction = [this] { FadeClosed(); };
 
     connect(cmdUserSelected, &VellButton::Click, this, &frmAdmin::cmdUserSelected_Click);

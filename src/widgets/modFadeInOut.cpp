@@ -41,6 +41,8 @@ bool PrepareFade(QWidget* window, int initialAlpha, bool force)
 
 Fader::Fader(QWidget* window) : QObject(window), m_window(window), m_timer(new QTimer(this))
 {
+    // Every window's fade goes by the same name, so it can be found on any of them.
+    setObjectName(QStringLiteral("timerFadeInOut"));
     m_timer->setInterval(1);
     connect(m_timer, &QTimer::timeout, this, &Fader::tick);
 }

@@ -34,14 +34,23 @@ void moveTo(VellButton& b, QPoint local)
     QCoreApplication::sendEvent(&b, &move);
 }
 
+// A shown window holding one button, 100 x 40 at (10, 10).
+struct ShownButton {
+    QWidget window;
+    VellButton* b;
+    ShownButton() : b(new VellButton(QStringLiteral("cmdTest"), &window))
+    {
+        b->setGeometry(10, 10, 100, 40);
+        window.show();
+    }
+};
+
 } // namespace
 
 void tst_VellButton::clicksAndMouseEvents()
 {
-    QWidget window;
-    auto* b = new VellButton(QStringLiteral("cmdTest"), &window);
-    b->setGeometry(10, 10, 100, 40);
-    window.show();
+    ShownButton shown;
+    VellButton* b = shown.b;
     QSignalSpy clicks(b, &VellButton::Click);
     QSignalSpy downs(b, &VellButton::MouseDown);
     QSignalSpy ups(b, &VellButton::MouseUp);
@@ -82,10 +91,8 @@ void tst_VellButton::clicksAndMouseEvents()
 
 void tst_VellButton::spaceKeyClicksOnlyAfterItsOwnPress()
 {
-    QWidget window;
-    auto* b = new VellButton(QStringLiteral("cmdTest"), &window);
-    b->setGeometry(10, 10, 100, 40);
-    window.show();
+    ShownButton shown;
+    VellButton* b = shown.b;
     QSignalSpy clicks(b, &VellButton::Click);
     QSignalSpy keyDowns(b, &VellButton::KeyDown);
     QSignalSpy keyUps(b, &VellButton::KeyUp);
@@ -107,10 +114,8 @@ void tst_VellButton::spaceKeyClicksOnlyAfterItsOwnPress()
 
 void tst_VellButton::doubleClickMakesNoSecondClick()
 {
-    QWidget window;
-    auto* b = new VellButton(QStringLiteral("cmdTest"), &window);
-    b->setGeometry(10, 10, 100, 40);
-    window.show();
+    ShownButton shown;
+    VellButton* b = shown.b;
     QSignalSpy clicks(b, &VellButton::Click);
     QSignalSpy downs(b, &VellButton::MouseDown);
     // What a double click delivers: press, release, double-click press, release.
