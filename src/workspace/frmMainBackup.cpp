@@ -41,7 +41,10 @@ void frmMain::menuBackupRestore_Click(int Index)
         modBackupRestore::Restore(this);
         if (modBackupRestore::RestoreDone()) {
             modBackupRestore::ClearRestoreDone();
+            // The record on view came from the replaced file: show the
+            // citation the reloaded list selects, as every reload does.
             LoadCitationList();
+            ShowSelectedCitation();
             UpdateButtons();
         }
     }

@@ -441,6 +441,10 @@ void tst_BackupRestore::mainWindowReloadsAfterRestoreEvenWhenALaterFileFails()
     QCOMPARE(w.CitationsInList(), 2);
     QVERIFY(!RestoreDone());
     QVERIFY(w.isEnabled());
+    // The record view shows the restored citation the list selects, not the
+    // one replaced, so an edit saved now cannot write it over the restored one.
+    QCOMPARE(w.SelectedRecordNumber(), 2);
+    QCOMPARE(w.txtField[2]->text(), QStringLiteral("OLD-2"));
 }
 
 QTEST_MAIN(tst_BackupRestore)
