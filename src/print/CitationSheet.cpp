@@ -4,6 +4,7 @@
 #include "platform/Messages.h"
 #include "platform/Printer.h"
 #include "print/PrintJob.h"
+#include "print/PrintLongText.h"
 #include "store/DateValue.h"
 
 namespace {
@@ -175,14 +176,7 @@ void printNotes(Printer& p, const QString& notes)
     for (qsizetype i = 0; i < length; ++i) {
         if (p.currentX() < LeftEdge)
             p.setCurrentX(LeftEdge);
-        if (notes.mid(i, 2) == CRLF) {
-            p.endLine();
-            ++i;
-        } else {
-            p.print(notes.mid(i, 1), false);
-        }
-        if (p.currentX() > 6.5 && (notes.at(i) == u' ' || p.currentX() > 8.0))
-            p.endLine();
+        PrintWrappedCharacter(p, notes, i);
     }
 }
 

@@ -15,6 +15,18 @@ constexpr double PageNumberLeft = 6.0;
 
 } // namespace
 
+void PrintWrappedCharacter(Printer& p, const QString& text, qsizetype& i)
+{
+    if (text.mid(i, 2) == CRLF) {
+        p.endLine();
+        ++i;
+    } else {
+        p.print(text.mid(i, 1), false);
+    }
+    if (p.currentX() > 6.5 && (text.at(i) == u' ' || p.currentX() > 8.0))
+        p.endLine();
+}
+
 void PrintLongTextPages(Printer& p, const QString& text, const QString& heading, bool underlineHeading,
                         bool centerHeading, bool headingOnEveryPage)
 {
@@ -46,14 +58,7 @@ void PrintLongTextPages(Printer& p, const QString& text, const QString& heading,
                 p.setCurrentX(Margin);
             }
         }
-        if (text.mid(i, 2) == CRLF) {
-            p.endLine();
-            ++i;
-        } else {
-            p.print(text.mid(i, 1), false);
-        }
-        if (p.currentX() > 6.5 && (text.at(i) == u' ' || p.currentX() > 8.0))
-            p.endLine();
+        PrintWrappedCharacter(p, text, i);
 
         const bool more = i + 1 < length;
         if (!more || (p.currentY() > LastLineDepth && more)) {

@@ -9,6 +9,11 @@
 class Printer;
 class QWidget;
 
+// One step of that wrap, for any text printed character by character: prints
+// the character at i, or ends the line at a CR LF pair (leaving i on its LF),
+// then ends the line after a blank past 6.5 inches or anything past 8 inches.
+void PrintWrappedCharacter(Printer& p, const QString& text, qsizetype& i);
+
 // Prints on an open document.
 void PrintLongTextPages(Printer& p, const QString& text, const QString& heading, bool underlineHeading,
                         bool centerHeading, bool headingOnEveryPage);
