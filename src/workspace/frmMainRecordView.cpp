@@ -184,16 +184,6 @@ void frmMain::MainTab_Click(int PreviousTab)
     frame[15]->setEnabled(page == DefaultsPage);
 }
 
-QWidget* frmMain::firstTabStop(int page) const
-{
-    if (page < 0 || page >= int(m_pageTabStops.size()))
-        return nullptr;
-    for (QWidget* w : m_pageTabStops[size_t(page)])
-        if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled())
-            return w;
-    return nullptr;
-}
-
 bool frmMain::moveFocusTo(QWidget* target)
 {
     if (!target || !target->isVisible() || !target->isEnabled() || target->focusPolicy() == Qt::NoFocus)
