@@ -55,10 +55,7 @@ double paperWidth(const QString& pdf)
 
 int pageCount(const QString& pdf)
 {
-    QProcess run;
-    run.start("pdfinfo", {pdf});
-    run.waitForFinished(30000);
-    const auto m = QRegularExpression(R"(Pages:\s+(\d+))").match(QString::fromUtf8(run.readAllStandardOutput()));
+    const auto m = QRegularExpression(R"(Pages:\s+(\d+))").match(pdfInfo(pdf));
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
