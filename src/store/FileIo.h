@@ -50,7 +50,8 @@ public:
         Update,
         // Read and write a file that must exist.
         ReadWrite,
-        // A new, empty work file (a leftover of that name is replaced).
+        // A new, empty work file. A leftover of that name is removed first,
+        // so a link by that name is replaced, never written through.
         CreateNew,
     };
 

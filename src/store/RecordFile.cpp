@@ -73,8 +73,6 @@ qint64 RemoveRecord(const QString& fileName, int recordLength, qint64 n, const Q
         return -1;
     }
 
-    QString reason;
-    FileIo::removeFile(WorkFileName, reason);
     FileIo::File work;
     if (!work.open(WorkFileName, FileIo::File::CreateNew, what)) {
         error = {fileName, QStringLiteral("could not be compacted: the work file \"%1\" %2").arg(WorkFileName, what)};
@@ -127,6 +125,7 @@ qint64 RemoveRecord(const QString& fileName, int recordLength, qint64 n, const Q
     }
     source.close();
     work.close();
+    QString reason;
     if (!ok) {
         FileIo::removeFile(WorkFileName, reason);
         error = {fileName, QStringLiteral("could not be compacted: %1").arg(failure)};
