@@ -5,28 +5,25 @@
 #include "store/FileIo.h"
 
 #include <QDir>
-#include <QFile>
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
 // QLockFile tells only that it could not make its file, not why: try the
-// same once by hand and keep the system's answer.
+// same once through the file layer and keep the system's answer.
 QString whyNoLockFile(const QString& lockPath)
 {
-    const QByteArray name = QFile::encodeName(lockPath + QStringLiteral(".probe"));
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return FileIo::errorText(errno);
-    int error = 0;
-    const char pid[] = "0\n";
-    if (::write(fd, pid, sizeof pid - 1) != ssize_t(sizeof pid - 1) || ::fsync(fd) != 0)
-        error = errno ? errno : ENOSPC;
-    ::close(fd);
-    ::unlink(name.constData());
-    return FileIo::errorText(error);
+    const QString probe = lockPath + QStringLiteral(".probe");
+    FileIo::File file;
+    QString what;
+    if (!file.open(probe, FileIo::File::CreateNew, what))
+        return file.reason();
+    const QByteArray pid("0\n");
+    const bool written = file.writeAt(0, pid.constData(), pid.size()) && file.sync();
+    const QString reason = written ? FileIo::errorText(0) : file.reason();
+    file.close();
+    QString ignored;
+    FileIo::removeFile(probe, ignored);
+    return reason;
 }
 
 } // namespace

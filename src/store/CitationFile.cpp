@@ -27,24 +27,9 @@ bool CitationFile::OpenCitationFile()
 {
     CloseCitationFile();
     m_error.clear();
-    m_count = 0;
-    QString what;
     // A missing file is created; a read-only file or folder still opens for
     // reading so the list can be shown.
-    if (!m_file.open(m_fileName, FileIo::File::Update, what))
-        return fail(what);
-    const qint64 length = m_file.size();
-    if (length < 0) {
-        CloseCitationFile();
-        return fail(QStringLiteral("could not be opened: %1").arg(m_file.reason()));
-    }
-    const qint64 count = CountForLength(length);
-    if (count > RecordFile::MaxRecords) {
-        CloseCitationFile();
-        return fail(RecordFile::TooManyRecords(count));
-    }
-    m_count = int(count);
-    return true;
+    return RecordFile::Open(m_file, m_fileName, FileIo::File::Update, RecordLength, m_count, m_error);
 }
 
 void CitationFile::CloseCitationFile() { m_file.close(); }
@@ -67,12 +52,8 @@ bool CitationFile::WriteCitation(int n, const CitationRecord& record)
 {
     if (!m_file.isOpen())
         return fail(QStringLiteral("is not open"));
-    if (!m_file.isWritable())
-        return fail(QStringLiteral("could not be written: %1").arg(m_file.reason()));
     if (n < 1 || n > m_count + 1)
         return fail(QStringLiteral("has no record %1").arg(n));
-    if (n > RecordFile::MaxRecords)
-        return fail(QStringLiteral("could not be written: it cannot hold more than %1 records").arg(RecordFile::MaxRecords));
     if (!RecordFile::WriteRecord(m_file, RecordLength, n, record.bytes(), CitationRecord().bytes(), m_error))
         return false;
     m_count = qMax(m_count, n);
@@ -104,26 +85,12 @@ CitationFileView::~CitationFileView() = default;
 bool CitationFileView::open()
 {
     m_error.clear();
-    m_count = 0;
     m_inBlock = 0;
-    QString what;
-    if (!m_file.open(m_fileName, FileIo::File::ReadOnly, what)) {
-        if (m_file.lastErrno() == ENOENT)
-            return true; // no file yet: an empty list
-        m_error = {m_fileName, what};
+    if (RecordFile::Open(m_file, m_fileName, FileIo::File::ReadOnly, RecordLength, m_count, m_error, &m_length))
+        return true;
+    if (m_file.lastErrno() != ENOENT)
         return false;
-    }
-    m_length = m_file.size();
-    if (m_length < 0) {
-        m_error = {m_fileName, QStringLiteral("could not be read: %1").arg(m_file.reason())};
-        return false;
-    }
-    const qint64 count = CitationFile::CountForLength(m_length);
-    if (count > RecordFile::MaxRecords) {
-        m_error = {m_fileName, RecordFile::TooManyRecords(count)};
-        return false;
-    }
-    m_count = int(count);
+    m_error.clear(); // no file yet: an empty list
     return true;
 }
 

@@ -79,6 +79,13 @@ bool File::open(const QString& path, Mode mode, QString& what)
         what = QStringLiteral("could not be opened: %1").arg(reason());
         return false;
     }
+    // A leftover work file is removed, not truncated: truncating would write
+    // through a link of that name into the file it points to.
+    if (mode == CreateNew && ::unlink(name.constData()) != 0 && errno != ENOENT) {
+        m_errno = errno;
+        what = QStringLiteral("could not be opened: %1").arg(reason());
+        return false;
+    }
 
     // O_NONBLOCK keeps a file swapped for a pipe since the look above from
     // blocking the open; it is cleared again once the file is known regular.
@@ -87,7 +94,7 @@ bool File::open(const QString& path, Mode mode, QString& what)
     if (mode == Update)
         flags |= O_CREAT;
     else if (mode == CreateNew)
-        flags |= O_CREAT | O_TRUNC;
+        flags |= O_CREAT | O_EXCL;
     else if (mode == ReadOnly)
         flags = O_RDONLY | common;
 

@@ -50,7 +50,8 @@ public:
         Update,
         // Read and write a file that must exist.
         ReadWrite,
-        // A new, empty work file (a leftover of that name is replaced).
+        // A new, empty work file. A leftover of that name is removed first,
+        // so a link by that name is replaced, never written through.
         CreateNew,
     };
 
@@ -60,7 +61,8 @@ public:
     File& operator=(const File&) = delete;
 
     // Opens `path`; refuses anything that is not a regular file. On failure
-    // `what` says why, ready for a FileError ("could not be opened: ...").
+    // `what` says why, ready for a FileError ("could not be opened: ..."), and
+    // lastErrno() is 0 when the file was refused for not being regular.
     bool open(const QString& path, Mode mode, QString& what);
     void close();
     bool isOpen() const { return m_fd >= 0; }

@@ -21,10 +21,46 @@ QString TooManyRecords(qint64 count)
         .arg(MaxRecords);
 }
 
+bool Open(FileIo::File& file, const QString& fileName, FileIo::File::Mode mode, int recordLength, int& count,
+          FileError& error, qint64* length)
+{
+    count = 0;
+    QString what;
+    if (!file.open(fileName, mode, what)) {
+        error = {fileName, what};
+        return false;
+    }
+    const qint64 bytes = file.size();
+    if (bytes < 0) {
+        error = {fileName, QStringLiteral("could not be opened: %1").arg(file.reason())};
+        file.close();
+        return false;
+    }
+    const qint64 records = CountForLength(bytes, recordLength);
+    if (records > MaxRecords) {
+        error = {fileName, TooManyRecords(records)};
+        file.close();
+        return false;
+    }
+    count = int(records);
+    if (length)
+        *length = bytes;
+    return true;
+}
+
 bool WriteRecord(FileIo::File& file, int recordLength, qint64 n, const QByteArray& bytes,
                  const QByteArray& blankRecord, FileError& error)
 {
     Q_ASSERT(bytes.size() == recordLength && blankRecord.size() == recordLength);
+    if (!file.isWritable()) {
+        error = {file.path(), QStringLiteral("could not be written: %1").arg(file.reason())};
+        return false;
+    }
+    if (n > MaxRecords) {
+        error = {file.path(),
+                 QStringLiteral("could not be written: it cannot hold more than %1 records").arg(MaxRecords)};
+        return false;
+    }
     const qint64 oldSize = file.size();
     if (oldSize < 0) {
         error = {file.path(), QStringLiteral("could not be written: %1").arg(file.reason())};
@@ -73,8 +109,6 @@ qint64 RemoveRecord(const QString& fileName, int recordLength, qint64 n, const Q
         return -1;
     }
 
-    QString reason;
-    FileIo::removeFile(WorkFileName, reason);
     FileIo::File work;
     if (!work.open(WorkFileName, FileIo::File::CreateNew, what)) {
         error = {fileName, QStringLiteral("could not be compacted: the work file \"%1\" %2").arg(WorkFileName, what)};
@@ -127,6 +161,7 @@ qint64 RemoveRecord(const QString& fileName, int recordLength, qint64 n, const Q
     }
     source.close();
     work.close();
+    QString reason;
     if (!ok) {
         FileIo::removeFile(WorkFileName, reason);
         error = {fileName, QStringLiteral("could not be compacted: %1").arg(failure)};

@@ -22,10 +22,18 @@ inline constexpr qint64 MaxRecords = std::numeric_limits<int>::max() - 1;
 // The words of that refusal ("could not be opened: it holds ...").
 QString TooManyRecords(qint64 count);
 
+// Opens `fileName` in `mode` and counts its records into `count` (and its
+// length in bytes into `length` when given). Refuses what is not a regular
+// file and a file of more than MaxRecords records. On failure the file is
+// closed and `error` names the file and the reason.
+bool Open(FileIo::File& file, const QString& fileName, FileIo::File::Mode mode, int recordLength, int& count,
+          FileError& error, qint64* length = nullptr);
+
 // Writes `bytes` as record n (1-based; n = count + 1 appends) of an open
 // file and flushes it to the disk. Appending after a damaged file whose last
 // record is cut short first completes that record with `blankRecord`'s bytes.
-// On failure the file is exactly as before and `error` names the file and the
+// A file opened read-only, or a record beyond MaxRecords, is refused. On
+// failure the file is exactly as before and `error` names the file and the
 // reason.
 bool WriteRecord(FileIo::File& file, int recordLength, qint64 n, const QByteArray& bytes,
                  const QByteArray& blankRecord, FileError& error);

@@ -36,24 +36,9 @@ bool OpenUserList()
     UserListState& s = state();
     CloseUserList();
     s.error.clear();
-    s.count = 0;
-    QString what;
     // A missing list is created; a read-only list still opens for reading so
     // that users can log in.
-    if (!s.file.open(UserListFileName, FileIo::File::Update, what))
-        return fail(what);
-    const qint64 length = s.file.size();
-    if (length < 0) {
-        CloseUserList();
-        return fail(QStringLiteral("could not be opened: %1").arg(s.file.reason()));
-    }
-    const qint64 count = RecordFile::CountForLength(length, RecordLength);
-    if (count > RecordFile::MaxRecords) {
-        CloseUserList();
-        return fail(RecordFile::TooManyRecords(count));
-    }
-    s.count = int(count);
-    return true;
+    return RecordFile::Open(s.file, UserListFileName, FileIo::File::Update, RecordLength, s.count, s.error);
 }
 
 void CloseUserList() { state().file.close(); }
@@ -80,8 +65,6 @@ bool WriteUser(int n)
     UserListState& s = state();
     if (!s.file.isOpen())
         return fail(QStringLiteral("is not open"));
-    if (!s.file.isWritable())
-        return fail(QStringLiteral("could not be written: %1").arg(s.file.reason()));
     if (n < 1 || n > s.count + 1)
         return fail(QStringLiteral("has no record %1").arg(n));
     if (!RecordFile::WriteRecord(s.file, RecordLength, n, s.buffer.bytes(), UserRecord().bytes(), s.error))

@@ -6,8 +6,6 @@
 #include "store/DateValue.h"
 #include "store/FileIo.h"
 
-#include <QFile>
-#include <QFileInfo>
 
 QString UserLogLine(qint16 flag, const QDateTime& moment, const QString& userName, int accessLevel)
 {
@@ -77,44 +75,34 @@ QString withPlainLineBreaks(const QString& text)
 UserLogView ReadUserLogForView(int limitLines, qint64 limitBytes)
 {
     UserLogView view;
-    const QFileInfo info(UserLogFileName);
-    if (info.exists() && !info.isFile()) {
+    FileIo::File log;
+    QString what;
+    auto unreadable = [&] {
+        view.error = {UserLogFileName, QStringLiteral("could not be read: %1").arg(log.reason())};
+        return view;
+    };
+    if (!log.open(UserLogFileName, FileIo::File::ReadOnly, what)) {
+        if (log.lastErrno() != 0)
+            return unreadable();
+        // Refused without a system error: a folder, pipe or device.
         view.error = {UserLogFileName, QStringLiteral("is not a regular file, so it cannot be shown")};
         return view;
     }
-    QFile log(UserLogFileName);
-    if (!log.open(QIODevice::ReadOnly)) {
-        view.error = {UserLogFileName, QStringLiteral("could not be read: %1").arg(log.errorString())};
-        return view;
-    }
     const qint64 size = log.size();
+    if (size < 0)
+        return unreadable();
     qint64 from = 0;
     if (size > limitBytes) {
         from = size - limitBytes;
         view.partial = true;
-        if (!log.seek(from)) {
-            view.error = {UserLogFileName, QStringLiteral("could not be read: %1").arg(log.errorString())};
-            return view;
-        }
     }
-    // Read in blocks up to the size seen at the start; a log that grows
-    // meanwhile shows its newer lines next time.
-    QByteArray bytes;
-    bytes.reserve(qsizetype(size - from));
-    constexpr qint64 Block = 1024 * 1024;
-    while (bytes.size() < size - from) {
-        const qint64 wanted = qMin(Block, size - from - bytes.size());
-        const qsizetype at = bytes.size();
-        bytes.resize(at + qsizetype(wanted));
-        const qint64 got = log.read(bytes.data() + at, wanted);
-        if (got < 0) {
-            view.error = {UserLogFileName, QStringLiteral("could not be read: %1").arg(log.errorString())};
-            return view;
-        }
-        bytes.resize(at + qsizetype(got));
-        if (got == 0)
-            break; // the file shrank meanwhile
-    }
+    // Read up to the size seen at the start; a log that grows meanwhile
+    // shows its newer lines next time.
+    QByteArray bytes(qsizetype(size - from), Qt::Uninitialized);
+    const qint64 got = log.readAt(from, bytes.data(), bytes.size());
+    if (got < 0)
+        return unreadable();
+    bytes.truncate(qsizetype(got)); // the file shrank meanwhile
     log.close();
 
     if (view.partial) {

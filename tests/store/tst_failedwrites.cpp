@@ -9,10 +9,14 @@
 #include "UserFiles.h"
 #include "session/ProcessState.h"
 #include "store/CitationFile.h"
+#include "store/FileCopy.h"
+#include "store/LegacyConversion.h"
 #include "users/UserList.h"
 #include "users/UserLog.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 #include <sys/stat.h>
 
@@ -28,6 +32,7 @@ private slots:
     void writesReachTheDiskBeforeSuccess();
     void replacementKeepsPermissions();
     void readOnlyFileIsNotReplaced();
+    void leftoverWorkFileLinkIsNotWrittenThrough();
 };
 
 namespace {
@@ -246,6 +251,46 @@ void tst_FailedWrites::readOnlyFileIsNotReplaced()
     QCOMPARE(ReadFile(CitationFileName), citations);
     QCOMPARE(ReadFile(UserListFileName), users);
     QCOMPARE(modeOf(CitationFileName), 0444u);
+}
+
+void tst_FailedWrites::leftoverWorkFileLinkIsNotWrittenThrough()
+{
+    // A work or partial file left by an earlier run may be a link to another
+    // file; the new copy takes its place instead of overwriting that file.
+    TempDataFolder folder;
+    const QByteArray precious("bytes of another file");
+    const QString other = QDir::current().absoluteFilePath(QStringLiteral("Other.File"));
+    WriteFile(other, precious);
+    auto linkToOther = [&](const QString& name) { QVERIFY(QFile::link(other, name)); };
+
+    WriteCitations(CitationFileName, {CitationBytes3000::sample("A1", QDate(2006, 1, 1))});
+    const QByteArray citations = ReadFile(CitationFileName);
+    QVERIFY(QDir().mkdir(QStringLiteral("Backup")));
+    const QString target = QStringLiteral("Backup/") + CitationFileName;
+    linkToOther(FileCopy::PartialName(target));
+    FileError error;
+    QVERIFY2(FileCopy::CopyFile(CitationFileName, target, error), qPrintable(error.message()));
+    QCOMPARE(ReadFile(other), precious);
+    QCOMPARE(ReadFile(target), citations);
+    QVERIFY(!QFileInfo(target).isSymLink());
+
+    // The conversion of an older data file writes its work file the same way.
+    WriteFile(CitationFileName, QByteArray(LegacyLayout::RecordLength, 'o'));
+    linkToOther(WorkFileName);
+    QCOMPARE(ConvertLegacyDataFile(error), qint64(1));
+    QCOMPARE(ReadFile(other), precious);
+    QCOMPARE(ReadFile(LegacyBackupFileName()), QByteArray(LegacyLayout::RecordLength, 'o'));
+    QCOMPARE(ReadCitations(CitationFileName).size(), 1);
+    QVERIFY(!QFileInfo(CitationFileName).isSymLink());
+
+    // So does the removal of a record.
+    WriteCitations(CitationFileName, {CitationBytes3000::sample("A1", QDate(2006, 1, 1)),
+                                      CitationBytes3000::sample("B2", QDate(2006, 2, 2))});
+    linkToOther(WorkFileName);
+    CitationFile file;
+    QVERIFY(file.DeleteCitation(1));
+    QCOMPARE(ReadFile(other), precious);
+    QCOMPARE(ReadCitations(CitationFileName).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_FailedWrites)
