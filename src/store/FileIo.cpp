@@ -283,6 +283,21 @@ bool syncFolderOf(const QString& path, QString& reason)
     return ok || error == EINVAL;
 }
 
+namespace {
+// The rename or removal is the moment a change takes effect, and what it
+// points at was flushed before it, so a crash after it leaves either the old
+// state or the new one, each whole. A folder that then cannot be flushed
+// cannot undo the change: reporting it as failed would make the caller act
+// as if the old file were still in place (a list out of step with its file,
+// a conversion believed undone). So the flush is asked for, and the change
+// stands.
+void flushFolderAfterChange(const QString& path)
+{
+    QString ignored;
+    syncFolderOf(path, ignored);
+}
+} // namespace
+
 bool replaceFile(const QString& source, const QString& target, FileError& error)
 {
     int failure = ask(Call::Rename, target).error;
@@ -293,11 +308,7 @@ bool replaceFile(const QString& source, const QString& target, FileError& error)
         error = {target, QStringLiteral("could not be replaced: %1").arg(errorText(failure))};
         return false;
     }
-    QString reason;
-    if (!syncFolderOf(target, reason)) {
-        error = {target, QStringLiteral("was replaced, but the change could not be flushed to the disk: %1").arg(reason)};
-        return false;
-    }
+    flushFolderAfterChange(target);
     return true;
 }
 
@@ -310,7 +321,8 @@ bool removeFile(const QString& path, QString& reason)
         reason = errorText(failure);
         return false;
     }
-    return syncFolderOf(path, reason);
+    flushFolderAfterChange(path);
+    return true;
 }
 
 } // namespace FileIo

@@ -110,9 +110,13 @@ bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& rea
 bool copyOwnership(const File& from, File& to);
 
 // Renames `source` over `target` in one step and flushes the folder, so the
-// new name survives a crash. Sets `error` (naming `target`) on failure.
+// new name survives a crash. Sets `error` (naming `target`) and returns false
+// only when the rename did not happen: once it has, the change stands even
+// if the folder cannot be flushed (a crash then brings back the old file,
+// whole).
 bool replaceFile(const QString& source, const QString& target, FileError& error);
-// Removes a file and flushes its folder; a missing file is no error.
+// Removes a file and flushes its folder; a missing file is no error. False
+// only when the file is still there.
 bool removeFile(const QString& path, QString& reason);
 // Flushes the folder holding `path`.
 bool syncFolderOf(const QString& path, QString& reason);

@@ -198,6 +198,20 @@ void tst_FailedWrites::writesReachTheDiskBeforeSuccess()
         QCOMPARE(ReadCitations(CitationFileName).size(), 1);
         QVERIFY(!QFile::exists(WorkFileName));
     }
+    {
+        // Once the new file has its name the deletion has happened: a folder
+        // that cannot then be flushed does not make it report the opposite
+        // (the window would keep a list out of step with the file).
+        WriteCitations(CitationFileName, {CitationBytes3000::sample("A1", QDate(2006, 1, 1)),
+                                          CitationBytes3000::sample("B2", QDate(2006, 2, 2))});
+        InjectedFaults faults;
+        faults.failNextFolderSync();
+        QVERIFY(file.DeleteCitation(1));
+        QVERIFY(faults.fired());
+        QCOMPARE(ReadCitations(CitationFileName).size(), 1);
+        QCOMPARE(CitationBytes3000::readText(ReadCitations(CitationFileName).first(), "CitationNumber").trimmed(),
+                 QByteArray("B2"));
+    }
 }
 
 void tst_FailedWrites::replacementKeepsPermissions()

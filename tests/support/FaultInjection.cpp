@@ -24,6 +24,12 @@ InjectedFaults& InjectedFaults::failNextSync(int error)
     return *this;
 }
 
+InjectedFaults& InjectedFaults::failNextFolderSync(int error)
+{
+    m_folderSyncError = error;
+    return *this;
+}
+
 InjectedFaults& InjectedFaults::onlyFile(const QString& name)
 {
     m_file = name;
@@ -46,6 +52,12 @@ FileIo::Verdict InjectedFaults::decide(FileIo::Call call, const QString& path, q
     if (call == FileIo::Call::Sync && m_syncError) {
         const int error = m_syncError;
         m_syncError = 0;
+        m_fired = true;
+        return {error, -1};
+    }
+    if (call == FileIo::Call::SyncFolder && m_folderSyncError) {
+        const int error = m_folderSyncError;
+        m_folderSyncError = 0;
         m_fired = true;
         return {error, -1};
     }

@@ -21,6 +21,8 @@ public:
     InjectedFaults& diskFullAfter(qint64 k, int error = ENOSPC);
     // The next flush to the disk fails with `error`.
     InjectedFaults& failNextSync(int error = EIO);
+    // The next flush of a folder (after a rename or removal) fails with `error`.
+    InjectedFaults& failNextFolderSync(int error = EIO);
     // Only calls on paths ending with this name are touched (all when empty).
     InjectedFaults& onlyFile(const QString& name);
     // Ends the process (exit code 9, nothing flushed) before system call
@@ -36,6 +38,7 @@ private:
     qint64 m_budget = -1; // -1: writes are not limited
     int m_writeError = 0;
     int m_syncError = 0;
+    int m_folderSyncError = 0;
     int m_stopAt = 0;
     int m_calls = 0;
     bool m_fired = false;
