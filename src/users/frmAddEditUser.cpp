@@ -12,6 +12,7 @@
 #include "users/UserMessages.h"
 #include "users/UserWindowArt.h"
 #include "widgets/TextBox.h"
+#include "widgets/OptionTabStop.h"
 #include "widgets/VellButton.h"
 #include "widgets/modFadeInOut.h"
 
@@ -122,7 +123,12 @@ frmAddEditUser::frmAddEditUser(QWidget* parent) : QDialog(parent)
         optAccessLevel[k] = new QRadioButton(this);
         optAccessLevel[k]->setObjectName(QStringLiteral("optAccessLevel(%1)").arg(k));
         optAccessLevel[k]->setGeometry(tw(3660), tw(420 + (k - 1) * 360), tw(2300), tw(330));
-        connect(optAccessLevel[k], &QRadioButton::clicked, this, [this, k] { optAccessLevel_Click(k); });
+        // A change of level, by mouse, Space or arrow key; choosing the level
+        // already chosen changes nothing.
+        connect(optAccessLevel[k], &QRadioButton::toggled, this, [this, k](bool on) {
+            if (on)
+                optAccessLevel_Click(k);
+        });
     }
 
     lblDateCreated = new QLabel(this);
@@ -153,12 +159,13 @@ frmAddEditUser::frmAddEditUser(QWidget* parent) : QDialog(parent)
         connect(txtField[i], &QLineEdit::textChanged, this, [this, i] { txtField_Change(i); });
     connect(txtComments, &QPlainTextEdit::textChanged, this, [this] { txtField_Change(4); });
 
-    setTabOrder(txtField[1], txtField[2]);
-    setTabOrder(txtField[2], txtField[3]);
-    setTabOrder(txtField[3], txtComments);
-    setTabOrder(txtComments, optAccessLevel[1]);
-    setTabOrder(optAccessLevel[1], cmdSave);
-    setTabOrder(cmdSave, cmdCancel);
+    // The names, then the level beside them, then what lies below. Tab enters
+    // the levels at the user's level, so a Space there changes nothing.
+    const QList<QWidget*> chain{txtField[1], txtField[2], txtField[3], optAccessLevel[1], optAccessLevel[2],
+                                optAccessLevel[3], optAccessLevel[4], txtComments, cmdSave, cmdCancel};
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
+    KeepOptionTabStop({optAccessLevel[1], optAccessLevel[2], optAccessLevel[3], optAccessLevel[4]});
 }
 
 QWidget* frmAddEditUser::box(int index) const

@@ -2,6 +2,7 @@
 // one Tab stop per option group, and the first stop of a page.
 #include "workspace/frmMain.h"
 
+#include "widgets/OptionTabStop.h"
 #include "widgets/VellButton.h"
 
 #include <QAbstractButton>
@@ -56,34 +57,11 @@ void frmMain::orderTabStops()
         QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
-namespace {
-// Only the chosen option of a group is a Tab stop, so Tab enters the group
-// at the stored choice and a Space there changes nothing; the arrow keys
-// move between the options. With no choice, the first option is the stop.
-void setOptionTabStop(const QList<QAbstractButton*>& buttons)
-{
-    QAbstractButton* stop = nullptr;
-    for (QAbstractButton* b : buttons)
-        if (b->isChecked())
-            stop = b;
-    if (!stop && !buttons.isEmpty())
-        stop = buttons.first();
-    for (QAbstractButton* b : buttons)
-        b->setFocusPolicy(b == stop ? Qt::StrongFocus : Qt::ClickFocus);
-}
-} // namespace
-
 void frmMain::keepOptionTabStops()
 {
-    for (QButtonGroup* group : m_optionGroups) {
-        const QList<QAbstractButton*> buttons = group->buttons();
-        setOptionTabStop(buttons);
-        connect(group, &QButtonGroup::buttonToggled, this, [buttons] { setOptionTabStop(buttons); });
-    }
-    const QList<QAbstractButton*> sortButtons{optSort[0], optSort[1], optSort[2]};
-    setOptionTabStop(sortButtons);
-    for (QRadioButton* o : optSort)
-        connect(o, &QAbstractButton::toggled, this, [sortButtons] { setOptionTabStop(sortButtons); });
+    for (QButtonGroup* group : m_optionGroups)
+        KeepOptionTabStop(group->buttons());
+    KeepOptionTabStop({optSort[0], optSort[1], optSort[2]});
 }
 
 QWidget* frmMain::firstTabStop(int page) const

@@ -38,6 +38,7 @@ private slots:
     void commentsIndicatorCountsLineBreaksAsTwo();
     void fullCommentsRefuseWhatIsTyped();
     void levelOptionsShowTheirWholeCaptions();
+    void tabWalksTheColumnsAndEntersTheLevelAtItsChoice();
 
 private:
     frmAddEditUser* open(const QString& tag, int record = 0);
@@ -280,6 +281,27 @@ void tst_UserDialog::levelOptionsShowTheirWholeCaptions()
         QVERIFY(option->x() > d->txtField[1]->geometry().right());
     }
     QCOMPARE(d->optAccessLevel[4]->text(), QString("Read/Edit/Add/Delete"));
+}
+
+void tst_UserDialog::tabWalksTheColumnsAndEntersTheLevelAtItsChoice()
+{
+    WriteUsers("User.List", {UserBytes500::user("Jane", "Doe", "AbCd", 4)});
+    const QByteArray before = ReadFile("User.List");
+    frmAddEditUser* d = open("View/Edit this User", 1);
+    d->txtField[1]->setFocus();
+    QList<QWidget*> walked;
+    for (int i = 0; i < 4; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        walked << QApplication::focusWidget();
+    }
+    // The names, the user's own level (not the first), then the comments.
+    QCOMPARE(walked, (QList<QWidget*>{d->txtField[2], d->txtField[3], d->optAccessLevel[4], d->txtComments}));
+    // A Space on the level Tab reached keeps it: nothing to save.
+    QTest::keyClick(d->optAccessLevel[4], Qt::Key_Space);
+    QVERIFY(d->optAccessLevel[4]->isChecked());
+    QVERIFY(!d->cmdSave->isVisible());
+    d->cmdCancel->click();
+    QCOMPARE(ReadFile("User.List"), before);
 }
 
 QTEST_MAIN(tst_UserDialog)
