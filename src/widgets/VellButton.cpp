@@ -455,7 +455,6 @@ void VellButton::paintEvent(QPaintEvent*)
 
 void VellButton::clicked_()
 {
-    m_lastButton = Qt::LeftButton;
     if (m_checkBoxBehaviour)
         m_value = !m_value;
     drawState(Vell::State::Normal);
@@ -479,17 +478,8 @@ QSize VellButton::sizeHint() const
 
 bool VellButton::event(QEvent* event)
 {
-    switch (event->type()) {
-    case QEvent::Polish:
-        if (!m_designApplied)
-            applyWindowDesign();
-        break;
-    case QEvent::Shortcut:
-        m_lastButton = Qt::LeftButton;
-        break;
-    default:
-        break;
-    }
+    if (event->type() == QEvent::Polish && !m_designApplied)
+        applyWindowDesign();
     return QPushButton::event(event);
 }
 
@@ -552,7 +542,6 @@ void VellButton::changeEvent(QEvent* event)
 
 void VellButton::mousePressEvent(QMouseEvent* event)
 {
-    m_lastButton = event->button();
     const QPoint at = event->position().toPoint();
     emit MouseDown(event->button(), event->modifiers(), at.x(), at.y());
     if (event->button() != Qt::RightButton)
@@ -577,7 +566,6 @@ void VellButton::mouseDoubleClickEvent(QMouseEvent* event)
     }
     // The second press of a double click is reported but not handed to the
     // button's own press handling, so its release makes no second Click.
-    m_lastButton = Qt::LeftButton;
     emit MouseDown(Qt::LeftButton, event->modifiers(), 0, 0);
     drawState(Vell::State::Pressed);
     event->accept();

@@ -183,7 +183,6 @@ private:
     bool m_hover = false;
     bool m_shown = true;
     bool m_capturing = false;
-    Qt::MouseButton m_lastButton = Qt::NoButton;
     Vell::State m_lastState = Vell::State::Normal;
     Vell::Layout m_layout;
     QImage m_background;
