@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 void Printer::tabToColumn(int column)
 {
@@ -131,16 +132,21 @@ public:
     }
 };
 
-// Paints on a QPrinter. The printout is kept as pages of placed texts and
-// painted when the document ends, so the same pages can go to the printer, a
-// preview (which paints them again as often as it needs) or a PDF file.
+// Paints on a QPrinter. A printout for the printer or a PDF file is painted
+// as it is printed, so a long list holds no more than the page in hand. A
+// preview paints its pages again as often as it needs, so for a preview the
+// printout is kept as pages of placed texts and painted when it ends.
 class QtPrinter final : public Printer {
 public:
     bool beginDocument(const QString& title) override
     {
         m_error.clear();
         m_pages.clear();
+        m_open = false;
+        if (m_painter.isActive())
+            m_painter.end(); // a document that was never ended
         m_printer.reset();
+        m_measures.reset();
         ensureArialSubstitute();
 
         const QList<QPrinterInfo> installed = QPrinterInfo::availablePrinters();
@@ -169,9 +175,13 @@ public:
         } else if (installed.isEmpty()) {
             printer->setOutputFormat(QPrinter::PdfFormat);
         }
+        if (m_destination != PrintDestination::Preview && !beginPainting(m_painter, printer.get()))
+            return false;
         m_printer = std::move(printer);
+        m_measures.reset(); // measured on this printer from now on
         m_title = title;
         m_pages.append(Page{});
+        m_open = true;
         m_x = m_y = 0;
         return true;
     }
@@ -183,13 +193,16 @@ public:
     void setCurrentY(double inches) override { m_y = inches; }
     void print(const QString& text, bool endLine) override
     {
-        if (!text.isEmpty()) {
-            if (m_y + textHeight() > bottomLimit() && m_y > PrintTopMargin && !m_pages.isEmpty()) {
+        if (!text.isEmpty() && m_open) {
+            if (m_y + textHeight() > bottomLimit() && m_y > PrintTopMargin) {
                 newPage();
                 m_y = PrintTopMargin;
             }
-            if (!m_pages.isEmpty())
-                m_pages.last().append({m_x, m_y, text, m_font});
+            const Placed item{m_x, m_y, text, m_font};
+            if (m_painter.isActive())
+                paintItem(m_painter, m_printer.get(), item);
+            else
+                m_pages.last().append(item);
         }
         if (endLine) {
             m_x = 0;
@@ -200,46 +213,33 @@ public:
     }
     double textWidth(const QString& text) const override
     {
-        const QFontMetricsF fm(qfontOf(m_font), measuringDevice());
-        return fm.horizontalAdvance(text) / measuringDevice()->logicalDpiX();
+        return measures().metrics->horizontalAdvance(text) / measuringDevice()->logicalDpiX();
     }
-    double textHeight() const override
-    {
-        const QFontMetricsF fm(qfontOf(m_font), measuringDevice());
-        return fm.height() / measuringDevice()->logicalDpiY();
-    }
-    // The classic "average character": the lowercase letters and the blank
-    // weighted by how often they occur in English text. Fonts of today report
-    // the mean of all their glyphs instead, a third wider, which would push
-    // the list's last column off the paper.
-    double averageCharWidth() const override
-    {
-        static constexpr int Weights[27] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3, 6, 35, 20, 56,
-                                            56, 17, 4,  49, 56,  71, 31, 10, 18, 3,  18, 2, 166};
-        const QFontMetricsF fm(qfontOf(m_font), measuringDevice());
-        double sum = 0;
-        for (int i = 0; i < 27; ++i)
-            sum += Weights[i] * fm.horizontalAdvance(i < 26 ? QChar(u'a' + i) : QChar(u' '));
-        return sum / 1000.0 / measuringDevice()->logicalDpiX();
-    }
+    double textHeight() const override { return measures().metrics->height() / measuringDevice()->logicalDpiY(); }
+    double averageCharWidth() const override { return measures().averageCharWidth; }
     double pageWidth() const override { return paper().width(); }
     double pageHeight() const override { return paper().height(); }
     void newPage() override
     {
-        m_pages.append(Page{});
+        if (m_painter.isActive()) {
+            if (!m_printer->newPage() && m_error.isEmpty())
+                m_error = QStringLiteral("The printer did not start a new page; the printout is incomplete.");
+        } else if (m_open) {
+            m_pages.append(Page{});
+        }
         m_x = m_y = 0;
     }
     bool endDocument() override
     {
         bool ok = true;
-        if (m_printer) {
-            if (m_destination == PrintDestination::Preview)
-                ok = preview();
-            else
-                ok = paintOn(m_printer.get());
-        }
+        if (m_painter.isActive())
+            ok = endPainting(m_painter, m_printer.get());
+        else if (m_printer)
+            ok = preview();
         m_printer.reset();
+        m_measures.reset();
         m_pages.clear();
+        m_open = false;
         return ok;
     }
     QString lastError() const override { return m_error; }
@@ -251,6 +251,34 @@ private:
         PrintFont font;
     };
     using Page = QList<Placed>;
+
+    // The metrics of the current font on the measuring device, made when the
+    // font or the device changes: a printout measures every text it prints
+    // and every column it tabs to.
+    struct Measures {
+        PrintFont font;
+        std::optional<QFontMetricsF> metrics;
+        double averageCharWidth = 0;
+    };
+    const Measures& measures() const
+    {
+        if (m_measures && m_measures->font == m_font)
+            return *m_measures;
+        QPaintDevice* device = measuringDevice();
+        Measures m{m_font, QFontMetricsF(qfontOf(m_font), device)};
+        // The classic "average character": the lowercase letters and the blank
+        // weighted by how often they occur in English text. Fonts of today
+        // report the mean of all their glyphs instead, a third wider, which
+        // would push the list's last column off the paper.
+        static constexpr int Weights[27] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3, 6, 35, 20, 56,
+                                            56, 17, 4,  49, 56,  71, 31, 10, 18, 3,  18, 2, 166};
+        double sum = 0;
+        for (int i = 0; i < 27; ++i)
+            sum += Weights[i] * m.metrics->horizontalAdvance(i < 26 ? QChar(u'a' + i) : QChar(u' '));
+        m.averageCharWidth = sum / 1000.0 / device->logicalDpiX();
+        m_measures = std::move(m);
+        return *m_measures;
+    }
 
     // Measures on the printer of the document, or on a default one between
     // documents (so a printout may measure before it begins).
@@ -276,35 +304,54 @@ private:
         return paper().height() - std::max(PrintBottomMargin, deviceMargin);
     }
 
-    bool paintOn(QPrinter* target)
+    bool beginPainting(QPainter& painter, QPrinter* target)
     {
-        QPainter painter;
-        if (!painter.begin(target)) {
-            if (target->outputFormat() == QPrinter::PdfFormat && !target->outputFileName().isEmpty())
-                m_error = QStringLiteral("The PDF file \"%1\" could not be written.")
-                              .arg(QDir::toNativeSeparators(target->outputFileName()));
-            else
-                m_error = QStringLiteral("The printer \"%1\" did not accept the printout.").arg(target->printerName());
+        if (painter.begin(target))
+            return true;
+        if (target->outputFormat() == QPrinter::PdfFormat && !target->outputFileName().isEmpty())
+            m_error = QStringLiteral("The PDF file \"%1\" could not be written.")
+                          .arg(QDir::toNativeSeparators(target->outputFileName()));
+        else
+            m_error = QStringLiteral("The printer \"%1\" did not accept the printout.").arg(target->printerName());
+        return false;
+    }
+    // Ends the painting and tells whether all of it reached the target,
+    // including any page the printout could not start.
+    bool endPainting(QPainter& painter, QPrinter* target)
+    {
+        const bool ended = painter.end();
+        if (!m_error.isEmpty())
             return false;
-        }
-        const double dpiX = target->logicalDpiX();
-        const double dpiY = target->logicalDpiY();
-        for (qsizetype p = 0; p < m_pages.size(); ++p) {
-            if (p > 0 && !target->newPage())
-                break;
-            for (const Placed& item : m_pages[p]) {
-                const QFont font = qfontOf(item.font);
-                painter.setFont(font);
-                const QFontMetricsF fm(font, target);
-                painter.drawText(QPointF(item.x * dpiX, item.y * dpiY + fm.ascent()), item.text);
-            }
-        }
-        painter.end();
-        if (target->printerState() == QPrinter::Error) {
+        if (!ended || target->printerState() == QPrinter::Error) {
             m_error = QStringLiteral("The printer reported an error; the printout may be incomplete.");
             return false;
         }
         return true;
+    }
+    static void paintItem(QPainter& painter, QPrinter* target, const Placed& item)
+    {
+        const QFont font = qfontOf(item.font);
+        painter.setFont(font);
+        const QFontMetricsF fm(font, target);
+        painter.drawText(QPointF(item.x * target->logicalDpiX(), item.y * target->logicalDpiY() + fm.ascent()),
+                         item.text);
+    }
+
+    // Paints the kept pages of a preview onto `target`.
+    bool paintOn(QPrinter* target)
+    {
+        QPainter painter;
+        if (!beginPainting(painter, target))
+            return false;
+        for (qsizetype p = 0; p < m_pages.size(); ++p) {
+            if (p > 0 && !target->newPage()) {
+                m_error = QStringLiteral("The printer did not start a new page; the printout is incomplete.");
+                break;
+            }
+            for (const Placed& item : m_pages[p])
+                paintItem(painter, target, item);
+        }
+        return endPainting(painter, target);
     }
 
     bool preview()
@@ -346,7 +393,10 @@ private:
     }
 
     std::unique_ptr<QPrinter> m_printer;
+    QPainter m_painter; // painting a printout straight onto m_printer
+    bool m_open = false; // a document has begun and not yet ended
     mutable std::unique_ptr<QPrinter> m_idlePrinter;
+    mutable std::optional<Measures> m_measures; // of m_font on measuringDevice()
     PrintDestination m_destination = PrintDestination::Cancel;
     QString m_title;
     QString m_error;

@@ -15,6 +15,7 @@ struct PrintFont {
     bool bold = false;
     bool italic = false;
     bool underline = false;
+    friend bool operator==(const PrintFont&, const PrintFont&) = default;
 };
 
 class Printer {

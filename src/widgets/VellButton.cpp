@@ -10,13 +10,6 @@
 
 namespace {
 
-QString shownText(const QString& caption)
-{
-    QString shown = caption;
-    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    return shown;
-}
-
 // Stored sizes are in hundredths of a millimetre.
 int extentToPixels(int extent, int dpi)
 {
@@ -52,10 +45,9 @@ VellButton::VellButton(const QString& objectName, QWidget* parent) : VellButton(
 
 void VellButton::setCaption(const QString& caption)
 {
-    if (!m_applyingDesign)
-        m_codeSet |= SetCaption;
+    m_codeSet |= SetCaption;
     m_caption = caption;
-    setText(shownText(caption)); // also gives the button its access key
+    setText(Vell::ShownCaption(caption)); // also gives the button its access key
     relayout();
     update();
 }
@@ -76,34 +68,18 @@ QChar VellButton::AccessKeyOf(const QString& caption)
     return {};
 }
 
-void VellButton::setBackColor(const QColor& c)
+// The stored design never goes through these setters, so whatever comes
+// here was set in code and is marked to be kept from the design.
+void VellButton::setColourInCode(QColor& colour, const QColor& c, CodeSet which)
 {
-    if (!m_applyingDesign)
-        m_codeSet |= SetBack;
-    m_backColor = c;
+    m_codeSet |= which;
+    colour = c;
     update();
 }
-void VellButton::setBackOver(const QColor& c)
-{
-    if (!m_applyingDesign)
-        m_codeSet |= SetBackOver;
-    m_backOver = c;
-    update();
-}
-void VellButton::setForeColor(const QColor& c)
-{
-    if (!m_applyingDesign)
-        m_codeSet |= SetFore;
-    m_foreColor = c;
-    update();
-}
-void VellButton::setForeOver(const QColor& c)
-{
-    if (!m_applyingDesign)
-        m_codeSet |= SetForeOver;
-    m_foreOver = c;
-    update();
-}
+void VellButton::setBackColor(const QColor& c) { setColourInCode(m_backColor, c, SetBack); }
+void VellButton::setBackOver(const QColor& c) { setColourInCode(m_backOver, c, SetBackOver); }
+void VellButton::setForeColor(const QColor& c) { setColourInCode(m_foreColor, c, SetFore); }
+void VellButton::setForeOver(const QColor& c) { setColourInCode(m_foreOver, c, SetForeOver); }
 void VellButton::setMaskColor(const QColor& c)
 {
     m_maskColor = c;
@@ -199,8 +175,7 @@ void VellButton::setSoftBevel(bool on)
 
 void VellButton::setPictureNormal(const QImage& picture, const QString& source)
 {
-    if (!m_applyingDesign)
-        m_codeSet |= SetPicture;
+    m_codeSet |= SetPicture;
     m_pictureNormal = picture;
     m_pictureNormalSource = source;
     relayout();
@@ -319,7 +294,7 @@ void VellButton::ReadProperties(const Vell::PropertySet& set)
     m_buttonType = DecodeInt(set.value(QStringLiteral("BTYPE")), 2);
     if (!keep(SetCaption)) {
         m_caption = set.value(QStringLiteral("TX"));
-        setText(shownText(m_caption));
+        setText(Vell::ShownCaption(m_caption));
     }
     if (!design)
         setEnabled(DecodeBool(set.value(QStringLiteral("ENAB")), true));
@@ -480,7 +455,6 @@ void VellButton::paintEvent(QPaintEvent*)
 
 void VellButton::clicked_()
 {
-    m_lastButton = Qt::LeftButton;
     if (m_checkBoxBehaviour)
         m_value = !m_value;
     drawState(Vell::State::Normal);
@@ -504,17 +478,8 @@ QSize VellButton::sizeHint() const
 
 bool VellButton::event(QEvent* event)
 {
-    switch (event->type()) {
-    case QEvent::Polish:
-        if (!m_designApplied)
-            applyWindowDesign();
-        break;
-    case QEvent::Shortcut:
-        m_lastButton = Qt::LeftButton;
-        break;
-    default:
-        break;
-    }
+    if (event->type() == QEvent::Polish && !m_designApplied)
+        applyWindowDesign();
     return QPushButton::event(event);
 }
 
@@ -577,7 +542,6 @@ void VellButton::changeEvent(QEvent* event)
 
 void VellButton::mousePressEvent(QMouseEvent* event)
 {
-    m_lastButton = event->button();
     const QPoint at = event->position().toPoint();
     emit MouseDown(event->button(), event->modifiers(), at.x(), at.y());
     if (event->button() != Qt::RightButton)
@@ -602,7 +566,6 @@ void VellButton::mouseDoubleClickEvent(QMouseEvent* event)
     }
     // The second press of a double click is reported but not handed to the
     // button's own press handling, so its release makes no second Click.
-    m_lastButton = Qt::LeftButton;
     emit MouseDown(Qt::LeftButton, event->modifiers(), 0, 0);
     drawState(Vell::State::Pressed);
     event->accept();

@@ -148,6 +148,7 @@ protected:
 private:
     enum CodeSet : unsigned { SetBack = 1, SetBackOver = 2, SetFore = 4, SetForeOver = 8, SetCaption = 16, SetPicture = 32 };
 
+    void setColourInCode(QColor& colour, const QColor& c, CodeSet which);
     void clicked_();
     void drawState(Vell::State state);
     void relayout();
@@ -182,7 +183,6 @@ private:
     bool m_hover = false;
     bool m_shown = true;
     bool m_capturing = false;
-    Qt::MouseButton m_lastButton = Qt::NoButton;
     Vell::State m_lastState = Vell::State::Normal;
     Vell::Layout m_layout;
     QImage m_background;

@@ -5,6 +5,7 @@
 #include <QRegion>
 #include <algorithm>
 #include <cmath>
+#include <span>
 
 namespace Vell {
 
@@ -110,7 +111,7 @@ Edges InnerRect(int style, int w, int h)
     }
 }
 
-static QString shownCaption(const QString& caption)
+QString ShownCaption(const QString& caption)
 {
     QString s = caption;
     s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -130,7 +131,7 @@ Layout MakeLayout(int style, int w, int h, const QString& caption, const QFont& 
     default: r = {4, 1, w - 8, h - 4}; break;
     }
     // Shrink to the text's extent, as measuring with word wrapping does.
-    const QString text = shownCaption(caption);
+    const QString text = ShownCaption(caption);
     const QFontMetrics metrics(font);
     const QRect extent = text.isEmpty() ? QRect()
                                         : metrics.boundingRect(QRect(r.left, r.top, std::max(0, r.right - r.left), 1 << 20),
@@ -285,7 +286,7 @@ public:
         if (place.width() < room)
             place = QRect(place.center().x() - room / 2, place.y(), room, place.height());
         m_painter.drawText(place, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic | Qt::TextDontClip,
-                           shownCaption(m_in.caption));
+                           ShownCaption(m_in.caption));
     }
 
     void background()
@@ -340,26 +341,30 @@ private:
     const Edges& r() const { return in.layout.caption; }
     const Edges& rp() const { return in.layout.captionPressed; }
 
-    // The caption drawn twice more, one pixel off, for the raised, sunken and
-    // shadowed effects.
+    // The copies drawn under a caption or picture, one pixel off, for the
+    // raised (1), sunken (2) and shadowed (3) effects: offset and colour shift.
+    struct EffectCopy {
+        int offset, shift;
+    };
+    static std::span<const EffectCopy> effectCopies(int effect)
+    {
+        static constexpr EffectCopy Raised[] = {{1, -40}, {-1, 40}};
+        static constexpr EffectCopy Sunken[] = {{1, 40}, {-1, -40}};
+        static constexpr EffectCopy Shadowed[] = {{1, -40}};
+        switch (effect) {
+        case 1: return Raised;
+        case 2: return Sunken;
+        case 3: return Shadowed;
+        default: return {};
+        }
+    }
+
+    // The caption's copies shift the face (the style-3 face of style 14 is
+    // its plain face).
     void effect(const Edges& around)
     {
-        const QColor base = in.style == StyleOffset ? pal.style3Face : pal.face;
-        switch (in.specialEffect) {
-        case 1:
-            c.text(around.moved(1, 1), sh(base, -40));
-            c.text(around.moved(-1, -1), sh(base, 40));
-            break;
-        case 2:
-            c.text(around.moved(1, 1), sh(base, 40));
-            c.text(around.moved(-1, -1), sh(base, -40));
-            break;
-        case 3:
-            c.text(around.moved(1, 1), sh(base, -40));
-            break;
-        default:
-            break;
-        }
+        for (const EffectCopy& copy : effectCopies(in.specialEffect))
+            c.text(around.moved(copy.offset, copy.offset), sh(pal.face, copy.shift));
     }
 
     void captionNormal(bool bold = false)
@@ -384,25 +389,13 @@ private:
         c.text(r(), pal.shadow);
     }
 
+    // The picture's copies are silhouettes shifted from the style-3 face
+    // (the plain face for every style but 3).
     void pictureEffect(int x, int y)
     {
-        const QColor base = in.style == StyleShaded ? pal.style3Face : pal.face;
         const QImage& pic = shownPicture();
-        switch (in.specialEffect) {
-        case 1:
-            c.picture(pic, x + 1, y + 1, PictureMode::Silhouette, sh(base, -40));
-            c.picture(pic, x - 1, y - 1, PictureMode::Silhouette, sh(base, 40));
-            break;
-        case 2:
-            c.picture(pic, x + 1, y + 1, PictureMode::Silhouette, sh(base, 40));
-            c.picture(pic, x - 1, y - 1, PictureMode::Silhouette, sh(base, -40));
-            break;
-        case 3:
-            c.picture(pic, x + 1, y + 1, PictureMode::Silhouette, sh(base, -40));
-            break;
-        default:
-            break;
-        }
+        for (const EffectCopy& copy : effectCopies(in.specialEffect))
+            c.picture(pic, x + copy.offset, y + copy.offset, PictureMode::Silhouette, sh(pal.style3Face, copy.shift));
     }
     const QImage& shownPicture() const
     {

@@ -66,6 +66,9 @@ struct Layout {
     QPoint picture;
 };
 
+// A caption as it is measured and drawn: its CR LF line breaks as plain ones.
+QString ShownCaption(const QString& caption);
+
 // Inner (focus) rectangle of a style for a w x h button.
 Edges InnerRect(int style, int w, int h);
 // Caption and picture placement for picture positions 0 (left of the caption),

@@ -1,5 +1,7 @@
 #include "widgets/VellButtonProperties.h"
 
+#include "widgets/VellButtonPainter.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QRegularExpression>
@@ -92,8 +94,7 @@ QString DecodeText(const QString& stored)
 
 QString EncodeColour(const QColor& c)
 {
-    const unsigned bgr = unsigned(c.red()) | (unsigned(c.green()) << 8) | (unsigned(c.blue()) << 16);
-    return QStringLiteral("&H%1&").arg(bgr, 8, 16, QLatin1Char('0')).toUpper();
+    return QStringLiteral("&H%1&").arg(ToBgr(c), 8, 16, QLatin1Char('0')).toUpper();
 }
 
 namespace {
@@ -138,7 +139,7 @@ QColor DecodeColour(const QString& stored, const QPalette& system, const QColor&
         return systemColour(unsigned(value & 0xFF), system);
     if (value > 0xFFFFFFull)
         return fallback;
-    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
+    return FromBgr(unsigned(value));
 }
 
 QString EncodeBool(bool b)

@@ -25,6 +25,14 @@ QMargins framedMargins(const QWidget* window)
     return handle->frameMargins();
 }
 
+// The inside size of a window with frame `frame` whose outer size is `outer`,
+// cut to the available screen area.
+QSize fittedInside(QSize outer, QMargins frame)
+{
+    const QRect area = screenMetrics().availableGeometry();
+    return outer.boundedTo(area.size()).shrunkBy(frame);
+}
+
 // Redoes a window's placement when the frame the window system gives it
 // differs from the one the placement assumed.
 class Replacer final : public QObject {
@@ -38,9 +46,7 @@ public:
     void apply(QMargins frame)
     {
         m_assumed = frame;
-        const QRect area = screenMetrics().availableGeometry();
-        const QSize inside(qMin(m_outer.width(), area.width()) - frame.left() - frame.right(),
-                           qMin(m_outer.height(), area.height()) - frame.top() - frame.bottom());
+        const QSize inside = fittedInside(m_outer, frame);
         if (m_layOut)
             m_layOut(inside);
         else
@@ -88,10 +94,7 @@ QMargins WindowFrameMargins(const QWidget* window)
 
 QSize FittedClientSize(const QWidget* window, QSize outer)
 {
-    const QRect area = screenMetrics().availableGeometry();
-    const QMargins frame = WindowFrameMargins(window);
-    return {qMin(outer.width(), area.width()) - frame.left() - frame.right(),
-            qMin(outer.height(), area.height()) - frame.top() - frame.bottom()};
+    return fittedInside(outer, WindowFrameMargins(window));
 }
 
 void CenterOnScreen(QWidget* window)

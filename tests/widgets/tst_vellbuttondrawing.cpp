@@ -21,6 +21,7 @@ private slots:
     void transparentStyleFrameOnlyWhenHoveredOrPressed();
     void pictureMaskAndGreyscale();
     void disabledSilhouettesAndEtchedCaption();
+    void specialEffectsUnderCaptionAndPicture();
     void captionAndPictureLayout();
 };
 
@@ -383,6 +384,66 @@ void tst_VellButtonDrawing::disabledSilhouettesAndEtchedCaption()
     const QPoint at3 = pic->ButtonLayout().picture;
     img = shot(*pic);
     QCOMPARE(img.pixelColor(at3 + QPoint(2, 1)), QColor(124, 124, 124));
+}
+
+// The raised, sunken and shadowed copies: a style-3 button shifts its
+// picture's silhouettes from the style-3 face but its caption's copies from
+// the plain face.
+void tst_VellButtonDrawing::specialEffectsUnderCaptionAndPicture()
+{
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPixelSize(24);
+    f.setStyleStrategy(QFont::NoAntialias);
+    Vell::PaletteInput colours;
+    colours.scheme = 2;
+    colours.style = 3;
+    colours.back = colours.backOver = QColor(90, 100, 110);
+    colours.fore = colours.foreOver = Qt::black;
+    colours.mask = QColor(0xC0, 0xC0, 0xC0);
+    const Vell::Palette palette = Vell::MakePalette(colours);
+    const auto paint = [&](int effect, const QString& caption, const QImage& picture, QSize size) {
+        Vell::PaintInput in;
+        in.w = size.width();
+        in.h = size.height();
+        in.style = 3;
+        in.palette = palette;
+        in.font = f;
+        in.caption = caption;
+        in.pictureNormal = picture;
+        in.specialEffect = effect;
+        in.layout = Vell::MakeLayout(in.style, in.w, in.h, caption, f, picture.size(), 0);
+        return Vell::Paint(in);
+    };
+
+    // The 4 x 1 picture at (18, 10); its first pixel is the mask colour, so
+    // the copy one up-left shows from (18, 9) and the one down-right ends at (22, 11).
+    const QColor darker = Shift(palette.style3Face, -40, false);
+    const QColor lighter = Shift(palette.style3Face, 40, false);
+    const QImage plain = paint(0, QString(), testPicture(), QSize(40, 21));
+    QImage img = paint(1, QString(), testPicture(), QSize(40, 21));
+    QCOMPARE(img.pixelColor(22, 11), darker);
+    QCOMPARE(img.pixelColor(18, 9), lighter);
+    QCOMPARE(img.pixelColor(19, 10), QColor(200, 100, 50)); // the picture on top
+    img = paint(2, QString(), testPicture(), QSize(40, 21));
+    QCOMPARE(img.pixelColor(22, 11), lighter);
+    QCOMPARE(img.pixelColor(18, 9), darker);
+    img = paint(3, QString(), testPicture(), QSize(40, 21));
+    QCOMPARE(img.pixelColor(22, 11), darker);
+    QCOMPARE(img.pixelColor(18, 9), plain.pixelColor(18, 9));
+    QCOMPARE(plain.pixelColor(22, 11), paint(0, QString(), QImage(), QSize(40, 21)).pixelColor(22, 11));
+
+    // The caption's shadow copy.
+    const auto count = [](const QImage& image, const QColor& c) {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                n += image.pixelColor(x, y) == c;
+        return n;
+    };
+    const QImage shadowed = paint(3, QStringLiteral("HH"), QImage(), QSize(160, 50));
+    QVERIFY(count(shadowed, Shift(palette.face, -40, false)) > 5);
+    QCOMPARE(count(shadowed, darker), 0);
+    QCOMPARE(count(paint(0, QStringLiteral("HH"), QImage(), QSize(160, 50)), Shift(palette.face, -40, false)), 0);
 }
 
 void tst_VellButtonDrawing::captionAndPictureLayout()
