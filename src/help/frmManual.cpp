@@ -16,16 +16,11 @@
 #include <QPointer>
 
 namespace {
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
-}
-
 VellButton* makeButton(const QString& name, const QString& caption, int left, QWidget* parent)
 {
     // The buttons stand along the window's foot.
     auto* b = new VellButton(name, parent);
-    const QRect shape = twipsRect(left, 0, 2250, 660);
+    const QRect shape = TwipsRect(left, 0, 2250, 660);
     b->setGeometry(shape.x(), parent->height() - shape.height() - TwipsToPixels(180), shape.width(), shape.height());
     b->setBackColor(QColor(226, 234, 246));
     b->setBackOver(QColor(255, 240, 190));
@@ -48,7 +43,7 @@ frmManual::frmManual(QWidget* parent) : QDialog(parent)
 
     labelHelpTopic = new QLabel(this);
     labelHelpTopic->setObjectName(QStringLiteral("labelHelpTopic"));
-    labelHelpTopic->setGeometry(twipsRect(240, 120, 7050, 420));
+    labelHelpTopic->setGeometry(TwipsRect(240, 120, 7050, 420));
     QFont heading = labelHelpTopic->font();
     heading.setBold(true);
     heading.setPointSizeF(heading.pointSizeF() * 1.25);
@@ -56,7 +51,7 @@ frmManual::frmManual(QWidget* parent) : QDialog(parent)
 
     txtManual = new QPlainTextEdit(this);
     txtManual->setObjectName(QStringLiteral("txtManual"));
-    const QRect text = twipsRect(240, 600, 7050, 0);
+    const QRect text = TwipsRect(240, 600, 7050, 0);
     txtManual->setGeometry(text.x(), text.y(), text.width(), height() - text.y() - TwipsToPixels(180 + 660 + 180));
     txtManual->setReadOnly(true);
     txtManual->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);

@@ -15,11 +15,6 @@
 #include <QPainter>
 
 namespace {
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
-}
-
 // The window's background tile: warm paper with a faint ruled line, so the
 // text reads as a welcome note.
 QPixmap backgroundTile()
@@ -70,17 +65,17 @@ frmNewUser::frmNewUser(QWidget* parent) : QDialog(parent)
 
     lbl = new QLabel(this);
     lbl->setObjectName(QStringLiteral("lbl"));
-    lbl->setGeometry(twipsRect(300, 150, 6300, 4150));
+    lbl->setGeometry(TwipsRect(300, 150, 6300, 4150));
     lbl->setWordWrap(true);
     lbl->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lbl->setTextFormat(Qt::PlainText);
 
     chk = new QCheckBox(QStringLiteral("&Don't show this screen again"), this);
     chk->setObjectName(QStringLiteral("chk"));
-    chk->setGeometry(twipsRect(300, 4550, 3900, 360));
+    chk->setGeometry(TwipsRect(300, 4550, 3900, 360));
 
     cmdContinue = new VellButton(QStringLiteral("cmdContinue"), this);
-    cmdContinue->setGeometry(twipsRect(4500, 4400, 2100, 660));
+    cmdContinue->setGeometry(TwipsRect(4500, 4400, 2100, 660));
     cmdContinue->setBackColor(QColor(236, 228, 206));
     cmdContinue->setBackOver(QColor(255, 240, 190));
     cmdContinue->setCaption(QStringLiteral("&Continue"));

@@ -33,6 +33,11 @@ ScreenMetrics& screenMetrics() { return g_screen ? *g_screen : g_realScreen; }
 
 double TwipsPerPixel() { return 1440.0 / screenMetrics().logicalDpi(); }
 int TwipsToPixels(double twips) { return int(std::lround(twips / TwipsPerPixel())); }
+
+QRect TwipsRect(int left, int top, int width, int height)
+{
+    return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
+}
 int PixelsToTwips(int pixels) { return int(std::lround(pixels * TwipsPerPixel())); }
 int ScreenWidthTwips() { return PixelsToTwips(screenMetrics().sizeInPixels().width()); }
 int ScreenHeightTwips() { return PixelsToTwips(screenMetrics().sizeInPixels().height()); }

@@ -18,6 +18,8 @@ ScreenMetrics& screenMetrics();
 
 double TwipsPerPixel();
 int TwipsToPixels(double twips);
+// A rectangle given in twips (left, top, width, height), in pixels.
+QRect TwipsRect(int left, int top, int width, int height);
 int PixelsToTwips(int pixels);
 // Screen size in twips, as the layouts compare against it.
 int ScreenWidthTwips();

@@ -46,11 +46,6 @@ QPixmap backgroundTile()
     return tile;
 }
 
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
-}
-
 } // namespace
 
 frmFind::frmFind(QWidget* parent) : QDialog(parent)
@@ -78,7 +73,7 @@ frmFind::frmFind(QWidget* parent) : QDialog(parent)
 
     lblFind = new QLabel(this);
     lblFind->setObjectName(QStringLiteral("lblFind"));
-    lblFind->setGeometry(twipsRect(360, 60, 5180, 1080));
+    lblFind->setGeometry(TwipsRect(360, 60, 5180, 1080));
     lblFind->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     QFont heading = lblFind->font();
     heading.setBold(true);
@@ -86,7 +81,7 @@ frmFind::frmFind(QWidget* parent) : QDialog(parent)
 
     txtSearchPhrase = new QLineEdit(this);
     txtSearchPhrase->setObjectName(QStringLiteral("txtSearchPhrase"));
-    txtSearchPhrase->setGeometry(twipsRect(360, 1200, 5180, 360));
+    txtSearchPhrase->setGeometry(TwipsRect(360, 1200, 5180, 360));
     lblFind->setBuddy(txtSearchPhrase);
     connect(txtSearchPhrase, &QLineEdit::textChanged, this, &frmFind::txtSearchPhrase_Change);
 
@@ -95,28 +90,28 @@ frmFind::frmFind(QWidget* parent) : QDialog(parent)
     for (int i = 1; i <= 8; ++i) {
         QRadioButton* option = new QRadioButton(QString::fromLatin1(ScopeCaptions[i]), this);
         option->setObjectName(QStringLiteral("optFind(%1)").arg(i));
-        option->setGeometry(twipsRect(840, 1680 + (i - 1) * 300, 4500, 300));
+        option->setGeometry(TwipsRect(840, 1680 + (i - 1) * 300, 4500, 300));
         m_scopes->addButton(option, i);
         optFind[size_t(i)] = option;
     }
 
     chkCapStatus = new QCheckBox(QStringLiteral("Ignore capitalization"), this);
     chkCapStatus->setObjectName(QStringLiteral("chkCapStatus"));
-    chkCapStatus->setGeometry(twipsRect(840, 4180, 4500, 300));
+    chkCapStatus->setGeometry(TwipsRect(840, 4180, 4500, 300));
 
     chkWholeWordStatus = new QCheckBox(QStringLiteral("&Whole word only"), this);
     chkWholeWordStatus->setObjectName(QStringLiteral("chkWholeWordStatus"));
-    chkWholeWordStatus->setGeometry(twipsRect(840, 4480, 4500, 300));
+    chkWholeWordStatus->setGeometry(TwipsRect(840, 4480, 4500, 300));
 
     cmdFind = new VellButton(QStringLiteral("cmdFind"), this);
-    cmdFind->setGeometry(twipsRect(600, 4980, 2100, 660));
+    cmdFind->setGeometry(TwipsRect(600, 4980, 2100, 660));
     cmdFind->setBackColor(QColor(226, 234, 246));
     cmdFind->setBackOver(QColor(255, 240, 190));
     cmdFind->setDefault(true); // Enter
     connect(cmdFind, &VellButton::Click, this, &frmFind::cmdFind_Click);
 
     cmdCancel = new VellButton(QStringLiteral("cmdCancel"), this);
-    cmdCancel->setGeometry(twipsRect(3200, 4980, 2100, 660));
+    cmdCancel->setGeometry(TwipsRect(3200, 4980, 2100, 660));
     cmdCancel->setBackColor(QColor(226, 234, 246));
     cmdCancel->setBackOver(QColor(255, 240, 190));
     connect(cmdCancel, &VellButton::Click, this, &frmFind::cmdCancel_Click);
