@@ -1,6 +1,8 @@
 #include "app/basSennet.h"
 
 #include "session/ProcessState.h"
+#include "app/CommandLine.h"
+#include "app/DataFolder.h"
 #include "app/SingleInstance.h"
 #include "app/frmTitlePage.h"
 #include "platform/Messages.h"
@@ -9,17 +11,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QIcon>
 #include <QTextStream>
-
-QString ChooseDataFolder()
-{
-    QString folder = qEnvironmentVariable("SENNET_DATA");
-    if (folder.isEmpty())
-        folder = QDir::currentPath();
-    QDir().mkpath(folder);
-    QDir::setCurrent(folder);
-    return QDir::currentPath();
-}
 
 void RenameOlderDataFile()
 {
@@ -48,19 +41,78 @@ bool StartUp(SingleInstanceGuard& guard)
     return true;
 }
 
+static void registerIcons()
+{
+    static const bool registered = [] {
+        // The pictures are linked from a static library, so their resource
+        // is registered by hand before the first look-up.
+        Q_INIT_RESOURCE(icons);
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
+
+QIcon ApplicationIcon()
+{
+    registerIcons();
+    QIcon icon;
+    for (int size : ApplicationIconSizes)
+        icon.addFile(QStringLiteral(":/icons/sennet-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
 int Main(int argc, char** argv)
 {
+    // The command line is read before anything else, so that --help and
+    // --version need neither a display nor the data folder.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine commandLine = ParseCommandLine(arguments);
+    switch (commandLine.action) {
+    case CommandLine::Action::Run:
+        break;
+    case CommandLine::Action::Help:
+        QTextStream(stdout) << HelpText();
+        return ExitOk;
+    case CommandLine::Action::Version:
+        QTextStream(stdout) << VersionLine() << '\n';
+        return ExitOk;
+    case CommandLine::Action::Refuse:
+        QTextStream(stderr) << "sennet: " << commandLine.error << '\n' << UsageLine() << '\n';
+        return ExitUsage;
+    }
+
+    const DataFolderChoice folder = ChooseDataFolder(commandLine.dataFolder, qEnvironmentVariable("SENNET_DATA"),
+                                                     commandLine.fromMenu, QDir::currentPath(), UserDataHome());
+    QString reason;
+    const bool folderReady = MakeDataFolderCurrent(folder.path, reason);
+    const QString unusable = folderReady ? QString() : DataFolderUnusableText(folder.path, reason);
+    if (!folderReady)
+        QTextStream(stderr) << QString(unusable).replace(CRLF, QStringLiteral(" ")) << '\n';
+    // Started by hand the line above is read on the terminal; no window needed.
+    if (!folderReady && !commandLine.fromMenu)
+        return ExitDataFolderUnusable;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(ApplicationTitle());
     QApplication::setApplicationVersion(
         QStringLiteral("%1.%2.%3").arg(VersionMajor).arg(VersionMinor).arg(VersionRevision));
-    const QString folder = ChooseDataFolder();
-    if (!QFileInfo(folder).isWritable())
-        QTextStream(stderr) << "Sennet: the data folder " << folder << " is not writable.\n";
+    QApplication::setWindowIcon(ApplicationIcon());
+    // Lets the desktop match the windows to the menu entry (and its icon).
+    QGuiApplication::setDesktopFileName(QStringLiteral("sennet"));
+
+    if (!folderReady) {
+        // Started from the menu there is no terminal to read it on.
+        MsgBox(unusable, Msg::Critical | Msg::OKOnly, QString());
+        return ExitDataFolderUnusable;
+    }
+    if (!QFileInfo(QDir::currentPath()).isWritable())
+        QTextStream(stderr) << "Sennet: the data folder " << QDir::currentPath() << " is not writable.\n";
 
     SingleInstanceGuard guard;
     if (!StartUp(guard))
-        return 0;
+        return ExitOk;
 
     auto* title = new frmTitlePage;
     title->show();

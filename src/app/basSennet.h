@@ -2,12 +2,14 @@
 // Start-up: from launch to the title page.
 #include <QString>
 
-class SingleInstanceGuard;
+class QIcon;
 
-// The data folder: $SENNET_DATA when set, else the folder the program was
-// started in. Created when missing and made the working folder, since every
-// data file is opened by its bare name.
-QString ChooseDataFolder();
+// The sizes of the program icon held in the resources, in pixels.
+inline constexpr int ApplicationIconSizes[] = { 16, 24, 32, 48, 64, 128, 256 };
+// The program icon, every size of it; every window shows it.
+QIcon ApplicationIcon();
+
+class SingleInstanceGuard;
 
 // Renames "Sennet.dat" of an older version to the data file name, but only
 // when no data file of that name exists yet.
@@ -18,5 +20,6 @@ void RenameOlderDataFile();
 // has then been told, and the program must end at once).
 bool StartUp(SingleInstanceGuard& guard);
 
-// The entry point: start-up, then the title page and the event loop.
+// The entry point: the command line, the data folder, start-up, then the
+// title page and the event loop. Returns the exit status (see CommandLine.h).
 int Main(int argc, char** argv);

@@ -11,6 +11,7 @@
 #include "widgets/modFadeInOut.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
@@ -93,6 +94,10 @@ frmTitlePage::frmTitlePage(QWidget* parent) : QWidget(parent)
     cmdContinue->setDefault(true);
     connect(cmdContinue, &VellButton::Click, this, &frmTitlePage::cmdContinue_Click);
 
+    // Where the data files are is shown here, so that a user who started from
+    // the menu can find (and back up) them.
+    setToolTip(DataFolderToolTip(QDir::currentPath()));
+
     fader->closeAction = [this] { handOver(); };
     CenterOnScreen(this);
 }
@@ -100,6 +105,11 @@ frmTitlePage::frmTitlePage(QWidget* parent) : QWidget(parent)
 QString frmTitlePage::VersionText(int major, int minor, int revision)
 {
     return QStringLiteral("Version w") + hashes(major) + u'.' + hashes(minor) + u'.' + hashes(revision);
+}
+
+QString frmTitlePage::DataFolderToolTip(const QString& folder)
+{
+    return QStringLiteral("Data folder: ") + QDir::toNativeSeparators(folder);
 }
 
 QString frmTitlePage::ScreenWarningText(int width, int height)

@@ -23,6 +23,8 @@ public:
 
     // "Version w3.15.21" for version 3.15, revision 21.
     static QString VersionText(int major, int minor, int revision);
+    // The title page's tool tip: where the data files are.
+    static QString DataFolderToolTip(const QString& folder);
     // The warning for a screen narrower than 800 pixels.
     static QString ScreenWarningText(int width, int height);
 

@@ -1,0 +1,211 @@
+// The command line: what each option does, and that the program itself
+// answers --help, --version and wrong options before it needs a display, and
+// works in the data folder the options and the environment choose.
+#include "app/CommandLine.h"
+#include "app/frmTitlePage.h"
+#include "session/ProcessState.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using Action = CommandLine::Action;
+Q_DECLARE_METATYPE(CommandLine::Action)
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// Runs the built program with `arguments` in `folder` and waits for its end.
+// The environment has no display at all, so anything that opened one fails.
+Run runProgram(const QStringList& arguments, const QString& folder = QDir::tempPath())
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.insert("QT_QPA_PLATFORM", "no-such-platform");
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(folder);
+    process.start(QStringLiteral(SENNET_EXECUTABLE), arguments);
+    Run run;
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    run.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+// Starts the program for real (offscreen) and returns the folder in which it
+// took its lock, which is its data folder; the program is then ended.
+QString folderTheProgramRunsIn(const QStringList& arguments, const QString& workingFolder,
+                               const QMap<QString, QString>& variables, const QStringList& candidates)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("SENNET_DATA");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    for (auto it = variables.begin(); it != variables.end(); ++it)
+        env.insert(it.key(), it.value());
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(workingFolder);
+    for (const QString& candidate : candidates)
+        QFile::remove(QDir(candidate).filePath("Sennet.lock")); // a killed run leaves its lock behind
+    process.start(QStringLiteral(SENNET_EXECUTABLE), arguments);
+    QString found;
+    QDeadlineTimer deadline(30000);
+    while (found.isEmpty() && !deadline.hasExpired() && process.state() != QProcess::NotRunning) {
+        for (const QString& candidate : candidates)
+            if (QFile::exists(QDir(candidate).filePath("Sennet.lock")))
+                found = candidate;
+        process.waitForFinished(50);
+    }
+    process.kill();
+    process.waitForFinished();
+    return found;
+}
+
+} // namespace
+
+class tst_CommandLine : public QObject {
+    Q_OBJECT
+private slots:
+    void parsing_data();
+    void parsing();
+    void helpAndVersionNeedNoDisplay();
+    void wrongCommandLinesEndWithStatus2();
+    void dataFolderThatCannotBeMadeEndsWithStatus1();
+    void programWorksInTheChosenFolder();
+};
+
+void tst_CommandLine::parsing_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<QString>("dataFolder");
+    QTest::addColumn<bool>("fromMenu");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("nothing") << QStringList() << Action::Run << "" << false << "";
+    QTest::newRow("menu") << QStringList { "--from-menu" } << Action::Run << "" << true << "";
+    QTest::newRow("folder") << QStringList { "--data-folder", "/srv/a b" } << Action::Run << "/srv/a b" << false << "";
+    QTest::newRow("folder=") << QStringList { "--data-folder=/srv/x" } << Action::Run << "/srv/x" << false << "";
+    QTest::newRow("folder looking like an option") << QStringList { "--data-folder", "--help" } << Action::Run
+                                                   << "--help" << false << "";
+    QTest::newRow("Qt options pass") << QStringList { "-platform", "offscreen", "-reverse", "--from-menu" }
+                                     << Action::Run << "" << true << "";
+    QTest::newRow("help") << QStringList { "--help" } << Action::Help << "" << false << "";
+    QTest::newRow("-h") << QStringList { "-h" } << Action::Help << "" << false << "";
+    QTest::newRow("version") << QStringList { "--version" } << Action::Version << "" << false << "";
+    QTest::newRow("help wins") << QStringList { "--version", "--help" } << Action::Help << "" << false << "";
+    QTest::newRow("unknown") << QStringList { "--colour" } << Action::Refuse << "" << false
+                             << "unknown option --colour";
+    QTest::newRow("unknown after help") << QStringList { "--help", "-x" } << Action::Refuse << "" << false
+                                        << "unknown option -x";
+    QTest::newRow("stray argument") << QStringList { "Sennet.Data" } << Action::Refuse << "" << false
+                                    << "unexpected argument Sennet.Data";
+    QTest::newRow("folder missing") << QStringList { "--data-folder" } << Action::Refuse << "" << false
+                                    << "option --data-folder needs a folder";
+    QTest::newRow("folder empty") << QStringList { "--data-folder=" } << Action::Refuse << "" << false
+                                  << "option --data-folder needs a folder";
+    QTest::newRow("Qt option missing value") << QStringList { "-style" } << Action::Refuse << "" << false
+                                             << "option -style needs a value";
+}
+
+void tst_CommandLine::parsing()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(Action, action);
+    QFETCH(QString, dataFolder);
+    QFETCH(bool, fromMenu);
+    QFETCH(QString, error);
+    const CommandLine line = ParseCommandLine(arguments);
+    QCOMPARE(line.action, action);
+    QCOMPARE(line.dataFolder, dataFolder);
+    QCOMPARE(line.fromMenu, fromMenu);
+    QCOMPARE(line.error, error);
+}
+
+void tst_CommandLine::helpAndVersionNeedNoDisplay()
+{
+    const Run version = runProgram({ "--version" });
+    QCOMPARE(version.status, 0);
+    QCOMPARE(version.out,
+             "Sennet " + frmTitlePage::VersionText(VersionMajor, VersionMinor, VersionRevision) + "\n");
+    QVERIFY(version.out.startsWith("Sennet Version w3.15."));
+    QCOMPARE(version.err, QString());
+
+    const Run help = runProgram({ "--help" });
+    QCOMPARE(help.status, 0);
+    QCOMPARE(help.out, HelpText());
+    QVERIFY(help.out.startsWith(UsageLine() + "\n"));
+    for (const char* mention : { "--data-folder PATH", "--version", "SENNET_DATA", "~/.local/share/Sennet" })
+        QVERIFY2(help.out.contains(QLatin1String(mention)), mention);
+    QCOMPARE(help.err, QString());
+}
+
+void tst_CommandLine::wrongCommandLinesEndWithStatus2()
+{
+    const QList<QPair<QStringList, QString>> cases = {
+        { { "--frobnicate" }, "sennet: unknown option --frobnicate\n" },
+        { { "-x", "--help" }, "sennet: unknown option -x\n" },
+        { { "citations.txt" }, "sennet: unexpected argument citations.txt\n" },
+        { { "--data-folder" }, "sennet: option --data-folder needs a folder\n" },
+    };
+    for (const auto& [arguments, firstLine] : cases) {
+        const Run run = runProgram(arguments);
+        QCOMPARE(run.status, 2);
+        QCOMPARE(run.err, firstLine + UsageLine() + "\n");
+        QCOMPARE(run.out, QString());
+    }
+}
+
+void tst_CommandLine::dataFolderThatCannotBeMadeEndsWithStatus1()
+{
+    QTemporaryDir root;
+    QFile blocker(root.filePath("blocker"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString folder = root.filePath("blocker/Sennet");
+
+    const Run run = runProgram({ "--data-folder", folder });
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.startsWith("Sennet cannot use its data folder " + folder + " ("), qPrintable(run.err));
+    QCOMPARE(run.out, QString());
+    QVERIFY(!QFileInfo::exists(folder));
+}
+
+void tst_CommandLine::programWorksInTheChosenFolder()
+{
+    QTemporaryDir root;
+    const QString home = root.filePath("home"); // where a menu starts programs
+    const QString xdgData = root.filePath("xdg-data");
+    const QString environment = root.filePath("env");
+    const QString option = root.filePath("option/nested");
+    QVERIFY(QDir().mkpath(home));
+    const QStringList candidates = { home, xdgData + "/Sennet", environment, option };
+    const QMap<QString, QString> base = { { "XDG_DATA_HOME", xdgData },
+                                          { "XDG_CONFIG_HOME", root.filePath("config") } };
+    auto withEnvironment = base;
+    withEnvironment.insert("SENNET_DATA", environment);
+
+    QCOMPARE(folderTheProgramRunsIn({}, home, base, candidates), home);
+    QCOMPARE(folderTheProgramRunsIn({ "--from-menu" }, home, base, candidates), xdgData + "/Sennet");
+    QCOMPARE(folderTheProgramRunsIn({ "--from-menu" }, home, withEnvironment, candidates), environment);
+    QCOMPARE(folderTheProgramRunsIn({ "--from-menu", "--data-folder", option }, home, withEnvironment, candidates),
+             option);
+}
+
+QTEST_MAIN(tst_CommandLine)
+#include "tst_commandline.moc"
+
