@@ -34,11 +34,17 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The Qt libraries the program links are named outright (libqt6gui6 also
-# brings the X11 platform plugin); dpkg-shlibdeps adds the C and C++ runtime.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6printsupport6 (>= 6.4)")
+# dpkg-shlibdeps names the packages of every library the program links (the
+# Qt runtime libqt6core6, libqt6gui6 with the X11 platform plugin,
+# libqt6widgets6, libqt6printsupport6, and the C and C++ runtime). Without it
+# the Qt packages are named here.
+find_program(SENNET_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(SENNET_DPKG_SHLIBDEPS)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6printsupport6 (>= 6.4)")
+endif()
 # Only the program: the tests and benchmarks are not installed.
 set(CPACK_STRIP_FILES ON)
 include(CPack)
