@@ -5,6 +5,12 @@ include(GNUInstallDirs)
 
 set(SENNET_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
 configure_file(${SENNET_PACKAGING_DIR}/sennet.1.in ${CMAKE_BINARY_DIR}/sennet.1 @ONLY)
+# Installed compressed, as Debian keeps its manual pages (-n: no time stamp,
+# so the package is the same from build to build).
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/sennet.1.gz
+                   COMMAND gzip -9 -n -c ${CMAKE_BINARY_DIR}/sennet.1 > ${CMAKE_BINARY_DIR}/sennet.1.gz
+                   DEPENDS ${CMAKE_BINARY_DIR}/sennet.1 VERBATIM)
+add_custom_target(sennet_manpage ALL DEPENDS ${CMAKE_BINARY_DIR}/sennet.1.gz)
 
 install(TARGETS sennet RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${SENNET_PACKAGING_DIR}/sennet.desktop
@@ -18,7 +24,7 @@ foreach(size 16 24 32 48 64 128 256)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
           RENAME sennet.png)
 endforeach()
-install(FILES ${CMAKE_BINARY_DIR}/sennet.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_BINARY_DIR}/sennet.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME sennet)
