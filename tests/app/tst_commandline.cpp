@@ -105,7 +105,6 @@ void tst_CommandLine::parsing_data()
     QTest::newRow("Qt options pass") << QStringList { "-platform", "offscreen", "-reverse", "--from-menu" }
                                      << Action::Run << "" << true << "";
     QTest::newRow("help") << QStringList { "--help" } << Action::Help << "" << false << "";
-    QTest::newRow("-h") << QStringList { "-h" } << Action::Help << "" << false << "";
     QTest::newRow("version") << QStringList { "--version" } << Action::Version << "" << false << "";
     QTest::newRow("help wins") << QStringList { "--version", "--help" } << Action::Help << "" << false << "";
     QTest::newRow("unknown") << QStringList { "--colour" } << Action::Refuse << "" << false
@@ -116,8 +115,6 @@ void tst_CommandLine::parsing_data()
                                     << "unexpected argument Sennet.Data";
     QTest::newRow("folder missing") << QStringList { "--data-folder" } << Action::Refuse << "" << false
                                     << "option --data-folder needs a folder";
-    QTest::newRow("folder empty") << QStringList { "--data-folder=" } << Action::Refuse << "" << false
-                                  << "option --data-folder needs a folder";
     QTest::newRow("Qt option missing value") << QStringList { "-style" } << Action::Refuse << "" << false
                                              << "option -style needs a value";
 }
@@ -142,7 +139,6 @@ void tst_CommandLine::helpAndVersionNeedNoDisplay()
     QCOMPARE(version.status, 0);
     QCOMPARE(version.out,
              "Sennet " + frmTitlePage::VersionText(VersionMajor, VersionMinor, VersionRevision) + "\n");
-    QVERIFY(version.out.startsWith("Sennet Version w3.15."));
     QCOMPARE(version.err, QString());
 
     const Run help = runProgram({ "--help" });
@@ -157,9 +153,7 @@ void tst_CommandLine::helpAndVersionNeedNoDisplay()
 void tst_CommandLine::wrongCommandLinesEndWithStatus2()
 {
     const QList<QPair<QStringList, QString>> cases = {
-        { { "--frobnicate" }, "sennet: unknown option --frobnicate\n" },
         { { "-x", "--help" }, "sennet: unknown option -x\n" },
-        { { "citations.txt" }, "sennet: unexpected argument citations.txt\n" },
         { { "--data-folder" }, "sennet: option --data-folder needs a folder\n" },
     };
     for (const auto& [arguments, firstLine] : cases) {
