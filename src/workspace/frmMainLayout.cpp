@@ -186,6 +186,8 @@ void frmMain::buildListFrame()
     cmdFindEntries = makeButton("cmdFindEntries", list);
     cmdSeeAllEntries = makeButton("cmdSeeAllEntries", list);
     cmdPrintList = makeButton("cmdPrintList", list);
+    cmdExportList = makeButton("cmdExportList", list);
+    cmdStatistics = makeButton("cmdStatistics", list);
 
     // The sort choice stands under the list buttons, or beside them when the
     // list is too short for both (a small screen).
@@ -211,6 +213,9 @@ void frmMain::buildListFrame()
     m_listSide->addWidget(cmdFindEntries, 0, 0);
     m_listSide->addWidget(cmdSeeAllEntries, 1, 0);
     m_listSide->addWidget(cmdPrintList, 2, 0);
+    // Export beside the print of the same list, the counts beside the search.
+    m_listSide->addWidget(cmdExportList, 2, 1);
+    m_listSide->addWidget(cmdStatistics, 0, 1);
     placeSortChoice(false);
     auto* side = m_listSide;
 
@@ -642,11 +647,11 @@ void frmMain::placeSortChoice(bool beside)
 {
     m_listSide->removeWidget(m_sortBox);
     if (beside) {
-        m_listSide->addWidget(m_sortBox, 0, 1, 4, 1);
+        m_listSide->addWidget(m_sortBox, 0, 2, 4, 1);
         m_listSide->setRowStretch(3, 1);
         m_listSide->setRowStretch(4, 0);
     } else {
-        m_listSide->addWidget(m_sortBox, 3, 0);
+        m_listSide->addWidget(m_sortBox, 3, 0, 1, 2);
         m_listSide->setRowStretch(3, 0);
         m_listSide->setRowStretch(4, 1);
     }
