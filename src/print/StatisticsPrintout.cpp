@@ -28,12 +28,12 @@ QString StatisticsRangeText(const QDate& from, const QDate& to)
 {
     const auto shown = [](const QDate& d) { return FormatNumericDate(ToDateValue(d)); };
     if (from.isValid() && to.isValid())
-        return QStringLiteral("from %1 to %2").arg(shown(from), shown(to));
+        return QStringLiteral("offense dates from %1 to %2").arg(shown(from), shown(to));
     if (from.isValid())
-        return QStringLiteral("from %1").arg(shown(from));
+        return QStringLiteral("offense dates from %1").arg(shown(from));
     if (to.isValid())
-        return QStringLiteral("to %1").arg(shown(to));
-    return QStringLiteral("all dates");
+        return QStringLiteral("offense dates to %1").arg(shown(to));
+    return QStringLiteral("all offense dates");
 }
 
 void PrintStatisticsPages(Printer& p, const CitationStatistics& stats, const QString& listCaption,
@@ -51,7 +51,7 @@ void PrintStatisticsPages(Printer& p, const CitationStatistics& stats, const QSt
     p.setCurrentX(LeftEdge);
     p.print(listCaption.trimmed());
     p.setCurrentX(LeftEdge);
-    p.print(QStringLiteral("%1 citation(s), offense dates %2")
+    p.print(QStringLiteral("%1 citation(s), %2")
                 .arg(stats.total)
                 .arg(StatisticsRangeText(stats.from, stats.to)));
     p.setCurrentX(LeftEdge);

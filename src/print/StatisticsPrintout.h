@@ -16,5 +16,6 @@ void PrintStatisticsPages(Printer& p, const CitationStatistics& stats, const QSt
 // Prints through the printer seam (printer, preview or PDF file, the user's
 // choice); false when cancelled or failed (the user was told).
 bool PrintStatistics(QWidget* owner, const CitationStatistics& stats, const QString& listCaption);
-// "from 01/02/2006 to 12/30/2007", "from 01/02/2006", "to ...", or "all dates".
+// "offense dates from 01/02/2006 to 12/30/2007" (either end may be open), or
+// "all offense dates".
 QString StatisticsRangeText(const QDate& from, const QDate& to);

@@ -32,7 +32,7 @@ int StatisticsChart::nameWidth() const
     int widest = 0;
     for (const StatisticsCount& c : m_counts)
         widest = qMax(widest, fontMetrics().horizontalAdvance(c.key));
-    return qMin(widest, MaxNameWidth);
+    return qMin(widest + 6, MaxNameWidth); // a little room, so a name that fits is never elided
 }
 
 QSize StatisticsChart::sizeHint() const

@@ -149,6 +149,8 @@ frmStatistics::frmStatistics(QList<int> records, QString listCaption, QWidget* p
         grid[g]->setSelectionBehavior(QAbstractItemView::SelectRows);
         grid[g]->setEditTriggers(QAbstractItemView::NoEditTriggers);
         grid[g]->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+        grid[g]->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+        grid[g]->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
         grid[g]->verticalHeader()->setDefaultSectionSize(grid[g]->fontMetrics().height() + 6);
         auto* scroll = new QScrollArea(split);
         chart[g] = new StatisticsChart;
@@ -193,18 +195,18 @@ bool frmStatistics::count(const QDate& from, const QDate& to)
                Msg::Critical | Msg::OKOnly, QStringLiteral("Statistics"));
         return false;
     }
-    show(stats);
+    showCounts(stats);
     return true;
 }
 
-void frmStatistics::show(const CitationStatistics& stats)
+void frmStatistics::showCounts(const CitationStatistics& stats)
 {
     m_stats = stats;
     for (size_t g = 0; g < size_t(StatisticsGroup::Count); ++g) {
         m_models[g]->setCounts(stats.groups[g], stats.total);
         chart[g]->setCounts(stats.groups[g]);
     }
-    QString summary = QStringLiteral("%1 of the %2 citations of the list, offense dates %3.")
+    QString summary = QStringLiteral("%1 of the %2 citations of the list, %3.")
                           .arg(stats.total)
                           .arg(m_records.size())
                           .arg(StatisticsRangeText(stats.from, stats.to));

@@ -43,7 +43,7 @@ public:
 
 private:
     bool count(const QDate& from, const QDate& to);
-    void show(const CitationStatistics& stats);
+    void showCounts(const CitationStatistics& stats);
 
     QList<int> m_records;
     QString m_listCaption;
