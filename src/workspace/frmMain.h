@@ -309,6 +309,7 @@ private:
     int m_editorHeight = 0; // the editor frame's height, pages included
     // The list's side column: its buttons, and the sort choice under or beside them.
     void placeSortChoice(bool beside);
+    void orderListButtons();
     QGridLayout* m_listSide = nullptr;
     QWidget* m_sortBox = nullptr;
     bool m_sortBeside = false;

@@ -55,6 +55,7 @@ void frmMain::orderTabStops()
         chain += page;
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
+    orderListButtons();
 }
 
 void frmMain::keepOptionTabStops()
