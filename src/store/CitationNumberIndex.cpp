@@ -3,9 +3,8 @@
 #include "store/CitationReader.h"
 #include "store/DataFileNames.h"
 
-#include <QCryptographicHash>
 #include <QFile>
-#include <QtEndian>
+#include <QHash>
 #include <algorithm>
 #include <sys/stat.h>
 
@@ -18,10 +17,8 @@ QString CitationNumberIndex::normalised(const QString& number) { return number.t
 
 quint64 CitationNumberIndex::keyOf(const QString& number)
 {
-    // A stable 64-bit hash: a collision costs one more record read, no more.
-    const QByteArray digest =
-        QCryptographicHash::hash(normalised(number).toUtf8(), QCryptographicHash::Md5);
-    return qFromLittleEndian<quint64>(digest.constData());
+    // A collision costs one more record read, no more.
+    return quint64(qHash(normalised(number)));
 }
 
 CitationNumberIndex::Stamp CitationNumberIndex::stampNow() const

@@ -48,17 +48,30 @@ const char* CitationReader::record(int n)
         m_error = {m_fileName, QStringLiteral("has no record %1").arg(n)};
         return nullptr;
     }
-    if (m_buffer.size() != RecordLength)
-        m_buffer.resize(RecordLength);
-    const qint64 got = m_file.readAt(qint64(n - 1) * RecordLength, m_buffer.data(), RecordLength);
+    const bool sequential = n == m_last + 1;
+    m_last = n;
+    if (n >= m_first && n < m_first + m_inBuffer)
+        return m_buffer.constData() + qsizetype(n - m_first) * RecordLength;
+
+    // A run through the file reads ahead; a jump reads one record.
+    constexpr int BlockRecords = 256;
+    const int wanted = sequential ? qMin(BlockRecords, m_count - n + 1) : 1;
+    m_buffer.resize(qsizetype(wanted) * RecordLength);
+    m_inBuffer = 0;
+    const qint64 got = m_file.readAt(qint64(n - 1) * RecordLength, m_buffer.data(), m_buffer.size());
     if (got < 0) {
         m_error = {m_fileName, QStringLiteral("could not be read: %1").arg(m_file.reason())};
         return nullptr;
     }
-    if (got < RecordLength) {
+    if (got < m_buffer.size()) {
+        // The file ends early (it shrank, or its last record is cut short):
+        // the missing bytes read as those of empty records.
         const CitationRecord emptyRecord;
         const QByteArray& empty = emptyRecord.bytes();
-        memcpy(m_buffer.data() + got, empty.constData() + got, size_t(RecordLength - got));
+        for (qint64 at = got; at < m_buffer.size(); ++at)
+            m_buffer[at] = empty[at % RecordLength];
     }
+    m_first = n;
+    m_inBuffer = wanted;
     return m_buffer.constData();
 }

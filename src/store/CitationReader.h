@@ -22,6 +22,7 @@ public:
     // The bytes of record n (1..count), always RecordLength long (the missing
     // part of a cut-short last record reads as an empty record's). Valid until
     // the next call; null when it could not be read (lastError says why).
+    // Records asked for in file order are read in large blocks.
     const char* record(int n);
     const FileError& lastError() const { return m_error; }
     const QString& fileName() const { return m_fileName; }
@@ -31,6 +32,9 @@ private:
     FileIo::File m_file;
     qint64 m_size = 0;
     int m_count = 0;
-    QByteArray m_buffer;
+    QByteArray m_buffer; // records m_first .. m_first + m_inBuffer - 1
+    int m_first = 0;
+    int m_inBuffer = 0;
+    int m_last = 0; // the record asked for last
     FileError m_error;
 };
