@@ -1,8 +1,10 @@
 // Renders the statistics window over a few hundred made-up citations, one
-// PNG per tab, to look at the tables and the bar charts. Run e.g.
+// PNG per tab, to look at the tables and the bar charts, and prints the
+// counts to out/statistics.pdf through the real printer. Run e.g.
 //   xvfb-run -a -s '-screen 0 1280x1024x24' build/bench/render_statistics_window out
 #include "CitationGenerator.h"
 
+#include "platform/Printer.h"
 #include "session/ProcessState.h"
 #include "store/CitationReader.h"
 #include "workspace/frmStatistics.h"
@@ -13,6 +15,19 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <numeric>
+
+namespace {
+// Sends the printout straight to a PDF file.
+class PdfOutput final : public PrintOutputChooser {
+public:
+    explicit PdfOutput(QString file) : m_file(std::move(file)) {}
+    PrintDestination chooseDestination(const QString&, bool) override { return PrintDestination::PdfFile; }
+    QString pdfFileName(const QString&) override { return m_file; }
+
+private:
+    QString m_file;
+};
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -37,5 +52,10 @@ int main(int argc, char** argv)
         window.grab().save(name);
         std::printf("%s\n", qPrintable(name));
     }
+    PdfOutput pdf(out + QStringLiteral("/statistics.pdf"));
+    setPrintOutputChooser(&pdf);
+    window.cmdPrint_Click();
+    setPrintOutputChooser(nullptr);
+    std::printf("%s\n", qPrintable(out + QStringLiteral("/statistics.pdf")));
     return 0;
 }

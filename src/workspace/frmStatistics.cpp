@@ -2,6 +2,7 @@
 
 #include "platform/ApplicationTitle.h"
 #include "platform/Messages.h"
+#include "platform/Screen.h"
 #include "print/StatisticsPrintout.h"
 #include "store/CitationReader.h"
 #include "store/DateValue.h"
@@ -168,7 +169,9 @@ frmStatistics::frmStatistics(QList<int> records, QString listCaption, QWidget* p
     layout->addLayout(range);
     layout->addWidget(lblSummary);
     layout->addWidget(tabGroups, 1);
-    resize(900, 560);
+    // Room for the tables and charts, within a small screen too.
+    const QRect area = screenMetrics().availableGeometry();
+    resize(qMin(900, area.width() - 40), qMin(560, area.height() - 60));
 
     connect(cmdCount, &VellButton::Click, this, &frmStatistics::cmdCount_Click);
     connect(cmdAllDates, &VellButton::Click, this, &frmStatistics::cmdAllDates_Click);
