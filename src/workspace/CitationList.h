@@ -52,6 +52,8 @@ public:
     void setRows(QList<CitationRow> rows);
     void clear() { setRows({}); }
     const CitationRow& row(int r) const { return m_rows.at(r); }
+    // The record number of row r.
+    int recNumAt(int r) const { return m_rows.at(r).recNum; }
     // The text of a cell, columns 0..5 (the record number as decimal text).
     QString cellText(int r, int column) const;
     // The row holding record number recNum, or -1.

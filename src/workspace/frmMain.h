@@ -10,6 +10,8 @@
 //   frmMainRecordView.cpp  the editor: showing a citation, buttons, pages, field behaviour
 //   frmMainPrint.cpp       the print buttons
 //   frmMainBackup.cpp      the backup and restore menu
+//   frmMainExport.cpp      exporting the list as CSV and the statistics window
+//   frmMainDuplicate.cpp   the warning about a citation number already on file
 #include "store/EditorValues.h"
 #include "widgets/TextBox.h"
 
@@ -103,6 +105,8 @@ public:
     VellButton* cmdFindEntries = nullptr;
     VellButton* cmdSeeAllEntries = nullptr;
     VellButton* cmdPrintList = nullptr;
+    VellButton* cmdExportList = nullptr;
+    VellButton* cmdStatistics = nullptr;
     // Record buttons.
     VellButton* cmdAddEntry = nullptr;
     VellButton* cmdAddSave = nullptr;
@@ -181,6 +185,23 @@ public:
     void cmdPrintEntry_Click();
     void cmdPrintList_Click();
 
+    // --- Export and statistics (frmMainExport.cpp) ------------------------------
+    // Saves the list on display, in its order, as a CSV file.
+    void cmdExportList_Click();
+    // Counts of the list on display, in a window of their own.
+    void cmdStatistics_Click();
+    // The record numbers of the list, top to bottom.
+    QList<int> ListedRecordNumbers() const;
+
+    // --- Duplicate citation numbers (frmMainDuplicate.cpp) ----------------------
+    // Before a save: when the citation number of a new citation, or the
+    // changed number of an edited one, is already on file, asks whether to
+    // save anyway. False when the user chose not to (the focus is then back
+    // on the number) or the file could not be checked (the user was told).
+    bool ConfirmCitationNumber();
+    // After a save wrote record n: keeps the number index up to date.
+    void NoteCitationNumberSaved(int n);
+
     // --- Backup and restore (frmMainBackup.cpp) ---------------------------------
     // Level 4 gets the pop-up menu, any other level a message.
     void cmdBackupRestore_Click();
@@ -255,6 +276,12 @@ private:
     void fadeAndWait(int startAlpha, int endAlpha, int step);
     void colourMandatoryLabels(bool mandatory);
     void refreshSelectedRow();
+    // frmMainDuplicate.cpp: the number record n held before the save and
+    // whether the index described the file just before it.
+    struct NumberBeforeSave {
+        QString number;
+        bool indexCurrent = false;
+    } m_numberBeforeSave;
     // Where the window and the editor stood before an add shrank the window.
     struct AddLayout {
         int top = 0;
@@ -282,6 +309,7 @@ private:
     int m_editorHeight = 0; // the editor frame's height, pages included
     // The list's side column: its buttons, and the sort choice under or beside them.
     void placeSortChoice(bool beside);
+    void orderListButtons();
     QGridLayout* m_listSide = nullptr;
     QWidget* m_sortBox = nullptr;
     bool m_sortBeside = false;

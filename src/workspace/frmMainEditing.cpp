@@ -156,6 +156,8 @@ bool frmMain::SaveCitation()
         moveFocusTo(txtField[InvalidField].widget());
         return false;
     }
+    if (!ConfirmCitationNumber())
+        return false;
 
     CitationRecord record;
     FillCitationRecord(EditorValuesFromWindow(), Now(), record);
@@ -174,8 +176,11 @@ bool frmMain::SaveCitation()
                 record.setDate(CitationField::DateEntered, stored.date(CitationField::DateEntered));
                 record.setDate(CitationField::TimeEntered, stored.date(CitationField::TimeEntered));
             }
-            if (!file.WriteCitation(n > 0 ? n : file.CitationCount() + 1, record))
+            const int written = n > 0 ? n : file.CitationCount() + 1;
+            if (!file.WriteCitation(written, record))
                 error = file.lastError();
+            else
+                NoteCitationNumberSaved(written);
         }
         file.CloseCitationFile();
     }

@@ -144,6 +144,11 @@ void frmMain::UpdateButtons()
     setButton(cmdSeeAllEntries, twoLines("See &All", "Citations"),
               QStringLiteral(" See a list of all evidence currently in the database "), subList);
     setButton(cmdPrintList, twoLines("Print", "&List"), PrinterReady, citations >= 2);
+    setButton(cmdExportList, twoLines("E&xport", "List"),
+              QStringLiteral(" Save this list as a CSV file for a spreadsheet "), citations >= 2);
+    setButton(cmdStatistics, twoLines("Stat&istics", "of List"),
+              QStringLiteral(" Count the citations of this list by month, offense, officer and place "),
+              citations >= 1);
 
     setButton(cmdAddEntry, twoLines("&Add a", "Citation"),
               QStringLiteral(" Add a new citation to your database (right-click to use 'template' option) "), fullList);
@@ -166,7 +171,8 @@ void frmMain::UpdateButtons()
         cmdDeleteEntry->setEnabled(CurrentAccessLevel == 4);
 
     for (VellButton* b : {cmdBackupRestore, cmdAdminWindow, cmdHelp, cmdQuit, cmdFindEntries, cmdSeeAllEntries,
-                          cmdPrintList, cmdAddEntry, cmdAddSave, cmdAddCancel, cmdEditEntry, cmdEditSave,
+                          cmdPrintList, cmdExportList, cmdStatistics, cmdAddEntry, cmdAddSave, cmdAddCancel,
+                          cmdEditEntry, cmdEditSave,
                           cmdEditCancel, cmdPrintEntry, cmdDeleteEntry})
         b->Refresh();
 }

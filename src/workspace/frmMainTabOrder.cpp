@@ -45,7 +45,7 @@ void frmMain::orderTabStops()
     for (int i = 1; i <= 5; ++i)
         m_pageTabStops[DefaultsPage] << txtDefault[size_t(i)];
 
-    QList<QWidget*> chain{grid, cmdFindEntries, cmdSeeAllEntries, cmdPrintList};
+    QList<QWidget*> chain{grid, cmdFindEntries, cmdSeeAllEntries, cmdPrintList, cmdExportList, cmdStatistics};
     for (QRadioButton* o : optSort)
         chain << o;
     chain += QList<QWidget*>{cmdAddEntry, cmdAddSave, cmdEditSave, cmdAddCancel, cmdEditCancel, cmdEditEntry,
@@ -55,6 +55,7 @@ void frmMain::orderTabStops()
         chain += page;
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
+    orderListButtons();
 }
 
 void frmMain::keepOptionTabStops()

@@ -110,6 +110,21 @@ QString FakeFolderPicker::browseForFolder(const QString& title)
     return answers.isEmpty() ? QString() : answers.takeFirst();
 }
 
+FakeSaveDialog::FakeSaveDialog() { setSaveFileDialog(this); }
+FakeSaveDialog::~FakeSaveDialog() { setSaveFileDialog(nullptr); }
+
+QString FakeSaveDialog::saveFileName(const QString&, const QString& suggested, const QStringList& filters,
+                                     int& chosenFilter)
+{
+    suggestions << suggested;
+    filtersSeen = filters;
+    if (answers.isEmpty())
+        return QString();
+    const Answer a = answers.takeFirst();
+    chosenFilter = a.filter;
+    return a.path;
+}
+
 RecordingPrinter::RecordingPrinter() { setPrinter(this); }
 RecordingPrinter::~RecordingPrinter() { setPrinter(nullptr); }
 

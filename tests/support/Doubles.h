@@ -5,6 +5,7 @@
 #include "platform/FolderPicker.h"
 #include "platform/Messages.h"
 #include "platform/Printer.h"
+#include "platform/SaveFileDialog.h"
 #include "platform/Screen.h"
 #include "platform/Settings.h"
 
@@ -90,6 +91,23 @@ public:
     QString browseForFolder(const QString& title) override;
     QStringList answers; // taken in order; empty list answers "cancelled"
     QStringList titles;
+};
+
+// The "save as" dialog: each answer a path (empty: cancelled) and the file
+// type picked.
+class FakeSaveDialog final : public SaveFileDialog {
+public:
+    FakeSaveDialog();
+    ~FakeSaveDialog() override;
+    QString saveFileName(const QString& title, const QString& suggested, const QStringList& filters,
+                         int& chosenFilter) override;
+    struct Answer {
+        QString path;
+        int filter = 0;
+    };
+    QList<Answer> answers; // taken in order; none left answers "cancelled"
+    QStringList suggestions;
+    QStringList filtersSeen;
 };
 
 // Records every printed text with its position. Fixed metrics, so layouts are

@@ -164,24 +164,24 @@ void tst_RecordView::buttonsByLevelCountAndMode_data()
     QTest::newRow("level 2, none") << 2 << 0 << false << fixed + QStringList{"cmdBackupRestore", "-cmdAddEntry"};
     QTest::newRow("level 4, one") << 4 << 1 << false
                                   << fixed + QStringList{"cmdBackupRestore", "cmdAddEntry", "cmdEditEntry",
-                                                         "cmdPrintEntry", "cmdDeleteEntry"};
+                                                         "cmdPrintEntry", "cmdDeleteEntry", "cmdStatistics"};
     QTest::newRow("level 1, one") << 1 << 1 << false
                                   << fixed + QStringList{"cmdBackupRestore", "-cmdAddEntry", "-cmdEditEntry",
-                                                         "cmdPrintEntry", "-cmdDeleteEntry"};
+                                                         "cmdPrintEntry", "-cmdDeleteEntry", "cmdStatistics"};
     QTest::newRow("level 2, two") << 2 << 2 << false
                                   << fixed + QStringList{"cmdBackupRestore", "cmdFindEntries", "cmdPrintList",
-                                                         "-cmdAddEntry", "cmdEditEntry", "cmdPrintEntry",
+                                                         "cmdExportList", "cmdStatistics", "-cmdAddEntry", "cmdEditEntry", "cmdPrintEntry",
                                                          "-cmdDeleteEntry"};
     QTest::newRow("level 3, two") << 3 << 2 << false
                                   << fixed + QStringList{"cmdBackupRestore", "cmdFindEntries", "cmdPrintList",
-                                                         "cmdAddEntry", "cmdEditEntry", "cmdPrintEntry",
+                                                         "cmdExportList", "cmdStatistics", "cmdAddEntry", "cmdEditEntry", "cmdPrintEntry",
                                                          "-cmdDeleteEntry"};
     QTest::newRow("level 4, sub-list") << 4 << 2 << true
-                                       << fixed + QStringList{"cmdSeeAllEntries", "cmdPrintList", "cmdEditEntry",
-                                                              "cmdPrintEntry"};
+                                       << fixed + QStringList{"cmdSeeAllEntries", "cmdPrintList", "cmdExportList",
+                                                              "cmdStatistics", "cmdEditEntry", "cmdPrintEntry"};
     QTest::newRow("level 1, sub-list") << 1 << 2 << true
-                                       << fixed + QStringList{"cmdSeeAllEntries", "cmdPrintList", "-cmdEditEntry",
-                                                              "cmdPrintEntry"};
+                                       << fixed + QStringList{"cmdSeeAllEntries", "cmdPrintList", "cmdExportList",
+                                                              "cmdStatistics", "-cmdEditEntry", "cmdPrintEntry"};
 }
 
 void tst_RecordView::buttonsByLevelCountAndMode()

@@ -1,0 +1,62 @@
+#pragma once
+// Which records carry a citation number, so that saving can warn about a
+// number already on file without reading the whole file each time.
+//
+// The index is built once, on first use, by one pass over the file, and kept
+// up to date by the saves that report to it. It remembers which file it
+// describes (its identity, length and time of change): anything else that
+// replaced or changed the file (a deletion, a restore, a conversion, another
+// program) makes the next look-up build it afresh. An entry only names a
+// candidate; every match is confirmed by reading the record.
+#include "store/FileError.h"
+
+#include <QList>
+#include <QString>
+#include <unordered_map>
+
+class CitationNumberIndex {
+public:
+    explicit CitationNumberIndex(QString fileName = QString());
+
+    // How numbers are compared: blanks at both ends ignored, case ignored.
+    static QString normalised(const QString& number);
+
+    // The records (ascending) whose citation number equals `number`, other
+    // than `except`. False when the file could not be read (error says why).
+    bool find(const QString& number, int except, QList<int>& records, FileError& error);
+
+    // Whether the index is built and still describes the file as it is.
+    bool isCurrent() const { return m_built && stampNow() == m_stamp; }
+
+    // A save wrote record n with `number` (n beyond the last record: added);
+    // `oldNumber` is what the record held before. `wasCurrent` is isCurrent()
+    // asked just before the write: only then is the index brought up to date,
+    // else it is built afresh at the next look-up.
+    void recordWritten(int n, const QString& oldNumber, const QString& number, bool wasCurrent);
+
+    // Forgets everything; the next look-up builds the index afresh.
+    void invalidate();
+    bool isBuilt() const { return m_built; }
+    int builds() const { return m_builds; } // how often the file was read whole
+
+private:
+    struct Stamp {
+        bool exists = false;
+        quint64 device = 0, inode = 0;
+        qint64 size = 0, modified = 0;
+        friend bool operator==(const Stamp&, const Stamp&) = default;
+    };
+    Stamp stampNow() const;
+    bool build(FileError& error);
+    static quint64 keyOf(const QString& number);
+
+    QString m_fileName;
+    bool m_built = false;
+    Stamp m_stamp;
+    int m_count = 0;
+    int m_builds = 0;
+    std::unordered_multimap<quint64, int> m_records; // hash of the number -> record number
+};
+
+// The index of the data file the program works on.
+CitationNumberIndex& citationNumberIndex();

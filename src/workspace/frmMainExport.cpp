@@ -1,0 +1,114 @@
+// The main window's list exports: the list on display as a CSV file, and its
+// counts in the statistics window.
+#include "workspace/frmMain.h"
+
+#include "platform/ApplicationTitle.h"
+#include "platform/Clock.h"
+#include "platform/Messages.h"
+#include "platform/SaveFileDialog.h"
+#include "store/CitationCsv.h"
+#include "store/DataFileNames.h"
+#include "store/LegacyConversion.h"
+#include "widgets/BusyGuard.h"
+#include "workspace/CitationList.h"
+#include "workspace/frmStatistics.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QStandardPaths>
+
+namespace {
+
+const QString ExportCaption = QStringLiteral("Export List");
+
+// Where the next export is offered: the folder of the last one, else the
+// user's documents.
+QString& lastExportFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+// Whether `target` would write over a file the program keeps its data in.
+bool isDataFile(const QString& target)
+{
+    const QFileInfo wanted(target);
+    const QString wantedPath = wanted.exists() ? wanted.canonicalFilePath() : wanted.absoluteFilePath();
+    QStringList own = DataFileNames;
+    own << WorkFileName << LegacyBackupFileName();
+    for (const QString& name : own) {
+        const QFileInfo data(name);
+        const QString dataPath = data.exists() ? data.canonicalFilePath() : data.absoluteFilePath();
+        if (QString::compare(dataPath, wantedPath, Qt::CaseSensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QList<int> frmMain::ListedRecordNumbers() const
+{
+    QList<int> records;
+    const int count = listModel->rowCount();
+    records.reserve(count);
+    for (int r = 0; r < count; ++r)
+        records << listModel->recNumAt(r);
+    return records;
+}
+
+void frmMain::cmdExportList_Click()
+{
+    if (Adding || Editing || CitationsInList() < 1)
+        return;
+    if (lastExportFolder().isEmpty()) {
+        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        lastExportFolder() = QDir(documents).exists() ? documents : QDir::homePath();
+    }
+    const QString suggested = QDir(lastExportFolder())
+                                  .filePath(QStringLiteral("Citations %1.csv")
+                                                .arg(Now().date().toString(QStringLiteral("yyyy-MM-dd"))));
+    const QStringList types{QStringLiteral("CSV, the columns of the list (*.csv)"),
+                            QStringLiteral("CSV, every field of each citation (*.csv)")};
+    int type = 0;
+    QString target = AskSaveFileName(ExportCaption, suggested, types, type);
+    if (target.isEmpty())
+        return;
+    if (QFileInfo(target).suffix().isEmpty())
+        target += QStringLiteral(".csv");
+    if (isDataFile(target)) {
+        MsgBox(QStringLiteral("The file \"%1\" is one of the data files of ").arg(QFileInfo(target).fileName())
+                   + ApplicationTitle() + u'.' + CRLF + CRLF
+                   + QStringLiteral("Please choose another name for the export."),
+               Msg::Exclamation | Msg::OKOnly, ExportCaption);
+        return;
+    }
+    lastExportFolder() = QFileInfo(target).absolutePath();
+
+    FileError error;
+    int written = 0;
+    {
+        BusyGuard busy(this);
+        written = ExportCitationCsvFile(target, ListedRecordNumbers(),
+                                        type == 1 ? CsvColumns::Every : CsvColumns::Listed, error);
+    }
+    const QString shown = QDir::toNativeSeparators(QFileInfo(target).absoluteFilePath());
+    if (written < 0) {
+        MsgBox(error.message() + CRLF + CRLF + QStringLiteral("The list was not exported."),
+               Msg::Critical | Msg::OKOnly, QStringLiteral("List Not Exported"));
+        return;
+    }
+    MsgBox((written == 1 ? QStringLiteral("1 citation was exported to")
+                         : QStringLiteral("%1 citations were exported to").arg(written))
+               + CRLF + CRLF + shown,
+           Msg::Information | Msg::OKOnly, ExportCaption);
+}
+
+void frmMain::cmdStatistics_Click()
+{
+    if (Adding || Editing || CitationsInList() < 1)
+        return;
+    frmStatistics window(ListedRecordNumbers(), frame[1]->title(), this);
+    window.exec();
+}

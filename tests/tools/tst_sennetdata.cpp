@@ -1,0 +1,352 @@
+// sennet-data run as a child process on generated data folders: verify's
+// findings and exit status on clean, damaged and older-format folders,
+// convert, a dump that gives back every field, passwords never shown, the
+// CSV export and counts, and no file ever changed by the reading commands.
+#include "CsvReader.h"
+#include "DataFiles.h"
+#include "UserFiles.h"
+#include "store/CitationRecord.h"
+#include "store/DataFileNames.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTest>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QByteArray out, err;
+};
+
+Run run(const QString& folder, const QStringList& args)
+{
+    QProcess p;
+    p.setProgram(QStringLiteral(SENNET_DATA_EXE));
+    p.setArguments(QStringList{QStringLiteral("--data-folder"), folder} + args);
+    p.start();
+    Run r;
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+        return r;
+    r.status = p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Every file of a folder with its bytes.
+QMap<QString, QByteArray> snapshot(const QString& folder)
+{
+    QMap<QString, QByteArray> out;
+    for (const QFileInfo& info : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden))
+        out[info.fileName()] = readFile(info.filePath());
+    return out;
+}
+
+// A clean installation: citations, one user with full access, a log.
+void writeCleanFolder(const QString& folder)
+{
+    WriteCitations(folder + "/Sennet.Data",
+                   {CitationBytes3000::sample("100", QDate(2006, 1, 5)).date("DateEntered", QDate(2006, 1, 6)),
+                    CitationBytes3000::sample("101", QDate(2006, 2, 7), "18.2-266")});
+    WriteUsers(folder + "/User.List", {UserBytes500::user("Jane", "Doe", "Secret1", 4),
+                                       UserBytes500::user("Bob", "Roe", "Other22", 1)});
+    writeFile(folder + "/User.Log", "07/04/2006 at 14:05:30 - Jane Doe logged in w/ Read/Edit/Add/Delete privileges.\r\n"
+                                    "07/04/2006 at 14:09:01 - Jane Doe logged out.\r\n");
+}
+
+// A citation with every field set: texts of their full width with
+// accented letters, quotes and line breaks, every number and date distinct.
+CitationBytes3000 fullCitation(int seed)
+{
+    QRandomGenerator rng{quint32(seed)};
+    CitationBytes3000 r;
+    for (const RecordField& f : CitationBytes3000::layout()) {
+        if (f.type == 't') {
+            QByteArray text;
+            for (int i = 0; i < f.width; ++i)
+                text += "AbZ9\xe9\xfc\"\\,;'-"[rng.bounded(13)];
+            if (QByteArray(f.name) == "Notes")
+                text = "First \"line\"\r\nSecond\tline \xe9\r\n" + text.left(f.width - 40) + "end";
+            r.text(f.name, text);
+        } else if (f.type == 'i') {
+            r.int16(f.name, qint16(rng.bounded(-300, 300)));
+        }
+    }
+    r.date("OffenseDate", QDate(2006, 1, 1).addDays(seed))
+        .date("OffenseTime", QDate(1899, 12, 30), QTime(13, 7, 9))
+        .date("DateEntered", QDate(2006, 3, 4), QTime(9, 30, 15))
+        .date("TimeEntered", QDate(2006, 3, 4), QTime(9, 30, 15))
+        .date("DOB", QDate(1960, 12, 31))
+        .date("LicenseExpiration", 0.0)
+        .date("CourtDate", QDate(2007, 2, 28))
+        .date("CourtTime", QDate(1899, 12, 30), QTime(10, 45));
+    return r;
+}
+
+// The value of a dumped date: "hh:mm:ss", "yyyy-mm-dd" or both, null for 0.
+double dumpedDate(const QJsonValue& v)
+{
+    if (v.isNull())
+        return 0.0;
+    const QString s = v.toString();
+    const QDateTime base(QDate(1899, 12, 30), QTime(0, 0), Qt::UTC);
+    if (s.size() == 8)
+        return QTime::fromString(s, "HH:mm:ss").msecsSinceStartOfDay() / 86400000.0;
+    QDateTime moment = s.size() == 10 ? QDateTime(QDate::fromString(s, Qt::ISODate), QTime(0, 0), Qt::UTC)
+                                      : QDateTime::fromString(s + "Z", Qt::ISODate);
+    return base.msecsTo(moment) / 86400000.0;
+}
+
+} // namespace
+
+class tst_SennetData : public QObject {
+    Q_OBJECT
+private slots:
+    void commandLine()
+    {
+        QTemporaryDir dir;
+        Run help = run(dir.path(), {"--help"});
+        QCOMPARE(help.status, 0);
+        for (const char* section : {"NAME", "SYNOPSIS", "DESCRIPTION", "COMMANDS", "OPTIONS", "EXIT STATUS"})
+            QVERIFY2(help.out.contains(QByteArray("\n") + section + "\n") || help.out.startsWith(section), section);
+        QCOMPARE(run(dir.path(), {}).status, 2);
+        QCOMPARE(run(dir.path(), {"frobnicate"}).status, 2);
+        QCOMPARE(run(dir.path(), {"verify", "--bogus"}).status, 2);
+        QCOMPARE(run(dir.path(), {"dump", "passwords"}).status, 2);
+        QCOMPARE(run(dir.path(), {"stats", "--from", "31/12/2006"}).status, 2);
+        QCOMPARE(run(dir.path(), {"verify", "--output", "x.csv"}).status, 2);
+        const Run missing = run(dir.path() + "/nowhere", {"verify"});
+        QCOMPARE(missing.status, 2);
+        QVERIFY(missing.err.contains("cannot be opened"));
+    }
+
+    void verifyCleanFolder()
+    {
+        QTemporaryDir dir;
+        writeCleanFolder(dir.path());
+        const auto before = snapshot(dir.path());
+        const Run r = run(dir.path(), {"verify"});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.contains("Sennet.Data: 6000 bytes, 2 citation(s)\n"));
+        QVERIFY(r.out.contains("User.List: 1000 bytes, 2 user(s)\n"));
+        QVERIFY(r.out.contains("User.Log: "));
+        QVERIFY(r.out.endsWith("clean\n"));
+        QVERIFY(!r.out.contains("PROBLEM"));
+        QCOMPARE(snapshot(dir.path()), before);
+
+        // An empty folder is clean too: nothing there yet.
+        QTemporaryDir empty;
+        QCOMPARE(run(empty.path(), {"verify"}).status, 0);
+        QVERIFY(QDir(empty.path()).entryList(QDir::Files).isEmpty());
+    }
+
+    void verifyDamagedFolder_data()
+    {
+        QTest::addColumn<int>("damage");
+        QTest::addColumn<QByteArray>("finding");
+        QTest::newRow("cut short") << 0 << QByteArray("not a whole number of 3000-byte records (1000 bytes left over)");
+        QTest::newRow("killed") << 1 << QByteArray("record 2 is marked \"$Killed$\"");
+        QTest::newRow("damaged date") << 2 << QByteArray("record 1: OffenseDate holds no plausible date");
+        QTest::newRow("time with a date") << 3 << QByteArray("record 2: OffenseTime holds no plausible time");
+        QTest::newRow("option") << 4 << QByteArray("record 1: Weather holds 9");
+        QTest::newRow("check box") << 5 << QByteArray("record 2: Speeding holds -1");
+        QTest::newRow("foreign version") << 6 << QByteArray("format version 999 is not one this program writes");
+        QTest::newRow("user level") << 7 << QByteArray("user 2 (Bob Roe) has access level 7");
+        QTest::newRow("no administrator") << 8 << QByteArray("no user has full access (level 4)");
+        QTest::newRow("user cut") << 9 << QByteArray("User.List: PROBLEM: the length is not a whole number");
+        QTest::newRow("log line") << 10 << QByteArray("User.Log: PROBLEM: line 3 is not a log-in or log-out line");
+        QTest::newRow("log LF") << 11 << QByteArray("User.Log: PROBLEM: line 1 does not end with CR LF");
+        QTest::newRow("folder") << 12 << QByteArray("Sennet.Data: PROBLEM: not a regular file");
+    }
+    void verifyDamagedFolder()
+    {
+        QFETCH(int, damage);
+        QFETCH(QByteArray, finding);
+        QTemporaryDir dir;
+        writeCleanFolder(dir.path());
+        const QString data = dir.path() + "/Sennet.Data";
+        QList<CitationBytes3000> citations{CitationBytes3000::sample("100", QDate(2006, 1, 5)),
+                                           CitationBytes3000::sample("101", QDate(2006, 2, 7))};
+        switch (damage) {
+        case 0: writeFile(data, readFile(data) + QByteArray(1000, ' ')); break;
+        case 1: WriteCitations(data, {citations[0], citations[1].text("NCICNumber", "$Killed$")}); break;
+        case 2: WriteCitations(data, {citations[0].date("OffenseDate", std::numeric_limits<double>::quiet_NaN()),
+                                      citations[1]});
+            break;
+        case 3: WriteCitations(data, {citations[0], citations[1].date("OffenseTime", QDate(2006, 1, 1), QTime(9, 0))});
+            break;
+        case 4: WriteCitations(data, {citations[0].int16("Weather", 9), citations[1]}); break;
+        case 5: WriteCitations(data, {citations[0], citations[1].int16("Speeding", -1)}); break;
+        case 6: WriteCitations(data, {citations[0], citations[1].int16("FormatVersion", 999)}); break;
+        case 7: WriteUsers(dir.path() + "/User.List", {UserBytes500::user("Jane", "Doe", "Secret1", 4),
+                                                      UserBytes500::user("Bob", "Roe", "Other22", 7)});
+            break;
+        case 8: WriteUsers(dir.path() + "/User.List", {UserBytes500::user("Bob", "Roe", "Other22", 3)}); break;
+        case 9: writeFile(dir.path() + "/User.List", readFile(dir.path() + "/User.List").left(750)); break;
+        case 10: writeFile(dir.path() + "/User.Log", readFile(dir.path() + "/User.Log") + "garbage\r\n"); break;
+        case 11: writeFile(dir.path() + "/User.Log", "07/04/2006 at 14:09:01 - Jane Doe logged out.\n"); break;
+        case 12: QFile::remove(data); QVERIFY(QDir(dir.path()).mkdir("Sennet.Data")); break;
+        }
+        const auto before = snapshot(dir.path());
+        const Run r = run(dir.path(), {"verify"});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.out.contains(finding), r.out.constData());
+        QVERIFY(r.out.contains("problem(s) found\n"));
+        QCOMPARE(snapshot(dir.path()), before);
+    }
+
+    void olderFormatIsFoundAndConverted()
+    {
+        QTemporaryDir dir;
+        // Two records of the older layout: the current sections without the
+        // format version, then the shorter notes.
+        QByteArray old;
+        for (const char* number : {"OLD-1", "OLD-2"}) {
+            const QByteArray current =
+                CitationBytes3000::sample(number, QDate(1999, 5, 6)).text("Notes", "kept notes").bytes();
+            old += current.mid(2, 941) + current.mid(943, 559);
+        }
+        writeFile(dir.path() + "/Sennet.Data", old);
+        const Run found = run(dir.path(), {"verify"});
+        QCOMPARE(found.status, 1);
+        QVERIFY2(found.out.contains("older format"), found.out.constData());
+        QVERIFY(found.out.contains("sennet-data convert"));
+        QCOMPARE(readFile(dir.path() + "/Sennet.Data"), old);
+
+        const Run converted = run(dir.path(), {"convert"});
+        QCOMPARE(converted.status, 0);
+        QVERIFY2(converted.out.contains("2 citation(s) converted"), converted.out.constData());
+        QCOMPARE(readFile(dir.path() + "/Sennet.Old"), old);
+        const QList<QByteArray> records = ReadCitations(dir.path() + "/Sennet.Data");
+        QCOMPARE(records.size(), 2);
+        QCOMPARE(CitationBytes3000::readText(records[1], "CitationNumber").trimmed(), QByteArray("OLD-2"));
+        QCOMPARE(CitationBytes3000::readInt16(records[0], "FormatVersion"), qint16(315));
+        QCOMPARE(run(dir.path(), {"verify"}).status, 0);
+
+        // Converting a current file does nothing to it.
+        const QByteArray now = readFile(dir.path() + "/Sennet.Data");
+        const Run again = run(dir.path(), {"convert"});
+        QCOMPARE(again.status, 0);
+        QVERIFY(again.out.contains("nothing to convert"));
+        QCOMPARE(readFile(dir.path() + "/Sennet.Data"), now);
+    }
+
+    void dumpGivesBackEveryField()
+    {
+        QTemporaryDir dir;
+        QList<CitationBytes3000> records;
+        for (int i = 1; i <= 5; ++i)
+            records << fullCitation(i);
+        WriteCitations(dir.path() + "/Sennet.Data", records);
+        const auto before = snapshot(dir.path());
+        const Run r = run(dir.path(), {"dump"});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(snapshot(dir.path()), before);
+        const QList<QByteArray> lines = r.out.split('\n');
+        QCOMPARE(lines.size(), 6); // five lines and the empty rest after the last break
+        for (int i = 0; i < 5; ++i) {
+            QJsonParseError error;
+            const QJsonObject o = QJsonDocument::fromJson(lines[i], &error).object();
+            QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
+            QCOMPARE(o.value("record").toInt(), i + 1);
+            const QByteArray& bytes = records[i].bytes();
+            for (const RecordField& f : CitationBytes3000::layout()) {
+                QVERIFY2(o.contains(QLatin1String(f.name)), f.name);
+                const QJsonValue v = o.value(QLatin1String(f.name));
+                if (f.type == 't') {
+                    const QString expected = QString::fromLatin1(CitationBytes3000::readText(bytes, f.name)).trimmed();
+                    QCOMPARE(v.toString(), expected);
+                } else if (f.type == 'i') {
+                    QCOMPARE(v.toInt(), int(CitationBytes3000::readInt16(bytes, f.name)));
+                } else {
+                    const double expected = CitationBytes3000::readDate(bytes, f.name);
+                    QVERIFY2(std::abs(dumpedDate(v) - expected) < 1e-6,
+                             qPrintable(QStringLiteral("%1: %2").arg(f.name, v.toString())));
+                }
+            }
+        }
+    }
+
+    void usersWithoutPasswords()
+    {
+        QTemporaryDir dir;
+        writeCleanFolder(dir.path());
+        const Run r = run(dir.path(), {"dump", "users"});
+        QCOMPARE(r.status, 0);
+        const QList<QByteArray> lines = r.out.trimmed().split('\n');
+        QCOMPARE(lines.size(), 2);
+        const QJsonObject jane = QJsonDocument::fromJson(lines[0]).object();
+        QCOMPARE(jane.value("FirstName").toString(), QStringLiteral("Jane"));
+        QCOMPARE(jane.value("AccessLevel").toInt(), 4);
+        QCOMPARE(jane.value("AccessLevelName").toString(), QStringLiteral("Read/Edit/Add/Delete"));
+        QVERIFY(jane.value("DateCreated").toString().startsWith(QStringLiteral("2024-05-17")));
+        QVERIFY(!r.out.contains("Password"));
+        const QByteArray stored = UserBytes500::readText(ReadUsers(dir.path() + "/User.List").at(0), "Password");
+        QVERIFY(!r.out.contains(stored.trimmed()));
+        QVERIFY(!r.out.contains("Secret1"));
+    }
+
+    void exportAndCounts()
+    {
+        QTemporaryDir dir;
+        writeCleanFolder(dir.path());
+        const auto before = snapshot(dir.path());
+        const Run csv = run(dir.path(), {"export-csv"});
+        QCOMPARE(csv.status, 0);
+        const CsvParse parsed = ParseCsv(csv.out);
+        QVERIFY2(parsed.ok, qPrintable(parsed.error));
+        QCOMPARE(parsed.rows, (QList<QStringList>{{"Date", "Citation#", "Offense", "Location"},
+                                                  {"2006-01-05", "100", "46.2-862", "Rt 1 NB / MM 12"},
+                                                  {"2006-02-07", "101", "18.2-266", "Rt 1 NB / MM 12"}}));
+        const Run stats = run(dir.path(), {"stats", "--from", "2006-02-01"});
+        QCOMPARE(stats.status, 0);
+        QVERIFY2(stats.out.startsWith("Citations: 1 (from 2006-02-01 to the last; 1 outside)\n"), stats.out.constData());
+        QVERIFY(stats.out.contains("By Code Section\n       1  18.2-266\n"));
+        QCOMPARE(snapshot(dir.path()), before);
+
+        QTemporaryDir elsewhere;
+        const QString target = elsewhere.path() + "/all.csv";
+        const Run file = run(dir.path(), {"export-csv", "--every-field", "--output", target});
+        QCOMPARE(file.status, 0);
+        const CsvParse every = ParseCsv(readFile(target));
+        QVERIFY(every.ok);
+        QCOMPARE(every.rows.size(), 3);
+        QCOMPARE(every.rows[0].size(), qsizetype(CitationLayout::fields().size() - 1));
+        QCOMPARE(snapshot(dir.path()), before);
+    }
+
+    void emptyDataFileIsLeftAlone()
+    {
+        // The program removes an empty data file at start; the tool must not.
+        QTemporaryDir dir;
+        writeFile(dir.path() + "/Sennet.Data", QByteArray());
+        for (const QStringList& args : {QStringList{"verify"}, QStringList{"dump"}, QStringList{"export-csv"},
+                                        QStringList{"stats"}})
+            QCOMPARE(run(dir.path(), args).status, 0);
+        QVERIFY(QFile::exists(dir.path() + "/Sennet.Data"));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_SennetData)
+#include "tst_sennetdata.moc"

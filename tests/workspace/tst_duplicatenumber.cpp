@@ -1,0 +1,185 @@
+// The question before a citation is saved under a citation number already on
+// file: for a new citation and for an edit that changes the number, No
+// keeping the user in the editor at the number, Yes saving; and the number
+// index that answers it kept in step with saves, deletions and replaced files.
+#include "MainWindowFixture.h"
+#include "store/CitationNumberIndex.h"
+#include "widgets/VellButton.h"
+#include "workspace/Validation.h"
+
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTest>
+
+namespace {
+
+const QString Caption = QStringLiteral("Duplicate Citation Number");
+constexpr int Flags = Msg::YesNo | Msg::Question | Msg::DefaultButton2;
+
+QString question(const QString& number, const QString& dated)
+{
+    return QStringLiteral("Citation Number %1 is already on file,\r\ndated %2.\r\n\r\n"
+                          "Do you want to save this citation anyway?")
+        .arg(number, dated);
+}
+
+void startAdd(frmMain& w, const QString& number)
+{
+    QTest::mouseClick(w.cmdAddEntry, Qt::LeftButton);
+    QVERIFY(w.Adding);
+    w.txtField[2]->setText(number);
+    w.txtField[3]->setText(QStringLiteral("2006-07-04")); // year first reads the same in every locale
+    w.txtField[32]->setText(QStringLiteral("46.2-862"));
+    w.txtField[39]->setText(QStringLiteral("Rt 1 NB"));
+    w.MainTab->setCurrentIndex(PageOfField(39));
+}
+
+qint64 fileSize() { return QFileInfo(CitationFileName).size(); }
+
+} // namespace
+
+class tst_DuplicateNumber : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { QLocale::setDefault(QLocale::c()); }
+
+    void newCitation_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("dated");
+        QTest::newRow("US") << "en_US" << "08/26/2007";
+        QTest::newRow("UK") << "en_GB" << "26/08/2007";
+        QTest::newRow("German") << "de_DE" << "26/08/2007";
+    }
+    void newCitation()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, dated);
+        QLocale::setDefault(QLocale(locale));
+        MainWindowFixture f;
+        f.write({citation("100024", QDate(2007, 8, 26)), citation("100025", QDate(2007, 8, 27))});
+        frmMain& w = f.open();
+
+        // Typed in lower case with blanks: the same number once trimmed and
+        // upper-cased, as the save stores it.
+        startAdd(w, QStringLiteral(" 100024 "));
+        bool stillAdding = false;
+        f.msgs.expect(question("100024", dated), Caption, Flags, Msg::No, [&] { stillAdding = w.Adding != 0; });
+        QTest::mouseClick(w.cmdAddSave, Qt::LeftButton);
+        QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+        QVERIFY(stillAdding && w.Adding);
+        QCOMPARE(fileSize(), 6000);
+        QCOMPARE(w.MainTab->currentIndex(), 0);
+        QCOMPARE(QApplication::focusWidget(), w.txtField[2].widget());
+        QCOMPARE(w.txtField[39]->text(), QStringLiteral("Rt 1 NB")); // the entries stay
+
+        f.msgs.expect(question("100024", dated), Caption, Flags, Msg::Yes);
+        QTest::mouseClick(w.cmdAddSave, Qt::LeftButton);
+        QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+        QVERIFY(!w.Adding);
+        QCOMPARE(fileSize(), 9000);
+        QCOMPARE(CitationBytes3000::readText(ReadCitations(CitationFileName).at(2), "CitationNumber").trimmed(),
+                 QByteArray("100024"));
+
+        // A number not on file asks nothing.
+        startAdd(w, QStringLiteral("200001"));
+        QTest::mouseClick(w.cmdAddSave, Qt::LeftButton);
+        QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+        QCOMPARE(fileSize(), 12000);
+    }
+
+    void editChangingTheNumber()
+    {
+        MainWindowFixture f;
+        f.write({citation("A-1", QDate(2006, 1, 1)), citation("B-2", QDate(2006, 6, 1)),
+                 citation("C-3", QDate(2006, 9, 1)), citation("C-3", QDate(2006, 9, 2))});
+        frmMain& w = f.open();
+        const QByteArray before = ReadCitations(CitationFileName).at(0);
+        w.SelectRow(f.listedRecords().indexOf(1), false);
+        QTest::mouseClick(w.cmdEditEntry, Qt::LeftButton);
+        QVERIFY(w.Editing);
+        w.txtField[2]->setText(QStringLiteral("b-2"));
+        w.MainTab->setCurrentIndex(3);
+        // Numbers match without regard to case.
+        f.msgs.expect(question("b-2", "06/01/2006"), Caption, Flags, Msg::No);
+        QTest::mouseClick(w.cmdEditSave, Qt::LeftButton);
+        QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+        QVERIFY(w.Editing);
+        QCOMPARE(ReadCitations(CitationFileName).at(0), before);
+        QCOMPARE(w.MainTab->currentIndex(), 0);
+        QCOMPARE(QApplication::focusWidget(), w.txtField[2].widget());
+
+        f.msgs.expect(question("b-2", "06/01/2006"), Caption, Flags, Msg::Yes);
+        QTest::mouseClick(w.cmdEditSave, Qt::LeftButton);
+        QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+        QVERIFY(!w.Editing);
+        QCOMPARE(CitationBytes3000::readText(ReadCitations(CitationFileName).at(0), "CitationNumber").trimmed(),
+                 QByteArray("b-2"));
+
+        // An edit that keeps its number asks nothing, though another
+        // citation carries it too.
+        w.SelectRow(f.listedRecords().indexOf(3), false);
+        QTest::mouseClick(w.cmdEditEntry, Qt::LeftButton);
+        w.txtField[40]->setText(QStringLiteral("MM 7"));
+        QTest::mouseClick(w.cmdEditSave, Qt::LeftButton);
+        QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+        QVERIFY(!w.Editing);
+
+        // Several citations with the number: the first one's date is named.
+        startAdd(w, QStringLiteral("C-3"));
+        f.msgs.expect(QStringLiteral("Citation Number C-3 is already on file for 2 citations,\r\nthe first dated "
+                                     "09/01/2006.\r\n\r\nDo you want to save this citation anyway?"),
+                      Caption, Flags, Msg::No);
+        QTest::mouseClick(w.cmdAddSave, Qt::LeftButton);
+        QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+    }
+
+    void indexFollowsTheFile()
+    {
+        MainWindowFixture f;
+        f.write({citation("A-1", QDate(2006, 1, 1)), citation("B-2", QDate(2006, 6, 1))});
+        frmMain& w = f.open();
+        CitationNumberIndex& index = citationNumberIndex();
+
+        startAdd(w, QStringLiteral("N-1"));
+        QTest::mouseClick(w.cmdAddSave, Qt::LeftButton);
+        const int builds = index.builds();
+        // Saves keep the index in step: no further reading of the whole file.
+        startAdd(w, QStringLiteral("N-1"));
+        f.msgs.expect(question("N-1", "07/04/2006"), Caption, Flags, Msg::Yes);
+        QTest::mouseClick(w.cmdAddSave, Qt::LeftButton);
+        w.SelectRow(f.listedRecords().indexOf(1), false);
+        QTest::mouseClick(w.cmdEditEntry, Qt::LeftButton);
+        w.txtField[2]->setText(QStringLiteral("E-5"));
+        QTest::mouseClick(w.cmdEditSave, Qt::LeftButton);
+        startAdd(w, QStringLiteral("A-1")); // no longer on file after the edit
+        QTest::mouseClick(w.cmdAddSave, Qt::LeftButton);
+        QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+        QCOMPARE(index.builds(), builds);
+        QCOMPARE(fileSize(), 15000);
+
+        // A deletion rewrites the file and renumbers: the index is built afresh.
+        w.SelectRow(f.listedRecords().indexOf(1), false); // E-5
+        f.msgs.expect(QStringLiteral("Are you SURE you wish to delete\r\n\r\nCitation Number E-5,\r\n\r\n"
+                                     "dated 01/01/2006?"),
+                      QStringLiteral("Confirm"), Msg::YesNo | Msg::Question | Msg::DefaultButton2, Msg::Yes);
+        QTest::mouseClick(w.cmdDeleteEntry, Qt::LeftButton);
+        QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+        startAdd(w, QStringLiteral("E-5"));
+        QTest::mouseClick(w.cmdAddSave, Qt::LeftButton);
+        QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+        QCOMPARE(index.builds(), builds + 1);
+
+        // A file replaced behind the program's back (a restore) is read anew.
+        f.write({citation("R-1", QDate(2005, 3, 3))});
+        w.LoadCitationList();
+        startAdd(w, QStringLiteral("R-1"));
+        f.msgs.expect(question("R-1", "03/03/2005"), Caption, Flags, Msg::No);
+        QTest::mouseClick(w.cmdAddSave, Qt::LeftButton);
+        QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+    }
+};
+
+QTEST_MAIN(tst_DuplicateNumber)
+#include "tst_duplicatenumber.moc"

@@ -1,0 +1,20 @@
+#pragma once
+// The subcommands of sennet-data. Each runs in the current folder (the data
+// folder), writes its result to `out` and its complaints to `err`, and
+// returns the exit status: 0 clean or done, 1 problems found or failed.
+#include <QDate>
+#include <QTextStream>
+
+namespace SennetData {
+
+enum Status { Clean = 0, Problems = 1, Usage = 2 };
+
+int verify(QTextStream& out, QTextStream& err);
+int dumpCitations(QTextStream& out, QTextStream& err);
+int dumpUsers(QTextStream& out, QTextStream& err);
+// `output` empty or "-": standard output.
+int exportCsv(bool everyField, const QString& output, QTextStream& out, QTextStream& err);
+int convert(QTextStream& out, QTextStream& err);
+int stats(const QDate& from, const QDate& to, QTextStream& out, QTextStream& err);
+
+} // namespace SennetData
