@@ -12,7 +12,7 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/sennet.1.gz
                    DEPENDS ${CMAKE_BINARY_DIR}/sennet.1 VERBATIM)
 add_custom_target(sennet_manpage ALL DEPENDS ${CMAKE_BINARY_DIR}/sennet.1.gz)
 
-install(TARGETS sennet RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS sennet sennet-data RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${SENNET_PACKAGING_DIR}/sennet.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${SENNET_PACKAGING_DIR}/org.sennet.sennet.metainfo.xml
