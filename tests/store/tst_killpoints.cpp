@@ -177,10 +177,12 @@ void tst_KillPoints::citationDeletion()
 {
     TempDataFolder folder;
     QList<KillCase> cases;
-    for (const auto& [count, n] : {std::pair{1, 1}, std::pair{3, 2}, std::pair{5, 1}})
+    for (const std::pair<int, int>& countAndN : {std::pair{1, 1}, std::pair{3, 2}, std::pair{5, 1}}) {
+        const int count = countAndN.first, n = countAndN.second;
         cases << KillCase{QStringLiteral("delete record %1 of %2").arg(n).arg(count), {folder.path()},
                           [count] { WriteCitations(CitationFileName, citations(count)); },
                           [n] { return CitationFile().DeleteCitation(n); }, reopenFolder, WorkFiles};
+    }
     verify(runAll(cases, QStringLiteral("citation deletion")));
 }
 
@@ -231,10 +233,12 @@ void tst_KillPoints::userRemoval()
 {
     TempDataFolder folder;
     QList<KillCase> cases;
-    for (const auto& [count, n] : {std::pair{1, 1}, std::pair{4, 2}, std::pair{6, 6}})
+    for (const std::pair<int, int>& countAndN : {std::pair{1, 1}, std::pair{4, 2}, std::pair{6, 6}}) {
+        const int count = countAndN.first, n = countAndN.second;
         cases << KillCase{QStringLiteral("remove user %1 of %2").arg(n).arg(count), {folder.path()},
                           [count] { WriteUsers(UserListFileName, users(count)); },
                           [n] { return RemoveUser(n); }, reopenFolder, WorkFiles};
+    }
     verify(runAll(cases, QStringLiteral("user removal")));
 }
 
