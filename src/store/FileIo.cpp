@@ -344,7 +344,10 @@ bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& rea
     }
 
     // The intent goes to the disk first, so that a write cut off below is
-    // finished at the next open instead of leaving mixed bytes.
+    // finished at the next open instead of leaving mixed bytes. A folder
+    // closed to new files (the file itself may be written) takes the write
+    // without an intent, guarded by the undo below alone; any other failure
+    // to keep the intent (a full disk, an I/O error) fails the write.
     const QString intentName = intentFileName(file.path());
     QByteArray intent(IntentMagic, 8);
     putNumber(intent, quint64(at));
@@ -352,24 +355,23 @@ bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& rea
     putNumber(intent, quint64(bytes.size()));
     intent += bytes;
     putNumber(intent, checkSum(intent.constData(), intent.size()));
+    bool haveIntent = false;
     {
         File intentFile;
         QString what;
-        if (!intentFile.open(intentName, File::CreateNew, what)) {
+        if (intentFile.open(intentName, File::CreateNew, what)) {
+            haveIntent = intentFile.writeAt(0, intent.constData(), intent.size()) && intentFile.sync();
+            if (!haveIntent)
+                reason = intentFile.reason();
+            intentFile.close();
+            haveIntent = haveIntent && syncFolderOf(intentName, reason);
+            if (!haveIntent) {
+                QString ignored;
+                removeFile(intentName, ignored);
+                return false;
+            }
+        } else if (intentFile.lastErrno() != EACCES && intentFile.lastErrno() != EPERM) {
             reason = what.mid(what.indexOf(QLatin1String(": ")) + 2);
-            return false;
-        }
-        if (!intentFile.writeAt(0, intent.constData(), intent.size()) || !intentFile.sync()) {
-            reason = intentFile.reason();
-            intentFile.close();
-            QString ignored;
-            removeFile(intentName, ignored);
-            return false;
-        }
-        if (!syncFolderOf(intentName, reason)) {
-            intentFile.close();
-            QString ignored;
-            removeFile(intentName, ignored);
             return false;
         }
     }
@@ -388,8 +390,10 @@ bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& rea
     }
     // Done either way; the intent must not be carried out again. If it
     // cannot be removed, carrying it out again writes the same bytes.
-    QString ignored;
-    removeFile(intentName, ignored);
+    if (haveIntent) {
+        QString ignored;
+        removeFile(intentName, ignored);
+    }
     return ok;
 }
 

@@ -102,7 +102,8 @@ private:
 
 // Writes `bytes` at `at` (at most the file's length: at its end appends) and
 // flushes them to the disk, through an intent file (see intentFileName), so a
-// process killed half way leaves the file old or, at its next open, new. When that fails the file is put back exactly as
+// process killed half way leaves the file old or, at its next open, new
+// (in a folder closed to new files, the write goes ahead without one). When that fails the file is put back exactly as
 // it was: the old bytes under the write are written back and the file is cut
 // to its old length. `reason` says what failed (and whether the undo did too).
 bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& reason);
