@@ -7,6 +7,8 @@
 //    retried), and are flushed to the disk before success is reported;
 //  - a failed write is undone: the bytes it covered are put back and the file
 //    is cut back to its old length;
+//  - a write in place is announced in an intent file first, so one cut off
+//    by a crash is finished at the next open, never left half done;
 //  - a file replaced by a rename keeps the old file's permissions, and the
 //    folder is flushed after the rename;
 //  - every failure carries the system's own reason.

@@ -63,10 +63,16 @@ QList<UserBytes500> users(int count)
     return out;
 }
 
-// What a restarted program reads: the citation list, the user list and the
-// log, each whole.
+// What a restarted program reads: the data file's format, the citation list,
+// the user list and the log, each whole.
 QString reopenFolder()
 {
+    FileError error;
+    const DataFileFormat format = CheckDataFileFormat(error);
+    if (error.isError())
+        return error.message();
+    if (format == DataFileFormat::NeedsConversion)
+        return QStringLiteral("the data file reads as an older format");
     CitationFileView view;
     if (!view.open())
         return view.lastError().message();
