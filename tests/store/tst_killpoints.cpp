@@ -14,9 +14,14 @@
 #include "users/UserList.h"
 #include "users/UserLog.h"
 
+#include "FaultInjection.h"
+#include "store/FileCopy.h"
+
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/wait.h>
+#include <unistd.h>
 
 class tst_KillPoints : public QObject {
     Q_OBJECT
@@ -32,6 +37,7 @@ private slots:
     void olderFormatConversion();
     void restore();
     void backupOverEarlierBackup();
+    void leftoverIntentFiles();
 };
 
 namespace {
@@ -373,6 +379,68 @@ void tst_KillPoints::backupOverEarlierBackup()
                           reopenFolder, WorkFiles};
     }
     verify(runAll(cases, QStringLiteral("backup into a folder holding a backup")));
+}
+
+void tst_KillPoints::leftoverIntentFiles()
+{
+    TempDataFolder folder;
+    const QString intent = FileIo::intentFileName(CitationFileName);
+    QByteArray old;
+    for (const CitationBytes3000& c : citations(3))
+        old += c.bytes();
+    QByteArray fresh = old;
+    fresh.replace(3000, 3000, newCitation().bytes());
+    // Record 2 edited, the process killed once `bytes` bytes were written
+    // (the intent file takes 3040: its header, the record, its check sum).
+    auto killedEdit = [&](qint64 bytes) {
+        WriteFile(CitationFileName, old);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            InjectedFaults faults;
+            faults.stopAfterBytes(bytes);
+            CitationFile file;
+            if (file.OpenCitationFile())
+                file.WriteCitation(2, newCitation());
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        return WIFSIGNALED(status);
+    };
+
+    // Killed half way through the record: the next open finishes it.
+    QVERIFY(killedEdit(3040 + 100));
+    QVERIFY(QFile::exists(intent));
+    QVERIFY(ReadFile(CitationFileName) != old && ReadFile(CitationFileName) != fresh);
+    CitationFileView view;
+    QVERIFY(view.open());
+    QCOMPARE(ReadFile(CitationFileName), fresh);
+    QVERIFY(!QFile::exists(intent));
+
+    // Killed while the intent was written: it is dropped, the file untouched.
+    QVERIFY(killedEdit(1000));
+    QVERIFY(QFile::exists(intent));
+    QVERIFY(CitationFile().OpenCitationFile());
+    QCOMPARE(ReadFile(CitationFileName), old);
+    QVERIFY(!QFile::exists(intent));
+
+    // An intent that no longer fits its file (the file changed length since)
+    // is dropped, never written over other records.
+    QVERIFY(killedEdit(3040));
+    const QByteArray other = old + old.left(3000);
+    WriteFile(CitationFileName, other);
+    QVERIFY(CitationFileView().open());
+    QCOMPARE(ReadFile(CitationFileName), other);
+    QVERIFY(!QFile::exists(intent));
+
+    // A file replaced whole (a restore, a deletion) takes its intent with it.
+    QVERIFY(killedEdit(3040));
+    WriteFile(QStringLiteral("copy"), old.left(6000));
+    FileError error;
+    QVERIFY(FileIo::replaceFile(QStringLiteral("copy"), CitationFileName, error));
+    QVERIFY(!QFile::exists(intent));
+    QVERIFY(CitationFileView().open());
+    QCOMPARE(ReadFile(CitationFileName), old.left(6000));
 }
 
 QTEST_MAIN(tst_KillPoints)
