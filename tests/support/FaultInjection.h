@@ -43,7 +43,8 @@ public:
     InjectedFaults& beforeCall(int k, std::function<void()> action);
 
     int calls() const { return m_calls; }
-    // The bytes each write call moved, in order.
+    // The bytes each write call was let move, in order (as asked, unless a
+    // stop after k bytes cut the last one short).
     const QList<qint64>& writes() const { return m_writes; }
     bool fired() const { return m_fired; }
 
