@@ -5,6 +5,7 @@
 #include "platform/Messages.h"
 #include "store/DataFileNames.h"
 #include "store/FileCopy.h"
+#include "store/FileIo.h"
 #include "widgets/BusyGuard.h"
 
 #include <QCoreApplication>
@@ -209,10 +210,12 @@ void Restore(QWidget* window)
                 lacking << name;
                 continue;
             }
-            QFile probe(source.filePath());
-            if (!source.isFile() || !probe.open(QIODevice::ReadOnly)) {
+            // The user is told which file and why, as for a failed copy.
+            FileIo::File probe;
+            QString what;
+            if (!probe.open(source.filePath(), FileIo::File::ReadOnly, what)) {
                 MsgBox(QStringLiteral("There is some kind of problem") + CRLF + QStringLiteral("trying to restore ")
-                           + name,
+                           + name + CRLF + CRLF + FileError{source.filePath(), what}.message() + u'.',
                        Msg::Exclamation | Msg::OKOnly, QStringLiteral("File Restore Error"));
                 outcome = RestoreCancelledText;
                 break;

@@ -43,7 +43,94 @@ QString notRegular(mode_t mode)
     return QStringLiteral("could not be opened: it is %1, not a data file").arg(kindOf(mode));
 }
 
+// The intent file of a write in place: the bytes about to be written, where,
+// and the length the file had, flushed to the disk before the file itself is
+// touched. A write cut off half way (a kill, a power cut) leaves the intent
+// file behind, and the next open of the data file finishes the write from it,
+// so a record is never left half old and half new. A cut-off intent file
+// fails its check sum and is dropped: the data file was not touched yet.
+constexpr char IntentMagic[8] = {'S', 'N', 'I', 'N', 'T', 'N', 'T', '1'};
+constexpr int IntentHeader = 8 + 3 * 8; // magic, at, old size, length
+constexpr int IntentTrailer = 8; // check sum
+
+quint64 checkSum(const char* data, qint64 length)
+{
+    quint64 h = 1469598103934665603ull; // FNV-1a
+    for (qint64 i = 0; i < length; ++i)
+        h = (h ^ quint8(data[i])) * 1099511628211ull;
+    return h;
+}
+
+void putNumber(QByteArray& out, quint64 v)
+{
+    for (int i = 0; i < 8; ++i)
+        out.append(char((v >> (8 * i)) & 0xff));
+}
+
+quint64 getNumber(const char* in)
+{
+    quint64 v = 0;
+    for (int i = 7; i >= 0; --i)
+        v = (v << 8) | quint8(in[i]);
+    return v;
+}
+
+// Finishes the write an intent file describes, if it is whole and fits the
+// file as it is, and removes the intent file. Plain system calls: this runs
+// inside File::open, and nothing here is a write the program asked for.
+void finishIntent(const QString& path)
+{
+    const QByteArray intentName = QFile::encodeName(intentFileName(path));
+    const int in = ::open(intentName.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (in < 0)
+        return;
+    struct stat st;
+    QByteArray intent;
+    if (::fstat(in, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= IntentHeader + IntentTrailer
+        && st.st_size < (qint64(1) << 30)) {
+        intent.resize(qsizetype(st.st_size));
+        if (::pread(in, intent.data(), size_t(intent.size()), 0) != ssize_t(intent.size()))
+            intent.clear();
+    }
+    ::close(in);
+    bool whole = !intent.isEmpty() && std::memcmp(intent.constData(), IntentMagic, 8) == 0;
+    qint64 at = 0, oldSize = 0, length = 0;
+    if (whole) {
+        at = qint64(getNumber(intent.constData() + 8));
+        oldSize = qint64(getNumber(intent.constData() + 16));
+        length = qint64(getNumber(intent.constData() + 24));
+        whole = at >= 0 && oldSize >= 0 && at <= oldSize && length == intent.size() - IntentHeader - IntentTrailer
+            && checkSum(intent.constData(), intent.size() - IntentTrailer)
+                == getNumber(intent.constData() + intent.size() - IntentTrailer);
+    }
+    bool keep = false; // an intent that could not be carried out stays for the next open
+    if (whole) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd >= 0) {
+            // Only the file the intent was written for: in place, the length
+            // is unchanged; appending, it grew by part of the new bytes at most.
+            const qint64 end = at + length;
+            if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)
+                && (end <= oldSize ? st.st_size == oldSize : st.st_size >= oldSize && st.st_size <= end)) {
+                const bool done = ::pwrite(fd, intent.constData() + IntentHeader, size_t(length), off_t(at))
+                        == ssize_t(length)
+                    && ::fdatasync(fd) == 0;
+                keep = !done;
+            }
+            ::close(fd);
+        } else {
+            keep = errno != ENOENT;
+        }
+    }
+    if (!keep && ::unlink(intentName.constData()) == 0) {
+        QString ignored;
+        syncFolderOf(path, ignored);
+    }
+}
+
 } // namespace
+
+QString intentFileName(const QString& path) { return path + QStringLiteral(".$$j"); }
 
 void setInterceptor(Interceptor i) { interceptor() = std::move(i); }
 
@@ -66,6 +153,9 @@ bool File::open(const QString& path, Mode mode, QString& what)
     m_path = path;
     m_errno = 0;
     const QByteArray name = QFile::encodeName(path);
+
+    if (!path.endsWith(QStringLiteral(".$$j")))
+        finishIntent(path);
 
     // Look before opening: opening a pipe or a device can block or act on it.
     struct stat st;
@@ -252,15 +342,59 @@ bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& rea
         reason = file.reason();
         return false;
     }
-    if (file.writeAt(at, bytes.constData(), bytes.size()) && file.sync())
-        return true;
 
-    reason = file.reason();
-    const bool undone = (old.isEmpty() || file.writeAt(at, old.constData(), old.size()))
-        && (file.size() == oldSize || file.truncate(oldSize)) && file.sync();
-    if (!undone)
-        reason += QStringLiteral(", and the file could not be put back as it was: %1").arg(file.reason());
-    return false;
+    // The intent goes to the disk first, so that a write cut off below is
+    // finished at the next open instead of leaving mixed bytes. A folder
+    // closed to new files (the file itself may be written) takes the write
+    // without an intent, guarded by the undo below alone; any other failure
+    // to keep the intent (a full disk, an I/O error) fails the write.
+    const QString intentName = intentFileName(file.path());
+    QByteArray intent(IntentMagic, 8);
+    putNumber(intent, quint64(at));
+    putNumber(intent, quint64(oldSize));
+    putNumber(intent, quint64(bytes.size()));
+    intent += bytes;
+    putNumber(intent, checkSum(intent.constData(), intent.size()));
+    bool haveIntent = false;
+    {
+        File intentFile;
+        QString what;
+        if (intentFile.open(intentName, File::CreateNew, what)) {
+            haveIntent = intentFile.writeAt(0, intent.constData(), intent.size()) && intentFile.sync();
+            if (!haveIntent)
+                reason = intentFile.reason();
+            intentFile.close();
+            haveIntent = haveIntent && syncFolderOf(intentName, reason);
+            if (!haveIntent) {
+                QString ignored;
+                removeFile(intentName, ignored);
+                return false;
+            }
+        } else if (intentFile.lastErrno() != EACCES && intentFile.lastErrno() != EPERM) {
+            reason = what.mid(what.indexOf(QLatin1String(": ")) + 2);
+            return false;
+        }
+    }
+
+    bool ok = file.writeAt(at, bytes.constData(), bytes.size()) && file.sync();
+    if (!ok) {
+        reason = file.reason();
+        const bool undone = (old.isEmpty() || file.writeAt(at, old.constData(), old.size()))
+            && (file.size() == oldSize || file.truncate(oldSize)) && file.sync();
+        if (!undone) {
+            // The intent stays: the next open completes the write, which
+            // leaves the file whole (new) rather than in pieces.
+            reason += QStringLiteral(", and the file could not be put back as it was: %1").arg(file.reason());
+            return false;
+        }
+    }
+    // Done either way; the intent must not be carried out again. If it
+    // cannot be removed, carrying it out again writes the same bytes.
+    if (haveIntent) {
+        QString ignored;
+        removeFile(intentName, ignored);
+    }
+    return ok;
 }
 
 bool syncFolderOf(const QString& path, QString& reason)
@@ -308,7 +442,22 @@ bool replaceFile(const QString& source, const QString& target, FileError& error)
         error = {target, QStringLiteral("could not be replaced: %1").arg(errorText(failure))};
         return false;
     }
+    // An intent left for the old file no longer fits the new one.
+    ::unlink(QFile::encodeName(intentFileName(target)).constData());
     flushFolderAfterChange(target);
+    return true;
+}
+
+bool linkFile(const QString& existing, const QString& name, QString& reason)
+{
+    int failure = ask(Call::Link, name).error;
+    if (!failure && ::link(QFile::encodeName(existing).constData(), QFile::encodeName(name).constData()) != 0)
+        failure = errno;
+    if (failure) {
+        reason = errorText(failure);
+        return false;
+    }
+    flushFolderAfterChange(name);
     return true;
 }
 

@@ -7,6 +7,8 @@
 //    retried), and are flushed to the disk before success is reported;
 //  - a failed write is undone: the bytes it covered are put back and the file
 //    is cut back to its old length;
+//  - a write in place is announced in an intent file first, so one cut off
+//    by a crash is finished at the next open, never left half done;
 //  - a file replaced by a rename keeps the old file's permissions, and the
 //    folder is flushed after the rename;
 //  - every failure carries the system's own reason.
@@ -22,7 +24,7 @@
 
 namespace FileIo {
 
-enum class Call { Open, Read, Write, Truncate, Sync, SyncFolder, Rename, Remove, SetMode };
+enum class Call { Open, Read, Write, Truncate, Sync, SyncFolder, Rename, Remove, SetMode, Link };
 
 // What the interceptor lets one system call do.
 struct Verdict {
@@ -101,10 +103,17 @@ private:
 };
 
 // Writes `bytes` at `at` (at most the file's length: at its end appends) and
-// flushes them to the disk. When that fails the file is put back exactly as
+// flushes them to the disk, through an intent file (see intentFileName), so a
+// process killed half way leaves the file old or, at its next open, new
+// (in a folder closed to new files, the write goes ahead without one). When that fails the file is put back exactly as
 // it was: the old bytes under the write are written back and the file is cut
 // to its old length. `reason` says what failed (and whether the undo did too).
 bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& reason);
+
+// The intent file writeOrRestore keeps beside `path` while it writes: a
+// leftover one is carried out (or, when cut short itself, dropped) by the
+// next open of `path`.
+QString intentFileName(const QString& path);
 
 // Gives `to` the owner and group of `from` where the process may (as root).
 bool copyOwnership(const File& from, File& to);
@@ -115,6 +124,10 @@ bool copyOwnership(const File& from, File& to);
 // if the folder cannot be flushed (a crash then brings back the old file,
 // whole).
 bool replaceFile(const QString& source, const QString& target, FileError& error);
+// Gives the file `existing` the further name `name` (a hard link; `name`
+// must not exist) and flushes the folder. False with `reason` when it cannot,
+// as on a file system without links.
+bool linkFile(const QString& existing, const QString& name, QString& reason);
 // Removes a file and flushes its folder; a missing file is no error. False
 // only when the file is still there.
 bool removeFile(const QString& path, QString& reason);

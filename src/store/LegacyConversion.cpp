@@ -3,6 +3,7 @@
 #include "platform/ApplicationTitle.h"
 #include "store/CitationRecord.h"
 #include "store/DataFileNames.h"
+#include "store/FileCopy.h"
 #include "store/FileIo.h"
 #include "store/RecordFile.h"
 
@@ -52,6 +53,28 @@ bool renameOver(const QString& from, const QString& to, FileError& error)
     QString reason = failed.what;
     reason.remove(QStringLiteral("could not be replaced: "));
     error = {from, QStringLiteral("could not be renamed to \"%1\": %2").arg(QFileInfo(to).fileName(), reason)};
+    return false;
+}
+
+// Gives `file` the backup name as well, through a link made under a work
+// name and renamed over the backup; where the file system has no links, a
+// copy does.
+bool keepCopyAsBackup(const QString& file, const QString& backup, FileError& error)
+{
+    const QString partial = FileCopy::PartialName(backup);
+    QString reason;
+    FileIo::removeFile(partial, reason);
+    FileError failed;
+    if (FileIo::linkFile(file, partial, reason)) {
+        if (FileIo::replaceFile(partial, backup, failed))
+            return true;
+        FileIo::removeFile(partial, reason);
+    } else if (FileCopy::CopyFile(file, backup, failed)) {
+        return true;
+    }
+    if (failed.isError())
+        reason = failed.what.mid(failed.what.indexOf(QLatin1String(": ")) + 2);
+    error = {file, QStringLiteral("could not be renamed to \"%1\": %2").arg(QFileInfo(backup).fileName(), reason)};
     return false;
 }
 
@@ -155,16 +178,17 @@ qint64 ConvertLegacyDataFile(FileError& error, const QString& fileName)
     out.close();
     old.close();
 
-    // The old file becomes the backup in one step (an earlier backup is
-    // replaced by the rename itself), then the work file takes its place.
-    if (!renameOver(file, backup, error)) {
+    // The old file is kept under the backup name as a second name of the
+    // same file (an earlier backup is replaced in one step), then the work
+    // file takes the data file's name in one step. So the data file never
+    // goes missing: a crash between the steps leaves it old and whole, and
+    // the next start offers the conversion again.
+    if (!keepCopyAsBackup(file, backup, error)) {
         QString ignored;
         FileIo::removeFile(work, ignored);
         return -1;
     }
     if (!renameOver(work, file, error)) {
-        FileError ignoredError;
-        renameOver(backup, file, ignoredError);
         QString ignored;
         FileIo::removeFile(work, ignored);
         error.fileName = file;

@@ -34,23 +34,27 @@ struct Seen {
     int needs = 0;
 };
 
+// Answers the modal box once one shows, noting its title and width; looks
+// again every 10 ms until then. A plain function, so no callback keeps
+// itself alive.
+void answerBoxWhenShown(Seen* seen)
+{
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal) {
+        QTimer::singleShot(10, [seen] { answerBoxWhenShown(seen); });
+        return;
+    }
+    *seen = {modal->windowTitle(), modal->width(), captionNeeds(modal->windowTitle(), modal)};
+    if (auto* box = qobject_cast<QMessageBox*>(modal))
+        box->defaultButton() ? box->defaultButton()->click() : box->buttons().first()->click();
+    else if (auto* input = qobject_cast<QInputDialog*>(modal))
+        input->reject();
+}
+
 // Answers the next modal box, noting its title and width.
 void answerNextBox(Seen& seen)
 {
-    auto attempt = std::make_shared<std::function<void()>>();
-    *attempt = [&seen, attempt] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal) {
-            QTimer::singleShot(10, *attempt);
-            return;
-        }
-        seen = {modal->windowTitle(), modal->width(), captionNeeds(modal->windowTitle(), modal)};
-        if (auto* box = qobject_cast<QMessageBox*>(modal))
-            box->defaultButton() ? box->defaultButton()->click() : box->buttons().first()->click();
-        else if (auto* input = qobject_cast<QInputDialog*>(modal))
-            input->reject();
-    };
-    QTimer::singleShot(0, *attempt);
+    QTimer::singleShot(0, [&seen] { answerBoxWhenShown(&seen); });
 }
 
 } // namespace

@@ -359,7 +359,9 @@ void tst_BackupRestore::restoreLeavesWhatTheBackupLacksAndRefusesUnreadableFiles
     // Nothing is replaced when one of the files cannot be read.
     const QByteArray before = ReadFile(CitationFileName);
     picker.answers << backup.path();
-    msgs.expect(QStringLiteral("There is some kind of problem\r\ntrying to restore User.List"),
+    msgs.expect(QStringLiteral("There is some kind of problem\r\ntrying to restore User.List\r\n\r\nThe file \"%1\" could "
+                               "not be opened: it is a folder, not a data file.")
+                    .arg(QDir::toNativeSeparators(from.filePath(UserListFileName))),
                 QStringLiteral("File Restore Error"), Msg::Exclamation | Msg::OKOnly, Msg::OK);
     expectOutcome(msgs, RestoreCancelledText);
     Restore(&window.widget);

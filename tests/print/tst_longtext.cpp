@@ -51,7 +51,7 @@ void tst_LongText::onePageHeadingWithoutPageNumber()
     QCOMPARE(heading.y, 1.0);
     QVERIFY(heading.font.underline);
     // The text starts at 1.5 inches, not underlined.
-    const RecordingPrinter::Item& first = p.itemsStartingWith("t").first();
+    const RecordingPrinter::Item first = p.itemsStartingWith("t").first(); // a copy: the list is a temporary
     QCOMPARE(first.y, 1.5);
     QCOMPARE(first.x, 1.0);
     QVERIFY(!first.font.underline);

@@ -1,5 +1,7 @@
 #include "FaultInjection.h"
 
+#include <csignal>
+#include <utility>
 #include <unistd.h>
 
 InjectedFaults::InjectedFaults()
@@ -42,13 +44,68 @@ InjectedFaults& InjectedFaults::stopBeforeCall(int k)
     return *this;
 }
 
+InjectedFaults& InjectedFaults::stopAfterBytes(qint64 k)
+{
+    m_stopBytes = k;
+    return *this;
+}
+
+InjectedFaults& InjectedFaults::failNextRead(int error)
+{
+    m_readError = error;
+    return *this;
+}
+
+InjectedFaults& InjectedFaults::failNextRename(int error)
+{
+    m_renameError = error;
+    return *this;
+}
+
+InjectedFaults& InjectedFaults::beforeCall(int k, std::function<void()> action)
+{
+    m_actionAt = k;
+    m_action = std::move(action);
+    return *this;
+}
+
+namespace {
+[[noreturn]] void die()
+{
+    ::kill(::getpid(), SIGKILL);
+    ::_exit(9); // not reached
+}
+} // namespace
+
 FileIo::Verdict InjectedFaults::decide(FileIo::Call call, const QString& path, qint64 bytes)
 {
     ++m_calls;
     if (m_stopAt > 0 && m_calls == m_stopAt)
-        ::_exit(9);
+        die();
+    if (m_stopBytes == 0)
+        die();
+    if (m_actionAt > 0 && m_calls == m_actionAt && m_action)
+        m_action();
+    if (call == FileIo::Call::Write && m_stopBytes > 0) {
+        const qint64 allowed = qMin(bytes, m_stopBytes);
+        m_stopBytes -= allowed;
+        m_writes << allowed;
+        return {0, allowed};
+    }
+    if (call == FileIo::Call::Write)
+        m_writes << bytes;
     if (!m_file.isEmpty() && !path.endsWith(m_file))
         return {};
+    if (call == FileIo::Call::Read && m_readError) {
+        const int error = std::exchange(m_readError, 0);
+        m_fired = true;
+        return {error, -1};
+    }
+    if (call == FileIo::Call::Rename && m_renameError) {
+        const int error = std::exchange(m_renameError, 0);
+        m_fired = true;
+        return {error, -1};
+    }
     if (call == FileIo::Call::Sync && m_syncError) {
         const int error = m_syncError;
         m_syncError = 0;

@@ -4,7 +4,9 @@
 // when constructed and lets every call run again when destroyed.
 #include "store/FileIo.h"
 
+#include <QList>
 #include <QString>
+#include <functional>
 #include <cerrno>
 
 class InjectedFaults {
@@ -25,11 +27,25 @@ public:
     InjectedFaults& failNextFolderSync(int error = EIO);
     // Only calls on paths ending with this name are touched (all when empty).
     InjectedFaults& onlyFile(const QString& name);
-    // Ends the process (exit code 9, nothing flushed) before system call
-    // number k (from 1) of the layer runs.
+    // The next read fails with `error`.
+    InjectedFaults& failNextRead(int error = EIO);
+    // The next rename over a file fails with `error`.
+    InjectedFaults& failNextRename(int error = EIO);
+    // Kills the process (SIGKILL, nothing flushed or cleaned up) before
+    // system call number k (from 1) of the layer runs.
     InjectedFaults& stopBeforeCall(int k);
+    // Kills the process once k bytes have been written in all: the write
+    // that would pass the k-th byte moves only up to it and the process dies
+    // at the next call of the layer.
+    InjectedFaults& stopAfterBytes(qint64 k);
+    // Runs before call number k (from 1) of the layer, e.g. to take a folder
+    // away in the middle of a copy.
+    InjectedFaults& beforeCall(int k, std::function<void()> action);
 
     int calls() const { return m_calls; }
+    // The bytes each write call was let move, in order (as asked, unless a
+    // stop after k bytes cut the last one short).
+    const QList<qint64>& writes() const { return m_writes; }
     bool fired() const { return m_fired; }
 
 private:
@@ -39,7 +55,13 @@ private:
     int m_writeError = 0;
     int m_syncError = 0;
     int m_folderSyncError = 0;
+    int m_readError = 0;
+    int m_renameError = 0;
     int m_stopAt = 0;
+    qint64 m_stopBytes = -1;
+    int m_actionAt = 0;
+    std::function<void()> m_action;
+    QList<qint64> m_writes;
     int m_calls = 0;
     bool m_fired = false;
     QString m_file;

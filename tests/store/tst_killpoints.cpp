@@ -1,0 +1,447 @@
+// Every operation that appends to, rewrites or replaces a data file, killed
+// at hundreds of points of the file layer: each file is left exactly as
+// before or exactly as after, and the folder opens normally afterwards. The
+// counts of points and outcomes are printed for each operation.
+#include "DataFiles.h"
+#include "Doubles.h"
+#include "KillPoints.h"
+#include "UserFiles.h"
+#include "backup/modBackupRestore.h"
+#include "session/ProcessState.h"
+#include "store/CitationFile.h"
+#include "store/DataFileNames.h"
+#include "store/LegacyConversion.h"
+#include "users/UserList.h"
+#include "users/UserLog.h"
+
+#include "FaultInjection.h"
+#include "store/FileCopy.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sys/wait.h>
+#include <unistd.h>
+
+class tst_KillPoints : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void citationAppend();
+    void citationEditSave();
+    void citationDeletion();
+    void userAdd();
+    void userEdit();
+    void userRemoval();
+    void logLine();
+    void olderFormatConversion();
+    void restore();
+    void backupOverEarlierBackup();
+    void leftoverIntentFiles();
+};
+
+namespace {
+
+// Enough for each operation to be killed at 200 distinct points or more.
+constexpr int PointsPerOperation = 220;
+
+const QStringList WorkFiles{WorkFileName, QStringLiteral("*.$$$"), QStringLiteral("*.$$j")};
+
+QList<CitationBytes3000> citations(int count, const QByteArray& tag = "C")
+{
+    QList<CitationBytes3000> out;
+    for (int i = 1; i <= count; ++i)
+        out << CitationBytes3000::sample(tag + QByteArray::number(i), QDate(2006, 1 + i % 12, i % 28 + 1));
+    return out;
+}
+
+CitationRecord newCitation()
+{
+    const CitationBytes3000 bytes = CitationBytes3000::sample("NEW-1", QDate(2007, 7, 7), "18.2-266", "Main St");
+    return CitationRecord::fromBytes(bytes.bytes().constData(), bytes.bytes().size());
+}
+
+QList<UserBytes500> users(int count)
+{
+    QList<UserBytes500> out;
+    for (int i = 1; i <= count; ++i)
+        out << UserBytes500::user("First" + QByteArray::number(i), "Last" + QByteArray::number(i), "pw", qint16(1 + i % 4));
+    return out;
+}
+
+// What a restarted program reads: the data file's format, the citation list,
+// the user list and the log, each whole.
+QString reopenFolder()
+{
+    FileError error;
+    const DataFileFormat format = CheckDataFileFormat(error);
+    if (error.isError())
+        return error.message();
+    if (format == DataFileFormat::NeedsConversion)
+        return QStringLiteral("the data file reads as an older format");
+    CitationFileView view;
+    if (!view.open())
+        return view.lastError().message();
+    for (int n = 1; n <= view.count(); ++n)
+        if (!view.record(n))
+            return view.lastError().message();
+    if (UserListExists()) {
+        if (!OpenUserList())
+            return UserListError().message();
+        for (int n = 1; n <= UserCount(); ++n)
+            if (!ReadUser(n)) {
+                CloseUserList();
+                return UserListError().message();
+            }
+        CloseUserList();
+    }
+    if (QFile::exists(UserLogFileName)) {
+        const UserLogView log = ReadUserLogForView();
+        if (log.error.isError())
+            return log.error.message();
+    }
+    return {};
+}
+
+void report(const KillTally& tally, const QString& operation)
+{
+    qInfo().noquote() << tally.summary(operation);
+    for (const QString& fault : tally.faults.mid(0, 10))
+        qWarning().noquote() << fault;
+}
+
+void verify(const KillTally& tally)
+{
+    QVERIFY2(tally.faults.isEmpty(), qPrintable(tally.faults.value(0)));
+    QVERIFY(tally.points >= 200);
+    QCOMPARE(tally.old + tally.fresh + tally.between, tally.points);
+    QVERIFY(tally.old > 0);
+    QVERIFY(tally.fresh > 0);
+}
+
+KillTally runAll(const QList<KillCase>& cases, const QString& operation)
+{
+    // Cases with few points of their own come first; the later ones make up
+    // the rest of the operation's share.
+    KillTally all;
+    for (qsizetype i = 0; i < cases.size(); ++i) {
+        const qsizetype left = cases.size() - i;
+        const int quota = int((qMax(0, PointsPerOperation - all.points) + left - 1) / left);
+        all += RunKillPoints(cases[i], quota, {UserListFileName, UserLogFileName});
+    }
+    report(all, operation);
+    return all;
+}
+
+} // namespace
+
+void tst_KillPoints::initTestCase()
+{
+    // Thousands of flushes: a memory file system keeps the run short.
+    if (QFileInfo(QStringLiteral("/dev/shm")).isWritable())
+        qputenv("TMPDIR", "/dev/shm");
+}
+
+void tst_KillPoints::citationAppend()
+{
+    TempDataFolder folder;
+    QList<KillCase> cases;
+    for (int before : {1, 3}) {
+        cases << KillCase{QStringLiteral("append after %1").arg(before), {folder.path()},
+                          [before] { WriteCitations(CitationFileName, citations(before)); },
+                          [] {
+                              CitationFile file;
+                              return file.OpenCitationFile() && file.WriteCitation(file.CitationCount() + 1, newCitation());
+                          },
+                          reopenFolder, WorkFiles};
+    }
+    cases << KillCase{QStringLiteral("append to a damaged file"), {folder.path()},
+                      [] {
+                          QByteArray bytes;
+                          for (const CitationBytes3000& c : citations(2))
+                              bytes += c.bytes();
+                          WriteFile(CitationFileName, bytes.left(5000)); // the second record cut short
+                      },
+                      [] {
+                          CitationFile file;
+                          return file.OpenCitationFile() && file.WriteCitation(file.CitationCount() + 1, newCitation());
+                      },
+                      reopenFolder, WorkFiles};
+    verify(runAll(cases, QStringLiteral("citation append")));
+}
+
+void tst_KillPoints::citationEditSave()
+{
+    TempDataFolder folder;
+    QList<KillCase> cases;
+    for (int n : {1, 2, 3})
+        cases << KillCase{QStringLiteral("save record %1 of 3").arg(n), {folder.path()},
+                          [] { WriteCitations(CitationFileName, citations(3)); },
+                          [n] {
+                              CitationFile file;
+                              return file.OpenCitationFile() && file.WriteCitation(n, newCitation());
+                          },
+                          reopenFolder, WorkFiles};
+    verify(runAll(cases, QStringLiteral("citation edit-save")));
+}
+
+void tst_KillPoints::citationDeletion()
+{
+    TempDataFolder folder;
+    QList<KillCase> cases;
+    for (const std::pair<int, int>& countAndN : {std::pair{1, 1}, std::pair{3, 2}, std::pair{5, 1}}) {
+        const int count = countAndN.first, n = countAndN.second;
+        cases << KillCase{QStringLiteral("delete record %1 of %2").arg(n).arg(count), {folder.path()},
+                          [count] { WriteCitations(CitationFileName, citations(count)); },
+                          [n] { return CitationFile().DeleteCitation(n); }, reopenFolder, WorkFiles};
+    }
+    verify(runAll(cases, QStringLiteral("citation deletion")));
+}
+
+namespace {
+bool writeUser(int n, const QString& first)
+{
+    if (!OpenUserList())
+        return false;
+    UserRecord& user = UserBuffer();
+    user = UserRecord();
+    user.setFirstName(first);
+    user.setLastName(QStringLiteral("Kowalski"));
+    user.setPassword(QStringLiteral("xsxexcxrxext"));
+    user.setAccessLevel(3);
+    user.setDateCreated(40000.5);
+    const bool ok = WriteUser(n < 0 ? UserCount() + 1 : n);
+    CloseUserList();
+    return ok;
+}
+} // namespace
+
+void tst_KillPoints::userAdd()
+{
+    TempDataFolder folder;
+    QList<KillCase> cases;
+    for (int before : {0, 2, 5})
+        cases << KillCase{QStringLiteral("add a user to %1").arg(before), {folder.path()},
+                          [before] {
+                              if (before > 0)
+                                  WriteUsers(UserListFileName, users(before));
+                          },
+                          [] { return writeUser(-1, QStringLiteral("Anna")); }, reopenFolder, WorkFiles};
+    verify(runAll(cases, QStringLiteral("user add")));
+}
+
+void tst_KillPoints::userEdit()
+{
+    TempDataFolder folder;
+    QList<KillCase> cases;
+    for (int n : {1, 3, 4})
+        cases << KillCase{QStringLiteral("edit user %1 of 4").arg(n), {folder.path()},
+                          [] { WriteUsers(UserListFileName, users(4)); },
+                          [n] { return writeUser(n, QStringLiteral("Edited")); }, reopenFolder, WorkFiles};
+    verify(runAll(cases, QStringLiteral("user edit")));
+}
+
+void tst_KillPoints::userRemoval()
+{
+    TempDataFolder folder;
+    QList<KillCase> cases;
+    for (const std::pair<int, int>& countAndN : {std::pair{1, 1}, std::pair{4, 2}, std::pair{6, 6}}) {
+        const int count = countAndN.first, n = countAndN.second;
+        cases << KillCase{QStringLiteral("remove user %1 of %2").arg(n).arg(count), {folder.path()},
+                          [count] { WriteUsers(UserListFileName, users(count)); },
+                          [n] { return RemoveUser(n); }, reopenFolder, WorkFiles};
+    }
+    verify(runAll(cases, QStringLiteral("user removal")));
+}
+
+void tst_KillPoints::logLine()
+{
+    TempDataFolder folder;
+    FixedClock clock(QDateTime(QDate(2026, 3, 7), QTime(14, 5, 9)));
+    CurrentUserName = QStringLiteral("Jane Doe");
+    CurrentAccessLevel = 3;
+    QList<KillCase> cases;
+    for (const QByteArray& before : {QByteArray(), QByteArray("03/06/2026 at 09:00:00 - Jane Doe logged in w/ Read Only privileges.\r\n")})
+        for (qint16 flag : {1, 2})
+            cases << KillCase{QStringLiteral("log line %1 after %2 bytes").arg(flag).arg(before.size()), {folder.path()},
+                              [before] {
+                                  if (!before.isEmpty())
+                                      WriteFile(UserLogFileName, before);
+                              },
+                              [flag] { return WriteUserLogLine(flag); }, reopenFolder, WorkFiles};
+    verify(runAll(cases, QStringLiteral("log line")));
+}
+
+void tst_KillPoints::olderFormatConversion()
+{
+    TempDataFolder folder;
+    auto legacy = [](int count) {
+        QByteArray all;
+        for (const CitationBytes3000& c : citations(count, "L"))
+            all += c.bytes().mid(2, LegacyLayout::SectionsLength) + c.bytes().mid(943, LegacyLayout::NotesLength);
+        return all;
+    };
+    auto reopen = [] {
+        FileError error;
+        const DataFileFormat format = CheckDataFileFormat(error);
+        if (error.isError())
+            return error.message();
+        if (format == DataFileFormat::Missing)
+            return QStringLiteral("the data file is missing");
+        return format == DataFileFormat::NeedsConversion ? QString() : reopenFolder();
+    };
+    QList<KillCase> cases;
+    for (bool earlierBackup : {false, true})
+        cases << KillCase{QStringLiteral("convert 3 records%1").arg(earlierBackup ? " over a backup" : ""),
+                          {folder.path()},
+                          [=] {
+                              WriteFile(CitationFileName, legacy(3));
+                              if (earlierBackup)
+                                  WriteFile(LegacyBackupFileName(), "an earlier backup");
+                          },
+                          [] {
+                              FileError error;
+                              return ConvertLegacyDataFile(error) == 3;
+                          },
+                          reopen, WorkFiles};
+    verify(runAll(cases, QStringLiteral("older-format conversion")));
+}
+
+namespace {
+// The data folder and a backup folder, each with all three data files
+// of its own.
+void writeSet(const QString& folder, const QByteArray& tag, int records)
+{
+    WriteCitations(QDir(folder).filePath(CitationFileName), citations(records, tag));
+    QList<UserBytes500> list = users(2);
+    list[0].text("FirstName", tag);
+    WriteUsers(QDir(folder).filePath(UserListFileName), list);
+    WriteFile(QDir(folder).filePath(UserLogFileName), "log of " + tag + "\r\n");
+}
+} // namespace
+
+void tst_KillPoints::restore()
+{
+    TempDataFolder folder;
+    QTemporaryDir backup;
+    FakeFolderPicker picker;
+    ScriptedMessages msgs;
+    QList<KillCase> cases;
+    for (int records : {1, 3}) {
+        cases << KillCase{QStringLiteral("restore %1 records").arg(records), {folder.path(), backup.path()},
+                          [&, records] {
+                              writeSet(folder.path(), "NOW", 2);
+                              writeSet(backup.path(), "OLD", records);
+                          },
+                          [&] {
+                              // Children inherit the scripted picker and boxes as they are here.
+                              picker.answers = {backup.path()};
+                              msgs.expect(QStringLiteral("Note:\r\n\r\nYou are about to replace your current data files\r\n"
+                                                         "with previously made backup data files.\r\n\r\nOnce completed, "
+                                                         "this action can not be undone.\r\n\r\nAre you sure you're ready to continue?"),
+                                          QStringLiteral("Important! Please read carefully..."),
+                                          Msg::Exclamation | Msg::YesNo | Msg::DefaultButton2, Msg::Yes);
+                              msgs.expect(QStringLiteral("Your previously backed up \r\nSennet data files\r\nhas been "
+                                                         "successfully restored!"),
+                                          QStringLiteral("Sennet"), Msg::OKOnly, Msg::OK);
+                              modBackupRestore::Restore(nullptr);
+                              return msgs.allMet();
+                          },
+                          reopenFolder, WorkFiles};
+    }
+    verify(runAll(cases, QStringLiteral("restore")));
+}
+
+void tst_KillPoints::backupOverEarlierBackup()
+{
+    TempDataFolder folder;
+    QTemporaryDir backup;
+    FakeFolderPicker picker;
+    ScriptedMessages msgs;
+    QList<KillCase> cases;
+    for (int records : {2, 4}) {
+        cases << KillCase{QStringLiteral("back up %1 records").arg(records), {folder.path(), backup.path()},
+                          [&, records] {
+                              writeSet(folder.path(), "NOW", records);
+                              writeSet(backup.path(), "OLD", 1);
+                          },
+                          [&] {
+                              picker.answers = {backup.path()};
+                              msgs.expect(QStringLiteral("You have selected\r\n\r\n'") + backup.path()
+                                              + QStringLiteral("/'\r\n\r\nas your data backup location.\r\nPlease "
+                                                               "click <OK> to continue."),
+                                          QStringLiteral("Backup Procedure"), Msg::Information | Msg::OKCancel, Msg::OK);
+                              msgs.expect(QStringLiteral("Your current Sennet data files\r\nhave been successfully backed up!"),
+                                          QStringLiteral("Sennet"), Msg::OKOnly, Msg::OK);
+                              modBackupRestore::Backup(nullptr);
+                              return msgs.allMet();
+                          },
+                          reopenFolder, WorkFiles};
+    }
+    verify(runAll(cases, QStringLiteral("backup into a folder holding a backup")));
+}
+
+void tst_KillPoints::leftoverIntentFiles()
+{
+    TempDataFolder folder;
+    const QString intent = FileIo::intentFileName(CitationFileName);
+    QByteArray old;
+    for (const CitationBytes3000& c : citations(3))
+        old += c.bytes();
+    QByteArray fresh = old;
+    fresh.replace(3000, 3000, newCitation().bytes());
+    // Record 2 edited, the process killed once `bytes` bytes were written
+    // (the intent file takes 3040: its header, the record, its check sum).
+    auto killedEdit = [&](qint64 bytes) {
+        WriteFile(CitationFileName, old);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            InjectedFaults faults;
+            faults.stopAfterBytes(bytes);
+            CitationFile file;
+            if (file.OpenCitationFile())
+                file.WriteCitation(2, newCitation());
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        return WIFSIGNALED(status);
+    };
+
+    // Killed half way through the record: the next open finishes it.
+    QVERIFY(killedEdit(3040 + 100));
+    QVERIFY(QFile::exists(intent));
+    QVERIFY(ReadFile(CitationFileName) != old && ReadFile(CitationFileName) != fresh);
+    CitationFileView view;
+    QVERIFY(view.open());
+    QCOMPARE(ReadFile(CitationFileName), fresh);
+    QVERIFY(!QFile::exists(intent));
+
+    // Killed while the intent was written: it is dropped, the file untouched.
+    QVERIFY(killedEdit(1000));
+    QVERIFY(QFile::exists(intent));
+    QVERIFY(CitationFile().OpenCitationFile());
+    QCOMPARE(ReadFile(CitationFileName), old);
+    QVERIFY(!QFile::exists(intent));
+
+    // An intent that no longer fits its file (the file changed length since)
+    // is dropped, never written over other records.
+    QVERIFY(killedEdit(3040));
+    const QByteArray other = old + old.left(3000);
+    WriteFile(CitationFileName, other);
+    QVERIFY(CitationFileView().open());
+    QCOMPARE(ReadFile(CitationFileName), other);
+    QVERIFY(!QFile::exists(intent));
+
+    // A file replaced whole (a restore, a deletion) takes its intent with it.
+    QVERIFY(killedEdit(3040));
+    WriteFile(QStringLiteral("copy"), old.left(6000));
+    FileError error;
+    QVERIFY(FileIo::replaceFile(QStringLiteral("copy"), CitationFileName, error));
+    QVERIFY(!QFile::exists(intent));
+    QVERIFY(CitationFileView().open());
+    QCOMPARE(ReadFile(CitationFileName), old.left(6000));
+}
+
+QTEST_MAIN(tst_KillPoints)
+#include "tst_killpoints.moc"
