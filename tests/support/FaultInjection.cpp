@@ -53,6 +53,14 @@ InjectedFaults& InjectedFaults::stopAfterBytes(qint64 k)
 InjectedFaults& InjectedFaults::failNextRead(int error)
 {
     m_readError = error;
+    m_readErrorStays = false;
+    return *this;
+}
+
+InjectedFaults& InjectedFaults::failEveryRead(int error)
+{
+    m_readError = error;
+    m_readErrorStays = true;
     return *this;
 }
 
@@ -97,7 +105,7 @@ FileIo::Verdict InjectedFaults::decide(FileIo::Call call, const QString& path, q
     if (!m_file.isEmpty() && !path.endsWith(m_file))
         return {};
     if (call == FileIo::Call::Read && m_readError) {
-        const int error = std::exchange(m_readError, 0);
+        const int error = m_readErrorStays ? m_readError : std::exchange(m_readError, 0);
         m_fired = true;
         return {error, -1};
     }

@@ -29,6 +29,8 @@ public:
     InjectedFaults& onlyFile(const QString& name);
     // The next read fails with `error`.
     InjectedFaults& failNextRead(int error = EIO);
+    // Every read fails with `error`, as a bad sector keeps failing.
+    InjectedFaults& failEveryRead(int error = EIO);
     // The next rename over a file fails with `error`.
     InjectedFaults& failNextRename(int error = EIO);
     // Kills the process (SIGKILL, nothing flushed or cleaned up) before
@@ -56,6 +58,7 @@ private:
     int m_syncError = 0;
     int m_folderSyncError = 0;
     int m_readError = 0;
+    bool m_readErrorStays = false;
     int m_renameError = 0;
     int m_stopAt = 0;
     qint64 m_stopBytes = -1;

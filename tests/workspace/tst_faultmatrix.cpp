@@ -50,7 +50,7 @@ void arm(InjectedFaults& f, int fault, const QString& file)
     switch (fault) {
     case ShortWrite: f.diskFullAfter(1000); break;
     case DiskFull: f.diskFullAfter(0); break;
-    case ReadError: f.failNextRead(EIO); break;
+    case ReadError: f.failEveryRead(EIO); break;
     case FailedFlush: f.failNextSync(EIO); break;
     case FailedRename: f.failNextRename(EIO); break;
     }
