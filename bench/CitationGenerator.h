@@ -53,7 +53,7 @@ inline CitationRecord makeCitation(int n, QRandomGenerator& rng)
                                        "Hanover General District Court", "Richmond Traffic Court"};
     static const QStringList words = {"speed",  "radar", "vehicle", "driver", "license", "wet",  "signal", "lane",
                                       "cited",  "warning", "cat",   "concat", "100",     "lidar", "pace", "traffic",
-                                      "stopped", "passenger", "registration", "insurance", "café", "naïve"};
+                                      "stop", "passenger", "registration", "insurance", "café", "naïve"};
     CitationRecord r;
     r.setInt16(F::FormatVersion, CitationLayout::CurrentFormatVersion);
     r.setText(F::NCICNumber, QStringLiteral("VA0%1").arg(1000 + n % 50));
