@@ -528,16 +528,18 @@ void CitationListModel::removeRecord(int recNum)
 {
     const int r = rowOfRecord(recNum);
     auto& rows = m_rows.m_rows;
-    if (r >= 0) {
-        beginRemoveRows(QModelIndex(), r, r);
-        rows.erase(rows.begin() + r);
-        endRemoveRows();
-    }
+    // Renumbered first: a view moving its selection off the removed row
+    // already finds the other rows' records where the file now has them.
     for (CitationRows::Packed& row : rows)
         if (row.recNum > recNum)
             --row.recNum;
     if (!rows.empty())
         emit dataChanged(index(0, ListColumn::RecNum), index(m_rows.size() - 1, ListColumn::RecNum));
+    if (r >= 0) {
+        beginRemoveRows(QModelIndex(), r, r);
+        rows.erase(rows.begin() + r);
+        endRemoveRows();
+    }
 }
 
 void CitationListModel::setRow(int r, const char* record, bool withTime)

@@ -224,7 +224,9 @@ void frmMain::EndAdd()
 
     if (cmdAddSave->Tag == QLatin1String("Save")) {
         if (m_appendedRecNum > 0) {
+            m_loadingList = true;
             listModel->insertRecord(m_appendedRecord.constData(), m_appendedRecNum, false);
+            m_loadingList = false;
             presentChangedList(-1);
         } else {
             LoadCitationList();
@@ -310,13 +312,12 @@ void frmMain::refreshSelectedRow()
         return;
     file.CloseCitationFile();
     // The row moves to where a reload would place it and stays selected.
+    const bool wasLoading = m_loadingList;
+    m_loadingList = true;
     const int now = listModel->updateRecord(row, record.bytes().constData(), SubListMode != 0);
-    if (now != row) {
-        const bool wasLoading = m_loadingList;
-        m_loadingList = true;
+    if (now != row)
         SelectRow(now, false);
-        m_loadingList = wasLoading;
-    }
+    m_loadingList = wasLoading;
 }
 
 void frmMain::cmdDeleteEntry_Click()
@@ -346,7 +347,9 @@ void frmMain::cmdDeleteEntry_Click()
             // A list that held every record (or a sub-list) loses the one
             // row; the records after it move up by one, as in the file.
             if (SubListMode || CitationsInList() == file.CitationCount() + 1) {
+                m_loadingList = true; // the selection settles in presentChangedList
                 listModel->removeRecord(recNum);
+                m_loadingList = false;
                 presentChangedList(-1);
             } else {
                 LoadCitationList();
