@@ -416,8 +416,11 @@ void CitationListModel::sortByColumn(int column)
     const auto& rows = m_rows.m_rows;
     // Ties keep record order, the order a reload reads the rows in.
     if (fastSortColumn(column)) {
+        // Texts are keyed by their first sixteen folded characters; only
+        // longer ones that agree on those are compared in full.
         struct Key {
             quint64 key;
+            quint64 more;
             int recNum;
             int r;
         };
@@ -425,7 +428,7 @@ void CitationListModel::sortByColumn(int column)
         const int t = column == ListColumn::CitationNumber ? 0 : 1;
         for (int r = 0; r < n; ++r) {
             const CitationRows::Packed& p = rows[size_t(r)];
-            quint64 key;
+            quint64 key, more = 0;
             if (column < 0) {
                 key = 0;
             } else if (column == ListColumn::DateSort) {
@@ -434,18 +437,22 @@ void CitationListModel::sortByColumn(int column)
                 int length = 0;
                 const char* text = m_rows.textOf(p, t, &length);
                 key = foldedPrefix(text, length);
+                if (length > 8)
+                    more = foldedPrefix(text + 8, length - 8);
             }
-            keys[size_t(r)] = {key, p.recNum, r};
+            keys[size_t(r)] = {key, more, p.recNum, r};
         }
         const bool prefixOnly = column < 0 || column == ListColumn::DateSort;
         std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
             if (a.key != b.key)
                 return a.key < b.key;
+            if (a.more != b.more)
+                return a.more < b.more;
             if (!prefixOnly) {
                 int la = 0, lb = 0;
                 const char* ta = m_rows.textOf(rows[size_t(a.r)], t, &la);
                 const char* tb = m_rows.textOf(rows[size_t(b.r)], t, &lb);
-                if (la > 8 || lb > 8) {
+                if (la > 16 || lb > 16) {
                     const int d = compareFolded(ta, la, tb, lb);
                     if (d != 0)
                         return d < 0;

@@ -71,6 +71,7 @@ private slots:
     void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
     void addEditDeleteEqualAReload_data();
     void addEditDeleteEqualAReload();
+    void sortEqualsASortOfTheFoldedTexts();
     void splitLoadEqualsThePlainRead_data();
     void splitLoadEqualsThePlainRead();
 };
@@ -147,6 +148,34 @@ void tst_ListChanges::addEditDeleteEqualAReload()
     QCOMPARE(changed.caption, full.caption);
     QCOMPARE(w.listModel->rowOfRecord(24), w.listModel->rowOfRecord(24)); // the new record is listed
     QVERIFY(w.listModel->rowOfRecord(24) >= 0);
+}
+
+// The sort keys are built from the file's bytes; the order must be the one
+// of the case-folded cell texts, ties in record order, also for long texts
+// that agree on their first 8 or 16 characters and differ only in case.
+void tst_ListChanges::sortEqualsASortOfTheFoldedTexts()
+{
+    TempDataFolder folder;
+    static const QByteArray stems[] = {"46.2-862", "46.2-8620", "46.2-862 SUBSECTION (A)(1)", "46.2-862 subsection (a)(1)",
+                                       "46.2-862 SUBSECTION (A)(2)", "\xC9TAT 46.2-862 SUBSECTION", "\xE9tat 46.2-862 subsection",
+                                       "\x8A", "\x9A", "\xB5", "", "1", "10", "9", "ZZZZZZZZZZZZZZZZ", "zzzzzzzzzzzzzzzzZ"};
+    QList<CitationBytes3000> records;
+    for (int i = 0; i < 64; ++i)
+        records << CitationBytes3000::sample(stems[(i * 7) % 16], QDate(2006, 1 + i % 12, 1 + i % 5), stems[i % 16]);
+    WriteCitations(CitationFileName, records);
+    FileError error;
+    CitationListModel model;
+    model.setRows(LoadCitationRows(QString(), nullptr, error));
+    for (int column : {ListColumn::CitationNumber, ListColumn::Offense, ListColumn::DateSort, ListColumn::Location}) {
+        model.sortByColumn(column);
+        for (int r = 1; r < model.rowCount(); ++r) {
+            const QString before = model.cellText(r - 1, column).toCaseFolded();
+            const QString after = model.cellText(r, column).toCaseFolded();
+            QVERIFY2(before < after || (before == after && model.recNumAt(r - 1) < model.recNumAt(r)),
+                     qPrintable(QStringLiteral("column %1, rows %2 and %3: \"%4\" then \"%5\"")
+                                    .arg(column).arg(r - 1).arg(r).arg(before, after)));
+        }
+    }
 }
 
 void tst_ListChanges::splitLoadEqualsThePlainRead_data()
