@@ -87,7 +87,7 @@ private:
 // A missing file gives no rows. When a record cannot be read, the rows before
 // it stand and error says why. A file of splitFrom records or more is split.
 CitationRows LoadCitationRows(const QString& fileName, const SearchSettings* search, FileError& error,
-                              int splitFrom = 20000);
+                              int splitFrom = 4000);
 
 class CitationListModel : public QAbstractTableModel {
     Q_OBJECT
