@@ -104,3 +104,59 @@ QString readField(const char* src, int width)
 }
 
 } // namespace Ansi
+
+namespace AnsiFold {
+namespace {
+
+struct Tables {
+    unsigned char fold[256];
+    unsigned char rank[256];
+    bool word[256];
+    char16_t folded[256];
+
+    Tables()
+    {
+        for (int b = 0; b < 256; ++b) {
+            const char c = char(b);
+            const QChar ch = Ansi::decode(&c, 1).at(0);
+            folded[b] = ch.toCaseFolded().unicode();
+            word[b] = ch.isLetter() || ch.isDigit();
+        }
+        for (int b = 0; b < 256; ++b) {
+            int lowest = 0;
+            while (folded[lowest] != folded[b])
+                ++lowest;
+            fold[b] = (unsigned char)lowest;
+        }
+        for (int b = 0; b < 256; ++b) {
+            int below = 0; // distinct folded characters with a lower code
+            for (int o = 0; o < 256; ++o)
+                below += (fold[o] == o && folded[o] < folded[b]) ? 1 : 0;
+            rank[b] = (unsigned char)(below + 1);
+        }
+    }
+};
+
+const Tables& tables()
+{
+    static const Tables t;
+    return t;
+}
+
+} // namespace
+
+const unsigned char* foldTable() { return tables().fold; }
+const unsigned char* rankTable() { return tables().rank; }
+const bool* wordTable() { return tables().word; }
+
+int foldedByteOf(QChar c)
+{
+    const char16_t f = c.toCaseFolded().unicode();
+    const Tables& t = tables();
+    for (int b = 0; b < 256; ++b)
+        if (t.folded[b] == f)
+            return t.fold[b];
+    return -1;
+}
+
+} // namespace AnsiFold

@@ -26,3 +26,18 @@ bool writeField(char* dest, int width, const QString& text);
 QString readField(const char* src, int width);
 
 } // namespace Ansi
+
+// Case folding of Windows-1252 bytes, as QString::toCaseFolded() folds the
+// characters they stand for, without decoding.
+namespace AnsiFold {
+// The byte that stands for a byte's folded character: the lowest byte whose
+// character folds to the same one ("A" and "a" give "a").
+const unsigned char* foldTable();
+// 1.. for each byte, in the order of the folded characters' codes: comparing
+// the ranks of two texts byte by byte compares their folded texts.
+const unsigned char* rankTable();
+// The byte whose character folds as c does, or -1 when no byte's does.
+int foldedByteOf(QChar c);
+// Whether a byte's character is a letter or a digit.
+const bool* wordTable();
+} // namespace AnsiFold

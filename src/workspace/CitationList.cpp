@@ -7,9 +7,15 @@
 #include "workspace/SearchMatch.h"
 #include "workspace/SearchSettings.h"
 
+#include "store/AnsiText.h"
+#include "store/DataFileNames.h"
+
 #include <QColor>
 #include <algorithm>
+#include <cstring>
 #include <numeric>
+#include <optional>
+#include <thread>
 
 namespace {
 
@@ -60,25 +66,256 @@ QList<CitationRow> ReadCitationRows(CitationFileView& view, const SearchSettings
     return rows;
 }
 
-CitationListModel::CitationListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-int CitationListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(m_rows.size()); }
+// ---- Compact rows
 
-int CitationListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ListColumn::Count; }
+namespace {
 
-QString CitationListModel::cellText(int r, int column) const
+constexpr CitationField TextFields[4] = {CitationField::CitationNumber, CitationField::CodeSection,
+                                         CitationField::OccurredOn, CitationField::OccurredAt};
+
+void trimmed(const char* record, CitationField f, const char*& from, int& length)
 {
-    const CitationRow& row = m_rows.at(r);
+    const FieldSpec& spec = CitationLayout::field(f);
+    const char* begin = record + spec.offset;
+    const char* end = begin + spec.width;
+    while (begin < end && *begin == ' ')
+        ++begin;
+    while (end > begin && end[-1] == ' ')
+        --end;
+    from = begin;
+    length = int(end - begin);
+}
+
+QString digits(int value, int count)
+{
+    QString s(count, Qt::Uninitialized);
+    for (int i = count - 1; i >= 0; --i, value /= 10)
+        s[i] = QChar(u'0' + value % 10);
+    return s;
+}
+
+// The date key text as a number that orders as the text does: each digit
+// one nibble (digit + 1), left-aligned in 12 nibbles, so a shorter key that
+// is a prefix of a longer one orders first.
+quint64 dateKeyOf(const CitationRows::Packed& row)
+{
+    quint64 key = 0;
+    int nibbles = 0;
+    const auto put = [&](int value, int count) {
+        int divisor = 1;
+        for (int i = 1; i < count; ++i)
+            divisor *= 10;
+        for (; divisor > 0; divisor /= 10, ++nibbles)
+            key |= quint64(value / divisor % 10 + 1) << (4 * (11 - nibbles));
+    };
+    if (row.day)
+        put(int(row.day), 8);
+    if (row.time >= 0)
+        put(row.time, 4);
+    return key;
+}
+
+// Compares two texts as their case-folded forms compare: <0, 0 or >0.
+int compareFolded(const char* a, int aLength, const char* b, int bLength)
+{
+    const unsigned char* rank = AnsiFold::rankTable();
+    const int n = qMin(aLength, bLength);
+    for (int i = 0; i < n; ++i) {
+        const int d = int(rank[static_cast<unsigned char>(a[i])]) - int(rank[static_cast<unsigned char>(b[i])]);
+        if (d != 0)
+            return d;
+    }
+    return aLength - bLength;
+}
+
+// The first eight folded characters as a number that orders as they do.
+quint64 foldedPrefix(const char* text, int length)
+{
+    const unsigned char* rank = AnsiFold::rankTable();
+    quint64 key = 0;
+    for (int i = 0; i < 8; ++i)
+        key = (key << 8) | (i < length ? rank[static_cast<unsigned char>(text[i])] : 0);
+    return key;
+}
+
+} // namespace
+
+void CitationRows::reserve(qsizetype rows, qsizetype textBytes)
+{
+    m_rows.reserve(size_t(rows));
+    m_text.reserve(textBytes);
+}
+
+CitationRows::Packed CitationRows::packed(const char* record, int recNum, bool withTime)
+{
+    Packed row;
+    row.recNum = recNum;
+    row.text = m_text.size();
+    for (int t = 0; t < 4; ++t) {
+        const char* from;
+        int length;
+        trimmed(record, TextFields[t], from, length);
+        row.length[t] = quint8(length);
+        m_text.append(from, length);
+    }
+    const DateValue offenseDate = CitationBytes::date(record, CitationField::OffenseDate);
+    if (IsInDateRange(offenseDate)) {
+        const QDate d = DatePart(offenseDate);
+        row.day = quint32(d.year() * 10000 + d.month() * 100 + d.day());
+    }
+    if (withTime) {
+        const DateValue offenseTime = CitationBytes::date(record, CitationField::OffenseTime);
+        if (IsInDateRange(offenseTime)) {
+            const QTime t = TimePart(offenseTime);
+            row.time = qint16(t.hour() * 100 + t.minute());
+        }
+    }
+    return row;
+}
+
+void CitationRows::append(const char* record, int recNum, bool withTime)
+{
+    m_rows.push_back(packed(record, recNum, withTime));
+}
+
+void CitationRows::append(const CitationRows& more)
+{
+    const qint64 shift = m_text.size();
+    m_text.append(more.m_text);
+    m_rows.reserve(m_rows.size() + more.m_rows.size());
+    for (Packed row : more.m_rows) {
+        row.text += shift;
+        m_rows.push_back(row);
+    }
+}
+
+const char* CitationRows::textOf(const Packed& row, int t, int* length) const
+{
+    qint64 at = row.text;
+    for (int i = 0; i < t; ++i)
+        at += row.length[i];
+    *length = row.length[t];
+    return m_text.constData() + at;
+}
+
+CitationRow CitationRows::decoded(int r) const
+{
+    CitationRow row;
+    row.date = cellText(r, ListColumn::Date);
+    row.citationNumber = cellText(r, ListColumn::CitationNumber);
+    row.offense = cellText(r, ListColumn::Offense);
+    row.location = cellText(r, ListColumn::Location);
+    row.recNum = at(r).recNum;
+    row.dateSort = cellText(r, ListColumn::DateSort);
+    return row;
+}
+
+QString CitationRows::cellText(int r, int column) const
+{
+    const Packed& row = at(r);
+    int length = 0;
     switch (column) {
-    case ListColumn::Date: return row.date;
-    case ListColumn::CitationNumber: return row.citationNumber;
-    case ListColumn::Offense: return row.offense;
-    case ListColumn::Location: return row.location;
+    case ListColumn::Date:
+        if (!row.day)
+            return QString();
+        return ListDateText::date(ToDateValue(QDate(int(row.day / 10000), int(row.day / 100 % 100), int(row.day % 100))));
+    case ListColumn::CitationNumber: {
+        const char* text = textOf(row, 0, &length);
+        return Ansi::decode(text, length);
+    }
+    case ListColumn::Offense: {
+        const char* text = textOf(row, 1, &length);
+        return Ansi::decode(text, length);
+    }
+    case ListColumn::Location: {
+        const char* on = textOf(row, 2, &length);
+        QString out = Ansi::decode(on, length) + QStringLiteral(" / ");
+        const char* occurredAt = textOf(row, 3, &length);
+        return out + Ansi::decode(occurredAt, length);
+    }
     case ListColumn::RecNum: return QString::number(row.recNum);
-    case ListColumn::DateSort: return row.dateSort;
+    case ListColumn::DateSort:
+        return (row.day ? digits(int(row.day), 8) : QString()) + (row.time >= 0 ? digits(row.time, 4) : QString());
     default: return QString();
     }
 }
+
+namespace {
+
+// Reads records first..last into rows; false when one could not be read.
+bool readRange(CitationFileView& view, int first, int last, const SearchSettings* search, CitationRows& rows)
+{
+    std::optional<RecordMatcher> matcher;
+    if (search)
+        matcher.emplace(search->phrase, search->scope, search->ignoreCase == 1, search->wholeWord == 1);
+    for (int n = first; n <= last; ++n) {
+        const char* record = view.record(n);
+        if (!record)
+            return false;
+        if (!matcher || matcher->matches(record))
+            rows.append(record, n, search != nullptr);
+    }
+    return true;
+}
+
+} // namespace
+
+CitationRows LoadCitationRows(const QString& fileName, const SearchSettings* search, FileError& error, int splitFrom)
+{
+    error.clear();
+    CitationRows rows;
+    CitationFileView view(fileName);
+    if (!view.open()) {
+        error = view.lastError();
+        return rows;
+    }
+    const int count = view.count();
+    // A second thread pays for itself on a large file; each reads its own
+    // half through its own view, and the halves are joined in record order.
+    CitationFileView second(fileName);
+    const bool split = count >= qMax(2, splitFrom) && std::thread::hardware_concurrency() >= 2 && second.open()
+        && second.count() >= count;
+    const int firstLast = split ? count / 2 : count;
+    rows.reserve(search ? 0 : firstLast, search ? 0 : qsizetype(firstLast) * 48);
+    if (!split) {
+        if (!readRange(view, 1, count, search, rows))
+            error = view.lastError();
+        return rows;
+    }
+    CitationRows tail;
+    tail.reserve(search ? 0 : count - firstLast, search ? 0 : qsizetype(count - firstLast) * 48);
+    bool tailRead = true;
+    std::thread worker([&] { tailRead = readRange(second, firstLast + 1, count, search, tail); });
+    const bool headRead = readRange(view, 1, firstLast, search, rows);
+    worker.join();
+    if (!headRead) {
+        error = view.lastError(); // nothing after the failing record counts
+        return rows;
+    }
+    rows.append(tail);
+    if (!tailRead)
+        error = second.lastError();
+    return rows;
+}
+
+// ---- The model
+
+namespace {
+// Record order and the three sort keys of the window are compared on the
+// compact rows; other columns through their shown texts.
+bool fastSortColumn(int column)
+{
+    return column < 0 || column == ListColumn::DateSort || column == ListColumn::CitationNumber
+        || column == ListColumn::Offense;
+}
+} // namespace
+
+CitationListModel::CitationListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int CitationListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_rows.size(); }
+
+int CitationListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ListColumn::Count; }
 
 QColor CitationListModel::shadeOfRow(int r) { return r % 2 == 0 ? QColor(255, 255, 255) : QColor(240, 240, 240); }
 
@@ -97,7 +334,7 @@ QVariant CitationListModel::data(const QModelIndex& index, int role) const
         // The weekday of the offense date, taken from the sort key, which
         // holds the date year first whatever order the column shows.
         if (index.column() == ListColumn::Date) {
-            const QDate d = QDate::fromString(m_rows.at(index.row()).dateSort.left(8), QStringLiteral("yyyyMMdd"));
+            const QDate d = QDate::fromString(cellText(index.row(), ListColumn::DateSort).left(8), QStringLiteral("yyyyMMdd"));
             if (d.isValid())
                 return FormatDateValue(ToDateValue(d), WeekdayFormat);
         }
@@ -123,10 +360,11 @@ QVariant CitationListModel::headerData(int section, Qt::Orientation orientation,
     return {};
 }
 
-void CitationListModel::setRows(QList<CitationRow> rows)
+void CitationListModel::setRows(CitationRows rows)
 {
     beginResetModel();
     m_rows = std::move(rows);
+    m_sortColumn = -1;
     endResetModel();
 }
 
@@ -138,28 +376,183 @@ int CitationListModel::rowOfRecord(int recNum) const
     return -1;
 }
 
-void CitationListModel::sortByColumn(int column)
+bool CitationListModel::rowLess(const CitationRows::Packed& a, const CitationRows::Packed& b) const
 {
-    const int n = int(m_rows.size());
-    QList<QString> keys;
-    keys.reserve(n);
-    for (int r = 0; r < n; ++r)
-        keys.append(cellText(r, column).toCaseFolded());
-    QList<int> order(n);
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&keys](int a, int b) { return keys.at(a) < keys.at(b); });
-
-    QList<CitationRow> sorted;
-    sorted.reserve(n);
-    for (int r : order)
-        sorted.append(std::move(m_rows[r]));
-    setRows(std::move(sorted));
+    int d = 0;
+    switch (m_sortColumn) {
+    case -1: break;
+    case ListColumn::DateSort: {
+        const quint64 ka = dateKeyOf(a), kb = dateKeyOf(b);
+        d = ka < kb ? -1 : (ka > kb ? 1 : 0);
+        break;
+    }
+    case ListColumn::CitationNumber:
+    case ListColumn::Offense: {
+        const int t = m_sortColumn == ListColumn::CitationNumber ? 0 : 1;
+        int la = 0, lb = 0;
+        const char* ta = m_rows.textOf(a, t, &la);
+        const char* tb = m_rows.textOf(b, t, &lb);
+        d = compareFolded(ta, la, tb, lb);
+        break;
+    }
+    default: break; // other columns: see fastSortColumn
+    }
+    return d != 0 ? d < 0 : a.recNum < b.recNum;
 }
 
-void CitationListModel::setRow(int r, CitationRow row)
+int CitationListModel::sortedPlace(const CitationRows::Packed& row) const
+{
+    const auto& rows = m_rows.m_rows;
+    return int(std::upper_bound(rows.begin(), rows.end(), row,
+                                [this](const CitationRows::Packed& x, const CitationRows::Packed& y) { return rowLess(x, y); })
+               - rows.begin());
+}
+
+void CitationListModel::sortByColumn(int column)
+{
+    const int n = m_rows.size();
+    std::vector<int> order(static_cast<size_t>(n));
+    std::iota(order.begin(), order.end(), 0);
+    const auto& rows = m_rows.m_rows;
+    // Ties keep record order, the order a reload reads the rows in.
+    if (fastSortColumn(column)) {
+        // Texts are keyed by their first sixteen folded characters; only
+        // longer ones that agree on those are compared in full.
+        struct Key {
+            quint64 key;
+            quint64 more;
+            int recNum;
+            int r;
+        };
+        std::vector<Key> keys(static_cast<size_t>(n));
+        const int t = column == ListColumn::CitationNumber ? 0 : 1;
+        for (int r = 0; r < n; ++r) {
+            const CitationRows::Packed& p = rows[size_t(r)];
+            quint64 key, more = 0;
+            if (column < 0) {
+                key = 0;
+            } else if (column == ListColumn::DateSort) {
+                key = dateKeyOf(p);
+            } else {
+                int length = 0;
+                const char* text = m_rows.textOf(p, t, &length);
+                key = foldedPrefix(text, length);
+                if (length > 8)
+                    more = foldedPrefix(text + 8, length - 8);
+            }
+            keys[size_t(r)] = {key, more, p.recNum, r};
+        }
+        const bool prefixOnly = column < 0 || column == ListColumn::DateSort;
+        std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+            if (a.key != b.key)
+                return a.key < b.key;
+            if (a.more != b.more)
+                return a.more < b.more;
+            if (!prefixOnly) {
+                int la = 0, lb = 0;
+                const char* ta = m_rows.textOf(rows[size_t(a.r)], t, &la);
+                const char* tb = m_rows.textOf(rows[size_t(b.r)], t, &lb);
+                if (la > 16 || lb > 16) {
+                    const int d = compareFolded(ta, la, tb, lb);
+                    if (d != 0)
+                        return d < 0;
+                }
+            }
+            return a.recNum < b.recNum;
+        });
+        for (int r = 0; r < n; ++r)
+            order[size_t(r)] = keys[size_t(r)].r;
+    } else {
+        QList<QString> keys;
+        keys.reserve(n);
+        for (int r = 0; r < n; ++r)
+            keys.append(cellText(r, column).toCaseFolded());
+        std::sort(order.begin(), order.end(), [&](int a, int b) {
+            const int d = keys.at(a).compare(keys.at(b));
+            return d != 0 ? d < 0 : rows[size_t(a)].recNum < rows[size_t(b)].recNum;
+        });
+    }
+
+    beginResetModel();
+    std::vector<CitationRows::Packed> sorted;
+    sorted.reserve(size_t(n));
+    for (int r : order)
+        sorted.push_back(rows[size_t(r)]);
+    m_rows.m_rows = std::move(sorted);
+    m_sortColumn = column;
+    endResetModel();
+}
+
+int CitationListModel::insertRecord(const char* record, int recNum, bool withTime)
+{
+    const CitationRows::Packed row = m_rows.packed(record, recNum, withTime);
+    if (!fastSortColumn(m_sortColumn)) {
+        // A column sorted through its shown texts: place the row by sorting again.
+        beginInsertRows(QModelIndex(), m_rows.size(), m_rows.size());
+        m_rows.m_rows.push_back(row);
+        endInsertRows();
+        sortByColumn(m_sortColumn);
+        return rowOfRecord(recNum);
+    }
+    const int r = m_sortColumn < 0 ? m_rows.size() : sortedPlace(row);
+    beginInsertRows(QModelIndex(), r, r);
+    m_rows.m_rows.insert(m_rows.m_rows.begin() + r, row);
+    endInsertRows();
+    return r;
+}
+
+int CitationListModel::updateRecord(int r, const char* record, bool withTime)
+{
+    if (r < 0 || r >= m_rows.size())
+        return -1;
+    const CitationRows::Packed row = m_rows.packed(record, m_rows.at(r).recNum, withTime);
+    auto& rows = m_rows.m_rows;
+    if (!fastSortColumn(m_sortColumn)) {
+        rows[size_t(r)] = row;
+        sortByColumn(m_sortColumn);
+        return rowOfRecord(row.recNum);
+    }
+    int to = r;
+    if (m_sortColumn >= 0) {
+        rows.erase(rows.begin() + r);
+        to = sortedPlace(row);
+        rows.insert(rows.begin() + r, row); // back for the move signal
+    }
+    if (to != r) {
+        // beginMoveRows wants the destination as it is before the move.
+        beginMoveRows(QModelIndex(), r, r, QModelIndex(), to > r ? to + 1 : to);
+        rows.erase(rows.begin() + r);
+        rows.insert(rows.begin() + to, row);
+        endMoveRows();
+    } else {
+        rows[size_t(r)] = row;
+    }
+    emit dataChanged(index(to, 0), index(to, ListColumn::Count - 1));
+    return to;
+}
+
+void CitationListModel::removeRecord(int recNum)
+{
+    const int r = rowOfRecord(recNum);
+    auto& rows = m_rows.m_rows;
+    // Renumbered first: a view moving its selection off the removed row
+    // already finds the other rows' records where the file now has them.
+    for (CitationRows::Packed& row : rows)
+        if (row.recNum > recNum)
+            --row.recNum;
+    if (!rows.empty())
+        emit dataChanged(index(0, ListColumn::RecNum), index(m_rows.size() - 1, ListColumn::RecNum));
+    if (r >= 0) {
+        beginRemoveRows(QModelIndex(), r, r);
+        rows.erase(rows.begin() + r);
+        endRemoveRows();
+    }
+}
+
+void CitationListModel::setRow(int r, const char* record, bool withTime)
 {
     if (r < 0 || r >= m_rows.size())
         return;
-    m_rows[r] = std::move(row);
+    m_rows.m_rows[size_t(r)] = m_rows.packed(record, m_rows.at(r).recNum, withTime);
     emit dataChanged(index(r, 0), index(r, ListColumn::Count - 1));
 }

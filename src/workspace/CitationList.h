@@ -1,14 +1,21 @@
 #pragma once
 // The citation list of the main window: one row per citation with the four
-// cells the grid shows and two hidden key cells, read straight from the
-// mapped data file, and the table model the grid draws.
+// cells the grid shows and two hidden key cells, and the table model the grid
+// draws. A data file may hold a million citations, so the model keeps its rows
+// compact: the shown texts as the file's own bytes in one shared block, the
+// date as numbers, nothing decoded until a cell is drawn.
+#include "store/FileError.h"
+
 #include <QAbstractTableModel>
+#include <QByteArray>
 #include <QList>
 #include <QString>
+#include <vector>
 
 class CitationFileView;
 struct SearchSettings;
 
+// One row decoded, as the grid shows it.
 struct CitationRow {
     QString date;           // column 0: offense date, in the numeric date order
     QString citationNumber; // column 1
@@ -16,6 +23,8 @@ struct CitationRow {
     QString location;       // column 3: occurred on " / " occurred at
     int recNum = 0;         // column 4: the record number in the data file
     QString dateSort;       // column 5: "yyyymmdd", plus "hhnn" in a sub-list
+
+    bool operator==(const CitationRow&) const = default;
 };
 
 namespace ListColumn {
@@ -35,8 +44,50 @@ CitationRow CitationRowOf(const char* record, int recNum, bool withTime);
 
 // The rows of the whole file in record order: every citation, or with
 // `search` only those whose searched text matches the search settings. Stops
-// at a record the view cannot read (its lastError() says why).
+// at a record the view cannot read (its lastError() says why). The plain,
+// one-record-at-a-time way; the list itself loads through CitationRows.
 QList<CitationRow> ReadCitationRows(CitationFileView& view, const SearchSettings* search);
+
+// Rows in their compact form: per row a few numbers and where its texts lie
+// in one byte block (Windows-1252, trimmed, as the file holds them).
+class CitationRows {
+public:
+    struct Packed {
+        qint64 text = 0;    // the citation number, code section, occurred on and at, back to back
+        quint32 day = 0;    // offense date as yyyymmdd; 0 when the record holds no valid date
+        qint32 recNum = 0;
+        qint16 time = -1;   // offense time as hhnn in a sub-list; -1 when not part of the key
+        quint8 length[4] = {0, 0, 0, 0};
+    };
+
+    int size() const { return int(m_rows.size()); }
+    bool isEmpty() const { return m_rows.empty(); }
+    void reserve(qsizetype rows, qsizetype textBytes);
+    // Adds the row of one record (3000 bytes) at the end.
+    void append(const char* record, int recNum, bool withTime);
+    // Adds every row of `more` at the end.
+    void append(const CitationRows& more);
+    // A row for `record` whose texts are stored at the end of the block, not placed.
+    Packed packed(const char* record, int recNum, bool withTime);
+
+    const Packed& at(int r) const { return m_rows[size_t(r)]; }
+    // The bytes of text t (0 citation number, 1 code section, 2 occurred on, 3 occurred at).
+    const char* textOf(const Packed& row, int t, int* length) const;
+    CitationRow decoded(int r) const;
+    QString cellText(int r, int column) const;
+
+private:
+    friend class CitationListModel;
+    std::vector<Packed> m_rows;
+    QByteArray m_text;
+};
+
+// Reads the rows of data file fileName (the usual one when empty) in record
+// order, as ReadCitationRows does, splitting a large file between two threads.
+// A missing file gives no rows. When a record cannot be read, the rows before
+// it stand and error says why. A file of splitFrom records or more is split.
+CitationRows LoadCitationRows(const QString& fileName, const SearchSettings* search, FileError& error,
+                              int splitFrom = 4000);
 
 class CitationListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -48,26 +99,39 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // Replaces every row in one reset.
-    void setRows(QList<CitationRow> rows);
-    void clear() { setRows({}); }
-    const CitationRow& row(int r) const { return m_rows.at(r); }
-    // The record number of row r.
+    // Replaces every row in one reset; the rows count as unsorted.
+    void setRows(CitationRows rows);
+    void clear() { setRows(CitationRows()); }
+    CitationRow row(int r) const { return m_rows.decoded(r); }
     int recNumAt(int r) const { return m_rows.at(r).recNum; }
     // The text of a cell, columns 0..5 (the record number as decimal text).
-    QString cellText(int r, int column) const;
+    QString cellText(int r, int column) const { return m_rows.cellText(r, column); }
     // The row holding record number recNum, or -1.
     int rowOfRecord(int recNum) const;
 
     // Sorts every row by one column's text, ascending, without regard to
-    // case; rows with equal keys keep their order.
+    // case; rows with equal keys stand in record order.
     void sortByColumn(int column);
+    // The column of the last sort, -1 while the rows are in record order.
+    int sortColumn() const { return m_sortColumn; }
 
-    // Replaces one row (after an edit saved in place), keys included.
-    void setRow(int r, CitationRow row);
+    // One-row changes that leave the rows as a reload followed by the same
+    // sort would: a new record at the end of the file, a record rewritten in
+    // place, and a record removed (the records after it move up by one).
+    // Each returns the row the record now holds (-1 for a removal).
+    int insertRecord(const char* record, int recNum, bool withTime);
+    int updateRecord(int r, const char* record, bool withTime);
+    void removeRecord(int recNum);
+
+    // Replaces one row's cells and keys where it stands.
+    void setRow(int r, const char* record, bool withTime);
 
     static QColor shadeOfRow(int r); // white for the 1st, 3rd... row, light grey for the 2nd, 4th...
 
 private:
-    QList<CitationRow> m_rows;
+    bool rowLess(const CitationRows::Packed& a, const CitationRows::Packed& b) const;
+    int sortedPlace(const CitationRows::Packed& row) const;
+
+    CitationRows m_rows;
+    int m_sortColumn = -1;
 };

@@ -1,8 +1,10 @@
 #include "workspace/SearchMatch.h"
 
+#include "store/AnsiText.h"
 #include "store/CitationRecord.h"
 #include "workspace/ListDateText.h"
 
+#include <cstring>
 #include <initializer_list>
 
 namespace {
@@ -77,14 +79,11 @@ void appendItem(QString& out, const char* record, const Item& item)
 
 bool isWordCharacter(QChar c) { return c.isLetter() || c.isDigit(); }
 
-} // namespace
-
-QString SearchedText(const char* record, int scope)
+int ScopeLists(int scope, ItemList* lists)
 {
     const ItemList basics = listOf(BasicsItems), defendant = listOf(DefendantItems), vehicle = listOf(VehicleItems),
                    offense = listOf(OffenseItems), location = listOf(LocationItems), court = listOf(CourtItems),
                    notes = listOf(NotesItems);
-    ItemList lists[7];
     int listCount = 0;
     const auto use = [&](std::initializer_list<ItemList> chosen) {
         for (const ItemList& l : chosen)
@@ -101,6 +100,15 @@ QString SearchedText(const char* record, int scope)
     case SearchScope::Basics: use({basics}); break;
     default: use({basics, defendant, vehicle, offense, location, court, notes}); break;
     }
+    return listCount;
+}
+
+} // namespace
+
+QString SearchedText(const char* record, int scope)
+{
+    ItemList lists[7];
+    const int listCount = ScopeLists(scope, lists);
     QString out;
     out.reserve(scope == SearchScope::AllText || scope == SearchScope::Notes ? 3200 : 800);
     for (int l = 0; l < listCount; ++l)
@@ -127,6 +135,159 @@ bool MatchesSearch(const QString& text, const QString& phrase, bool ignoreCase, 
         const bool runsOnAfter = checkAfter && end < text.size() && isWordCharacter(text.at(end));
         if (!runsOnBefore && !runsOnAfter)
             return true;
+    }
+    return false;
+}
+
+namespace {
+
+char* put2(char* out, int n)
+{
+    *out++ = char('0' + n / 10);
+    *out++ = char('0' + n % 10);
+    return out;
+}
+
+char* put4(char* out, int n)
+{
+    out = put2(out, n / 100);
+    return put2(out, n % 100);
+}
+
+} // namespace
+
+RecordMatcher::RecordMatcher(const QString& phrase, int scope, bool ignoreCase, bool wholeWord)
+    : m_ignoreCase(ignoreCase), m_wholeWord(wholeWord), m_scope(scope), m_dateOrder(int(NumericDateOrder()))
+{
+    m_phrase.reserve(phrase.size());
+    for (QChar c : phrase) {
+        int b = -1;
+        if (ignoreCase) {
+            b = AnsiFold::foldedByteOf(c);
+        } else {
+            bool ok = true;
+            const QByteArray one = Ansi::encode(QString(c), &ok);
+            b = ok ? static_cast<unsigned char>(one.at(0)) : -1;
+        }
+        if (b < 0) {
+            m_impossible = true;
+            break;
+        }
+        m_phrase.append(char(b));
+    }
+    if (!phrase.isEmpty()) {
+        m_checkBefore = isWordCharacter(phrase.front());
+        m_checkAfter = isWordCharacter(phrase.back());
+    }
+    m_text.resize(4096);
+}
+
+void RecordMatcher::gather(const char* record)
+{
+    ItemList lists[7];
+    const int listCount = ScopeLists(m_scope, lists);
+    const unsigned char* fold = AnsiFold::foldTable();
+    char* out = m_text.data();
+    for (int l = 0; l < listCount; ++l) {
+        for (int i = 0; i < lists[l].count; ++i) {
+            const Item& item = lists[l].first[i];
+            const FieldSpec& spec = CitationLayout::field(item.field);
+            *out++ = ' ';
+            if (item.form == Form::Text) {
+                const char* from = record + spec.offset;
+                const char* to = from + spec.width;
+                while (from < to && *from == ' ')
+                    ++from;
+                while (to > from && to[-1] == ' ')
+                    --to;
+                if (m_ignoreCase) {
+                    for (; from < to; ++from)
+                        *out++ = char(fold[static_cast<unsigned char>(*from)]);
+                } else {
+                    std::memcpy(out, from, size_t(to - from));
+                    out += to - from;
+                }
+                continue;
+            }
+            const DateValue v = CitationBytes::date(record, item.field);
+            if (!IsInDateRange(v))
+                continue; // no date: empty text
+            if (item.form == Form::Time) {
+                const QTime t = TimePart(v);
+                int hour = t.hour() % 12;
+                if (hour == 0)
+                    hour = 12;
+                if (hour >= 10)
+                    *out++ = '1';
+                *out++ = char('0' + hour % 10);
+                *out++ = ':';
+                out = put2(out, t.minute());
+                *out++ = t.hour() < 12 ? 'a' : 'p';
+                *out++ = 'm';
+                continue;
+            }
+            const QDate d = DatePart(v);
+            if (item.form == Form::YearMonth) {
+                out = put4(out, d.year());
+                *out++ = '/';
+                out = put2(out, d.month());
+                continue;
+            }
+            switch (DateOrder(m_dateOrder)) {
+            case DateOrder::MonthFirst:
+                out = put2(out, d.month());
+                *out++ = '/';
+                out = put2(out, d.day());
+                *out++ = '/';
+                out = put4(out, d.year());
+                break;
+            case DateOrder::DayFirst:
+                out = put2(out, d.day());
+                *out++ = '/';
+                out = put2(out, d.month());
+                *out++ = '/';
+                out = put4(out, d.year());
+                break;
+            case DateOrder::YearFirst:
+                out = put4(out, d.year());
+                *out++ = '/';
+                out = put2(out, d.month());
+                *out++ = '/';
+                out = put2(out, d.day());
+                break;
+            }
+        }
+    }
+    *out++ = ' ';
+    m_text.resize(out - m_text.constData());
+}
+
+bool RecordMatcher::matches(const char* record)
+{
+    if (m_impossible)
+        return false;
+    if (m_phrase.isEmpty())
+        return true;
+    // Room for every field of a record plus the separators and date texts.
+    m_text.resize(4096);
+    gather(record);
+    const char* text = m_text.constData();
+    const size_t length = size_t(m_text.size());
+    const size_t phraseLength = size_t(m_phrase.size());
+    const bool* word = AnsiFold::wordTable();
+    const char* from = text;
+    while (size_t(text + length - from) >= phraseLength) {
+        const auto* found = static_cast<const char*>(memmem(from, size_t(text + length - from), m_phrase.constData(), phraseLength));
+        if (!found)
+            return false;
+        if (!m_wholeWord)
+            return true;
+        const char* end = found + phraseLength;
+        const bool runsOnBefore = m_checkBefore && found > text && word[static_cast<unsigned char>(found[-1])];
+        const bool runsOnAfter = m_checkAfter && end < text + length && word[static_cast<unsigned char>(*end)];
+        if (!runsOnBefore && !runsOnAfter)
+            return true;
+        from = found + 1;
     }
     return false;
 }

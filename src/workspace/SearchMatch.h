@@ -31,3 +31,26 @@ QString SearchedText(const char* record, int scope);
 // phrase itself begins or ends with a letter or digit there. Every occurrence
 // is tried, so "cat" is found in "concat cat".
 bool MatchesSearch(const QString& text, const QString& phrase, bool ignoreCase, bool wholeWord);
+
+// The same answer as MatchesSearch(SearchedText(record, scope), ...) for every
+// record, found on the record's bytes: the scope's fields are gathered as
+// Windows-1252 bytes (folded when case does not count) into a buffer the
+// matcher keeps, and the phrase is looked for there. One matcher per thread.
+class RecordMatcher {
+public:
+    RecordMatcher(const QString& phrase, int scope, bool ignoreCase, bool wholeWord);
+    bool matches(const char* record);
+
+private:
+    void gather(const char* record);
+
+    QByteArray m_phrase;    // encoded (and folded), empty when the phrase is empty
+    bool m_impossible = false; // the phrase holds a character no record can hold
+    bool m_ignoreCase;
+    bool m_wholeWord;
+    bool m_checkBefore = false;
+    bool m_checkAfter = false;
+    int m_scope;
+    int m_dateOrder;
+    QByteArray m_text;
+};

@@ -263,6 +263,10 @@ private:
     void showListColumns();
     void setSortControlsVisible(bool visible);
     int selectedSortIndex() const;
+    // After the list model changed by one row: sorts, captions and selects as
+    // a reload would (selectRow -1), or keeps selectRow selected. A list of
+    // fewer than two rows is reloaded instead, for its messages and controls.
+    void presentChangedList(int selectRow);
 
     // frmMainRecordView.cpp
     void setOptionChoice(OptionGroup g, int choice);
@@ -282,6 +286,10 @@ private:
         QString number;
         bool indexCurrent = false;
     } m_numberBeforeSave;
+    // The record an add has just appended, for placing it in the list
+    // without a reload; m_appendedRecNum is 0 when the list must be reloaded.
+    int m_appendedRecNum = 0;
+    QByteArray m_appendedRecord;
     // Where the window and the editor stood before an add shrank the window.
     struct AddLayout {
         int top = 0;

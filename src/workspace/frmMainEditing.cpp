@@ -181,6 +181,11 @@ bool frmMain::SaveCitation()
                 error = file.lastError();
             else
                 NoteCitationNumberSaved(written);
+            // The full list holding every record but the new one can take it
+            // as one more row; any other list is read again.
+            const bool listIsFile = FullListMode && CitationsInList() == written - 1;
+            m_appendedRecNum = n == 0 && listIsFile ? written : 0;
+            m_appendedRecord = m_appendedRecNum ? record.bytes() : QByteArray();
         }
         file.CloseCitationFile();
     }
@@ -222,7 +227,16 @@ void frmMain::EndAdd()
     frame[1]->show();
 
     if (cmdAddSave->Tag == QLatin1String("Save")) {
-        LoadCitationList();
+        if (m_appendedRecNum > 0) {
+            m_loadingList = true;
+            listModel->insertRecord(m_appendedRecord.constData(), m_appendedRecNum, false);
+            m_loadingList = false;
+            presentChangedList(-1);
+        } else {
+            LoadCitationList();
+        }
+        m_appendedRecNum = 0;
+        m_appendedRecord.clear();
         cmdAddSave->Tag.clear();
     }
     ShowSelectedCitation();
@@ -301,7 +315,13 @@ void frmMain::refreshSelectedRow()
     if (!file.OpenCitationFile() || !file.ReadCitation(recNum, record))
         return;
     file.CloseCitationFile();
-    listModel->setRow(row, CitationRowOf(record.bytes().constData(), recNum, SubListMode != 0));
+    // The row moves to where a reload would place it and stays selected.
+    const bool wasLoading = m_loadingList;
+    m_loadingList = true;
+    const int now = listModel->updateRecord(row, record.bytes().constData(), SubListMode != 0);
+    if (now != row)
+        SelectRow(now, false);
+    m_loadingList = wasLoading;
 }
 
 void frmMain::cmdDeleteEntry_Click()
@@ -328,7 +348,16 @@ void frmMain::cmdDeleteEntry_Click()
         if (!file.DeleteCitation(recNum))
             error = file.lastError();
         else {
-            LoadCitationList();
+            // A list that held every record (or a sub-list) loses the one
+            // row; the records after it move up by one, as in the file.
+            if (SubListMode || CitationsInList() == file.CitationCount() + 1) {
+                m_loadingList = true; // the selection settles in presentChangedList
+                listModel->removeRecord(recNum);
+                m_loadingList = false;
+                presentChangedList(-1);
+            } else {
+                LoadCitationList();
+            }
             ShowSelectedCitation();
             UpdateButtons();
         }

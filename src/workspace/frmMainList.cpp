@@ -46,6 +46,9 @@ QString makeSureDataFileExists()
     return QString();
 }
 
+// The key column of each sort choice.
+constexpr int SortKeyColumns[3] = {ListColumn::DateSort, ListColumn::CitationNumber, ListColumn::Offense};
+
 } // namespace
 
 int frmMain::CitationsInList() const { return listModel->rowCount(); }
@@ -59,7 +62,7 @@ int frmMain::SelectedRow() const
 int frmMain::SelectedRecordNumber() const
 {
     const int r = SelectedRow();
-    return r >= 0 ? listModel->row(r).recNum : 0;
+    return r >= 0 ? listModel->recNumAt(r) : 0;
 }
 
 void frmMain::SelectRow(int row, bool toTop)
@@ -104,12 +107,11 @@ void frmMain::LoadCitationList()
 
         failure = makeSureDataFileExists();
         if (failure.isEmpty()) {
-            CitationFileView view;
-            if (view.open())
-                listModel->setRows(ReadCitationRows(view, SubListMode ? &searchSettings() : nullptr));
+            FileError error;
+            listModel->setRows(LoadCitationRows(QString(), SubListMode ? &searchSettings() : nullptr, error));
             // A file that failed part way still shows the citations read before.
-            if (view.lastError().isError())
-                failure = view.lastError().message();
+            if (error.isError())
+                failure = error.message();
         }
         count = listModel->rowCount();
 
@@ -166,10 +168,48 @@ void frmMain::LoadCitationList()
     }
 }
 
+void frmMain::presentChangedList(int selectRow)
+{
+    const int count = listModel->rowCount();
+    if (count < 2) {
+        LoadCitationList();
+        return;
+    }
+    BusyGuard busy(this);
+    const bool wasLoading = m_loadingList;
+    m_loadingList = true;
+    const int key = SortKeyColumns[selectedSortIndex()];
+    if (listModel->sortColumn() != key) {
+        const int recNum = selectRow >= 0 ? listModel->recNumAt(selectRow) : 0;
+        listModel->sortByColumn(key);
+        if (recNum)
+            selectRow = listModel->rowOfRecord(recNum);
+    }
+    setSortControlsVisible(true);
+    frame[1]->setEnabled(true);
+    if (grid->isHidden()) {
+        grid->show();
+        grid->setUpdatesEnabled(true);
+        showListColumns();
+    }
+    if (FullListMode)
+        frame[1]->setTitle(fullListCaption(count));
+    else
+        frame[1]->setTitle(subListCaption(searchSettings().phrase, count));
+    if (selectRow >= 0) {
+        SelectRow(selectRow, false);
+    } else if (FullListMode) {
+        SelectRow(count - 1, true);
+    } else {
+        SelectRow(0, true);
+        timerFlash->start();
+    }
+    m_loadingList = wasLoading;
+}
+
 void frmMain::optSort_Click(int Index)
 {
-    static const int keyColumns[3] = {ListColumn::DateSort, ListColumn::CitationNumber, ListColumn::Offense};
-    const int key = keyColumns[qBound(0, Index, 2)];
+    const int key = SortKeyColumns[qBound(0, Index, 2)];
     const bool initial = InitialSort != 0;
     const int remembered = initial ? 0 : SelectedRecordNumber();
 

@@ -1,11 +1,14 @@
 // The search: which text of a record each scope looks at, how a phrase is
 // matched in it, and the fixed date forms the list and the search build.
 #include "DataFiles.h"
+#include "store/AnsiText.h"
 #include "store/DateValue.h"
 #include "workspace/ListDateText.h"
 #include "workspace/SearchMatch.h"
 
+#include <QRandomGenerator>
 #include <QTest>
+#include <cmath>
 
 class tst_SearchMatch : public QObject {
     Q_OBJECT
@@ -17,6 +20,8 @@ private slots:
     void emptyDatesReadAsTheEpoch();
     void yearMonthFindsAMonth();
     void fixedDateFormsMatchTheGeneralFormatter();
+    void byteSearchEqualsTheSearchedText_data();
+    void byteSearchEqualsTheSearchedText();
 };
 
 void tst_SearchMatch::matcher_data()
@@ -154,6 +159,85 @@ void tst_SearchMatch::fixedDateFormsMatchTheGeneralFormatter()
         QCOMPARE(ListDateText::timeKey(v), FormatDateValue(v, "hhnn"));
     }
     QCOMPARE(ListDateText::timeKey(OleDate(QDate(2006, 1, 1), QTime(13, 7))), QStringLiteral("1307"));
+}
+
+void tst_SearchMatch::byteSearchEqualsTheSearchedText_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::newRow("US") << QLocale(QLocale::English, QLocale::UnitedStates);
+    QTest::newRow("British") << QLocale(QLocale::English, QLocale::UnitedKingdom);
+    QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany);
+}
+
+// The search on the record bytes against the plain way (the searched text
+// as a string, then MatchesSearch) on generated records full of accented
+// letters in both cases, for every scope, case choice and whole-word choice.
+void tst_SearchMatch::byteSearchEqualsTheSearchedText()
+{
+    QFETCH(QLocale, locale);
+    QLocale::setDefault(locale);
+    // Windows-1252 words: accents in both cases, the letters outside Latin-1
+    // (S and Z with caron, OE, Y with diaeresis), micro sign, sharp s, the
+    // euro sign, a byte the code page leaves unused, digits, punctuation.
+    static const QByteArray words[] = {"caf\xE9", "CAF\xC9", "M\xDCLLER", "m\xFCller", "\x8Akoda", "\x9Akoda",
+                                       "\x8C" "uvre", "\x9C" "uvre", "\x9F", "\xFF", "\xB5g", "stra\xDF" "e",
+                                       "\x80" "5", "\x81", "cat", "concat", "10", "100", "2006/", "Rt 1", "na\xEFve",
+                                       "(x)", "\r\n", "K", "k", "MM", "", "  "};
+    QRandomGenerator rng(42);
+    const auto phraseOf = [&](int count) {
+        QByteArray out;
+        for (int i = 0; i < count; ++i)
+            out += (i ? " " : "") + words[rng.bounded(int(std::size(words)))];
+        return out;
+    };
+    QList<QByteArray> records;
+    for (int n = 0; n < 120; ++n) {
+        CitationBytes3000 r;
+        for (const RecordField& field : CitationBytes3000::layout())
+            if (field.type == 't')
+                r.text(field.name, phraseOf(int(rng.bounded(4))));
+        // Dates: none, ordinary ones with times, and values out of range.
+        const double dates[] = {0.0, 38974.875, 2958466.0, NAN, -1.5, 25569.0 + rng.bounded(20000) + 0.37};
+        for (const char* name :
+             {"OffenseDate", "OffenseTime", "DateEntered", "TimeEntered", "DOB", "LicenseExpiration", "CourtDate"})
+            r.date(name, dates[rng.bounded(int(std::size(dates)))]);
+        records << r.bytes();
+    }
+    QStringList phrases = {QStringLiteral("café"), QStringLiteral("CAFÉ"), QStringLiteral("müller"),
+                           QStringLiteral("ŠKODA"), QStringLiteral("škoda"), QStringLiteral("Œuvre"),
+                           QStringLiteral("Ÿ"), QStringLiteral("ÿ"), QStringLiteral("µg"), QStringLiteral("Μg"),
+                           QStringLiteral("STRASSE"), QStringLiteral("straße"), QStringLiteral("€5"),
+                           QStringLiteral("cat"), QStringLiteral("10"), QStringLiteral("2006/"), QStringLiteral("09/"),
+                           QStringLiteral("/2006"), QStringLiteral(":05am"), QStringLiteral("K"),
+                           QStringLiteral("\u212A"), QStringLiteral("Rt 1 MM"), QStringLiteral(" "),
+                           QStringLiteral("\r\n"), QStringLiteral("x) c"), QStringLiteral("ſ"), QStringLiteral("漢")};
+    for (int i = 0; i < 20; ++i)
+        phrases << Ansi::decode(phraseOf(1 + int(rng.bounded(2)))).trimmed();
+
+    int found = 0, compared = 0;
+    for (int scope = 0; scope <= SearchScope::Basics; ++scope)
+        for (const QString& phrase : phrases)
+            for (bool ignoreCase : {true, false})
+                for (bool wholeWord : {false, true}) {
+                    RecordMatcher matcher(phrase, scope, ignoreCase, wholeWord);
+                    for (const QByteArray& record : records) {
+                        const QString text = SearchedText(record.constData(), scope);
+                        const bool plain = MatchesSearch(text, phrase, ignoreCase, wholeWord);
+                        if (matcher.matches(record.constData()) != plain)
+                            QFAIL(qPrintable(QStringLiteral("scope %1, phrase \"%2\", ignore case %3, whole words %4: "
+                                                            "the byte search differs for \"%5\"")
+                                                 .arg(scope)
+                                                 .arg(phrase)
+                                                 .arg(ignoreCase)
+                                                 .arg(wholeWord)
+                                                 .arg(text)));
+                        found += plain ? 1 : 0;
+                        ++compared;
+                    }
+                }
+    // No trivial set: many searches find something, many do not.
+    QVERIFY(found > compared / 50 && found < compared - compared / 50);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
 QTEST_GUILESS_MAIN(tst_SearchMatch)

@@ -1,0 +1,220 @@
+// A saved add, a saved edit and a delete change the list by the one row
+// instead of reading the file again: the rows, their order, the caption and
+// the selection must come out as a reload would make them, in every sort and
+// in a sub-list. Also the list loader that splits the file between threads
+// against the plain one.
+#include "MainWindowFixture.h"
+#include "workspace/SearchSettings.h"
+
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTest>
+
+namespace {
+
+// Citations with repeated days, citation numbers differing only in case or
+// accent, and shared code sections, so that ties and folding both count.
+QList<CitationBytes3000> mixedCitations()
+{
+    static const QByteArray numbers[] = {"a10", "A10", "b2", "\xC9" "7", "\xE9" "7", "10", "9", "Z1", "z1", "c-3"};
+    static const QByteArray codes[] = {"46.2-862", "18.2-266", "46.2-862", "M\xDC" "LLER", "m\xFC" "ller"};
+    QList<CitationBytes3000> out;
+    for (int i = 0; i < 24; ++i) {
+        CitationBytes3000 r = CitationBytes3000::sample(numbers[i % 10] + (i >= 10 ? QByteArray::number(i % 3) : ""),
+                                                        QDate(2006, 1 + i % 4, 1 + i % 3), codes[i % 5],
+                                                        i % 2 ? "Rt 1 NB" : "Elm Ave", "MM " + QByteArray::number(i));
+        r.date("OffenseTime", OleDate(QDate(1899, 12, 30), QTime(9 + i % 5, 5)));
+        r.text("Notes", i % 3 ? "radar" : "lidar");
+        out << r;
+    }
+    return out;
+}
+
+struct ListState {
+    QList<CitationRow> rows;
+    int selectedRecord = 0;
+    QString caption;
+};
+
+ListState stateOf(frmMain& w)
+{
+    ListState s;
+    for (int r = 0; r < w.CitationsInList(); ++r)
+        s.rows << w.listModel->row(r);
+    s.selectedRecord = w.SelectedRecordNumber();
+    s.caption = w.frame[1]->title();
+    return s;
+}
+
+void chooseSort(frmMain& w, int index)
+{
+    w.optSort[size_t(index)]->setChecked(true);
+    w.optSort_Click(index);
+}
+
+void enterSubList(frmMain& w, const QString& phrase)
+{
+    searchSettings().phrase = phrase;
+    searchSettings().scope = 1;
+    w.FullListMode = frmMain::FlagOff;
+    w.SubListMode = frmMain::FlagOn;
+    w.LoadCitationList();
+}
+
+} // namespace
+
+class tst_ListChanges : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void addEditDeleteEqualAReload_data();
+    void addEditDeleteEqualAReload();
+    void sortEqualsASortOfTheFoldedTexts();
+    void splitLoadEqualsThePlainRead_data();
+    void splitLoadEqualsThePlainRead();
+};
+
+void tst_ListChanges::addEditDeleteEqualAReload_data()
+{
+    QTest::addColumn<int>("sort");
+    QTest::addColumn<bool>("subList");
+    for (int sort = 0; sort < 3; ++sort) {
+        QTest::addRow("sort %d, full list", sort) << sort << false;
+        QTest::addRow("sort %d, sub-list", sort) << sort << true;
+    }
+}
+
+void tst_ListChanges::addEditDeleteEqualAReload()
+{
+    QFETCH(int, sort);
+    QFETCH(bool, subList);
+    MainWindowFixture f;
+    f.write(mixedCitations());
+    frmMain& w = f.open();
+    // Sorted first by another key, so the rows' order is not the reload's
+    // until the chosen sort puts it so.
+    chooseSort(w, (sort + 1) % 3);
+    chooseSort(w, sort);
+    if (subList)
+        enterSubList(w, QStringLiteral("radar"));
+
+    const auto reloaded = [&] {
+        w.LoadCitationList();
+        return stateOf(w);
+    };
+
+    // An edit that moves the citation in every sort; it stays selected.
+    w.SelectRow(w.listModel->rowOfRecord(5), false);
+    w.StartEdit();
+    w.txtField[2]->setText(QStringLiteral("AA0"));
+    w.txtField[3]->setText(QStringLiteral("12/31/2005"));
+    w.txtField[32]->setText(QStringLiteral("0.1-1"));
+    QVERIFY(w.SaveCitation());
+    ListState changed = stateOf(w);
+    QCOMPARE(changed.selectedRecord, 5);
+    QCOMPARE(w.listModel->sortColumn() >= 0, true);
+    ListState full = reloaded();
+    QCOMPARE(changed.rows, full.rows);
+    QCOMPARE(changed.caption, full.caption);
+
+    // A delete near the start: later records move up by one.
+    w.SelectRow(w.listModel->rowOfRecord(2), false);
+    f.msgs.expect(QStringLiteral("Are you SURE you wish to delete\r\n\r\nCitation Number ") + w.txtField[2]->text()
+                      + QStringLiteral(",\r\n\r\ndated ") + w.txtField[3]->text() + u'?',
+                  "Confirm", Msg::YesNo | Msg::Question | Msg::DefaultButton2, Msg::Yes);
+    w.cmdDeleteEntry_Click();
+    QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+    changed = stateOf(w);
+    full = reloaded();
+    QCOMPARE(changed.rows, full.rows);
+    QCOMPARE(changed.selectedRecord, full.selectedRecord);
+    QCOMPARE(changed.caption, full.caption);
+    QVERIFY(w.CitationsInList() > 2);
+
+    // An add: a sub-list gives way to the full list, as always after an add.
+    w.StartAdd();
+    w.txtField[2]->setText(QStringLiteral("a10"));
+    w.txtField[3]->setText(QStringLiteral("2/1/2006"));
+    w.txtField[32]->setText(QStringLiteral("18.2-266"));
+    w.txtField[39]->setText(QStringLiteral("Rt 1 NB"));
+    // "a10" ties with record 1 in the number sort, so it is on file already.
+    f.msgs.expect(QStringLiteral("Citation Number a10 is already on file,\r\ndated 01/01/2006.\r\n\r\n"
+                                 "Do you want to save this citation anyway?"),
+                  "Duplicate Citation Number", Msg::YesNo | Msg::Question | Msg::DefaultButton2, Msg::Yes);
+    QVERIFY(w.SaveCitation());
+    QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+    changed = stateOf(w);
+    QVERIFY(w.FullListMode && !w.SubListMode);
+    full = reloaded();
+    QCOMPARE(changed.rows, full.rows);
+    QCOMPARE(changed.selectedRecord, full.selectedRecord);
+    QCOMPARE(changed.caption, full.caption);
+    QCOMPARE(w.listModel->rowOfRecord(24), w.listModel->rowOfRecord(24)); // the new record is listed
+    QVERIFY(w.listModel->rowOfRecord(24) >= 0);
+}
+
+// The sort keys are built from the file's bytes; the order must be the one
+// of the case-folded cell texts, ties in record order, also for long texts
+// that agree on their first 8 or 16 characters and differ only in case.
+void tst_ListChanges::sortEqualsASortOfTheFoldedTexts()
+{
+    TempDataFolder folder;
+    static const QByteArray stems[] = {"46.2-862", "46.2-8620", "46.2-862 SUBSECTION (A)(1)", "46.2-862 subsection (a)(1)",
+                                       "46.2-862 SUBSECTION (A)(2)", "\xC9TAT 46.2-862 SUBSECTION", "\xE9tat 46.2-862 subsection",
+                                       "\x8A", "\x9A", "\xB5", "", "1", "10", "9", "ZZZZZZZZZZZZZZZZ", "zzzzzzzzzzzzzzzzZ"};
+    QList<CitationBytes3000> records;
+    for (int i = 0; i < 64; ++i)
+        records << CitationBytes3000::sample(stems[(i * 7) % 16], QDate(2006, 1 + i % 12, 1 + i % 5), stems[i % 16]);
+    WriteCitations(CitationFileName, records);
+    FileError error;
+    CitationListModel model;
+    model.setRows(LoadCitationRows(QString(), nullptr, error));
+    for (int column : {ListColumn::CitationNumber, ListColumn::Offense, ListColumn::DateSort, ListColumn::Location}) {
+        model.sortByColumn(column);
+        for (int r = 1; r < model.rowCount(); ++r) {
+            const QString before = model.cellText(r - 1, column).toCaseFolded();
+            const QString after = model.cellText(r, column).toCaseFolded();
+            QVERIFY2(before < after || (before == after && model.recNumAt(r - 1) < model.recNumAt(r)),
+                     qPrintable(QStringLiteral("column %1, rows %2 and %3: \"%4\" then \"%5\"")
+                                    .arg(column).arg(r - 1).arg(r).arg(before, after)));
+        }
+    }
+}
+
+void tst_ListChanges::splitLoadEqualsThePlainRead_data()
+{
+    QTest::addColumn<QString>("phrase"); // empty: the full list
+    QTest::newRow("full list") << QString();
+    QTest::newRow("search") << QStringLiteral("Rt 1");
+    QTest::newRow("search, no match") << QStringLiteral("nowhere");
+}
+
+void tst_ListChanges::splitLoadEqualsThePlainRead()
+{
+    QFETCH(QString, phrase);
+    TempDataFolder folder;
+    const QList<CitationBytes3000> records = mixedCitations();
+    WriteCitations(CitationFileName, records);
+    SearchSettings search;
+    search.phrase = phrase;
+    const SearchSettings* settings = phrase.isEmpty() ? nullptr : &search;
+
+    CitationFileView view;
+    QVERIFY(view.open());
+    const QList<CitationRow> plain = ReadCitationRows(view, settings);
+    for (int splitFrom : {1, 2, 5, 1000}) {
+        FileError error;
+        CitationListModel model;
+        model.setRows(LoadCitationRows(QString(), settings, error, splitFrom));
+        QVERIFY(!error.isError());
+        QList<CitationRow> fast;
+        for (int r = 0; r < model.rowCount(); ++r)
+            fast << model.row(r);
+        QCOMPARE(fast, plain);
+    }
+}
+
+QTEST_MAIN(tst_ListChanges)
+#include "tst_listchanges.moc"
