@@ -1,5 +1,6 @@
 #include "store/CitationNumberIndex.h"
 
+#include "store/AnsiText.h"
 #include "store/CitationReader.h"
 #include "store/DataFileNames.h"
 
@@ -17,8 +18,42 @@ QString CitationNumberIndex::normalised(const QString& number) { return number.t
 
 quint64 CitationNumberIndex::keyOf(const QString& number)
 {
-    // A collision costs one more record read, no more.
-    return quint64(qHash(normalised(number)));
+    return keyOf(QByteArrayView(Ansi::encode(number)));
+}
+
+quint64 CitationNumberIndex::keyOf(QByteArrayView number)
+{
+    // Worked on the file's bytes, so that a list of a million rows gives its
+    // numbers without decoding them. Numbers equal under normalised() must
+    // get equal keys; unequal ones may share a key, which costs one more
+    // record read, no more. So: every byte trimmed() may take is trimmed,
+    // ASCII letters are upper-cased, the sharp s is "SS" as in toUpper(),
+    // every other byte past ASCII is one and the same, and a NUL ends the number.
+    const auto isBlank = [](unsigned char c) { return (c >= 0x09 && c <= 0x0D) || (c >= 0x1C && c <= 0x20) || c == 0xA0; };
+    qsizetype first = 0, last = number.size();
+    if (const qsizetype nul = number.indexOf('\0'); nul >= 0)
+        last = nul; // what follows a NUL only makes the key finer than it needs to be
+    while (first < last && isBlank(uchar(number[first])))
+        ++first;
+    while (last > first && isBlank(uchar(number[last - 1])))
+        --last;
+    quint64 key = 14695981039346656037ULL; // FNV-1a
+    const auto mix = [&key](unsigned char c) {
+        key ^= c;
+        key *= 1099511628211ULL;
+    };
+    for (qsizetype i = first; i < last; ++i) {
+        const unsigned char c = uchar(number[i]);
+        if (c == 0xDF) {
+            mix('S');
+            mix('S');
+        } else if (c >= 0x80) {
+            mix(0x80);
+        } else {
+            mix(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+        }
+    }
+    return key;
 }
 
 CitationNumberIndex::Stamp CitationNumberIndex::stampNow() const
@@ -53,6 +88,7 @@ bool CitationNumberIndex::build(FileError& error)
         return false;
     }
     m_records.reserve(size_t(reader.count()));
+    const FieldSpec& number = CitationLayout::field(CitationField::CitationNumber);
     for (int n = 1; n <= reader.count(); ++n) {
         const char* record = reader.record(n);
         if (!record) {
@@ -60,7 +96,7 @@ bool CitationNumberIndex::build(FileError& error)
             invalidate();
             return false;
         }
-        m_records.emplace(keyOf(CitationBytes::text(record, CitationField::CitationNumber)), n);
+        m_records.emplace(keyOf(QByteArrayView(record + number.offset, number.width)), n);
     }
     m_count = reader.count();
     m_stamp = before;
@@ -125,6 +161,40 @@ void CitationNumberIndex::recordWritten(int n, const QString& oldNumber, const Q
     }
     m_records.emplace(keyOf(number), n);
     m_stamp = stampNow();
+}
+
+void CitationNumberIndex::recordRemoved(int n, bool wasCurrent)
+{
+    if (!m_built)
+        return;
+    if (!wasCurrent || n < 1 || n > m_count) {
+        invalidate();
+        return;
+    }
+    for (auto it = m_records.begin(); it != m_records.end();) {
+        if (it->second == n) {
+            it = m_records.erase(it);
+            continue;
+        }
+        if (it->second > n)
+            --it->second;
+        ++it;
+    }
+    --m_count;
+    m_stamp = stampNow();
+}
+
+void CitationNumberIndex::adopt(const Stamp& before, int count, const std::function<QByteArrayView(int n)>& numberOf)
+{
+    invalidate();
+    if (!before.exists || stampNow() != before)
+        return;
+    m_records.reserve(size_t(count));
+    for (int n = 1; n <= count; ++n)
+        m_records.emplace(keyOf(numberOf(n)), n);
+    m_count = count;
+    m_stamp = before;
+    m_built = true;
 }
 
 CitationNumberIndex& citationNumberIndex()

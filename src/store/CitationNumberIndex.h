@@ -2,16 +2,19 @@
 // Which records carry a citation number, so that saving can warn about a
 // number already on file without reading the whole file each time.
 //
-// The index is built once, on first use, by one pass over the file, and kept
-// up to date by the saves that report to it. It remembers which file it
-// describes (its identity, length and time of change): anything else that
-// replaced or changed the file (a deletion, a restore, a conversion, another
-// program) makes the next look-up build it afresh. An entry only names a
-// candidate; every match is confirmed by reading the record.
+// The index is taken from the main window's full list when it is read (the
+// list holds every number already), or else built on first use by one pass
+// over the file, and is kept up to date by the saves and deletions that
+// report to it. It remembers which file it describes (its identity, length
+// and time of change): anything else that replaced or changed the file (a
+// restore, a conversion, another program) makes the next look-up build it
+// afresh. An entry only names a candidate, by a hash coarser than the
+// comparison; every match is confirmed by reading the record.
 #include "store/FileError.h"
 
 #include <QList>
 #include <QString>
+#include <functional>
 #include <unordered_map>
 
 class CitationNumberIndex {
@@ -34,12 +37,11 @@ public:
     // else it is built afresh at the next look-up.
     void recordWritten(int n, const QString& oldNumber, const QString& number, bool wasCurrent);
 
-    // Forgets everything; the next look-up builds the index afresh.
-    void invalidate();
-    bool isBuilt() const { return m_built; }
-    int builds() const { return m_builds; } // how often the file was read whole
+    // Record n was removed and the records after it moved up by one.
+    // `wasCurrent` is isCurrent() asked just before the removal.
+    void recordRemoved(int n, bool wasCurrent);
 
-private:
+    // What the file was like at one moment, for adopt().
     struct Stamp {
         bool exists = false;
         quint64 device = 0, inode = 0;
@@ -47,8 +49,21 @@ private:
         friend bool operator==(const Stamp&, const Stamp&) = default;
     };
     Stamp stampNow() const;
+    // Takes the numbers of all `count` records of the file from a list just
+    // read from it: numberOf(n) gives record n's citation number as the
+    // file's bytes. `before` is stampNow() taken before the list was read;
+    // a file changed since is left to be read at the next look-up.
+    void adopt(const Stamp& before, int count, const std::function<QByteArrayView(int n)>& numberOf);
+
+    // Forgets everything; the next look-up builds the index afresh.
+    void invalidate();
+    bool isBuilt() const { return m_built; }
+    int builds() const { return m_builds; } // how often the file was read whole
+
+private:
     bool build(FileError& error);
     static quint64 keyOf(const QString& number);
+    static quint64 keyOf(QByteArrayView number);
 
     QString m_fileName;
     bool m_built = false;

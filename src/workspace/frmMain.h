@@ -12,6 +12,7 @@
 //   frmMainBackup.cpp      the backup and restore menu
 //   frmMainExport.cpp      exporting the list as CSV and the statistics window
 //   frmMainDuplicate.cpp   the warning about a citation number already on file
+#include "store/CitationNumberIndex.h"
 #include "store/EditorValues.h"
 #include "widgets/TextBox.h"
 
@@ -20,6 +21,7 @@
 #include <array>
 
 class CitationListModel;
+class CitationRows;
 class QButtonGroup;
 class Fader;
 class QCheckBox;
@@ -280,7 +282,9 @@ private:
     void fadeAndWait(int startAlpha, int endAlpha, int step);
     void colourMandatoryLabels(bool mandatory);
     void refreshSelectedRow();
-    // frmMainDuplicate.cpp: the number record n held before the save and
+    // frmMainDuplicate.cpp: the number index taken from a full list just read.
+    void adoptCitationNumbers(const CitationNumberIndex::Stamp& before, const CitationRows& rows);
+    // The number record n held before the save and
     // whether the index described the file just before it.
     struct NumberBeforeSave {
         QString number;

@@ -10,6 +10,7 @@
 #include "platform/Screen.h"
 #include "store/AnsiText.h"
 #include "store/CitationFile.h"
+#include "store/CitationNumberIndex.h"
 #include "widgets/BusyGuard.h"
 #include "widgets/VellButton.h"
 #include "widgets/WindowPlacement.h"
@@ -345,9 +346,11 @@ void frmMain::cmdDeleteEntry_Click()
     {
         BusyGuard busy(this);
         CitationFile file;
+        const bool indexCurrent = citationNumberIndex().isCurrent();
         if (!file.DeleteCitation(recNum))
             error = file.lastError();
         else {
+            citationNumberIndex().recordRemoved(recNum, indexCurrent);
             // A list that held every record (or a sub-list) loses the one
             // row; the records after it move up by one, as in the file.
             if (SubListMode || CitationsInList() == file.CitationCount() + 1) {

@@ -5,6 +5,7 @@
 #include "session/ProcessState.h"
 #include "platform/Messages.h"
 #include "store/CitationFile.h"
+#include "store/CitationNumberIndex.h"
 #include "widgets/BusyGuard.h"
 #include "widgets/VellButton.h"
 #include "widgets/modFadeInOut.h"
@@ -108,7 +109,11 @@ void frmMain::LoadCitationList()
         failure = makeSureDataFileExists();
         if (failure.isEmpty()) {
             FileError error;
-            listModel->setRows(LoadCitationRows(QString(), SubListMode ? &searchSettings() : nullptr, error));
+            const CitationNumberIndex::Stamp before = citationNumberIndex().stampNow();
+            CitationRows rows = LoadCitationRows(QString(), SubListMode ? &searchSettings() : nullptr, error);
+            if (FullListMode && !error.isError())
+                adoptCitationNumbers(before, rows);
+            listModel->setRows(std::move(rows));
             // A file that failed part way still shows the citations read before.
             if (error.isError())
                 failure = error.message();
