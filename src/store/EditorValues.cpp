@@ -104,7 +104,11 @@ int FillCitationRecord(const EditorValues& values, const QDateTime& now, Citatio
             break;
         }
         case FieldType::Int16:
-            record.setInt16(f.id, LeadingNumberAsInt16(text));
+            // A speed below 1 is no speed: the editor shows it as an empty
+            // box, so storing a typed "-6" as -6 would turn into 0 at the next
+            // edit-save without the user seeing any change. Store it as the
+            // empty box it will show.
+            record.setInt16(f.id, qMax(qint16(0), LeadingNumberAsInt16(text)));
             break;
         }
     }

@@ -244,6 +244,9 @@ void tst_CitationRecord::speedsTakeTheLeadingNumberRoundedHalfToEven()
 {
     const struct { const char* typed; qint16 stored; } cases[] = {
         {"", 0}, {"abc", 0}, {"72", 72}, {"72mph", 72}, {"62.5", 62}, {"63.5", 64}, {" 9", 9},
+        // Below 1 the box shows empty, so that is what is stored: an
+        // edit-save of the shown citation then keeps it as it was.
+        {"-6", 0}, {"-0.4", 0}, {"0.5", 0},
     };
     for (const auto& c : cases) {
         EditorValues in;
@@ -251,6 +254,9 @@ void tst_CitationRecord::speedsTakeTheLeadingNumberRoundedHalfToEven()
         CitationRecord r;
         FillCitationRecord(in, QDateTime::currentDateTime(), r);
         QCOMPARE(r.int16(CitationField::MeasuredSpeed), c.stored);
+        CitationRecord again;
+        FillCitationRecord(EditorValuesFromRecord(r), QDateTime::currentDateTime(), again);
+        QCOMPARE(again.int16(CitationField::MeasuredSpeed), c.stored);
     }
 }
 
