@@ -87,7 +87,7 @@ bool CitationNumberIndex::build(FileError& error)
         error = reader.lastError();
         return false;
     }
-    m_records.reserve(size_t(reader.count()));
+    m_records.reserve(reader.count());
     const FieldSpec& number = CitationLayout::field(CitationField::CitationNumber);
     for (int n = 1; n <= reader.count(); ++n) {
         const char* record = reader.record(n);
@@ -96,7 +96,7 @@ bool CitationNumberIndex::build(FileError& error)
             invalidate();
             return false;
         }
-        m_records.emplace(keyOf(QByteArrayView(record + number.offset, number.width)), n);
+        m_records.insert(keyOf(QByteArrayView(record + number.offset, number.width)), n);
     }
     m_count = reader.count();
     m_stamp = before;
@@ -114,11 +114,8 @@ bool CitationNumberIndex::find(const QString& number, int except, QList<int>& re
             return false;
     }
     const QString wanted = normalised(number);
-    auto [first, last] = m_records.equal_range(keyOf(wanted));
-    QList<int> candidates;
-    for (auto it = first; it != last; ++it)
-        if (it->second != except)
-            candidates << it->second;
+    QList<int> candidates = m_records.find(keyOf(wanted));
+    candidates.removeAll(except);
     if (candidates.isEmpty())
         return true;
     std::sort(candidates.begin(), candidates.end());
@@ -148,18 +145,15 @@ void CitationNumberIndex::recordWritten(int n, const QString& oldNumber, const Q
         return;
     }
     if (n <= m_count) {
-        auto [first, last] = m_records.equal_range(keyOf(oldNumber));
-        auto it = std::find_if(first, last, [n](const auto& entry) { return entry.second == n; });
-        if (it == last) {
+        if (!m_records.erase(keyOf(oldNumber), n)) {
             // The index did not describe the record as it was: start afresh.
             invalidate();
             return;
         }
-        m_records.erase(it);
     } else {
         m_count = n;
     }
-    m_records.emplace(keyOf(number), n);
+    m_records.insert(keyOf(number), n);
     m_stamp = stampNow();
 }
 
@@ -171,15 +165,7 @@ void CitationNumberIndex::recordRemoved(int n, bool wasCurrent)
         invalidate();
         return;
     }
-    for (auto it = m_records.begin(); it != m_records.end();) {
-        if (it->second == n) {
-            it = m_records.erase(it);
-            continue;
-        }
-        if (it->second > n)
-            --it->second;
-        ++it;
-    }
+    m_records.removeRecord(n);
     --m_count;
     m_stamp = stampNow();
 }
@@ -189,12 +175,106 @@ void CitationNumberIndex::adopt(const Stamp& before, int count, const std::funct
     invalidate();
     if (!before.exists || stampNow() != before)
         return;
-    m_records.reserve(size_t(count));
+    m_records.reserve(count);
     for (int n = 1; n <= count; ++n)
-        m_records.emplace(keyOf(numberOf(n)), n);
+        m_records.insert(keyOf(numberOf(n)), n);
     m_count = count;
     m_stamp = before;
     m_built = true;
+}
+
+void CitationNumberIndex::Table::clear()
+{
+    m_slots.clear();
+    m_used = 0;
+    m_live = 0;
+}
+
+void CitationNumberIndex::Table::reserve(qsizetype entries)
+{
+    size_t length = 16;
+    while (length < 2 * size_t(qMax<qsizetype>(entries, 0)))
+        length *= 2;
+    if (length > m_slots.size())
+        rehash(length);
+}
+
+size_t CitationNumberIndex::Table::home(quint64 key) const
+{
+    // The low bits of FNV-1a alone cluster; mix the high bits in.
+    key ^= key >> 33;
+    key *= 0xff51afd7ed558ccdULL;
+    key ^= key >> 33;
+    return size_t(key) & (m_slots.size() - 1);
+}
+
+void CitationNumberIndex::Table::rehash(size_t length)
+{
+    std::vector<Slot> old;
+    old.swap(m_slots);
+    m_slots.assign(length, Slot());
+    m_used = 0;
+    m_live = 0;
+    for (const Slot& s : old)
+        if (s.recNum > 0)
+            insert(s.key, s.recNum);
+}
+
+void CitationNumberIndex::Table::insert(quint64 key, int recNum)
+{
+    if (2 * (m_used + 1) > m_slots.size()) {
+        // Full of entries: double; full of removed marks: sweep them out.
+        size_t length = 16;
+        while (length < 4 * (m_live + 1))
+            length *= 2;
+        rehash(length);
+    }
+    const size_t mask = m_slots.size() - 1;
+    size_t i = home(key);
+    while (m_slots[i].recNum != Empty)
+        i = (i + 1) & mask;
+    m_slots[i] = {key, recNum};
+    ++m_used;
+    ++m_live;
+}
+
+bool CitationNumberIndex::Table::erase(quint64 key, int recNum)
+{
+    if (m_slots.empty())
+        return false;
+    const size_t mask = m_slots.size() - 1;
+    for (size_t i = home(key); m_slots[i].recNum != Empty; i = (i + 1) & mask) {
+        if (m_slots[i].recNum == recNum && m_slots[i].key == key) {
+            m_slots[i].recNum = Removed; // keeps the chain behind it reachable
+            --m_live;
+            return true;
+        }
+    }
+    return false;
+}
+
+QList<int> CitationNumberIndex::Table::find(quint64 key) const
+{
+    QList<int> found;
+    if (m_slots.empty())
+        return found;
+    const size_t mask = m_slots.size() - 1;
+    for (size_t i = home(key); m_slots[i].recNum != Empty; i = (i + 1) & mask)
+        if (m_slots[i].recNum > 0 && m_slots[i].key == key)
+            found << m_slots[i].recNum;
+    return found;
+}
+
+void CitationNumberIndex::Table::removeRecord(int recNum)
+{
+    for (Slot& s : m_slots) {
+        if (s.recNum == recNum) {
+            s.recNum = Removed;
+            --m_live;
+        } else if (s.recNum > recNum) {
+            --s.recNum;
+        }
+    }
 }
 
 CitationNumberIndex& citationNumberIndex()

@@ -15,7 +15,7 @@
 #include <QList>
 #include <QString>
 #include <functional>
-#include <unordered_map>
+#include <vector>
 
 class CitationNumberIndex {
 public:
@@ -65,12 +65,39 @@ private:
     static quint64 keyOf(const QString& number);
     static quint64 keyOf(QByteArrayView number);
 
+    // Record numbers by the hash of their number in one flat table, open
+    // addressed: a million citations cost 32 MB and no allocation apiece.
+    class Table {
+    public:
+        void clear();
+        void reserve(qsizetype entries);
+        void insert(quint64 key, int recNum);
+        bool erase(quint64 key, int recNum);
+        QList<int> find(quint64 key) const;
+        // Record recNum is gone and the ones after it move up by one.
+        void removeRecord(int recNum);
+
+    private:
+        static constexpr qint32 Empty = 0;
+        static constexpr qint32 Removed = -1;
+        struct Slot {
+            quint64 key = 0;
+            qint32 recNum = Empty;
+        };
+        size_t home(quint64 key) const;
+        void rehash(size_t length);
+
+        std::vector<Slot> m_slots; // a power of two in size, at most half in use
+        size_t m_used = 0;         // slots holding an entry or a removed mark
+        size_t m_live = 0;         // slots holding an entry
+    };
+
     QString m_fileName;
     bool m_built = false;
     Stamp m_stamp;
     int m_count = 0;
     int m_builds = 0;
-    std::unordered_multimap<quint64, int> m_records; // hash of the number -> record number
+    Table m_records; // hash of the number -> record numbers
 };
 
 // The index of the data file the program works on.

@@ -4,7 +4,9 @@
 // index that answers it kept in step with saves, deletions and replaced files.
 #include "DataFiles.h"
 #include "MainWindowFixture.h"
+#include "store/CitationFile.h"
 #include "store/CitationNumberIndex.h"
+#include "store/CitationRecord.h"
 #include "widgets/VellButton.h"
 #include "workspace/Validation.h"
 
@@ -169,6 +171,66 @@ private slots:
             }
             QCOMPARE(index.builds(), fromList ? 0 : 1);
         }
+    }
+
+    // Many saves and deletions in a row, each reported to the index as the
+    // window does: the index keeps answering as a reading of the file would,
+    // without reading it whole again.
+    void indexKeepsStepThroughManyChanges()
+    {
+        TempDataFolder folder;
+        const QString file = QStringLiteral("Sennet.Data");
+        const auto numberText = [](int i) { return QStringLiteral("N-%1").arg(i % 37); };
+        QList<CitationBytes3000> records;
+        QList<QByteArray> numbers;
+        for (int i = 0; i < 200; ++i) {
+            numbers << numberText(i * 7).toLatin1();
+            records << CitationBytes3000::sample(numbers.last(), QDate(2006, 1, 1));
+        }
+        WriteCitations(file, records);
+        CitationNumberIndex index(file);
+        index.adopt(index.stampNow(), int(numbers.size()), [&](int n) { return QByteArrayView(numbers[n - 1]); });
+
+        quint32 seed = 12345;
+        const auto next = [&seed](int below) {
+            seed = seed * 1103515245u + 12345u;
+            return int((seed >> 8) % quint32(below));
+        };
+        for (int step = 0; step < 400; ++step) {
+            CitationFile data(file);
+            const bool wasCurrent = index.isCurrent();
+            const int choice = next(3);
+            if (choice == 2 && numbers.size() > 1) {
+                const int n = next(int(numbers.size())) + 1;
+                QVERIFY(data.DeleteCitation(n));
+                numbers.removeAt(n - 1);
+                index.recordRemoved(n, wasCurrent);
+            } else {
+                const int n = choice == 0 ? int(numbers.size()) + 1 : next(int(numbers.size())) + 1;
+                const QString number = numberText(next(1000));
+                CitationRecord record;
+                record.setText(CitationField::CitationNumber, number);
+                QVERIFY(data.OpenCitationFile());
+                QVERIFY(data.WriteCitation(n, record));
+                data.CloseCitationFile();
+                const QString old = n <= numbers.size() ? QString::fromLatin1(numbers[n - 1]) : QString();
+                if (n <= numbers.size())
+                    numbers[n - 1] = number.toLatin1();
+                else
+                    numbers << number.toLatin1();
+                index.recordWritten(n, old, number, wasCurrent);
+            }
+            const QString wanted = numberText(next(1000));
+            QList<int> expected;
+            for (int n = 1; n <= numbers.size(); ++n)
+                if (numbers[n - 1] == wanted.toLatin1())
+                    expected << n;
+            QList<int> found;
+            FileError error;
+            QVERIFY(index.find(wanted, 0, found, error));
+            QCOMPARE(found, expected);
+        }
+        QCOMPARE(index.builds(), 0);
     }
 
     void indexFollowsTheFile()
