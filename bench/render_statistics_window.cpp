@@ -6,7 +6,7 @@
 
 #include "platform/Printer.h"
 #include "session/ProcessState.h"
-#include "store/CitationReader.h"
+#include "store/CitationFile.h"
 #include "workspace/frmStatistics.h"
 
 #include <QApplication>
@@ -38,7 +38,7 @@ int main(int argc, char** argv)
     QDir::setCurrent(data.path());
     InitialiseProcessState();
     bench::writeCitations(CitationFileName, 400);
-    CitationReader reader;
+    CitationFileView reader;
     reader.open();
     QList<int> records(reader.count());
     std::iota(records.begin(), records.end(), 1);

@@ -1,6 +1,6 @@
 #include "store/CitationCsv.h"
 
-#include "store/CitationReader.h"
+#include "store/CitationFile.h"
 #include "store/CitationRecord.h"
 #include "store/DateValue.h"
 #include "store/EditorValues.h"
@@ -146,7 +146,7 @@ QByteArray row(const QStringList& cells)
 
 } // namespace CitationCsv
 
-bool WriteCitationCsv(CitationReader& reader, const QList<int>& recNums, CsvColumns columns,
+bool WriteCitationCsv(CitationFileView& reader, const QList<int>& recNums, CsvColumns columns,
                       const std::function<bool(const QByteArray&)>& sink, FileError& error, int& written)
 {
     written = 0;
@@ -172,7 +172,7 @@ int ExportCitationCsvFile(const QString& target, const QList<int>& recNums, CsvC
                           const QString& dataFile)
 {
     error.clear();
-    CitationReader reader(dataFile);
+    CitationFileView reader(dataFile);
     if (!reader.open()) {
         error = reader.lastError();
         return -1;

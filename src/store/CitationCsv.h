@@ -15,7 +15,7 @@
 #include <QStringList>
 #include <functional>
 
-class CitationReader;
+class CitationFileView;
 
 enum class CsvColumns {
     Listed, // the four columns of the list: date, citation number, offense, location
@@ -39,7 +39,7 @@ QByteArray row(const QStringList& cells);
 // (error names the data file) or the first piece the sink refuses (false
 // from the sink; error is then left for the caller). `written` counts the
 // citations written.
-bool WriteCitationCsv(CitationReader& reader, const QList<int>& recNums, CsvColumns columns,
+bool WriteCitationCsv(CitationFileView& reader, const QList<int>& recNums, CsvColumns columns,
                       const std::function<bool(const QByteArray&)>& sink, FileError& error, int& written);
 
 // Writes the CSV file `target` as a whole: a work file beside it is written,

@@ -85,20 +85,21 @@ CitationFileView::~CitationFileView() = default;
 bool CitationFileView::open()
 {
     m_error.clear();
-    m_inBlock = 0;
+    m_file.close();
+    m_length = 0;
+    m_first = m_inBlock = m_last = 0;
+    m_readFailed = false;
     if (RecordFile::Open(m_file, m_fileName, FileIo::File::ReadOnly, RecordLength, m_count, m_error, &m_length))
         return true;
     if (m_file.lastErrno() != ENOENT)
         return false;
-    m_error.clear(); // no file yet: an empty list
+    m_error.clear(); // no file yet: no citations
     return true;
 }
 
-bool CitationFileView::loadBlock(int n)
+bool CitationFileView::loadBlock(int n, int records)
 {
-    // About a mebibyte at a time: few system calls, little memory.
-    constexpr int BlockRecords = 350;
-    const int records = qMin(BlockRecords, m_count - n + 1);
+    records = qMin(records, m_count - n + 1);
     const qint64 at = qint64(n - 1) * RecordLength;
     const qint64 expected = qMin(qint64(records) * RecordLength, m_length - at);
     m_block.resize(qint64(records) * RecordLength);
@@ -128,12 +129,24 @@ bool CitationFileView::loadBlock(int n)
 
 const char* CitationFileView::record(int n)
 {
-    Q_ASSERT(n >= 1 && n <= m_count);
-    if (n < m_first || n >= m_first + m_inBlock) {
-        if (m_error.isError() || !loadBlock(n))
-            return nullptr;
-    }
-    if (n >= m_first + m_inBlock)
+    if (n < 1 || n > m_count) {
+        m_error = {m_fileName, QStringLiteral("has no record %1").arg(n)};
         return nullptr;
+    }
+    const bool inOrder = m_last == 0 || n == m_last + 1;
+    m_last = n;
+    if (n < m_first || n >= m_first + m_inBlock) {
+        // About a mebibyte at a time in order: few system calls, little
+        // memory. A jump (a sorted list's records) reads one record.
+        constexpr int BlockRecords = 350;
+        if (m_readFailed || !loadBlock(n, inOrder ? BlockRecords : 1)) {
+            m_readFailed = true;
+            return nullptr;
+        }
+    }
+    if (n >= m_first + m_inBlock) {
+        m_readFailed = true; // past what a shortened file still held
+        return nullptr;
+    }
     return m_block.constData() + qint64(n - m_first) * RecordLength;
 }

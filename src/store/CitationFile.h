@@ -54,28 +54,33 @@ private:
     FileError m_error;
 };
 
-// Read-only view of the whole data file for list loading and searching. The
-// file is read in large blocks as the records are asked for, so a file that
-// shrinks or cannot be read while the list loads gives an error, not a crash.
+// Reads citations by record number without ever creating or changing the
+// file: for the list, the search, exports, counts and checks. A run through
+// the file in record order is read in large blocks; a jump reads just the
+// record asked for. A file that shrinks or cannot be read while it is read
+// gives an error, not a crash.
 class CitationFileView {
 public:
+    // fileName defaults to CitationFileName, in the data folder.
     explicit CitationFileView(QString fileName = QString());
     ~CitationFileView();
     CitationFileView(const CitationFileView&) = delete;
     CitationFileView& operator=(const CitationFileView&) = delete;
 
-    // A missing file is an empty list, not an error.
+    // A missing file is an empty one, not an error.
     bool open();
     int count() const { return m_count; }
+    qint64 size() const { return m_length; } // in bytes
     // The bytes of record n (1..count), always RecordLength long (a short
     // trailing record is completed as an empty record's bytes). Valid until
-    // the next call. Null when the record could not be read (lastError says
-    // why); the records before it were read whole. Fastest in file order.
+    // the next call. Null when the record could not be read or there is no
+    // such record (lastError says why); the records before it were read whole.
     const char* record(int n);
     const FileError& lastError() const { return m_error; }
+    const QString& fileName() const { return m_fileName; }
 
 private:
-    bool loadBlock(int n);
+    bool loadBlock(int n, int records);
 
     QString m_fileName;
     FileIo::File m_file;
@@ -84,5 +89,7 @@ private:
     QByteArray m_block; // records m_first .. m_first + m_inBlock - 1
     int m_first = 0;
     int m_inBlock = 0;
+    int m_last = 0; // the record asked for last, 0 before the first
+    bool m_readFailed = false; // the file could not be read on: no more records
     FileError m_error;
 };

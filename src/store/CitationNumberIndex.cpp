@@ -1,7 +1,7 @@
 #include "store/CitationNumberIndex.h"
 
 #include "store/AnsiText.h"
-#include "store/CitationReader.h"
+#include "store/CitationFile.h"
 #include "store/DataFileNames.h"
 
 #include <QFile>
@@ -82,7 +82,7 @@ bool CitationNumberIndex::build(FileError& error)
 {
     invalidate();
     const Stamp before = stampNow();
-    CitationReader reader(m_fileName);
+    CitationFileView reader(m_fileName);
     if (!reader.open()) {
         error = reader.lastError();
         return false;
@@ -119,7 +119,7 @@ bool CitationNumberIndex::find(const QString& number, int except, QList<int>& re
     if (candidates.isEmpty())
         return true;
     std::sort(candidates.begin(), candidates.end());
-    CitationReader reader(m_fileName);
+    CitationFileView reader(m_fileName);
     if (!reader.open()) {
         error = reader.lastError();
         return false;

@@ -1,6 +1,6 @@
 #include "store/CitationStatistics.h"
 
-#include "store/CitationReader.h"
+#include "store/CitationFile.h"
 #include "store/CitationRecord.h"
 #include "store/DateValue.h"
 
@@ -70,7 +70,7 @@ QString StatisticsGroupTitle(StatisticsGroup g)
     return QString();
 }
 
-bool CountCitations(CitationReader& reader, const QList<int>& recNums, const QDate& from, const QDate& to,
+bool CountCitations(CitationFileView& reader, const QList<int>& recNums, const QDate& from, const QDate& to,
                     CitationStatistics& out, FileError& error)
 {
     out = CitationStatistics();

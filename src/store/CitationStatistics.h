@@ -8,7 +8,7 @@
 #include <QList>
 #include <QString>
 
-class CitationReader;
+class CitationFileView;
 
 struct StatisticsCount {
     QString key;
@@ -37,5 +37,5 @@ QString StatisticsNoneKey();                     // "(none)"
 // Counts the given records (the list on display); an invalid `from` or `to`
 // leaves that end of the range open. False when a record could not be read
 // (error names the file).
-bool CountCitations(CitationReader& reader, const QList<int>& recNums, const QDate& from, const QDate& to,
+bool CountCitations(CitationFileView& reader, const QList<int>& recNums, const QDate& from, const QDate& to,
                     CitationStatistics& out, FileError& error);

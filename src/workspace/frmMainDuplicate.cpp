@@ -7,7 +7,7 @@
 #include "platform/Messages.h"
 #include "store/AnsiText.h"
 #include "store/CitationNumberIndex.h"
-#include "store/CitationReader.h"
+#include "store/CitationFile.h"
 #include "store/DateValue.h"
 #include "widgets/BusyGuard.h"
 #include "workspace/CitationList.h"
@@ -24,7 +24,7 @@ bool frmMain::ConfirmCitationNumber()
 
     if (n > 0) {
         // An edit that keeps its number asks nothing.
-        CitationReader reader;
+        CitationFileView reader;
         const char* stored = reader.open() ? reader.record(n) : nullptr;
         if (stored) {
             m_numberBeforeSave.number = CitationBytes::text(stored, CitationField::CitationNumber);
@@ -51,7 +51,7 @@ bool frmMain::ConfirmCitationNumber()
         return true;
 
     QString dated;
-    CitationReader reader;
+    CitationFileView reader;
     if (const char* first = reader.open() ? reader.record(others.first()) : nullptr)
         dated = FormatNumericDate(CitationBytes::date(first, CitationField::OffenseDate));
     QString text = QStringLiteral("Citation Number ") + number;

@@ -4,7 +4,7 @@
 #include "platform/Messages.h"
 #include "platform/Screen.h"
 #include "print/StatisticsPrintout.h"
-#include "store/CitationReader.h"
+#include "store/CitationFile.h"
 #include "store/DateValue.h"
 #include "widgets/BusyGuard.h"
 #include "widgets/VellButton.h"
@@ -188,7 +188,7 @@ bool frmStatistics::count(const QDate& from, const QDate& to)
     bool ok = false;
     {
         BusyGuard busy(this);
-        CitationReader reader;
+        CitationFileView reader;
         ok = reader.open() && CountCitations(reader, m_records, from, to, stats, error);
         if (!ok && !error.isError())
             error = reader.lastError();

@@ -3,7 +3,7 @@
 // on display; and its printout through the printer.
 #include "MainWindowFixture.h"
 #include "print/StatisticsPrintout.h"
-#include "store/CitationReader.h"
+#include "store/CitationFile.h"
 #include "store/CitationStatistics.h"
 #include "workspace/StatisticsChart.h"
 #include "widgets/VellButton.h"
@@ -86,7 +86,7 @@ private slots:
         TempDataFolder folder;
         const Generated g = generate();
         WriteCitations(CitationFileName, g.records);
-        CitationReader reader;
+        CitationFileView reader;
         QVERIFY(reader.open());
         QList<int> all;
         for (int n = 1; n <= 120; ++n)

@@ -3,7 +3,7 @@
 #include "app/SingleInstance.h"
 #include "session/ProcessState.h"
 #include "store/CitationCsv.h"
-#include "store/CitationReader.h"
+#include "store/CitationFile.h"
 #include "store/CitationRecord.h"
 #include "store/CitationStatistics.h"
 #include "store/DataFileNames.h"
@@ -116,7 +116,7 @@ void verifyCitations(QTextStream& out, int& problems)
         ++problems;
         return;
     }
-    CitationReader reader(file);
+    CitationFileView reader(file);
     if (!reader.open()) {
         out << file << ": PROBLEM: " << reader.lastError().message() << '\n';
         ++problems;
@@ -333,7 +333,7 @@ int dumpCitations(QTextStream& out, QTextStream& err)
 {
     if (!isRegularOrMissing(CitationFileName, err))
         return Problems;
-    CitationReader reader;
+    CitationFileView reader;
     if (!reader.open()) {
         err << reader.lastError().message() << '\n';
         return Problems;
@@ -389,7 +389,7 @@ int exportCsv(bool everyField, const QString& output, QTextStream&, QTextStream&
 {
     if (!isRegularOrMissing(CitationFileName, err))
         return Problems;
-    CitationReader reader;
+    CitationFileView reader;
     if (!reader.open()) {
         err << reader.lastError().message() << '\n';
         return Problems;
@@ -473,7 +473,7 @@ int stats(const QDate& from, const QDate& to, QTextStream& out, QTextStream& err
 {
     if (!isRegularOrMissing(CitationFileName, err))
         return Problems;
-    CitationReader reader;
+    CitationFileView reader;
     if (!reader.open()) {
         err << reader.lastError().message() << '\n';
         return Problems;
