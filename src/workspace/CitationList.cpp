@@ -76,9 +76,9 @@ constexpr CitationField TextFields[4] = {CitationField::CitationNumber, Citation
 
 void trimmed(const char* record, CitationField f, const char*& from, int& length)
 {
-    const FieldSpec& spec = CitationLayout::field(f);
-    const char* begin = record + spec.offset;
-    const char* end = begin + spec.width;
+    const FieldSpec& field = CitationLayout::field(f);
+    const char* begin = record + field.offset;
+    const char* end = begin + field.width;
     while (begin < end && *begin == ' ')
         ++begin;
     while (end > begin && end[-1] == ' ')

@@ -191,11 +191,11 @@ void RecordMatcher::gather(const char* record)
     for (int l = 0; l < listCount; ++l) {
         for (int i = 0; i < lists[l].count; ++i) {
             const Item& item = lists[l].first[i];
-            const FieldSpec& spec = CitationLayout::field(item.field);
+            const FieldSpec& field = CitationLayout::field(item.field);
             *out++ = ' ';
             if (item.form == Form::Text) {
-                const char* from = record + spec.offset;
-                const char* to = from + spec.width;
+                const char* from = record + field.offset;
+                const char* to = from + field.width;
                 while (from < to && *from == ' ')
                     ++from;
                 while (to > from && to[-1] == ' ')
