@@ -100,6 +100,21 @@ bool readWhole(const QString& file, QByteArray& bytes, QString& reason)
     return true;
 }
 
+// A whole small data file (the user list, the log): missing, read, or not
+// readable (reason says why, a folder or pipe standing in its place too).
+enum class WholeFile { Missing, Read, Failed };
+WholeFile readDataFile(const QString& file, QByteArray& bytes, QString& reason)
+{
+    const QFileInfo info(file);
+    if (!info.exists() && !info.isSymLink())
+        return WholeFile::Missing;
+    if (!info.isFile()) {
+        reason = QStringLiteral("not a regular file");
+        return WholeFile::Failed;
+    }
+    return readWhole(file, bytes, reason) ? WholeFile::Read : WholeFile::Failed;
+}
+
 qint16 int16At(const QByteArray& bytes, qsizetype at) { return qFromLittleEndian<qint16>(bytes.constData() + at); }
 
 // Problems of the citation file; adds to `problems`.
@@ -214,17 +229,18 @@ void verifyCitations(QTextStream& out, int& problems)
 void verifyUsers(QTextStream& out, int& problems)
 {
     const QString file = UserListFileName;
-    const QFileInfo info(file);
-    if (!info.exists() && !info.isSymLink()) {
-        out << file << ": missing (no users; the program asks for the first one)\n";
-        return;
-    }
     QByteArray bytes;
     QString reason;
-    if (!info.isFile() || !readWhole(file, bytes, reason)) {
-        out << file << ": PROBLEM: " << (info.isFile() ? reason : QStringLiteral("not a regular file")) << '\n';
+    switch (readDataFile(file, bytes, reason)) {
+    case WholeFile::Missing:
+        out << file << ": missing (no users; the program asks for the first one)\n";
+        return;
+    case WholeFile::Failed:
+        out << file << ": PROBLEM: " << reason << '\n';
         ++problems;
         return;
+    case WholeFile::Read:
+        break;
     }
     const qsizetype count = bytes.size() / UserLayout::RecordLength;
     out << file << ": " << bytes.size() << " bytes, " << count << " user(s)\n";
@@ -281,17 +297,18 @@ void verifyUsers(QTextStream& out, int& problems)
 void verifyLog(QTextStream& out, int& problems)
 {
     const QString file = UserLogFileName;
-    const QFileInfo info(file);
-    if (!info.exists() && !info.isSymLink()) {
-        out << file << ": missing (nobody has logged in yet)\n";
-        return;
-    }
     QByteArray bytes;
     QString reason;
-    if (!info.isFile() || !readWhole(file, bytes, reason)) {
-        out << file << ": PROBLEM: " << (info.isFile() ? reason : QStringLiteral("not a regular file")) << '\n';
+    switch (readDataFile(file, bytes, reason)) {
+    case WholeFile::Missing:
+        out << file << ": missing (nobody has logged in yet)\n";
+        return;
+    case WholeFile::Failed:
+        out << file << ": PROBLEM: " << reason << '\n';
         ++problems;
         return;
+    case WholeFile::Read:
+        break;
     }
     static const QRegularExpression line(QStringLiteral(
         R"(^\d\d/\d\d/\d{4} at \d\d:\d\d:\d\d - .+ (logged in w/ .+ privileges\.|logged out\.)$)"));
@@ -360,14 +377,16 @@ int dumpCitations(QTextStream& out, QTextStream& err)
 
 int dumpUsers(QTextStream& out, QTextStream& err)
 {
-    const QFileInfo info(UserListFileName);
-    if (!info.exists() && !info.isSymLink())
-        return Clean;
     QByteArray bytes;
     QString reason;
-    if (!info.isFile() || !readWhole(UserListFileName, bytes, reason)) {
-        err << UserListFileName << ": " << (info.isFile() ? reason : QStringLiteral("not a regular file")) << '\n';
+    switch (readDataFile(UserListFileName, bytes, reason)) {
+    case WholeFile::Missing:
+        return Clean;
+    case WholeFile::Failed:
+        err << UserListFileName << ": " << reason << '\n';
         return Problems;
+    case WholeFile::Read:
+        break;
     }
     const qsizetype count = bytes.size() / UserLayout::RecordLength;
     for (qsizetype n = 1; n <= count; ++n) {
