@@ -7,12 +7,14 @@
 #include "app/frmTitlePage.h"
 #include "platform/Messages.h"
 #include "platform/Printer.h"
+#include "store/FileIo.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QIcon>
 #include <QTextStream>
+#include <QTimer>
 
 void RenameOlderDataFile()
 {
@@ -101,6 +103,11 @@ int Main(int argc, char** argv)
     QApplication::setWindowIcon(ApplicationIcon());
     // Lets the desktop match the windows to the menu entry (and its icon).
     QGuiApplication::setDesktopFileName(QStringLiteral("sennet"));
+    // An intent file set aside is told once the operation that opened the
+    // file is over, not from inside it.
+    FileIo::setNoticeReceiver([](const QString& text) {
+        QTimer::singleShot(0, qApp, [text] { MsgBox(text, Msg::OKOnly | Msg::Exclamation, QStringLiteral("File Error")); });
+    });
 
     if (!folderReady) {
         // Started from the menu there is no terminal to read it on.

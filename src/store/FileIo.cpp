@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -75,62 +76,172 @@ quint64 getNumber(const char* in)
     return v;
 }
 
-// Finishes the write an intent file describes, if it is whole and fits the
-// file as it is, and removes the intent file. Plain system calls: this runs
-// inside File::open, and nothing here is a write the program asked for.
-void finishIntent(const QString& path)
+bool& finishingWrites()
 {
-    const QByteArray intentName = QFile::encodeName(intentFileName(path));
-    const int in = ::open(intentName.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (in < 0)
-        return;
-    struct stat st;
-    QByteArray intent;
-    if (::fstat(in, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= IntentHeader + IntentTrailer
-        && st.st_size < (qint64(1) << 30)) {
-        intent.resize(qsizetype(st.st_size));
-        if (::pread(in, intent.data(), size_t(intent.size()), 0) != ssize_t(intent.size()))
-            intent.clear();
+    static bool finish = true;
+    return finish;
+}
+
+std::function<void(const QString&)>& noticeReceiver()
+{
+    static std::function<void(const QString&)> receiver;
+    return receiver;
+}
+
+void notice(const QString& text)
+{
+    if (noticeReceiver())
+        noticeReceiver()(text);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+QString baseName(const QString& path) { return QFileInfo(path).fileName(); }
+
+// Why the write an intent describes is not one the program makes to a file
+// of `shape` whose old length was `oldSize`; empty when it is. The numbers
+// are as read from the file, so nothing here may overflow.
+QString misfit(const WriteShape& shape, quint64 at, quint64 oldSize, const QByteArray& bytes)
+{
+    constexpr quint64 Largest = quint64(std::numeric_limits<qint64>::max());
+    const quint64 length = quint64(bytes.size());
+    if (at > Largest || oldSize > Largest || at > Largest - length)
+        return QStringLiteral("it points beyond any file");
+    if (at > oldSize)
+        return QStringLiteral("it starts past the end of the file");
+    if (shape.recordLength > 0) {
+        const quint64 r = quint64(shape.recordLength);
+        const bool oneRecord = at % r == 0 && length == r;
+        // Appending after a record cut short: its missing bytes, then the record.
+        const bool completedTail = oldSize % r != 0 && at == oldSize && length == 2 * r - oldSize % r;
+        if (!oneRecord && !completedTail)
+            return QStringLiteral("it does not cover one whole record of %1 bytes").arg(r);
+        return {};
     }
-    ::close(in);
-    bool whole = !intent.isEmpty() && std::memcmp(intent.constData(), IntentMagic, 8) == 0;
-    qint64 at = 0, oldSize = 0, length = 0;
-    if (whole) {
-        at = qint64(getNumber(intent.constData() + 8));
-        oldSize = qint64(getNumber(intent.constData() + 16));
-        length = qint64(getNumber(intent.constData() + 24));
-        whole = at >= 0 && oldSize >= 0 && at <= oldSize && length == intent.size() - IntentHeader - IntentTrailer
-            && checkSum(intent.constData(), intent.size() - IntentTrailer)
-                == getNumber(intent.constData() + intent.size() - IntentTrailer);
-    }
-    bool keep = false; // an intent that could not be carried out stays for the next open
-    if (whole) {
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-        if (fd >= 0) {
-            // Only the file the intent was written for: in place, the length
-            // is unchanged; appending, it grew by part of the new bytes at most.
-            const qint64 end = at + length;
-            if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)
-                && (end <= oldSize ? st.st_size == oldSize : st.st_size >= oldSize && st.st_size <= end)) {
-                const bool done = ::pwrite(fd, intent.constData() + IntentHeader, size_t(length), off_t(at))
-                        == ssize_t(length)
-                    && ::fdatasync(fd) == 0;
-                keep = !done;
-            }
-            ::close(fd);
-        } else {
-            keep = errno != ENOENT;
-        }
-    }
-    if (!keep && ::unlink(intentName.constData()) == 0) {
+    const qsizetype firstBreak = bytes.indexOf('\n');
+    if (at != oldSize || length < 2 || !bytes.endsWith("\r\n") || firstBreak != bytes.size() - 1)
+        return QStringLiteral("it is not one whole line added at the end");
+    return {};
+}
+
+// Renames an intent file that must not be carried out out of the way (where
+// it can be looked at) and says so; the data file is not touched.
+void setAside(const QString& path, const QString& why)
+{
+    const QString intent = intentFileName(path);
+    const QString rejected = rejectedIntentFileName(path);
+    int failure = ask(Call::Rename, rejected).error;
+    if (!failure && std::rename(QFile::encodeName(intent).constData(), QFile::encodeName(rejected).constData()) != 0)
+        failure = errno;
+    if (!failure) {
         QString ignored;
         syncFolderOf(path, ignored);
     }
+    notice(failure ? QStringLiteral("The interrupted write waiting in \"%1\" was not carried out: %2. It could not be "
+                                    "set aside (%3); \"%4\" has been left as it was.")
+                         .arg(baseName(intent), why, errorText(failure), baseName(path))
+                   : QStringLiteral("The interrupted write waiting in \"%1\" was not carried out: %2. It has been set "
+                                    "aside as \"%3\"; \"%4\" has been left as it was.")
+                         .arg(baseName(intent), why, baseName(rejected), baseName(path)));
 }
 
 } // namespace
 
+void setFinishInterruptedWrites(bool finish) { finishingWrites() = finish; }
+
+bool hasInterruptedWrite(const QString& path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(intentFileName(path)).constData(), &st) == 0;
+}
+
+void setNoticeReceiver(std::function<void(const QString&)> receiver) { noticeReceiver() = std::move(receiver); }
+
+// Finishes the write an intent file describes, if it is whole, shaped like
+// the program's own writes and fits the file as it is, and removes the intent
+// file. A cut-short intent (its write never began) is dropped; one that does
+// not fit is set aside. Every call goes through the interceptor like any
+// other, so a kill in the middle of this is tested too: the intent stays
+// until the write is on the disk, and the next open does it again.
+void File::finishInterruptedWrite(const QString& path, const WriteShape& shape)
+{
+    if (!shape.known() || !finishingWrites())
+        return;
+    const QString intentName = intentFileName(path);
+    struct stat st;
+    // Only a file of the program's making: a link, folder or pipe under that
+    // name is left alone (a save names it).
+    if (::lstat(QFile::encodeName(intentName).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return;
+    const qint64 body = shape.recordLength > 0 ? 2 * qint64(shape.recordLength) - 1 : qint64(MaxLineLength);
+    if (st.st_size > IntentHeader + body + IntentTrailer) {
+        setAside(path, QStringLiteral("at %1 bytes it is larger than any write of the program").arg(st.st_size));
+        return;
+    }
+
+    QByteArray intent;
+    {
+        File in;
+        QString what;
+        if (!in.openPlain(intentName, ReadOnly, what))
+            return;
+        const qint64 size = in.size();
+        if (size < 0 || size > IntentHeader + body + IntentTrailer)
+            return;
+        intent.resize(qsizetype(size));
+        if (in.readAt(0, intent.data(), size) != size)
+            return; // unreadable now: it stays for the next open
+    }
+    const bool whole = intent.size() >= IntentHeader + IntentTrailer
+        && std::memcmp(intent.constData(), IntentMagic, 8) == 0
+        && getNumber(intent.constData() + 24) == quint64(intent.size() - IntentHeader - IntentTrailer)
+        && checkSum(intent.constData(), intent.size() - IntentTrailer)
+            == getNumber(intent.constData() + intent.size() - IntentTrailer);
+    QString ignored;
+    if (!whole) {
+        // Cut short while it was written: the data file was not touched yet.
+        removeFile(intentName, ignored);
+        return;
+    }
+    const quint64 at = getNumber(intent.constData() + 8);
+    const quint64 oldSize = getNumber(intent.constData() + 16);
+    const QByteArray bytes = intent.mid(IntentHeader, intent.size() - IntentHeader - IntentTrailer);
+    if (const QString why = misfit(shape, at, oldSize, bytes); !why.isEmpty()) {
+        setAside(path, why);
+        return;
+    }
+
+    File out;
+    QString what;
+    if (!out.openPlain(path, ReadWrite, what)) {
+        if (out.lastErrno() == ENOENT)
+            setAside(path, QStringLiteral("the file it belongs to is missing"));
+        return; // not writable now: it stays for an open that can
+    }
+    // Only the file the intent was written for: a write in place leaves the
+    // length as it was; one that adds to the file may have added part of its
+    // bytes before it was cut off.
+    const qint64 size = out.size();
+    const qint64 end = qint64(at) + bytes.size();
+    if (size < 0)
+        return;
+    const bool fits = end <= qint64(oldSize) ? size == qint64(oldSize) : size >= qint64(oldSize) && size <= end;
+    if (!fits) {
+        setAside(path, QStringLiteral("it was made for a file of %1 bytes, and \"%2\" holds %3")
+                           .arg(oldSize)
+                           .arg(baseName(path))
+                           .arg(size));
+        return;
+    }
+    if (!out.writeAt(qint64(at), bytes.constData(), bytes.size()) || !out.sync())
+        return; // stays for the next open
+    out.close();
+    removeFile(intentName, ignored);
+}
+
 QString intentFileName(const QString& path) { return path + QStringLiteral(".$$j"); }
+
+QString rejectedIntentFileName(const QString& path) { return intentFileName(path) + QStringLiteral(".rejected"); }
 
 void setInterceptor(Interceptor i) { interceptor() = std::move(i); }
 
@@ -147,15 +258,18 @@ bool File::failWith(int error)
     return false;
 }
 
-bool File::open(const QString& path, Mode mode, QString& what)
+bool File::open(const QString& path, Mode mode, QString& what, const WriteShape& shape)
+{
+    finishInterruptedWrite(path, shape);
+    return openPlain(path, mode, what);
+}
+
+bool File::openPlain(const QString& path, Mode mode, QString& what)
 {
     close();
     m_path = path;
     m_errno = 0;
     const QByteArray name = QFile::encodeName(path);
-
-    if (!path.endsWith(QStringLiteral(".$$j")))
-        finishIntent(path);
 
     // Look before opening: opening a pipe or a device can block or act on it.
     struct stat st;
@@ -371,7 +485,15 @@ bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& rea
                 return false;
             }
         } else if (intentFile.lastErrno() != EACCES && intentFile.lastErrno() != EPERM) {
-            reason = what.mid(what.indexOf(QLatin1String(": ")) + 2);
+            // Name the intent file: the data file itself is fine, and the user
+            // must know what stands in the way (a folder of that name, say).
+            struct stat st;
+            if (intentFile.lastErrno() == 0 && ::lstat(QFile::encodeName(intentName).constData(), &st) == 0)
+                reason = QStringLiteral("its intent file \"%1\" is %2, not a file")
+                             .arg(QFileInfo(intentName).fileName(), kindOf(st.st_mode));
+            else
+                reason = QStringLiteral("its intent file \"%1\" could not be made: %2")
+                             .arg(QFileInfo(intentName).fileName(), what.mid(what.indexOf(QLatin1String(": ")) + 2));
             return false;
         }
     }

@@ -8,7 +8,9 @@
 //  - a failed write is undone: the bytes it covered are put back and the file
 //    is cut back to its old length;
 //  - a write in place is announced in an intent file first, so one cut off
-//    by a crash is finished at the next open, never left half done;
+//    by a crash is finished at the next open, never left half done; only an
+//    intent shaped like the program's own writes is carried out, anything
+//    else is set aside and reported;
 //  - a file replaced by a rename keeps the old file's permissions, and the
 //    folder is flushed after the rename;
 //  - every failure carries the system's own reason.
@@ -41,6 +43,32 @@ void setInterceptor(Interceptor interceptor);
 // The system's text for an errno value ("No space left on device").
 QString errorText(int error);
 
+// What the program writes in place to a file: one record (after a record cut
+// short, that record's missing bytes and one record), or one whole line
+// ending in CR LF added at the end. A leftover intent file describing any
+// other write is not the program's and is never carried out.
+struct WriteShape {
+    int recordLength = 0; // records of this many bytes
+    bool lines = false; // lines added at the end
+    bool known() const { return recordLength > 0 || lines; }
+    static WriteShape records(int length) { return {length, false}; }
+    static WriteShape lineAtEnd() { return {0, true}; }
+};
+// The longest line a line-shaped write may add; log lines are far shorter.
+inline constexpr int MaxLineLength = 4096;
+
+// Whether opening a data file finishes an interrupted write left in its
+// intent file (true unless turned off). A reader that must change nothing,
+// and must not race the program over its files, turns it off.
+void setFinishInterruptedWrites(bool finish);
+// Whether something lies under the name of `path`'s intent file: a write
+// that was cut off and waits for the next open.
+bool hasInterruptedWrite(const QString& path);
+
+// Receives what the file layer has to tell the user on its own account: an
+// intent file set aside. Without a receiver the text goes to standard error.
+void setNoticeReceiver(std::function<void(const QString& text)> receiver);
+
 // A file descriptor on one regular file, closed when the object goes.
 class File {
 public:
@@ -65,7 +93,10 @@ public:
     // Opens `path`; refuses anything that is not a regular file. On failure
     // `what` says why, ready for a FileError ("could not be opened: ..."), and
     // lastErrno() is 0 when the file was refused for not being regular.
-    bool open(const QString& path, Mode mode, QString& what);
+    // Given how the program writes the file, a leftover intent file beside it
+    // is first carried out (or set aside when it does not fit that shape).
+    // A symbolic link is followed, by the open and by that replay alike.
+    bool open(const QString& path, Mode mode, QString& what, const WriteShape& shape = {});
     void close();
     bool isOpen() const { return m_fd >= 0; }
     bool isWritable() const { return m_writable; }
@@ -91,6 +122,8 @@ public:
 
 private:
     bool failWith(int error);
+    bool openPlain(const QString& path, Mode mode, QString& what);
+    static void finishInterruptedWrite(const QString& path, const WriteShape& shape);
 
     int m_fd = -1;
     bool m_writable = false;
@@ -112,8 +145,10 @@ bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& rea
 
 // The intent file writeOrRestore keeps beside `path` while it writes: a
 // leftover one is carried out (or, when cut short itself, dropped) by the
-// next open of `path`.
+// next open of `path`. One that does not fit is renamed to
+// rejectedIntentFileName and reported.
 QString intentFileName(const QString& path);
+QString rejectedIntentFileName(const QString& path);
 
 // Gives `to` the owner and group of `from` where the process may (as root).
 bool copyOwnership(const File& from, File& to);

@@ -92,7 +92,7 @@ DataFileFormat CheckDataFileFormat(FileError& error, const QString& fileName)
     // Anything that cannot be looked at is left alone and reported.
     QString what;
     FileIo::File f;
-    if (!f.open(file, FileIo::File::ReadOnly, what)) {
+    if (!f.open(file, FileIo::File::ReadOnly, what, FileIo::WriteShape::records(CitationLayout::RecordLength))) {
         error = {file, what};
         return DataFileFormat::Current;
     }
@@ -129,7 +129,7 @@ qint64 ConvertLegacyDataFile(FileError& error, const QString& fileName)
 
     QString what;
     FileIo::File old;
-    if (!old.open(file, FileIo::File::ReadOnly, what)) {
+    if (!old.open(file, FileIo::File::ReadOnly, what, FileIo::WriteShape::records(CitationLayout::RecordLength))) {
         error = {file, what};
         return -1;
     }

@@ -26,7 +26,7 @@ bool Open(FileIo::File& file, const QString& fileName, FileIo::File::Mode mode, 
 {
     count = 0;
     QString what;
-    if (!file.open(fileName, mode, what)) {
+    if (!file.open(fileName, mode, what, FileIo::WriteShape::records(recordLength))) {
         error = {fileName, what};
         return false;
     }
@@ -94,7 +94,7 @@ qint64 RemoveRecord(const QString& fileName, int recordLength, qint64 n, const Q
     QString what;
     // Opened for writing although only read: a file the user may not change
     // must not be replaced behind his back through the folder.
-    if (!source.open(fileName, FileIo::File::ReadWrite, what)) {
+    if (!source.open(fileName, FileIo::File::ReadWrite, what, FileIo::WriteShape::records(recordLength))) {
         error = {fileName, what.replace(QStringLiteral("could not be opened"), QStringLiteral("could not be changed"))};
         return -1;
     }

@@ -32,7 +32,7 @@ bool WriteUserLogLine(qint16 flag)
     failureReason().clear();
     FileIo::File log;
     QString what;
-    if (!log.open(UserLogFileName, FileIo::File::Update, what)) {
+    if (!log.open(UserLogFileName, FileIo::File::Update, what, FileIo::WriteShape::lineAtEnd())) {
         failureReason() = what.mid(what.indexOf(QLatin1String(": ")) + 2); // the reason alone
         return false;
     }
@@ -81,7 +81,7 @@ UserLogView ReadUserLogForView(int limitLines, qint64 limitBytes)
         view.error = {UserLogFileName, QStringLiteral("could not be read: %1").arg(log.reason())};
         return view;
     };
-    if (!log.open(UserLogFileName, FileIo::File::ReadOnly, what)) {
+    if (!log.open(UserLogFileName, FileIo::File::ReadOnly, what, FileIo::WriteShape::lineAtEnd())) {
         if (log.lastErrno() != 0)
             return unreadable();
         // Refused without a system error: a folder, pipe or device.

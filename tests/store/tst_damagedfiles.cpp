@@ -3,6 +3,8 @@
 // or is miscounted. Damaged values in records read as empty, not as garbage.
 #include "DataFiles.h"
 #include "FaultInjection.h"
+#include "IntentBytes.h"
+#include "UserFiles.h"
 #include "store/CitationFile.h"
 #include "store/DataFileNames.h"
 #include "store/DateValue.h"
@@ -12,6 +14,7 @@
 #include "workspace/CitationList.h"
 #include "workspace/ListDateText.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 #include <cmath>
@@ -31,6 +34,9 @@ private slots:
     void moreRecordsThanTheProgramCanNumberAreRefused();
     void appendAfterPartialRecordCompletesItWithBlanks();
     void damagedNumbersBecomeNoUndefinedIntegers();
+    void foreignIntentFilesAreSetAside_data();
+    void foreignIntentFilesAreSetAside();
+    void folderInPlaceOfTheIntentFileIsNamed();
 };
 
 void tst_DamagedFiles::notARegularFileIsRefusedAtOnce()
@@ -196,6 +202,98 @@ void tst_DamagedFiles::damagedNumbersBecomeNoUndefinedIntegers()
     QCOMPARE(LeadingNumberAsInt16(QStringLiteral("99999999999999999999 mph")), qint16(32767));
     QCOMPARE(LeadingNumberAsInt16(QStringLiteral("-99999999999999999999")), qint16(-32768));
     QCOMPARE(RoundHalfEven(2.5), qint64(2));
+}
+
+void tst_DamagedFiles::foreignIntentFilesAreSetAside_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("intent"); // empty: a sparse file of 1 GiB
+    QTest::addColumn<QString>("why");
+    const QByteArray record(3000, 'X');
+    const QByteArray user = UserBytes500::user("Mallory", "Root", "pw", 4).bytes();
+    constexpr quint64 Data = 9000, Users = 1000, Log = 73;
+    const QString data = QStringLiteral("Sennet.Data"), users = QStringLiteral("User.List"),
+                  log = QStringLiteral("User.Log");
+    const QString notOneRecord = QStringLiteral("it does not cover one whole record of %1 bytes");
+    QTest::newRow("two records") << data << IntentBytes(0, Data, record + record)
+                                 << QStringLiteral("at 6040 bytes it is larger than any write of the program");
+    QTest::newRow("a record and a half") << data << IntentBytes(0, Data, record + record.left(1500))
+                                         << notOneRecord.arg(3000);
+    QTest::newRow("part of a record") << data << IntentBytes(3000, Data, record.left(1500)) << notOneRecord.arg(3000);
+    QTest::newRow("off the record boundary") << data << IntentBytes(1500, Data, record) << notOneRecord.arg(3000);
+    QTest::newRow("grows the file by 10 MB") << data << IntentBytes(Data, Data, QByteArray(10 << 20, 'G'))
+                                             << QStringLiteral("at 10485800 bytes it is larger than any write of the program");
+    QTest::newRow("offset and old size 2^63-1")
+        << data << IntentBytes(0x7fffffffffffffffull, 0x7fffffffffffffffull, record)
+        << QStringLiteral("it points beyond any file");
+    QTest::newRow("past the end") << data << IntentBytes(12000, 12000, record)
+                                  << QStringLiteral("it was made for a file of 12000 bytes, and \"Sennet.Data\" holds 9000");
+    QTest::newRow("1 GiB sparse") << data << QByteArray()
+                                  << QStringLiteral("at 1073741824 bytes it is larger than any write of the program");
+    QTest::newRow("user across two records") << users << IntentBytes(250, Users, user) << notOneRecord.arg(500);
+    QTest::newRow("two log lines") << log << IntentBytes(Log, Log, "a\r\nb\r\n")
+                                   << QStringLiteral("it is not one whole line added at the end");
+    QTest::newRow("log line over the first") << log << IntentBytes(0, Log, "01/01/2026 at 00:00:00 - X logged out.\r\n")
+                                             << QStringLiteral("it is not one whole line added at the end");
+}
+
+void tst_DamagedFiles::foreignIntentFilesAreSetAside()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, intent);
+    QFETCH(QString, why);
+    TempDataFolder folder;
+    WriteCitations(CitationFileName, {CitationBytes3000::sample("A1", QDate(2025, 1, 2)),
+                                      CitationBytes3000::sample("A2", QDate(2025, 1, 3)),
+                                      CitationBytes3000::sample("A3", QDate(2025, 1, 4))});
+    WriteUsers(UserListFileName, {UserBytes500::user("Anna", "Berg", "pw", 4), UserBytes500::user("Bo", "Lund", "pw", 1)});
+    WriteFile(UserLogFileName, "03/06/2026 at 09:00:00 - Anna Berg logged in w/ Full Access privileges.\r\n");
+    QCOMPARE(QFileInfo(UserLogFileName).size(), qint64(73)); // the intents below are made for it
+    const QByteArray before = ReadFile(file);
+    const QString intentName = FileIo::intentFileName(file);
+    if (intent.isEmpty()) {
+        QFile sparse(intentName);
+        QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(qint64(1) << 30));
+    } else {
+        WriteFile(intentName, intent);
+    }
+    QStringList notices;
+    FileIo::setNoticeReceiver([&](const QString& text) { notices << text; });
+
+    QElapsedTimer timer;
+    timer.start();
+    FileIo::File f;
+    QString what;
+    const FileIo::WriteShape shape = file == UserLogFileName ? FileIo::WriteShape::lineAtEnd()
+        : FileIo::WriteShape::records(file == UserListFileName ? 500 : 3000);
+    QVERIFY(f.open(file, FileIo::File::ReadOnly, what, shape));
+    QVERIFY(timer.elapsed() < 2000); // the sparse file is not read
+    FileIo::setNoticeReceiver({});
+
+    QCOMPARE(ReadFile(file), before);
+    QVERIFY(!QFile::exists(intentName));
+    const QString rejected = FileIo::rejectedIntentFileName(file);
+    if (intent.isEmpty())
+        QCOMPARE(QFileInfo(rejected).size(), qint64(1) << 30);
+    else
+        QCOMPARE(ReadFile(rejected), intent);
+    QCOMPARE(notices, QStringList{QStringLiteral("The interrupted write waiting in \"%1.$$j\" was not carried out: %2. "
+                                                 "It has been set aside as \"%1.$$j.rejected\"; \"%1\" has been left "
+                                                 "as it was.")
+                                      .arg(file, why)});
+}
+
+void tst_DamagedFiles::folderInPlaceOfTheIntentFileIsNamed()
+{
+    TempDataFolder folder;
+    WriteCitations(CitationFileName, {CitationBytes3000::sample("A1", QDate(2025, 1, 2))});
+    QVERIFY(QDir().mkdir(FileIo::intentFileName(CitationFileName)));
+    CitationFile file;
+    QVERIFY(file.OpenCitationFile());
+    QVERIFY(!file.WriteCitation(2, CitationRecord()));
+    QCOMPARE(file.lastError().message(), QStringLiteral("The file \"Sennet.Data\" could not be written: its intent "
+                                                        "file \"Sennet.Data.$$j\" is a folder, not a file"));
+    QCOMPARE(QFileInfo(CitationFileName).size(), qint64(3000));
 }
 
 QTEST_GUILESS_MAIN(tst_DamagedFiles)
