@@ -15,6 +15,7 @@
 #include "users/UserLog.h"
 
 #include "FaultInjection.h"
+#include "IntentBytes.h"
 #include "store/FileCopy.h"
 
 #include <QDir>
@@ -38,6 +39,7 @@ private slots:
     void restore();
     void backupOverEarlierBackup();
     void leftoverIntentFiles();
+    void interruptedWriteFinishedThroughLinks();
 };
 
 namespace {
@@ -441,6 +443,54 @@ void tst_KillPoints::leftoverIntentFiles()
     QVERIFY(!QFile::exists(intent));
     QVERIFY(CitationFileView().open());
     QCOMPARE(ReadFile(CitationFileName), old.left(6000));
+}
+
+void tst_KillPoints::interruptedWriteFinishedThroughLinks()
+{
+    // The data file kept on another disk: a link in the data folder.
+    TempDataFolder folder;
+    QTemporaryDir elsewhere;
+    const QString real = QDir(elsewhere.path()).filePath(QStringLiteral("Citations.bin"));
+    QByteArray old;
+    for (const CitationBytes3000& c : citations(3))
+        old += c.bytes();
+    const QByteArray record = newCitation().bytes();
+    QByteArray torn = old;
+    torn.replace(3000, 1200, record.left(1200));
+
+    auto placeData = [&](bool linked, const QByteArray& bytes) {
+        WriteFile(linked ? real : CitationFileName, bytes);
+        if (linked)
+            QVERIFY(QFile::link(real, CitationFileName));
+    };
+    QList<KillCase> replays, saves;
+    for (bool linked : {false, true}) {
+        // Killed while the next open finishes a torn edit of record 2.
+        replays << KillCase{QStringLiteral("finish a torn edit%1").arg(linked ? " through a link" : ""),
+                            {folder.path(), elsewhere.path()},
+                            [&, linked] {
+                                placeData(linked, torn);
+                                WriteFile(FileIo::intentFileName(CitationFileName),
+                                          IntentBytes(3000, quint64(old.size()), record));
+                            },
+                            [] { return CitationFileView().open(); }, reopenFolder, WorkFiles};
+    }
+    saves << KillCase{QStringLiteral("save record 2 through a link"), {folder.path(), elsewhere.path()},
+                      [&] { placeData(true, old); },
+                      [] {
+                          CitationFile file;
+                          return file.OpenCitationFile() && file.WriteCitation(2, newCitation());
+                      },
+                      reopenFolder, WorkFiles};
+
+    // Every kill of the replay leaves the intent for the next open, which
+    // finishes the edit: the file is always the new one, the link kept.
+    const KillTally replayed = runAll(replays, QStringLiteral("interrupted write finished"));
+    QVERIFY2(replayed.faults.isEmpty(), qPrintable(replayed.faults.value(0)));
+    QVERIFY(replayed.points >= 40);
+    QCOMPARE(replayed.fresh, replayed.points);
+    QVERIFY(QFileInfo(CitationFileName).isSymLink());
+    verify(runAll(saves, QStringLiteral("citation edit-save through a link")));
 }
 
 QTEST_MAIN(tst_KillPoints)
