@@ -4,6 +4,7 @@
 // CSV export and counts, and no file ever changed by the reading commands.
 #include "CsvReader.h"
 #include "DataFiles.h"
+#include "IntentBytes.h"
 #include "UserFiles.h"
 #include "store/CitationRecord.h"
 #include "store/DataFileNames.h"
@@ -334,6 +335,33 @@ private slots:
         QCOMPARE(every.rows.size(), 3);
         QCOMPARE(every.rows[0].size(), qsizetype(CitationLayout::fields().size() - 1));
         QCOMPARE(snapshot(dir.path()), before);
+    }
+
+    void interruptedWriteIsReportedNotFinished()
+    {
+        // Killed half way through saving citation 2: the reading commands
+        // report the waiting write and change no byte; convert, which holds
+        // the program's lock, finishes it as the program would.
+        QTemporaryDir dir;
+        writeCleanFolder(dir.path());
+        const QString data = dir.path() + "/Sennet.Data";
+        const QByteArray old = readFile(data);
+        const QByteArray record = fullCitation(7).bytes();
+        QByteArray torn = old;
+        torn.replace(3000, 1000, record.left(1000));
+        writeFile(data, torn);
+        writeFile(data + ".$$j", IntentBytes(3000, 6000, record));
+        const auto before = snapshot(dir.path());
+        for (const QStringList& args : {QStringList{"verify"}, QStringList{"dump"}, QStringList{"dump", "users"},
+                                        QStringList{"export-csv"}, QStringList{"stats"}}) {
+            const Run r = run(dir.path(), args);
+            QVERIFY2(r.err.contains("Sennet.Data: an interrupted write is waiting; start Sennet to finish it\n"),
+                     qPrintable(args.join(' ')));
+            QCOMPARE(snapshot(dir.path()), before);
+        }
+        QCOMPARE(run(dir.path(), {"convert"}).status, 0);
+        QCOMPARE(readFile(data), old.left(3000) + record);
+        QVERIFY(!QFile::exists(data + ".$$j"));
     }
 
     void emptyDataFileIsLeftAlone()

@@ -447,7 +447,10 @@ int convert(QTextStream& out, QTextStream& err)
     // while it runs over this folder the file is left alone.
     SingleInstanceGuard guard;
     switch (guard.acquire()) {
-    case SingleInstanceGuard::Outcome::Acquired: break;
+    case SingleInstanceGuard::Outcome::Acquired:
+        // The program cannot be writing now: finish what it left, as it would.
+        FileIo::setFinishInterruptedWrites(true);
+        break;
     case SingleInstanceGuard::Outcome::AlreadyRunning:
         err << ApplicationTitle() << " is running over this folder; close it and convert again.\n";
         return Problems;

@@ -1,10 +1,15 @@
 // sennet-data: checks, dumps, exports, converts and counts the data files of
 // a Sennet data folder from the command line, for administrators and scripts.
 // It reads the files with the program's own store code and changes nothing,
-// except that "convert" converts a data file of an older version.
+// except that "convert" converts a data file of an older version. A write the
+// program left unfinished is reported, never finished here: only the program
+// (and convert, which holds the program's lock) may carry it out.
 #include "Commands.h"
 
+#include "platform/ApplicationTitle.h"
 #include "session/ProcessState.h"
+#include "store/DataFileNames.h"
+#include "store/FileIo.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -29,7 +34,10 @@ DESCRIPTION
     citation data file "Sennet.Data", the user list "User.List" and the user
     log "User.Log". It reads them with the program's own code and never
     changes them, except that "convert" converts a data file written by an
-    older version. It can run while the program runs.
+    older version. It can run while the program runs. A write the program
+    was cut off in (a crash, a power cut) is reported on standard error,
+    "an interrupted write is waiting; start Sennet to finish it", and left
+    for the program to finish.
 
 COMMANDS
     verify
@@ -61,6 +69,8 @@ COMMANDS
         Converts a data file of an older version to the current format, as
         the program offers at start-up, without asking: the older file is
         kept as "Sennet.Old". Refused while the program runs over the folder.
+        Finishes an interrupted write to the data file first, as the program
+        does.
         A file already current, empty or missing is left as it is.
 
     stats [--from YYYY-MM-DD] [--to YYYY-MM-DD]
@@ -181,6 +191,14 @@ int main(int argc, char** argv)
     if (!folder.isEmpty() && !QDir::setCurrent(folder))
         return usage(err, QStringLiteral("the data folder \"%1\" cannot be opened").arg(folder));
     InitialiseProcessState();
+    // Reading must leave every byte as it is, and an intent replayed beside
+    // a running program could put an older write over a newer save.
+    FileIo::setFinishInterruptedWrites(false);
+    if (command != QLatin1String("convert"))
+        for (const QString& file : DataFileNames)
+            if (FileIo::hasInterruptedWrite(file))
+                err << file << ": an interrupted write is waiting; start " << ApplicationTitle()
+                    << " to finish it\n";
 
     int status = SennetData::Usage;
     if (command == QLatin1String("verify"))
