@@ -152,7 +152,7 @@ void setFinishInterruptedWrites(bool finish) { finishingWrites() = finish; }
 bool hasInterruptedWrite(const QString& path)
 {
     struct stat st;
-    return ::lstat(QFile::encodeName(intentFileName(path)).constData(), &st) == 0;
+    return ::lstat(QFile::encodeName(intentFileName(path)).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 void setNoticeReceiver(std::function<void(const QString&)> receiver) { noticeReceiver() = std::move(receiver); }

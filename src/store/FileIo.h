@@ -61,7 +61,7 @@ inline constexpr int MaxLineLength = 4096;
 // intent file (true unless turned off). A reader that must change nothing,
 // and must not race the program over its files, turns it off.
 void setFinishInterruptedWrites(bool finish);
-// Whether something lies under the name of `path`'s intent file: a write
+// Whether `path` has an intent file (a regular file, not a link): a write
 // that was cut off and waits for the next open.
 bool hasInterruptedWrite(const QString& path);
 

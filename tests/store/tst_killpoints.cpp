@@ -427,13 +427,14 @@ void tst_KillPoints::leftoverIntentFiles()
     QVERIFY(!QFile::exists(intent));
 
     // An intent that no longer fits its file (the file changed length since)
-    // is dropped, never written over other records.
+    // is set aside, never written over other records.
     QVERIFY(killedEdit(3040));
     const QByteArray other = old + old.left(3000);
     WriteFile(CitationFileName, other);
     QVERIFY(CitationFileView().open());
     QCOMPARE(ReadFile(CitationFileName), other);
     QVERIFY(!QFile::exists(intent));
+    QVERIFY(QFile::exists(FileIo::rejectedIntentFileName(CitationFileName)));
 
     // A file replaced whole (a restore, a deletion) takes its intent with it.
     QVERIFY(killedEdit(3040));
