@@ -51,10 +51,11 @@ QByteArray read(const QString& path)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size)
 {
+    static char name[] = "/tmp/fuzz_intent.XXXXXX";
     static const QString folder = [] {
-        char name[] = "/tmp/fuzz_intent.XXXXXX";
         FUZZ_CHECK(::mkdtemp(name), "no temporary folder");
         FileIo::setNoticeReceiver([](const QString&) {});
+        std::atexit([] { QDir(QString::fromLocal8Bit(name)).removeRecursively(); });
         return QString::fromLocal8Bit(name);
     }();
     if (size < 1)
