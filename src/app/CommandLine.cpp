@@ -55,6 +55,7 @@ CommandLine ParseCommandLine(const QStringList& arguments)
             if (value.isEmpty())
                 return refuse(QStringLiteral("option --data-folder needs a folder"));
             result.dataFolder = value;
+            result.dataFolderArgument = i;
         } else if (QtOptionsWithValue.contains(arg)) {
             if (i + 1 >= arguments.size())
                 return refuse(QStringLiteral("option %1 needs a value").arg(arg));

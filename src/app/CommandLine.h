@@ -14,6 +14,9 @@ struct CommandLine {
     Action action = Action::Run;
     // --data-folder PATH; empty when not given.
     QString dataFolder;
+    // Which argument holds it (an index into the arguments read), so that
+    // its bytes as the system gave them can be looked at; -1 when not given.
+    qsizetype dataFolderArgument = -1;
     // --from-menu: the desktop entry starts the program with it, because a
     // menu start happens in whatever folder the desktop chose (mostly the
     // home folder), which is no place for the data files.

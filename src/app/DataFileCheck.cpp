@@ -16,11 +16,11 @@ void showFileError(const FileError& error)
 }
 } // namespace
 
-QString ConvertQuestionText()
+QString ConvertQuestionText(ConvertAskedBy askedBy, const QString& note)
 {
     const QString title = ApplicationTitle();
     const QString backup = LegacyBackupFileName();
-    return QStringList{
+    QStringList lines{
         QStringLiteral("You have an older version data file"),
         QStringLiteral("that needs to be converted to a format"),
         QStringLiteral("that this version of ") + title + QStringLiteral(" can read."),
@@ -36,11 +36,40 @@ QString ConvertQuestionText()
         QStringLiteral("If you click 'No', your older version data file"),
         QStringLiteral("will be re-named to '") + backup + QStringLiteral("' and you"),
         QStringLiteral("will start fresh with an empty data file."),
-        QString(),
-        QStringLiteral("If you answer 'Cancel', this program will terminate"),
-        QStringLiteral("to give you some time to decide what you want to do"),
-        QStringLiteral("with the existing data file."),
-    }.join(CRLF);
+    };
+    if (!note.isEmpty())
+        lines << QString() << note;
+    lines << QString();
+    if (askedBy == ConvertAskedBy::Start)
+        lines << QStringLiteral("If you answer 'Cancel', this program will terminate")
+              << QStringLiteral("to give you some time to decide what you want to do")
+              << QStringLiteral("with the existing data file.");
+    else
+        lines << QStringLiteral("If you answer 'Cancel', nothing will be restored")
+              << QStringLiteral("and your current data files stay as they are.");
+    return lines.join(CRLF);
+}
+
+bool CarryOutConversionAnswer(QWidget* window, int answer, FileError& error)
+{
+    bool done = false;
+    if (answer == Msg::Yes) {
+        BusyGuard busy(window);
+        done = ConvertLegacyDataFile(error) >= 0;
+    } else {
+        done = KeepDataFileAsBackup(error);
+    }
+    QCoreApplication::processEvents();
+    if (!done)
+        return false;
+
+    QString text;
+    if (answer == Msg::Yes)
+        text = QStringLiteral("Your data file has been") + CRLF + QStringLiteral("successfully converted!") + CRLF + CRLF;
+    text += QStringLiteral("Your older data file") + CRLF + QStringLiteral("has been renamed to") + CRLF
+        + LegacyBackupFileName();
+    MsgBox(text, Msg::OKOnly | Msg::Information, QStringLiteral("Finished Updating!"));
+    return true;
 }
 
 bool CheckDataFileAtStart(QWidget* titlePage)
@@ -57,15 +86,7 @@ bool CheckDataFileAtStart(QWidget* titlePage)
     if (answer != Msg::Yes && answer != Msg::No)
         return false;
 
-    bool done = false;
-    if (answer == Msg::Yes) {
-        BusyGuard busy(titlePage);
-        done = ConvertLegacyDataFile(error) >= 0;
-    } else {
-        done = KeepDataFileAsBackup(error);
-    }
-    QCoreApplication::processEvents();
-    if (!done) {
+    if (!CarryOutConversionAnswer(titlePage, answer, error)) {
         // The old file is still the data file, whole. Going on would read
         // its records in the new layout, and saves would mix the layouts, so
         // the program ends and the user can mend the cause and start again.
@@ -75,12 +96,5 @@ bool CheckDataFileAtStart(QWidget* titlePage)
                Msg::OKOnly | Msg::Exclamation, QStringLiteral("File Error"));
         return false;
     }
-
-    QString text;
-    if (answer == Msg::Yes)
-        text = QStringLiteral("Your data file has been") + CRLF + QStringLiteral("successfully converted!") + CRLF + CRLF;
-    text += QStringLiteral("Your older data file") + CRLF + QStringLiteral("has been renamed to") + CRLF
-        + LegacyBackupFileName();
-    MsgBox(text, Msg::OKOnly | Msg::Information, QStringLiteral("Finished Updating!"));
     return true;
 }

@@ -24,6 +24,8 @@ DataFolderChoice ChooseDataFolder(const QString& option, const QString& environm
     return { absolute(QStringLiteral(".")), DataFolderChoice::Source::WorkingFolder };
 }
 
+bool IsFolderNameText(const QByteArray& bytes) { return QFile::encodeName(QFile::decodeName(bytes)) == bytes; }
+
 QString UserDataHome()
 {
     const QString xdg = qEnvironmentVariable("XDG_DATA_HOME");

@@ -27,6 +27,13 @@ DataFolderChoice ChooseDataFolder(const QString& option, const QString& environm
 // else ~/.local/share.
 QString UserDataHome();
 
+// False when `bytes`, a folder name as the system gave it, is not text in
+// the file names' encoding: its decoded name (with replacement characters)
+// would be another folder, so such a name is refused rather than followed.
+bool IsFolderNameText(const QByteArray& bytes);
+inline const QString FolderNameNotTextReason =
+    QStringLiteral("its name is not valid text in the system's file name encoding");
+
 // Creates `path` with its missing parents and makes it the working folder.
 // On failure returns false and sets `reason` to the system's reason.
 bool MakeDataFolderCurrent(const QString& path, QString& reason);

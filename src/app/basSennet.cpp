@@ -7,6 +7,7 @@
 #include "app/frmTitlePage.h"
 #include "platform/Messages.h"
 #include "platform/Printer.h"
+#include "store/DataFileNames.h"
 #include "store/FileIo.h"
 
 #include <QApplication>
@@ -21,6 +22,16 @@ void RenameOlderDataFile()
     const QString older = ApplicationTitle() + QStringLiteral(".dat");
     if (QFile::exists(older) && !QFile::exists(CitationFileName))
         QFile::rename(older, CitationFileName);
+}
+
+void RemoveLeftoverWorkFile()
+{
+    // A work file is only ever in use inside one deletion or conversion, so
+    // one found while this copy holds the folder's lock was left by a run
+    // that was killed; the data file beside it is whole under its own name.
+    QString reason;
+    if (QFileInfo(WorkFileName).isFile() || QFileInfo(WorkFileName).isSymLink())
+        FileIo::removeFile(WorkFileName, reason);
 }
 
 bool StartUp(SingleInstanceGuard& guard)
@@ -38,6 +49,7 @@ bool StartUp(SingleInstanceGuard& guard)
         return false;
     }
     InitialiseProcessState();
+    RemoveLeftoverWorkFile();
     RenameOlderDataFile();
     SetPrinterUnitToInches();
     return true;
@@ -87,8 +99,19 @@ int Main(int argc, char** argv)
 
     const DataFolderChoice folder = ChooseDataFolder(commandLine.dataFolder, qEnvironmentVariable("SENNET_DATA"),
                                                      commandLine.fromMenu, QDir::currentPath(), UserDataHome());
+    // The folder's name is used as text from here on; a name given in bytes
+    // that do not decode would lead to another folder, so it is refused.
+    QByteArray givenName;
+    if (folder.source == DataFolderChoice::Source::Option)
+        givenName = argv[commandLine.dataFolderArgument + 1];
+    else if (folder.source == DataFolderChoice::Source::Environment)
+        givenName = qgetenv("SENNET_DATA");
     QString reason;
-    const bool folderReady = MakeDataFolderCurrent(folder.path, reason);
+    bool folderReady = IsFolderNameText(givenName);
+    if (!folderReady)
+        reason = FolderNameNotTextReason;
+    else
+        folderReady = MakeDataFolderCurrent(folder.path, reason);
     const QString unusable = folderReady ? QString() : DataFolderUnusableText(folder.path, reason);
     if (!folderReady)
         QTextStream(stderr) << QString(unusable).replace(CRLF, QStringLiteral(" ")) << '\n';

@@ -15,8 +15,12 @@ class SingleInstanceGuard;
 // when no data file of that name exists yet.
 void RenameOlderDataFile();
 
+// Removes a work file ("TempFile.$$$") that a killed deletion or conversion
+// left in the data folder. Only while this copy holds the folder's lock.
+void RemoveLeftoverWorkFile();
+
 // Start-up steps before any window: single instance, file names, process-wide
-// lists, printer unit. Returns false when another copy is running (the user
+// lists, a leftover work file, printer unit. Returns false when another copy is running (the user
 // has then been told, and the program must end at once).
 bool StartUp(SingleInstanceGuard& guard);
 

@@ -1,11 +1,14 @@
 #include "backup/modBackupRestore.h"
 
+#include "app/DataFileCheck.h"
 #include "backup/modFolderBrowse.h"
 #include "platform/ApplicationTitle.h"
 #include "platform/Messages.h"
+#include "store/CitationRecord.h"
 #include "store/DataFileNames.h"
 #include "store/FileCopy.h"
 #include "store/FileIo.h"
+#include "store/LegacyConversion.h"
 #include "widgets/BusyGuard.h"
 
 #include <QCoreApplication>
@@ -85,6 +88,22 @@ bool acceptFolder(QString& chosen, const QString& verb, QStringList& present, co
         return false;
     }
     return true;
+}
+
+void showRestoreError(const QString& name, const FileError& error)
+{
+    MsgBox(QStringLiteral("There is some kind of problem") + CRLF + QStringLiteral("trying to restore ") + name + CRLF
+               + CRLF + error.message() + u'.',
+           Msg::Exclamation | Msg::OKOnly, QStringLiteral("File Restore Error"));
+}
+
+// Said before a citation file whose length is not whole records takes the
+// place of the current one: its last citation is cut short.
+QString incompleteNote(const QString& name, qint64 length)
+{
+    return QStringLiteral("Please note: the backed up '") + name + QStringLiteral("' is %1 bytes long,").arg(length)
+        + CRLF + QStringLiteral("not a whole number of citations: its last") + CRLF
+        + QStringLiteral("citation is incomplete.");
 }
 
 void showOutcome(const QString& outcome) { MsgBox(outcome, Msg::OKOnly, ApplicationTitle()); }
@@ -214,13 +233,41 @@ void Restore(QWidget* window)
             FileIo::File probe;
             QString what;
             if (!probe.open(source.filePath(), FileIo::File::ReadOnly, what)) {
-                MsgBox(QStringLiteral("There is some kind of problem") + CRLF + QStringLiteral("trying to restore ")
-                           + name + CRLF + CRLF + FileError{source.filePath(), what}.message() + u'.',
-                       Msg::Exclamation | Msg::OKOnly, QStringLiteral("File Restore Error"));
+                showRestoreError(name, FileError{source.filePath(), what});
                 outcome = RestoreCancelledText;
                 break;
             }
             toCopy << name;
+        }
+    }
+
+    // The backup's citation file is looked at as the start-up looks at the
+    // data file: one of an earlier version is restored only to be converted
+    // (or kept aside) at once, so the list never reads it in the new layout
+    // and no save mixes the two layouts in one file.
+    int conversion = 0;
+    QString note;
+    if (outcome.isEmpty()) {
+        const QString name = DataFileNames.value(0);
+        qint64 length = 0;
+        FileError error;
+        const DataFileFormat format = InspectDataFileFormat(inFolder(chosen, name), length, error);
+        if (error.isError()) {
+            showRestoreError(name, error);
+            outcome = RestoreCancelledText;
+        } else {
+            const int recordLength = format == DataFileFormat::NeedsConversion ? LegacyLayout::RecordLength
+                                                                                : CitationLayout::RecordLength;
+            if (length % recordLength != 0)
+                note = incompleteNote(name, length);
+            if (format == DataFileFormat::NeedsConversion) {
+                conversion = MsgBox(ConvertQuestionText(ConvertAskedBy::Restore, note),
+                                    Msg::YesNoCancel | Msg::Question | Msg::DefaultButton3,
+                                    QStringLiteral("Update existing data file?"));
+                if (conversion != Msg::Yes && conversion != Msg::No)
+                    outcome = RestoreCancelledText;
+                note.clear(); // said
+            }
         }
     }
 
@@ -229,6 +276,7 @@ void Restore(QWidget* window)
                                       + QStringLiteral("You are about to replace your current data files") + CRLF
                                       + QStringLiteral("with previously made backup data files.") + CRLF + CRLF
                                       + QStringLiteral("Once completed, this action can not be undone.") + CRLF + CRLF
+                                      + (note.isEmpty() ? QString() : note + CRLF + CRLF)
                                       + QStringLiteral("Are you sure you're ready to continue?"),
                                   Msg::Exclamation | Msg::YesNo | Msg::DefaultButton2,
                                   QStringLiteral("Important! Please read carefully..."));
@@ -236,22 +284,37 @@ void Restore(QWidget* window)
             outcome = RestoreCancelledText;
     }
 
+    bool dataReplaced = false;
     if (outcome.isEmpty()) {
         CopyingWindow copying(window);
         for (const QString& name : toCopy) {
             copying.show(QStringLiteral("Restoring ") + name);
             FileError error;
             if (!FileCopy::CopyFile(inFolder(chosen, name), inFolder(programFolder(), name), error)) {
-                MsgBox(QStringLiteral("There is some kind of problem") + CRLF + QStringLiteral("trying to restore ")
-                           + name + CRLF + CRLF + error.message() + u'.',
-                       Msg::Exclamation | Msg::OKOnly, QStringLiteral("File Restore Error"));
+                showRestoreError(name, error);
                 outcome = RestoreCancelledText;
                 break;
             }
             // The list must follow the data file as soon as it is replaced,
             // whatever happens to the files after it.
             if (name == DataFileNames.value(0))
-                g_restoreDone = true;
+                g_restoreDone = dataReplaced = true;
+        }
+    }
+
+    if (dataReplaced && conversion) {
+        FileError error;
+        if (!CarryOutConversionAnswer(window, conversion, error)) {
+            // An older file must not stay under the data file's name: it is
+            // put aside whole, and the backup still holds it.
+            FileError aside;
+            const bool keptAside = conversion == Msg::Yes && KeepDataFileAsBackup(aside);
+            QString text = error.message() + u'.';
+            if (keptAside)
+                text += CRLF + CRLF + QStringLiteral("The restored older data file") + CRLF
+                    + QStringLiteral("has been renamed to") + CRLF + LegacyBackupFileName();
+            MsgBox(text, Msg::OKOnly | Msg::Exclamation, QStringLiteral("File Error"));
+            outcome = RestoreCancelledText;
         }
     }
 

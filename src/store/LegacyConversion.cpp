@@ -82,14 +82,13 @@ bool keepCopyAsBackup(const QString& file, const QString& backup, FileError& err
 
 QString LegacyBackupFileName() { return ApplicationTitle() + QStringLiteral(".Old"); }
 
-DataFileFormat CheckDataFileFormat(FileError& error, const QString& fileName)
+DataFileFormat InspectDataFileFormat(const QString& file, qint64& length, FileError& error)
 {
     error.clear();
-    const QString file = dataFile(fileName);
+    length = 0;
     if (!QFileInfo::exists(file) && !QFileInfo(file).isSymLink())
         return DataFileFormat::Missing;
 
-    // Anything that cannot be looked at is left alone and reported.
     QString what;
     FileIo::File f;
     if (!f.open(file, FileIo::File::ReadOnly, what, FileIo::WriteShape::records(CitationLayout::RecordLength))) {
@@ -101,13 +100,9 @@ DataFileFormat CheckDataFileFormat(FileError& error, const QString& fileName)
         error = {file, QStringLiteral("could not be read: %1").arg(f.reason())};
         return DataFileFormat::Current;
     }
-    if (size == 0) {
-        f.close();
-        QString reason;
-        if (!FileIo::removeFile(file, reason))
-            error = {file, QStringLiteral("is empty but could not be removed: %1").arg(reason)};
-        return DataFileFormat::Emptied;
-    }
+    length = size;
+    if (size == 0)
+        return DataFileFormat::Current;
     if (size < CitationLayout::RecordLength)
         return DataFileFormat::NeedsConversion;
 
@@ -118,6 +113,20 @@ DataFileFormat CheckDataFileFormat(FileError& error, const QString& fileName)
     }
     const qint16 version = qFromLittleEndian<qint16>(first);
     return (version >= 300 && version <= 399) ? DataFileFormat::Current : DataFileFormat::NeedsConversion;
+}
+
+DataFileFormat CheckDataFileFormat(FileError& error, const QString& fileName)
+{
+    // Anything that cannot be looked at is left alone and reported.
+    const QString file = dataFile(fileName);
+    qint64 length = 0;
+    const DataFileFormat format = InspectDataFileFormat(file, length, error);
+    if (format != DataFileFormat::Current || length != 0 || error.isError())
+        return format;
+    QString reason;
+    if (!FileIo::removeFile(file, reason))
+        error = {file, QStringLiteral("is empty but could not be removed: %1").arg(reason)};
+    return DataFileFormat::Emptied;
 }
 
 qint64 ConvertLegacyDataFile(FileError& error, const QString& fileName)

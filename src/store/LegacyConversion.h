@@ -25,6 +25,11 @@ enum class DataFileFormat {
 // Title + ".Old".
 QString LegacyBackupFileName();
 
+// Looks at `file` without changing it: Missing, NeedsConversion or Current
+// (an empty file counts as current); `length` gets its length. A file that
+// cannot be read is reported through `error`.
+DataFileFormat InspectDataFileFormat(const QString& file, qint64& length, FileError& error);
+
 // Looks at `fileName` (CitationFileName by default) and deletes it when it
 // is empty. A file that cannot be read is reported through `error` and
 // counts as current, so that nothing is done to it.

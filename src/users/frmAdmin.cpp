@@ -305,10 +305,14 @@ void frmAdmin::LoadGrid()
     grid->setUpdatesEnabled(false);
     gridModel->setRows({});
 
-    if (!UserListExists()) {
+    auto showEmpty = [this] {
         grid->setUpdatesEnabled(true);
         MsgBox(QStringLiteral("There are currently no 'Users'") + CRLF + QStringLiteral("entered in the 'User List'"),
                Msg::OKOnly | Msg::Information, QStringLiteral("'User List' Empty"));
+    };
+    // Opening would create a missing list, so that is looked at first.
+    if (!UserListExists()) {
+        showEmpty();
         return;
     }
     if (!OpenUserList()) {
@@ -318,6 +322,13 @@ void frmAdmin::LoadGrid()
     }
     QList<UserGridRow> rows;
     const int count = UserCount();
+    // A list without a record (one of length 0 is what a run killed during
+    // the first add leaves) is empty all the same.
+    if (count == 0) {
+        CloseUserList();
+        showEmpty();
+        return;
+    }
     rows.reserve(count);
     for (int i = 1; i <= count; ++i) {
         if (!ReadUser(i)) {

@@ -10,6 +10,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using Action = CommandLine::Action;
 Q_DECLARE_METATYPE(CommandLine::Action)
@@ -85,6 +87,7 @@ private slots:
     void helpAndVersionNeedNoDisplay();
     void wrongCommandLinesEndWithStatus2();
     void dataFolderThatCannotBeMadeEndsWithStatus1();
+    void dataFolderNameThatIsNotTextIsRefused();
     void programWorksInTheChosenFolder();
 };
 
@@ -177,6 +180,44 @@ void tst_CommandLine::dataFolderThatCannotBeMadeEndsWithStatus1()
     QVERIFY2(run.err.startsWith("Sennet cannot use its data folder " + folder + " ("), qPrintable(run.err));
     QCOMPARE(run.out, QString());
     QVERIFY(!QFileInfo::exists(folder));
+}
+
+void tst_CommandLine::dataFolderNameThatIsNotTextIsRefused()
+{
+    // A folder whose name is Latin-1, not UTF-8, holding its data; the
+    // program is handed that name in bytes through a shell (a QString
+    // argument could not carry them).
+    QTemporaryDir root;
+    const QByteArray name = QFile::encodeName(root.path()) + "/Stra\xdf" "e";
+    QVERIFY(::mkdir(name.constData(), 0777) == 0);
+    const struct {
+        const char* how;
+        QString script;
+    } runs[] = {
+        {"option", QStringLiteral("exec \"$0\" --data-folder \"$1/$(printf 'Stra\\337e')\"")},
+        {"option=", QStringLiteral("exec \"$0\" --data-folder=\"$1/$(printf 'Stra\\337e')\"")},
+        {"environment", QStringLiteral("SENNET_DATA=\"$1/$(printf 'Stra\\337e')\" exec \"$0\"")},
+    };
+    for (const auto& r : runs) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("SENNET_DATA");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(root.path());
+        process.start(QStringLiteral("/bin/sh"),
+                      {QStringLiteral("-c"), r.script, QStringLiteral(SENNET_EXECUTABLE), root.path()});
+        if (!process.waitForFinished(30000))
+            process.kill();
+        process.waitForFinished();
+        QCOMPARE(process.exitCode(), 1);
+        const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+        QVERIFY2(err.contains("Sennet cannot use its data folder") && err.contains("not valid text"), r.how);
+        // No folder of a look-alike name was made, and nothing went into the real one.
+        QVERIFY2(!QFileInfo::exists(QFile::decodeName(name)), r.how);
+        QVERIFY(::rmdir(name.constData()) == 0 && ::mkdir(name.constData(), 0777) == 0);
+    }
+    QVERIFY(::rmdir(name.constData()) == 0);
 }
 
 void tst_CommandLine::programWorksInTheChosenFolder()

@@ -22,7 +22,7 @@ class tst_Startup : public QObject {
 private slots:
     void init();
     void cleanup();
-    void secondCopyIsRefused();
+    void secondCopyIsRefusedAndLeftoversGoOnlyAtAStart();
     void olderDataFileIsRenamedOnlyWithoutACurrentOne();
     void processWideLists();
     void titlePageCaptions();
@@ -49,17 +49,27 @@ void tst_Startup::init()
 
 void tst_Startup::cleanup() { startupHooks() = StartupHooks(); }
 
-void tst_Startup::secondCopyIsRefused()
+void tst_Startup::secondCopyIsRefusedAndLeftoversGoOnlyAtAStart()
 {
     TempDataFolder folder;
     ScriptedMessages msgs;
+    // A killed deletion left its complete work file beside the data file:
+    // the start removes it and leaves the data file as it was.
+    const QByteArray data = CitationBytes3000::sample("VA2006000001", QDate(2006, 3, 7)).bytes();
+    WriteFile("Sennet.Data", data);
+    WriteFile("TempFile.$$$", QByteArray(3000, 'w'));
     SingleInstanceGuard first;
     QVERIFY(StartUp(first));
+    QVERIFY(!QFile::exists("TempFile.$$$"));
+    QCOMPARE(ReadFile("Sennet.Data"), data);
+    // A refused second copy must not take the running copy's work file.
+    WriteFile("TempFile.$$$", "in use");
     msgs.expect("Sennet is already loaded\r\nand running on your computer!", "Terminating...",
                 Msg::Critical | Msg::OKOnly, Msg::OK);
     SingleInstanceGuard second;
     QVERIFY(!StartUp(second));
     QVERIFY2(msgs.allMet(), qPrintable(msgs.report()));
+    QCOMPARE(ReadFile("TempFile.$$$"), QByteArray("in use"));
     first.release();
     SingleInstanceGuard third;
     QVERIFY(StartUp(third)); // once the first copy is gone, the next one starts

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
@@ -89,6 +90,8 @@ private slots:
     void aFailedCopyStopsAndLeavesNoPartialFile();
     void restoreNeedsABackupAndAsksBeforeReplacing();
     void restoreLeavesWhatTheBackupLacksAndRefusesUnreadableFiles();
+    void olderOrCutBackupIsNamedAndConvertedOrNothingIsRestored_data();
+    void olderOrCutBackupIsNamedAndConvertedOrNothingIsRestored();
     void mainWindowMenuIsForFullAccessOnly();
     void mainWindowReloadsAfterRestoreEvenWhenALaterFileFails();
 };
@@ -381,6 +384,158 @@ void tst_BackupRestore::restoreLeavesWhatTheBackupLacksAndRefusesUnreadableFiles
     QCOMPARE(ReadFile(UserListFileName), QByteArray("backup users"));
     QCOMPARE(ReadFile(UserLogFileName), currentLog);
     ClearRestoreDone();
+}
+
+namespace {
+
+// Three citations of an earlier version, fields filled to their width.
+QByteArray olderCitations()
+{
+    QByteArray all;
+    const QByteArray numbers[] = {"VA2006000001", "VA2006000002", "VA2006000003"};
+    for (int i = 0; i < 3; ++i) {
+        CitationBytes1500 r;
+        r.text("NCICNumber", "VA0470100")
+            .text("CitationNumber", numbers[i])
+            .date("OffenseDate", QDate(2006, 3, 7 + i), QTime(14, 5))
+            .text("IssuingOfficer", "SGT. JOHNATHAN Q. MACDOUGALLSON")
+            .text("DefendantName", "Ren\xe9" "e BRONT\xcb-OYELARAN")
+            .text("CodeSection", "46.2-862 RECKLESS DRIVING SP")
+            .int16("MeasuredSpeed", 81)
+            .text("OccurredOn", "ROUTE 1 NORTHBOUND AT THE INTERSECTION WITH MAIN STR")
+            .text("CourtComments", QByteArray(70, 'C'))
+            .text("Notes", QByteArray("D\xe9" "fendant stated ") + QByteArray(559, 'N'));
+        all += r.bytes();
+    }
+    return all;
+}
+
+// What the conversion must make of older bytes: the format version, the
+// sections as they were, and the old notes padded with blanks.
+QByteArray converted(QByteArray older)
+{
+    if (const qsizetype tail = older.size() % 1500)
+        older.append(QByteArray(1500 - tail, ' '));
+    QByteArray out;
+    for (qsizetype at = 0; at < older.size(); at += 1500)
+        out += QByteArray("\x3b\x01", 2) + older.mid(at, 941) + older.mid(at + 941, 559) + QByteArray(2057 - 559, ' ');
+    return out;
+}
+
+QMap<QString, QByteArray> filesIn(const QDir& dir)
+{
+    QMap<QString, QByteArray> files;
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden))
+        files[name] = ReadFile(dir.filePath(name));
+    return files;
+}
+
+} // namespace
+
+void tst_BackupRestore::olderOrCutBackupIsNamedAndConvertedOrNothingIsRestored_data()
+{
+    QTest::addColumn<bool>("older");
+    QTest::addColumn<int>("tail");          // bytes of a cut last record
+    QTest::addColumn<int>("convertAnswer"); // 0: not asked
+    QTest::addColumn<int>("replaceAnswer"); // 0: not asked
+    QTest::addColumn<bool>("diskFull");     // while converting
+    QTest::newRow("older, Yes") << true << 0 << int(Msg::Yes) << int(Msg::Yes) << false;
+    QTest::newRow("older, No") << true << 0 << int(Msg::No) << int(Msg::Yes) << false;
+    QTest::newRow("older, Cancel") << true << 0 << int(Msg::Cancel) << 0 << false;
+    QTest::newRow("older, Yes, then No to replacing") << true << 0 << int(Msg::Yes) << int(Msg::No) << false;
+    QTest::newRow("older with a cut record, Yes") << true << 1000 << int(Msg::Yes) << int(Msg::Yes) << false;
+    QTest::newRow("older, Yes, the disk fills") << true << 0 << int(Msg::Yes) << int(Msg::Yes) << true;
+    QTest::newRow("current with a cut record, Yes") << false << 100 << 0 << int(Msg::Yes) << false;
+    QTest::newRow("current with a cut record, No") << false << 100 << 0 << int(Msg::No) << false;
+}
+
+void tst_BackupRestore::olderOrCutBackupIsNamedAndConvertedOrNothingIsRestored()
+{
+    QFETCH(bool, older);
+    QFETCH(int, tail);
+    QFETCH(int, convertAnswer);
+    QFETCH(int, replaceAnswer);
+    QFETCH(bool, diskFull);
+    TempDataFolder data;
+    QTemporaryDir backup;
+    const QDir from(backup.path());
+    writeDataFiles(QStringLiteral("CURRENT"));
+    WriteFile(QStringLiteral("Sennet.Old"), "an earlier backup");
+    QByteArray backupData = older ? olderCitations()
+                                  : CitationBytes3000::sample("VA2006000009", QDate(2006, 3, 7)).bytes().repeated(2);
+    backupData += QByteArray(tail, 'T');
+    WriteFile(from.filePath(CitationFileName), backupData);
+    WriteFile(from.filePath(UserListFileName), QByteArray(500, 'B'));
+    WriteFile(from.filePath(UserLogFileName), "backup log\r\n");
+    const auto backupBefore = filesIn(from);
+    const auto currentBefore = filesIn(QDir::current());
+    Window window;
+    FakeFolderPicker picker;
+    ScriptedMessages msgs;
+
+    const QString cut = tail ? QStringLiteral("Please note: the backed up 'Sennet.Data' is %1 bytes long,\r\n"
+                                              "not a whole number of citations: its last\r\ncitation is incomplete.")
+                                   .arg(backupData.size())
+                             : QString();
+    picker.answers << backup.path();
+    if (convertAnswer)
+        msgs.expect(QStringLiteral("You have an older version data file\r\nthat needs to be converted to a format\r\n"
+                                   "that this version of Sennet can read.\r\n\r\nWould you like to convert\r\n"
+                                   "your older data file now?\r\n\r\nIf you click 'Yes', a copy of your\r\n"
+                                   "older data file will be kept as 'Sennet.Old'\r\njust in case you want to "
+                                   "re-install your older\r\nprevious version of Sennet at some later time.\r\n\r\n"
+                                   "If you click 'No', your older version data file\r\nwill be re-named to "
+                                   "'Sennet.Old' and you\r\nwill start fresh with an empty data file.\r\n\r\n")
+                        + (cut.isEmpty() ? QString() : cut + QStringLiteral("\r\n\r\n"))
+                        + QStringLiteral("If you answer 'Cancel', nothing will be restored\r\n"
+                                         "and your current data files stay as they are."),
+                    QStringLiteral("Update existing data file?"), Msg::YesNoCancel | Msg::Question | Msg::DefaultButton3,
+                    convertAnswer);
+    if (replaceAnswer) {
+        QString question = ReplaceQuestion;
+        if (!older && tail)
+            question.insert(question.indexOf(QStringLiteral("Are you sure")), cut + QStringLiteral("\r\n\r\n"));
+        msgs.expect(question, QStringLiteral("Important! Please read carefully..."),
+                    Msg::Exclamation | Msg::YesNo | Msg::DefaultButton2, replaceAnswer);
+    }
+    const bool restored = convertAnswer != Msg::Cancel && replaceAnswer == Msg::Yes;
+    InjectedFaults faults;
+    if (diskFull) {
+        faults.onlyFile(QStringLiteral("TempFile.$$$")).diskFullAfter(1000);
+        msgs.expect(QStringLiteral("The file \"Sennet.Data\" could not be converted: No space left on device.\r\n\r\n"
+                                   "The restored older data file\r\nhas been renamed to\r\nSennet.Old"),
+                    QStringLiteral("File Error"), Msg::OKOnly | Msg::Exclamation, Msg::OK);
+    } else if (restored && older)
+        msgs.expect((convertAnswer == Msg::Yes ? QStringLiteral("Your data file has been\r\nsuccessfully converted!\r\n\r\n")
+                                               : QString())
+                        + QStringLiteral("Your older data file\r\nhas been renamed to\r\nSennet.Old"),
+                    QStringLiteral("Finished Updating!"), Msg::OKOnly | Msg::Information, Msg::OK);
+    expectOutcome(msgs, restored && !diskFull ? RestoredText : RestoreCancelledText, [&] { window.verifyAtRest(); });
+    Restore(&window.widget);
+    QVERIFY2(msgs.allMet(), qPrintable(msgs.report()));
+    QCOMPARE(faults.fired(), diskFull);
+    QCOMPARE(RestoreDone(), restored); // the data file was replaced: the list follows it
+    ClearRestoreDone();
+
+    // Every byte of both folders, and nothing left over (no work or partial files).
+    QCOMPARE(filesIn(from), backupBefore);
+    auto expected = currentBefore;
+    if (restored) {
+        expected[UserListFileName] = backupBefore[UserListFileName];
+        expected[UserLogFileName] = backupBefore[UserLogFileName];
+        if (!older)
+            expected[CitationFileName] = backupData;
+        else if (convertAnswer == Msg::Yes && !diskFull)
+            expected[CitationFileName] = converted(backupData);
+        else
+            expected.remove(CitationFileName);
+        if (older)
+            expected[QStringLiteral("Sennet.Old")] = backupData;
+    }
+    const auto after = filesIn(QDir::current());
+    QCOMPARE(after.keys(), expected.keys());
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+        QVERIFY2(after.value(it.key()) == it.value(), qPrintable(it.key()));
 }
 
 void tst_BackupRestore::mainWindowMenuIsForFullAccessOnly()

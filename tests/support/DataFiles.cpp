@@ -37,6 +37,37 @@ const QList<RecordField>& CitationBytes3000::layout()
     return table;
 }
 
+const QList<RecordField>& CitationBytes1500::layout()
+{
+    // The section starts of the older layout; within a section every field
+    // lies as in the current one, so the fields are that table's, moved.
+    static const QList<RecordField> table = [] {
+        struct Section {
+            const char* first;
+            int offset;
+        };
+        const Section sections[] = {{"NCICNumber", 0},     {"DefendantName", 165}, {"CommercialVehicle", 345},
+                                    {"CodeSection", 463},  {"County", 553},        {"SceneDisposition", 713},
+                                    {"Notes", 941}};
+        QList<RecordField> fields;
+        int shift = 0;
+        for (const RecordField& f : CitationBytes3000::layout()) {
+            if (std::strcmp(f.name, "FormatVersion") == 0)
+                continue;
+            for (const Section& s : sections)
+                if (std::strcmp(f.name, s.first) == 0)
+                    shift = s.offset - f.offset;
+            fields.append({f.name, f.offset + shift, std::strcmp(f.name, "Notes") == 0 ? 559 : f.width, f.type});
+        }
+        if (fields.last().offset + fields.last().width != 1500)
+            throw std::logic_error("older layout does not add up to 1500 bytes");
+        return fields;
+    }();
+    return table;
+}
+
+CitationBytes1500::CitationBytes1500() : RecordBytes(1500) {}
+
 CitationBytes3000::CitationBytes3000() : RecordBytes(3000) { int16("FormatVersion", 315); }
 
 CitationBytes3000 CitationBytes3000::sample(const QByteArray& citationNumber, const QDate& offenseDate,

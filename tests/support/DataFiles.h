@@ -25,6 +25,14 @@ public:
     static const QList<RecordField>& layout();
 };
 
+// One 1500-byte citation record of the earlier versions: no format version,
+// the same sections one after the other from byte 0, then 559 bytes of notes.
+class CitationBytes1500 : public RecordBytes<CitationBytes1500> {
+public:
+    CitationBytes1500(); // texts blank, numbers 0
+    static const QList<RecordField>& layout();
+};
+
 void WriteCitations(const QString& path, const QList<CitationBytes3000>& records);
 // The records of a citation file (3000 bytes each; a short tail is dropped).
 QList<QByteArray> ReadCitations(const QString& path);

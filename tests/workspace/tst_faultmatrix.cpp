@@ -235,7 +235,7 @@ void tst_FaultMatrix::backupAndRestore()
     }
     if (backingUp)
         f.expectBackupQuestion();
-    else
+    else if (fault != ReadError) // the backup's data file is read before the question, and fails there
         f.expectRestoreQuestion();
     f.expectProblem(backingUp ? QStringLiteral("copy") : QStringLiteral("restore"), error + reasonOf(fault),
                     backingUp ? modBackupRestore::BackupCancelledText : modBackupRestore::RestoreCancelledText);
