@@ -12,6 +12,8 @@
 #include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
+#include <QPageSize>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -74,6 +76,14 @@ QString suggestedPdfName(const QString& title)
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         folder = QDir::currentPath();
     return QDir(folder).filePath(base + QStringLiteral(".pdf"));
+}
+
+// A PDF file has no printer to take its paper from: it gets the paper of the
+// regional settings, Letter where measures are in US units and A4 elsewhere.
+QPageSize localPaper()
+{
+    return QPageSize(QLocale().measurementSystem() == QLocale::ImperialUSSystem ? QPageSize::Letter
+                                                                                 : QPageSize::A4);
 }
 
 // A small dialog: print, preview, save as PDF or cancel. Every choice has an
@@ -175,6 +185,8 @@ public:
         } else if (installed.isEmpty()) {
             printer->setOutputFormat(QPrinter::PdfFormat);
         }
+        if (printer->outputFormat() == QPrinter::PdfFormat)
+            printer->setPageSize(localPaper());
         if (m_destination != PrintDestination::Preview && !beginPainting(m_painter, printer.get()))
             return false;
         m_printer = std::move(printer);
@@ -195,7 +207,11 @@ public:
     {
         if (!text.isEmpty() && m_open) {
             if (m_y + textHeight() > bottomLimit() && m_y > PrintTopMargin) {
+                // The text goes on the next page where it was going to print
+                // across; only its depth moves up to the top margin.
+                const double x = m_x;
                 newPage();
+                m_x = x;
                 m_y = PrintTopMargin;
             }
             const Placed item{m_x, m_y, text, m_font};
@@ -219,6 +235,10 @@ public:
     double averageCharWidth() const override { return measures().averageCharWidth; }
     double pageWidth() const override { return paper().width(); }
     double pageHeight() const override { return paper().height(); }
+    double printableRight() const override
+    {
+        return paper().width() - std::max(PrintRightMargin, deviceMargins().right());
+    }
     void newPage() override
     {
         if (m_painter.isActive()) {
@@ -295,13 +315,17 @@ private:
         const QPrinter* p = m_printer ? m_printer.get() : static_cast<QPrinter*>(measuringDevice());
         return p->pageLayout().fullRect(QPageLayout::Inch);
     }
-    double bottomLimit() const
+    // The margins the device cannot print in, in inches.
+    QMarginsF deviceMargins() const
     {
         const QPrinter* p = m_printer ? m_printer.get() : static_cast<QPrinter*>(measuringDevice());
         QPageLayout layout = p->pageLayout();
         layout.setUnits(QPageLayout::Inch);
-        const double deviceMargin = layout.minimumMargins().bottom();
-        return paper().height() - std::max(PrintBottomMargin, deviceMargin);
+        return layout.minimumMargins();
+    }
+    double bottomLimit() const
+    {
+        return paper().height() - std::max(PrintBottomMargin, deviceMargins().bottom());
     }
 
     bool beginPainting(QPainter& painter, QPrinter* target)

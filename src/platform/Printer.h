@@ -41,6 +41,9 @@ public:
     virtual double averageCharWidth() const = 0;
     virtual double pageWidth() const = 0;
     virtual double pageHeight() const = 0;
+    // How far from the left edge a line may reach: the paper's width less the
+    // right margin (or the device's own, where that is wider).
+    virtual double printableRight() const = 0;
     virtual void newPage() = 0;
     // Ends the document and delivers it. False when the printer, the preview
     // or the file reported an error; lastError() then says what went wrong.
@@ -58,6 +61,9 @@ public:
 // A line whose foot would come below this distance from the bottom edge of
 // the paper goes onto the next page (unless the device needs a wider margin).
 constexpr double PrintBottomMargin = 0.5;
+// Text that reaches closer than this to the right edge of the paper runs
+// off the printable area (unless the device needs a wider margin).
+constexpr double PrintRightMargin = 0.5;
 // Where printing goes on after a line was carried onto a new page.
 constexpr double PrintTopMargin = 1.0;
 

@@ -5,6 +5,7 @@
 #include "platform/Messages.h"
 #include "platform/Printer.h"
 #include "print/PrintJob.h"
+#include "store/DateValue.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -18,13 +19,26 @@ constexpr int RowsPerPage = 50;       // for the estimate only
 constexpr int LocationWidth = 53;
 constexpr std::array<int, 3> Columns = {31, 48, 73}; // print columns of cells 1..3
 
+// The longest start of `text` that ends before the right margin when
+// printed at the current position.
+QString fittingStart(const Printer& p, QString text)
+{
+    const double room = p.printableRight() - p.currentX();
+    while (!text.isEmpty() && p.textWidth(text) > room)
+        text.chop(1);
+    return text;
+}
+
+// The location, the last column, is cut at its field width or where the
+// paper ends, whichever comes first: a long location of capitals at print
+// column 73 runs past the edge of the paper well before its 53rd character.
 void printColumns(Printer& p, const ListPrintRow& cells)
 {
     p.setCurrentX(LeftEdge);
     p.print(cells[0], false);
     for (size_t c = 1; c < cells.size(); ++c) {
         p.tabToColumn(Columns[c - 1]);
-        p.print(cells[c], false);
+        p.print(c == 3 ? fittingStart(p, cells[c].left(LocationWidth)) : cells[c], false);
     }
     p.endLine();
 }
@@ -46,7 +60,9 @@ QString ListHeaderDateTime(const QDateTime& moment)
     // The long time format names the time zone; the header shows the time only.
     QString timeFormat = locale.timeFormat(QLocale::LongFormat);
     timeFormat.remove(QRegularExpression(QStringLiteral("\\s*\\bt+\\b\\s*"))).squeeze();
-    return locale.toString(moment.date(), QLocale::ShortFormat) + u' ' + locale.toString(moment.time(), timeFormat.trimmed());
+    // The date as the citation sheet and the screen show it: four-digit year,
+    // in the order of the regional settings.
+    return FormatNumericDate(ToDateValue(moment)) + u' ' + locale.toString(moment.time(), timeFormat.trimmed());
 }
 
 void PrintListPages(Printer& p, const QList<ListPrintRow>& rows, const QString& listCaption, const QDateTime& printedOn)
@@ -72,9 +88,7 @@ void PrintListPages(Printer& p, const QList<ListPrintRow>& rows, const QString& 
                              QStringLiteral("Location")});
             p.setFont(PrintFont{});
         }
-        ListPrintRow cells = rows[r];
-        cells[3] = cells[3].left(LocationWidth);
-        printColumns(p, cells);
+        printColumns(p, rows[r]);
         if (p.currentY() > LastLineDepth + 1e-9 && r < rows.size() - 1) { // past it, not merely at it
             p.newPage();
             headerDue = true;

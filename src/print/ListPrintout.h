@@ -18,10 +18,12 @@ using ListPrintRow = std::array<QString, 4>; // the four visible cells of a list
 QString ListPrintQuestion(int gridRows);
 
 // Prints the list on an open document. The date and time of the header line
-// follow the regional settings (short date, long time).
+// follow the regional settings (numeric date with a four-digit year, long
+// time). The location is cut at 53 characters or at the right margin.
 void PrintListPages(Printer& p, const QList<ListPrintRow>& rows, const QString& listCaption, const QDateTime& printedOn);
 
-// The header's date and time: the locale's short date and long time.
+// The header's date and time: the date as the citation sheet prints it and
+// the locale's long time.
 QString ListHeaderDateTime(const QDateTime& moment);
 
 // The list print command: asks the question and prints after Yes.

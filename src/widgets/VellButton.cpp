@@ -185,7 +185,7 @@ void VellButton::setPictureOver(const QImage& picture, const QString& source)
 {
     m_pictureOver = picture;
     m_pictureOverSource = source;
-    if (m_hover)
+    if (m_drawnHover)
         update();
 }
 void VellButton::setPicturePosition(int position)
@@ -421,6 +421,9 @@ void VellButton::drawState(Vell::State state)
     if (!m_shown || height() == 0)
         return;
     m_lastState = state;
+    // The painting comes later; it shows the hover colours as they stood
+    // when the state was asked for.
+    m_drawnHover = m_hover;
     update();
 }
 
@@ -434,12 +437,12 @@ void VellButton::paintEvent(QPaintEvent*)
     in.style = m_buttonType;
     in.state = m_checkBoxBehaviour && m_value ? Vell::State::Pressed : m_lastState;
     in.enabled = isEnabled();
-    in.hover = m_hover;
+    in.hover = m_drawnHover;
     in.focus = hasFocus();
     in.isDefault = isDefault();
     in.showFocusRect = m_showFocusRect;
     in.soft = m_softBevel;
-    in.palette = ButtonPalette(m_hover);
+    in.palette = ButtonPalette(m_drawnHover);
     in.caption = m_caption;
     in.font = font();
     in.layout = m_layout;
@@ -593,9 +596,11 @@ void VellButton::mouseMoveEvent(QMouseEvent* event)
         drawState(Vell::State::Normal);
         emit MouseOver();
     } else if (buttons & Qt::LeftButton) {
-        // Dragging back over the button shows it pressed, in its plain colours.
-        m_hover = false;
+        // Held down over the button: pressed, in the hover colours. The hover
+        // itself ends, so that moving on with the button up starts it afresh.
+        m_hover = true;
         drawState(Vell::State::Pressed);
+        m_hover = false;
     }
     QPushButton::mouseMoveEvent(event);
 }

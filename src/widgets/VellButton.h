@@ -181,6 +181,7 @@ private:
     bool m_applyingDesign = false;
     bool m_designApplied = false;
     bool m_hover = false;
+    bool m_drawnHover = false; // the hover of the last state asked for
     bool m_shown = true;
     bool m_capturing = false;
     Vell::State m_lastState = Vell::State::Normal;

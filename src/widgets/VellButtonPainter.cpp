@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QTextLayout>
 #include <QRegion>
 #include <algorithm>
 #include <cmath>
@@ -118,6 +119,47 @@ QString ShownCaption(const QString& caption)
     return s;
 }
 
+QString WrapCaption(const QString& shown, const QFont& font, int width)
+{
+    // The characters that show, as the text is laid out, and where each one
+    // stands in `shown`: "&x" shows x, "&&" one ampersand, a last "&" nothing.
+    QString plain;
+    QList<qsizetype> from;
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        if (shown.at(i) == u'&' && ++i == shown.size())
+            break;
+        plain += shown.at(i) == u'\n' ? QChar(QChar::LineSeparator) : shown.at(i);
+        from.append(i);
+    }
+    QTextLayout layout(plain, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    QList<qsizetype> breaks; // where in `shown` a wrapped line starts
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(std::max(0, width));
+        const int start = line.textStart();
+        // Right after the last character of the line before, so that an "&"
+        // stays with the letter it marks.
+        if (start > 0 && plain.at(start - 1) != QChar(QChar::LineSeparator))
+            breaks.append(from.at(start - 1) + 1);
+    }
+    layout.endLayout();
+
+    QStringList lines;
+    qsizetype begin = 0;
+    for (const qsizetype at : breaks) {
+        QString piece = shown.mid(begin, at - begin);
+        while (piece.endsWith(u' ')) // the blanks at a wrap end the line unseen
+            piece.chop(1);
+        lines.append(piece);
+        begin = at;
+    }
+    lines.append(shown.mid(begin));
+    return lines.join(u'\n');
+}
+
 Layout MakeLayout(int style, int w, int h, const QString& caption, const QFont& font, QSize picture, int picturePosition)
 {
     const int pw = picture.width();
@@ -136,6 +178,7 @@ Layout MakeLayout(int style, int w, int h, const QString& caption, const QFont& 
     const QRect extent = text.isEmpty() ? QRect()
                                         : metrics.boundingRect(QRect(r.left, r.top, std::max(0, r.right - r.left), 1 << 20),
                                                                Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap | Qt::TextShowMnemonic, text);
+    const QString lines = text.isEmpty() ? QString() : WrapCaption(text, font, r.right - r.left);
     r.right = r.left + extent.width();
     r.bottom = r.top + extent.height();
 
@@ -150,6 +193,7 @@ Layout MakeLayout(int style, int w, int h, const QString& caption, const QFont& 
     l.caption = r.moved(dx / 2, dy);
     l.captionPressed = l.caption.moved(1, 1);
     l.inner = InnerRect(style, w, h);
+    l.captionLines = lines;
 
     const bool blank = caption.trimmed().isEmpty();
     if (blank || picturePosition == 4 || picturePosition < 0 || picturePosition > 4) {
@@ -277,16 +321,12 @@ public:
             f.setBold(true);
         m_painter.setFont(f);
         m_painter.setPen(c);
-        // The rectangle places the text; it does not cut it, so that a bold
+        // The lines were wrapped once, by the layout, in the room the picture
+        // leaves; they are drawn as they are, centred on the rectangle. The
+        // rectangle places the text but does not cut it, so that a bold
         // default caption a little wider than its measure still shows whole.
-        // It is widened about its centre to the button's width, so that the
-        // wider bold letters do not break a line the plain ones kept whole.
-        QRect place = r.rect();
-        const int room = m_image.width() - 8;
-        if (place.width() < room)
-            place = QRect(place.center().x() - room / 2, place.y(), room, place.height());
-        m_painter.drawText(place, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic | Qt::TextDontClip,
-                           ShownCaption(m_in.caption));
+        const QString lines = m_in.layout.captionLines.isEmpty() ? ShownCaption(m_in.caption) : m_in.layout.captionLines;
+        m_painter.drawText(r.rect(), Qt::AlignCenter | Qt::TextShowMnemonic | Qt::TextDontClip, lines);
     }
 
     void background()

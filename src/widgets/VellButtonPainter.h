@@ -64,10 +64,17 @@ struct Layout {
     Edges captionPressed;
     Edges inner;
     QPoint picture;
+    // The caption as it is drawn: broken into the lines that wrapping it in
+    // the room beside the picture gave, its "&" marks kept. Drawing takes
+    // these lines as they are and never wraps again.
+    QString captionLines;
 };
 
 // A caption as it is measured and drawn: its CR LF line breaks as plain ones.
 QString ShownCaption(const QString& caption);
+// `shown` (a caption with plain line breaks and "&" marks) with a line break
+// wherever word wrapping at `width` pixels in `font` breaks it.
+QString WrapCaption(const QString& shown, const QFont& font, int width);
 
 // Inner (focus) rectangle of a style for a w x h button.
 Edges InnerRect(int style, int w, int h);

@@ -32,8 +32,16 @@ QString question(const QString& estimate)
 // The header line of a page, under US settings.
 QString header(int page)
 {
-    return QStringLiteral("Sennet List -- %1 -- Page %2, 7/4/06 2:05:30\u0020PM").arg(Caption).arg(page);
+    return QStringLiteral("Sennet List -- %1 -- Page %2, 07/04/2006 2:05:30\u0020PM").arg(Caption).arg(page);
 }
+
+// A printed row as the recording printer reads it back: the cells at 1 inch
+// and print columns 31, 48 and 73 (18, 35 and 60 columns right of 1 inch).
+QString row(const QString& date, const QString& number, const QString& code, const QString& location)
+{
+    return date.leftJustified(18) + number.leftJustified(17) + code.leftJustified(25) + location;
+}
+const QString Headings = row("Date", "Citation#", "Offense Code", "Location");
 
 } // namespace
 
@@ -45,6 +53,7 @@ private slots:
     void pageEstimate();
     void headerDateTimeByLocale();
     void onePageColumnsAndCut();
+    void locationStopsAtTheRightMargin();
     void pagesRepeatTheHeaderAndEndWithoutAnEmptyPage();
     void listButtonFromTheWindow();
 };
@@ -61,12 +70,20 @@ void tst_ListPrintout::pageEstimate()
 
 void tst_ListPrintout::headerDateTimeByLocale()
 {
-    // Short date and long time of the regional settings, without a time zone.
-    QCOMPARE(ListHeaderDateTime(PrintedOn), QStringLiteral("7/4/06 2:05:30\u0020PM"));
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
-    QCOMPARE(ListHeaderDateTime(PrintedOn), QStringLiteral("04/07/2006 14:05:30"));
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    QCOMPARE(ListHeaderDateTime(PrintedOn), QStringLiteral("04.07.06 14:05:30"));
+    // The date as the citation sheet prints it (four-digit year, in the
+    // order of the regional settings), the long time without a time zone.
+    const QList<QPair<QLocale, QString>> cases{
+        {QLocale(QLocale::English, QLocale::UnitedStates), QStringLiteral("07/04/2006 2:05:30\u0020PM")},
+        {QLocale(QLocale::English, QLocale::UnitedKingdom), QStringLiteral("04/07/2006 14:05:30")},
+        {QLocale(QLocale::German, QLocale::Germany), QStringLiteral("04/07/2006 14:05:30")}};
+    for (const auto& [locale, expected] : cases) {
+        QLocale::setDefault(locale);
+        QCOMPARE(ListHeaderDateTime(PrintedOn), expected);
+        RecordingPrinter p;
+        p.beginDocument(QString());
+        PrintListPages(p, rows(1), Caption, PrintedOn);
+        QVERIFY2(p.lines().value(0).endsWith(", " + expected), qPrintable(p.lines().value(0)));
+    }
 }
 
 void tst_ListPrintout::onePageColumnsAndCut()
@@ -75,13 +92,13 @@ void tst_ListPrintout::onePageColumnsAndCut()
     const QString location53 = QString(50, u'L') + "END";
     list[1][3] = location53 + "-cut off";
     RecordingPrinter p;
+    p.paperWidth = 14; // room for all 53 characters
     p.beginDocument(QString());
     PrintListPages(p, list, Caption, PrintedOn);
 
     QCOMPARE(p.pages, 1);
-    QCOMPARE(p.lines(), QStringList({header(1), "DateCitation#Offense CodeLocation",
-                                     list[0][0] + "C-1" + "46.2-862" + "Rt 1 NB / MM 12",
-                                     list[1][0] + "C-2" + "46.2-862" + location53}));
+    QCOMPARE(p.lines(), QStringList({header(1), Headings, row(list[0][0], "C-1", "46.2-862", "Rt 1 NB / MM 12"),
+                                     row(list[1][0], "C-2", "46.2-862", location53)}));
     // The header at 1 inch from the top and left, a blank line under it, the
     // headings underlined, the columns at 1 inch and print columns 31, 48, 73.
     const RecordingPrinter::Item& head = p.items[0];
@@ -95,6 +112,24 @@ void tst_ListPrintout::onePageColumnsAndCut()
             QVERIFY(qAbs(item.y - (1.0 + (line + 2) / 6.0)) < 1e-9);
             QCOMPARE(item.font.underline, line == 0);
         }
+}
+
+void tst_ListPrintout::locationStopsAtTheRightMargin()
+{
+    // The location starts at 6 inches; it may reach the paper's width less
+    // half an inch: 24 characters of 1/12 inch on Letter, 21 on A4. The 53
+    // characters of the field bound it on wider paper.
+    const QString location = QString(50, u'L') + "END-cut off";
+    const QList<QPair<double, int>> cases{{8.5, 24}, {8.27, 21}, {14.0, 53}};
+    for (const auto& [paper, kept] : cases) {
+        RecordingPrinter p;
+        p.paperWidth = paper;
+        p.beginDocument(QString());
+        PrintListPages(p, {{"07/04/2006", "C-1", "46.2-862", location}}, Caption, PrintedOn);
+        QCOMPARE(p.lines().value(2), row("07/04/2006", "C-1", "46.2-862", location.left(kept)));
+        for (const RecordingPrinter::Item& item : p.items)
+            QVERIFY2(item.x + p.textWidth(item.text) <= paper - 0.5 + 1e-9 || item.y < 1.4, qPrintable(item.text));
+    }
 }
 
 void tst_ListPrintout::pagesRepeatTheHeaderAndEndWithoutAnEmptyPage()
@@ -111,7 +146,7 @@ void tst_ListPrintout::pagesRepeatTheHeaderAndEndWithoutAnEmptyPage()
         const QStringList lines = p.lines(page);
         QCOMPARE(lines.size(), 48);
         QCOMPARE(lines[0], header(page));
-        QCOMPARE(lines[1], "DateCitation#Offense CodeLocation");
+        QCOMPARE(lines[1], Headings);
         QVERIFY(lines[2].contains(QStringLiteral("C-%1").arg(46 * (page - 1) + 1)));
     }
 
@@ -119,8 +154,7 @@ void tst_ListPrintout::pagesRepeatTheHeaderAndEndWithoutAnEmptyPage()
     q.beginDocument(QString());
     PrintListPages(q, rows(93), Caption, PrintedOn);
     QCOMPARE(q.pages, 3);
-    QCOMPARE(q.lines(3), QStringList({header(3), "DateCitation#Offense CodeLocation",
-                                      rows(93)[92][0] + "C-93" + "46.2-862" + "Rt 93 NB / MM 12"}));
+    QCOMPARE(q.lines(3), QStringList({header(3), Headings, row(rows(93)[92][0], "C-93", "46.2-862", "Rt 93 NB / MM 12")}));
 
     // An empty list prints nothing, not even a header.
     RecordingPrinter e;
@@ -155,8 +189,8 @@ void tst_ListPrintout::listButtonFromTheWindow()
     const QStringList lines = p.lines();
     QCOMPARE(lines.size(), 5);
     QCOMPARE(lines[0], header(1));
-    QCOMPARE(lines[2], "12/01/2005C-146.2-862Rt 1 NB / MM 12");
-    QCOMPARE(lines[4], "07/04/2006C-346.2-862Rt 1 NB / MM 12");
+    QCOMPARE(lines[2], row("12/01/2005", "C-1", "46.2-862", "Rt 1 NB / MM 12"));
+    QCOMPARE(lines[4], row("07/04/2006", "C-3", "46.2-862", "Rt 1 NB / MM 12"));
     QVERIFY(w.isEnabled());
     QVERIFY(!QGuiApplication::overrideCursor());
 }

@@ -73,8 +73,11 @@ class tst_PdfOutput : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
+    void cleanup() { QLocale::setDefault(QLocale::c()); }
     void citationSheetWithNotes();
     void threePageList();
+    void notesCarriedOntoPage2KeepTheirPlace();
+    void capitalLocationsStayOnThePaper();
     void unwritableFileIsAFailure();
 
 private:
@@ -179,6 +182,71 @@ void tst_PdfOutput::threePageList()
     const QList<Word> first = wordsOf(output.pdfFile, 1);
     QVERIFY(find(first, "old"));
     QVERIFY(!find(first, "mill"));
+}
+
+void tst_PdfOutput::notesCarriedOntoPage2KeepTheirPlace()
+{
+    // Notes that run past page 1 go on at the top of page 2, at 1 inch from
+    // the left like the lines above them, their words whole.
+    ScriptedMessages msgs;
+    ScriptedPrintOutput output;
+    output.pdfFile = outputFile("carried-notes.pdf");
+    EditorValues v;
+    v[2] = "C-78";
+    QStringList notes;
+    for (int i = 1; i <= 70; ++i)
+        notes << QStringLiteral("Extra line %1").arg(i);
+    v[48] = notes.join("\r\n");
+    msgs.expect("Print the 'Notes' section also?", "Citation Number C-78", Msg::YesNoCancel | Msg::Question, Msg::Yes)
+        .expect("Ready to Print.\r\n\r\nProceed?", "Citation Number C-78", Msg::YesNo | Msg::Question, Msg::Yes);
+    PrintCitation(nullptr, v);
+    QVERIFY2(msgs.allMet(), qPrintable(msgs.report()));
+    if (!m_tools)
+        QSKIP("pdftotext and pdfinfo (poppler-utils) are not installed");
+
+    QCOMPARE(pageCount(output.pdfFile), 2);
+    const QList<Word> words = wordsOf(output.pdfFile, 2);
+    QVERIFY(!words.isEmpty());
+    int extras = 0;
+    for (const Word& w : words) {
+        QVERIFY2(w.xMin > 72 - 1, qPrintable(QStringLiteral("%1 at %2 pt").arg(w.text).arg(w.xMin)));
+        QVERIFY2(w.text == "Extra" || w.text == "line" || w.text.toInt() > 0, qPrintable(w.text));
+        extras += w.text == "Extra";
+    }
+    QVERIFY(extras > 0);
+    QVERIFY(find(words, "70"));
+    QVERIFY(find(words, "Extra")->yMin < 72 + 6); // from the top margin
+}
+
+void tst_PdfOutput::capitalLocationsStayOnThePaper()
+{
+    // Locations of capitals at the field's full width, on Letter (US
+    // settings) and on A4 (British): cut where the paper's margin begins,
+    // not half a word past its edge.
+    const QString location = "US ROUTE 460 BUSINESS EASTBOUND AT INTERSECTION WITH MAIN STREET";
+    const QList<QPair<QLocale, double>> cases{{QLocale(QLocale::English, QLocale::UnitedStates), 612},
+                                              {QLocale(QLocale::English, QLocale::UnitedKingdom), 595}};
+    for (const auto& [locale, width] : cases) {
+        QLocale::setDefault(locale);
+        ScriptedMessages msgs;
+        ScriptedPrintOutput output;
+        output.pdfFile = outputFile(QStringLiteral("capitals-%1.pdf").arg(locale.name()));
+        QList<ListPrintRow> rows;
+        for (int i = 1; i <= 5; ++i)
+            rows.append({QStringLiteral("12/31/2026"), QStringLiteral("WX-%1").arg(99990 + i), QStringLiteral("46.2-852.B"),
+                         location});
+        msgs.expect("This printjob will take\r\nabout one page to print.\r\n\r\nAre you ready to print?", "Print List",
+                    Msg::YesNoCancel | Msg::Question, Msg::Yes);
+        PrintCitationList(nullptr, rows, " All Entries (5 citations in this list) ");
+        QVERIFY2(msgs.allMet(), qPrintable(msgs.report()));
+        if (!m_tools)
+            QSKIP("pdftotext and pdfinfo (poppler-utils) are not installed");
+        QVERIFY2(qAbs(paperWidth(output.pdfFile) - width) < 1, qPrintable(locale.name()));
+        const QList<Word> words = wordsOf(output.pdfFile, 1);
+        for (const Word& w : words)
+            QVERIFY2(w.xMax <= width - 36 + 0.5, qPrintable(QStringLiteral("%1 ends at %2 pt").arg(w.text).arg(w.xMax)));
+        QVERIFY(find(words, "EASTBOUND")); // cut, yet most of it kept
+    }
 }
 
 void tst_PdfOutput::unwritableFileIsAFailure()

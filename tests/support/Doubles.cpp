@@ -128,10 +128,16 @@ QString FakeSaveDialog::saveFileName(const QString&, const QString& suggested, c
 RecordingPrinter::RecordingPrinter() { setPrinter(this); }
 RecordingPrinter::~RecordingPrinter() { setPrinter(nullptr); }
 
-bool RecordingPrinter::beginDocument(const QString& documentTitle)
+void RecordingPrinter::record(const QString& what)
 {
+    operations.append({what, pages, m_x, m_y});
     if (duringPrint)
         duringPrint();
+}
+
+bool RecordingPrinter::beginDocument(const QString& documentTitle)
+{
+    record(QStringLiteral("begin"));
     m_error.clear();
     if (refuseToBegin) {
         m_error = failure;
@@ -146,17 +152,32 @@ bool RecordingPrinter::beginDocument(const QString& documentTitle)
     return true;
 }
 
+void RecordingPrinter::setFont(const PrintFont& font)
+{
+    operations.append({QStringLiteral("font"), pages, m_x, m_y});
+    m_font = font;
+}
+
+void RecordingPrinter::setCurrentX(double inches)
+{
+    operations.append({QStringLiteral("x=%1").arg(inches), pages, m_x, m_y});
+    m_x = inches;
+}
+
+void RecordingPrinter::setCurrentY(double inches)
+{
+    operations.append({QStringLiteral("y=%1").arg(inches), pages, m_x, m_y});
+    m_y = inches;
+}
+
 void RecordingPrinter::print(const QString& text, bool endLine)
 {
-    if (duringPrint)
-        duringPrint();
-    if (!text.isEmpty()) {
-        if (m_y + textHeight() > 10.5 && m_y > PrintTopMargin) {
-            newPage();
-            m_y = PrintTopMargin;
-        }
+    if (!text.isEmpty())
+        record(QStringLiteral("print(%1)").arg(text));
+    if (endLine)
+        record(QStringLiteral("endLine"));
+    if (!text.isEmpty())
         items.append({pages, m_x, m_y, text, m_font});
-    }
     if (endLine) {
         m_x = 0;
         m_y += textHeight();
@@ -170,25 +191,49 @@ double RecordingPrinter::textHeight() const { return 1.2 * m_font.size / 72.0; }
 
 void RecordingPrinter::newPage()
 {
+    record(QStringLiteral("newPage"));
     ++pages;
     m_x = m_y = 0;
 }
 
 bool RecordingPrinter::endDocument()
 {
-    if (duringPrint)
-        duringPrint();
+    record(QStringLiteral("end"));
     ended = true;
     m_error = failure;
     return failure.isEmpty();
 }
 
+QMap<qint64, QString> RecordingPrinter::placedLines(int page) const
+{
+    constexpr double Margin = 1.0;
+    constexpr double Column = 1.0 / 12.0;
+    constexpr double Tolerance = 1e-6;
+    QMap<qint64, QString> text;
+    QMap<qint64, double> end; // where the line's last text ends
+    for (const Item& i : items) {
+        if (i.page != page)
+            continue;
+        const qint64 key = qint64(i.y * 1000 + 0.5);
+        const double from = end.value(key, Margin);
+        const double columns = (i.x - from) / Column;
+        const bool onGrid = qAbs(columns - qRound(columns)) < Tolerance;
+        QString& line = text[key];
+        if (i.x < Margin - Tolerance || columns < -Tolerance || !onGrid)
+            line += QStringLiteral("[x=%1]").arg(i.x, 0, 'f', 3);
+        else
+            line += QString(qRound(columns), u' ');
+        line += i.text;
+        end[key] = i.x + i.text.size() * 0.6 * i.font.size / 72.0;
+    }
+    return text;
+}
+
+QStringList RecordingPrinter::lines(int page) const { return placedLines(page).values(); }
+
 double RecordingPrinter::lineY(const QString& line, int page) const
 {
-    QMap<qint64, QString> byY;
-    for (const Item& i : items)
-        if (i.page == page)
-            byY[qint64(i.y * 1000 + 0.5)] += i.text;
+    const QMap<qint64, QString> byY = placedLines(page);
     for (auto it = byY.cbegin(); it != byY.cend(); ++it)
         if (it.value() == line)
             return double(it.key()) / 1000;
@@ -204,6 +249,14 @@ QList<RecordingPrinter::Item> RecordingPrinter::itemsStartingWith(const QString&
     return out;
 }
 
+QStringList RecordingPrinter::operationNames() const
+{
+    QStringList out;
+    for (const Operation& o : operations)
+        out << o.what;
+    return out;
+}
+
 ScriptedPrintOutput::ScriptedPrintOutput() { setPrintOutputChooser(this); }
 ScriptedPrintOutput::~ScriptedPrintOutput() { setPrintOutputChooser(nullptr); }
 
@@ -214,12 +267,3 @@ PrintDestination ScriptedPrintOutput::chooseDestination(const QString&, bool pri
 }
 
 QString ScriptedPrintOutput::pdfFileName(const QString&) { return pdfFile; }
-
-QStringList RecordingPrinter::lines(int page) const
-{
-    QMap<qint64, QString> byY;
-    for (const Item& i : items)
-        if (i.page == page)
-            byY[qint64(i.y * 1000 + 0.5)] += i.text;
-    return byY.values();
-}

@@ -110,13 +110,16 @@ public:
     QStringList filtersSeen;
 };
 
-// Records every printed text with its position. Fixed metrics, so layouts are
-// deterministic: every character (the average one included) is 0.6 x the
-// font size in points / 72 inches wide (1/12 inch at 10 point, so print
-// column n starts at (n - 1) / 12 inch), a line is 1.2 x the font size / 72
-// inches high (1/6 inch at 10 point), the paper is 8.5 x 11 inches. A text
-// whose line would reach below 10.5 inches goes onto a new page at 1 inch,
-// as the real printer carries it.
+// Records what a printout asks of the printer: every operation with the
+// position it was asked at, and every printed text with its place. It does
+// not lay out pages itself: a text asked for below the foot of the paper is
+// recorded there (carrying it onto a new page is the real printer's work).
+// Fixed metrics, so layouts are deterministic: every character (the average
+// one included) is 0.6 x the font size in points / 72 inches wide (1/12 inch
+// at 10 point, so print column n starts at (n - 1) / 12 inch), a line is
+// 1.2 x the font size / 72 inches high (1/6 inch at 10 point), the paper is
+// 8.5 x 11 inches unless a test sets another width, with a 0.5-inch margin
+// on the right.
 class RecordingPrinter final : public Printer {
 public:
     RecordingPrinter();
@@ -129,6 +132,15 @@ public:
         PrintFont font;
     };
     QList<Item> items;
+    // Every operation asked, as "name(argument)" with the page and the
+    // position before it: "print(abc)", "endLine", "newPage", "x=1", "y=1",
+    // "font", "begin", "end".
+    struct Operation {
+        QString what;
+        int page;
+        double x, y;
+    };
+    QList<Operation> operations;
     int pages = 0;
     int documents = 0; // documents begun
     bool begun = false;
@@ -136,34 +148,45 @@ public:
     bool refuseToBegin = false; // as when the user cancels the choice of output
     QString failure;            // with refuseToBegin: the error to report; else reported when the document ends
     QString title;              // of the last document
+    double paperWidth = 8.5;
     // Called at every operation of the printout, to look at the window behind it.
     std::function<void()> duringPrint;
 
-    // Texts of one page joined line by line (items with the same y joined).
+    // The lines of one page, top to bottom (items with the same y make a
+    // line). A line reads as printed from 1 inch: each text stands at its
+    // print column (1/12 inch steps from 1 inch, the gaps as blanks). A text
+    // left of 1 inch, between columns or over the one before it is shown
+    // with its position, as "[x=0.000]text", so a misplaced text never reads
+    // like a well placed one.
     QStringList lines(int page = 1) const;
-    // Where the line reading `line` (as lines() joins it) stands on `page`; -1 when absent.
+    // Where the line reading `line` (as lines() shows it) stands on `page`; -1 when absent.
     double lineY(const QString& line, int page = 1) const;
     // The items of every page whose text starts with `start`, or empty.
     QList<Item> itemsStartingWith(const QString& start) const;
+    // The operations asked, by name only.
+    QStringList operationNames() const;
 
     bool beginDocument(const QString& title) override;
-    void setFont(const PrintFont& font) override { m_font = font; }
+    void setFont(const PrintFont& font) override;
     PrintFont font() const override { return m_font; }
     double currentX() const override { return m_x; }
     double currentY() const override { return m_y; }
-    void setCurrentX(double inches) override { m_x = inches; }
-    void setCurrentY(double inches) override { m_y = inches; }
+    void setCurrentX(double inches) override;
+    void setCurrentY(double inches) override;
     void print(const QString& text, bool endLine) override;
     double textWidth(const QString& text) const override;
     double textHeight() const override;
     double averageCharWidth() const override { return textWidth(QStringLiteral("x")); }
-    double pageWidth() const override { return 8.5; }
+    double pageWidth() const override { return paperWidth; }
     double pageHeight() const override { return 11.0; }
+    double printableRight() const override { return paperWidth - PrintRightMargin; }
     void newPage() override;
     bool endDocument() override;
     QString lastError() const override { return m_error; }
 
 private:
+    void record(const QString& what);
+    QMap<qint64, QString> placedLines(int page) const;
     PrintFont m_font;
     double m_x = 0, m_y = 0;
     QString m_error;

@@ -18,11 +18,13 @@ private slots:
     void windowShapesCutTheCorners();
     void shadedStyleStepsOneShadePerRow();
     void offsetStyleTurnsFlatWhileHovered();
+    void pressedAndDraggedKeepsTheHoverFace();
     void transparentStyleFrameOnlyWhenHoveredOrPressed();
     void pictureMaskAndGreyscale();
     void disabledSilhouettesAndEtchedCaption();
     void specialEffectsUnderCaptionAndPicture();
     void captionAndPictureLayout();
+    void wrappedCaptionStaysBesideThePicture();
 };
 
 namespace {
@@ -33,6 +35,16 @@ void hover(VellButton& b)
     const QPoint global = b.mapToGlobal(local);
     QCursor::setPos(global);
     QMouseEvent move(QEvent::MouseMove, local, global, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&b, &move);
+}
+
+// A move over the button with the left button held down.
+void drag(VellButton& b)
+{
+    const QPoint local = b.rect().center() + QPoint(1, 0);
+    const QPoint global = b.mapToGlobal(local);
+    QCursor::setPos(global);
+    QMouseEvent move(QEvent::MouseMove, local, global, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&b, &move);
 }
 
@@ -239,6 +251,34 @@ void tst_VellButtonDrawing::offsetStyleTurnsFlatWhileHovered()
     leave(*b);
     img = shot(*b);
     QCOMPARE(img.pixelColor(60, 10), shading(10));
+}
+
+void tst_VellButtonDrawing::pressedAndDraggedKeepsTheHoverFace()
+{
+    // Held down over the button, it is drawn pressed in the hover colours,
+    // whether the mouse stays still or moves; the hover itself ends with
+    // each move, as a move with the button held is no hovering.
+    QWidget window;
+    window.resize(200, 100);
+    auto* b = new VellButton(QStringLiteral("cmdTest"), &window);
+    b->setGeometry(10, 10, 80, 29);
+    b->setBackColor(QColor(120, 130, 140));
+    b->setBackOver(QColor(200, 190, 100));
+    window.show();
+    const QColor pressedOver = Shift(b->ButtonPalette(true).face, -9, false);
+    QVERIFY(pressedOver != Shift(b->ButtonPalette(false).face, -9, false));
+
+    hover(*b);
+    QTest::mousePress(b, Qt::LeftButton, {}, b->rect().center());
+    QCOMPARE(shot(*b).pixelColor(40, 15), pressedOver);
+    drag(*b);
+    QVERIFY(!b->isHovered());
+    QCOMPARE(b->LastState(), Vell::State::Pressed);
+    QCOMPARE(shot(*b).pixelColor(40, 15), pressedOver);
+    drag(*b);
+    QCOMPARE(shot(*b).pixelColor(40, 15), pressedOver);
+    QTest::mouseRelease(b, Qt::LeftButton, {}, b->rect().center());
+    leave(*b);
 }
 
 void tst_VellButtonDrawing::transparentStyleFrameOnlyWhenHoveredOrPressed()
@@ -478,7 +518,9 @@ void tst_VellButtonDrawing::captionAndPictureLayout()
     // A focused default button draws its caption bold; a caption measured
     // plain to the button's width keeps its two lines, not three.
     Vell::PaintInput in;
-    in.w = QFontMetrics(f).horizontalAdvance(QStringLiteral("Help Topics")) + 10; // room for the plain line only
+    // The caption's room is the width less 4 on the left and 8 on the right:
+    // enough for the plain line only.
+    in.w = QFontMetrics(f).horizontalAdvance(QStringLiteral("Help Topics")) + 12;
     in.h = 80;
     in.showFocusRect = false;
     in.style = 3;
@@ -504,6 +546,51 @@ void tst_VellButtonDrawing::captionAndPictureLayout()
     QFont bold = f;
     bold.setBold(true);
     QVERIFY2(bottom - top < 2 * QFontMetrics(bold).lineSpacing() + 2, qPrintable(QStringLiteral("ink %1..%2").arg(top).arg(bottom)));
+}
+
+void tst_VellButtonDrawing::wrappedCaptionStaysBesideThePicture()
+{
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPixelSize(12);
+    const QFontMetrics m(f);
+    // Broken where word wrapping breaks it, the "&" kept with its letter.
+    const int helpWidth = m.horizontalAdvance(QStringLiteral("Help")) + 2;
+    const QList<QPair<QString, QString>> cases{{"Help &Topics", "Help\n&Topics"},
+                                               {"A&&B &Print", "A&&B\n&Print"},
+                                               {"Help\nTopics", "Help\nTopics"},
+                                               {"Quit", "Quit"}};
+    for (const auto& [caption, lines] : cases)
+        QCOMPARE(Vell::WrapCaption(caption, f, helpWidth + m.horizontalAdvance(QStringLiteral("&"))), lines);
+
+    // A caption wrapped in the room right of a picture on its left is drawn
+    // in those lines, clear of the picture, whichever state or style.
+    QImage picture(32, 32, QImage::Format_RGB32);
+    picture.fill(QColor(250, 210, 0));
+    for (const int style : {3, 11, 14}) {
+        Vell::PaintInput in;
+        in.w = 110;
+        in.h = 60;
+        in.style = style;
+        in.showFocusRect = false;
+        Vell::PaletteInput colours;
+        colours.scheme = 2;
+        colours.style = style;
+        colours.back = colours.backOver = QColor(236, 240, 248);
+        colours.fore = colours.foreOver = Qt::black;
+        colours.mask = QColor(192, 192, 192);
+        in.palette = Vell::MakePalette(colours);
+        in.font = f;
+        in.caption = QStringLiteral("Print the Citation List");
+        in.pictureNormal = picture;
+        in.layout = Vell::MakeLayout(style, in.w, in.h, in.caption, f, picture.size(), 0);
+        QVERIFY(in.layout.captionLines.count(u'\n') >= 1);
+        const QImage image = Vell::Paint(in);
+        const int pictureRight = in.layout.picture.x() + picture.width();
+        for (int y = 4; y < in.h - 4; ++y)
+            for (int x = 4; x < pictureRight + 2; ++x) // right of the frame lines
+                QVERIFY2(qGray(image.pixel(x, y)) > 60,
+                         qPrintable(QStringLiteral("style %1: ink at %2,%3").arg(style).arg(x).arg(y)));
+    }
 }
 
 QTEST_MAIN(tst_VellButtonDrawing)
