@@ -261,15 +261,20 @@ bool readRange(CitationFileView& view, int first, int last, const SearchSettings
 
 } // namespace
 
-CitationRows LoadCitationRows(const QString& fileName, const SearchSettings* search, FileError& error, int splitFrom)
+CitationRows LoadCitationRows(const QString& fileName, const SearchSettings* search, FileError& error, int splitFrom,
+                              qint64* fileLength)
 {
     error.clear();
     CitationRows rows;
     CitationFileView view(fileName);
+    if (fileLength)
+        *fileLength = 0;
     if (!view.open()) {
         error = view.lastError();
         return rows;
     }
+    if (fileLength)
+        *fileLength = view.size();
     const int count = view.count();
     // A second thread pays for itself on a large file; each reads its own
     // half through its own view, and the halves are joined in record order.

@@ -86,8 +86,10 @@ private:
 // order, as ReadCitationRows does, splitting a large file between two threads.
 // A missing file gives no rows. When a record cannot be read, the rows before
 // it stand and error says why. A file of splitFrom records or more is split.
+// fileLength, when given, gets the file's length in bytes as it was read.
+constexpr int SplitRowsFrom = 4000;
 CitationRows LoadCitationRows(const QString& fileName, const SearchSettings* search, FileError& error,
-                              int splitFrom = 4000);
+                              int splitFrom = SplitRowsFrom, qint64* fileLength = nullptr);
 
 class CitationListModel : public QAbstractTableModel {
     Q_OBJECT

@@ -317,6 +317,9 @@ private:
     bool m_closingByProgram = false; // a close that is not the user's close box
     bool m_loggedOut = false; // the log-out line of this window's user is written
     bool m_loadingList = false; // row changes show nothing while the list is rebuilt
+    // The length of a data file cut inside a record that the list load has
+    // told about, so that each such length is told once; -1 before any.
+    qint64 m_damagedLengthTold = -1;
     int m_currentTab = 0;
     int m_editorHeight = 0; // the editor frame's height, pages included
     // The list's side column: its buttons, and the sort choice under or beside them.

@@ -47,6 +47,24 @@ QString makeSureDataFileExists()
     return QString();
 }
 
+// What the list shows of a data file whose length is not whole records: a
+// last record of more than half its length counts (completed with blanks, as
+// the reader does), a shorter rest does not. Empty for whole records.
+QString damagedLengthText(qint64 length)
+{
+    const qint64 rest = length % CitationLayout::RecordLength;
+    if (rest == 0)
+        return QString();
+    const QString file = CitationFileName;
+    if (CitationFile::CountForLength(length) * CitationLayout::RecordLength > length)
+        return QStringLiteral("The last citation in ") + file + QStringLiteral(" is incomplete:") + CRLF
+            + QStringLiteral("the file holds only %1 of its %2 bytes.").arg(rest).arg(CitationLayout::RecordLength)
+            + CRLF + CRLF + QStringLiteral("It is shown completed with blanks.");
+    return file + QStringLiteral(" ends with %1 bytes, too few").arg(rest) + CRLF
+        + QStringLiteral("for a citation of %1 bytes.").arg(CitationLayout::RecordLength) + CRLF + CRLF
+        + QStringLiteral("They are not shown; the next new citation") + CRLF + QStringLiteral("is written over them.");
+}
+
 // The key column of each sort choice.
 constexpr int SortKeyColumns[3] = {ListColumn::DateSort, ListColumn::CitationNumber, ListColumn::Offense};
 
@@ -98,6 +116,7 @@ void frmMain::LoadCitationList()
 {
     QString failure;
     int count = 0;
+    qint64 fileLength = 0;
     {
         BusyGuard busy(this);
         m_loadingList = true;
@@ -110,7 +129,8 @@ void frmMain::LoadCitationList()
         if (failure.isEmpty()) {
             FileError error;
             const CitationNumberIndex::Stamp before = citationNumberIndex().stampNow();
-            CitationRows rows = LoadCitationRows(QString(), SubListMode ? &searchSettings() : nullptr, error);
+            CitationRows rows = LoadCitationRows(QString(), SubListMode ? &searchSettings() : nullptr, error,
+                                                 SplitRowsFrom, &fileLength);
             if (FullListMode && !error.isError())
                 adoptCitationNumbers(before, rows);
             listModel->setRows(std::move(rows));
@@ -145,6 +165,11 @@ void frmMain::LoadCitationList()
     }
 
     // Messages come once the window takes input again.
+    const QString damaged = failure.isEmpty() ? damagedLengthText(fileLength) : QString();
+    if (!damaged.isEmpty() && fileLength != m_damagedLengthTold) {
+        m_damagedLengthTold = fileLength;
+        MsgBox(damaged, Msg::OKOnly | Msg::Exclamation, QStringLiteral("Damaged Data File"));
+    }
     if (!failure.isEmpty()) {
         MsgBox(failure, Msg::OKOnly | Msg::Critical);
         if (SubListMode) {

@@ -94,6 +94,7 @@ CitationBytes3000 fullCitation(int seed)
             r.int16(f.name, qint16(rng.bounded(-300, 300)));
         }
     }
+    r.int16("FormatVersion", 315); // else the file reads as one of an older version
     r.date("OffenseDate", QDate(2006, 1, 1).addDays(seed))
         .date("OffenseTime", QDate(1899, 12, 30), QTime(13, 7, 9))
         .date("DateEntered", QDate(2006, 3, 4), QTime(9, 30, 15))
@@ -129,7 +130,7 @@ private slots:
         QTemporaryDir dir;
         Run help = run(dir.path(), {"--help"});
         QCOMPARE(help.status, 0);
-        for (const char* section : {"NAME", "SYNOPSIS", "DESCRIPTION", "COMMANDS", "OPTIONS", "EXIT STATUS"})
+        for (const char* section : {"NAME", "SYNOPSIS", "DESCRIPTION", "COMMANDS", "DAMAGED CITATIONS", "OPTIONS", "EXIT STATUS"})
             QVERIFY2(help.out.contains(QByteArray("\n") + section + "\n") || help.out.startsWith(section), section);
         QCOMPARE(run(dir.path(), {}).status, 2);
         QCOMPARE(run(dir.path(), {"frobnicate"}).status, 2);
@@ -137,6 +138,8 @@ private slots:
         QCOMPARE(run(dir.path(), {"dump", "passwords"}).status, 2);
         QCOMPARE(run(dir.path(), {"stats", "--from", "31/12/2006"}).status, 2);
         QCOMPARE(run(dir.path(), {"verify", "--output", "x.csv"}).status, 2);
+        QCOMPARE(run(dir.path(), {"verify", "--include-damaged"}).status, 2);
+        QCOMPARE(run(dir.path(), {"dump", "--include-damaged", "users"}).status, 2);
         const Run missing = run(dir.path() + "/nowhere", {"verify"});
         QCOMPARE(missing.status, 2);
         QVERIFY(missing.err.contains("cannot be opened"));
@@ -179,6 +182,7 @@ private slots:
         QTest::newRow("log line") << 10 << QByteArray("User.Log: PROBLEM: line 3 is not a log-in or log-out line");
         QTest::newRow("log LF") << 11 << QByteArray("User.Log: PROBLEM: line 1 does not end with CR LF");
         QTest::newRow("folder") << 12 << QByteArray("Sennet.Data: PROBLEM: not a regular file");
+        QTest::newRow("NUL text") << 13 << QByteArray("record 2: Plead holds NUL bytes");
     }
     void verifyDamagedFolder()
     {
@@ -208,6 +212,7 @@ private slots:
         case 10: writeFile(dir.path() + "/User.Log", readFile(dir.path() + "/User.Log") + "garbage\r\n"); break;
         case 11: writeFile(dir.path() + "/User.Log", "07/04/2006 at 14:09:01 - Jane Doe logged out.\n"); break;
         case 12: QFile::remove(data); QVERIFY(QDir(dir.path()).mkdir("Sennet.Data")); break;
+        case 13: WriteCitations(data, {citations[0], citations[1].text("Plead", QByteArray(4, '\0'))}); break;
         }
         const auto before = snapshot(dir.path());
         const Run r = run(dir.path(), {"verify"});
@@ -234,6 +239,9 @@ private slots:
         QVERIFY2(found.out.contains("older format"), found.out.constData());
         QVERIFY(found.out.contains("sennet-data convert"));
         QCOMPARE(readFile(dir.path() + "/Sennet.Data"), old);
+        const Run refused = run(dir.path(), {"export-csv", "--include-damaged"});
+        QCOMPARE(refused.status, 1);
+        QVERIFY(refused.out.isEmpty() && refused.err.contains("older format"));
 
         const Run converted = run(dir.path(), {"convert"});
         QCOMPARE(converted.status, 0);
@@ -261,8 +269,10 @@ private slots:
             records << fullCitation(i);
         WriteCitations(dir.path() + "/Sennet.Data", records);
         const auto before = snapshot(dir.path());
-        const Run r = run(dir.path(), {"dump"});
-        QCOMPARE(r.status, 0);
+        // The numbers are drawn at random, out of their ranges too: the
+        // records count as damaged and are dumped as they stand when asked.
+        const Run r = run(dir.path(), {"dump", "--include-damaged"});
+        QCOMPARE(r.status, 1);
         QCOMPARE(snapshot(dir.path()), before);
         const QList<QByteArray> lines = r.out.split('\n');
         QCOMPARE(lines.size(), 6); // five lines and the empty rest after the last break
@@ -362,6 +372,95 @@ private slots:
         QCOMPARE(run(dir.path(), {"convert"}).status, 0);
         QCOMPARE(readFile(data), old.left(3000) + record);
         QVERIFY(!QFile::exists(data + ".$$j"));
+    }
+
+    // Damaged records, written byte by byte: each named on stderr with exit
+    // status 1 by dump, export-csv and stats, and kept out of their output
+    // unless --include-damaged. Values the program can write stay in.
+    void damagedRecordsAreNamedAndLeftOut_data()
+    {
+        QTest::addColumn<int>("damage");
+        QTest::addColumn<int>("damagedRecord"); // 0: none
+        QTest::addColumn<QByteArray>("finding"); // on stderr; empty: a clean run
+        QTest::newRow("2,000 random bytes appended")
+            << 0 << 3 << QByteArray("record 3 is damaged: only 2000 of its 3000 bytes are in the file");
+        QTest::newRow("NaN date") << 1 << 2 << QByteArray("record 2 is damaged: OffenseDate holds no plausible date (nan)");
+        QTest::newRow("infinite time") << 2 << 1 << QByteArray("record 1 is damaged: CourtTime holds no plausible time (inf)");
+        QTest::newRow("option") << 3 << 1 << QByteArray("record 1 is damaged: Weather holds 9");
+        QTest::newRow("check box") << 4 << 2 << QByteArray("record 2 is damaged: Accident holds 2");
+        QTest::newRow("NUL in a text") << 5 << 2 << QByteArray("record 2 is damaged: Notes holds NUL bytes");
+        QTest::newRow("foreign version")
+            << 6 << 2 << QByteArray("record 2 is damaged: FormatVersion holds -7, not a version this program writes");
+        QTest::newRow("too few bytes to count")
+            << 7 << 0 << QByteArray("the last 1000 bytes are too few for a citation (3000 bytes) and are left out");
+        QTest::newRow("unlikely but written") << 8 << 0 << QByteArray();
+    }
+    void damagedRecordsAreNamedAndLeftOut()
+    {
+        QFETCH(int, damage);
+        QFETCH(int, damagedRecord);
+        QFETCH(QByteArray, finding);
+        QTemporaryDir dir;
+        writeCleanFolder(dir.path());
+        const QString data = dir.path() + "/Sennet.Data";
+        CitationBytes3000 first = CitationBytes3000::sample("100", QDate(2006, 1, 5));
+        CitationBytes3000 second = CitationBytes3000::sample("101", QDate(2006, 2, 7));
+        QByteArray tail;
+        switch (damage) {
+        case 0: {
+            QRandomGenerator rng(2000);
+            tail.resize(2000);
+            for (char& c : tail)
+                c = char(rng.bounded(256));
+            break;
+        }
+        case 1: second.date("OffenseDate", std::numeric_limits<double>::quiet_NaN()); break;
+        case 2: first.date("CourtTime", std::numeric_limits<double>::infinity()); break;
+        case 3: first.int16("Weather", 9); break;
+        case 4: second.int16("Accident", 2); break;
+        case 5: second.text("Notes", QByteArray("typed\0text", 10)); break;
+        case 6: second.int16("FormatVersion", -7); break;
+        case 7: tail = QByteArray(1000, 'x'); break;
+        case 8:
+            first.date("DOB", QDate(1850, 3, 1)).date("OffenseTime", QDate(2006, 1, 5), QTime(9, 30));
+            second.text("NCICNumber", "$Killed$");
+            break;
+        }
+        writeFile(data, first.bytes() + second.bytes() + tail);
+        const int counted = damage == 0 ? 3 : 2;
+        QStringList sound;
+        for (int n = 1; n <= counted; ++n)
+            if (n != damagedRecord)
+                sound << QString::number(99 + n);
+        const int status = finding.isEmpty() ? 0 : 1;
+        const auto before = snapshot(dir.path());
+
+        const Run csv = run(dir.path(), {"export-csv"});
+        QCOMPARE(csv.status, status);
+        QVERIFY2(csv.err.contains(finding), csv.err.constData());
+        QCOMPARE(csv.err.count("\n"), qsizetype(status ? 1 + (damagedRecord ? 1 : 0) : 0)); // the record, the total
+        QStringList exported;
+        for (const QStringList& row : ParseCsv(csv.out).rows.mid(1))
+            exported << row.value(1);
+        QCOMPARE(exported, sound);
+        const Run csvAll = run(dir.path(), {"export-csv", "--include-damaged"});
+        QCOMPARE(csvAll.status, status);
+        QCOMPARE(ParseCsv(csvAll.out).rows.size(), qsizetype(1 + counted));
+
+        const Run dump = run(dir.path(), {"dump"});
+        QCOMPARE(dump.status, status);
+        QVERIFY(dump.err.contains(finding));
+        QCOMPARE(dump.out.count("\n"), qsizetype(sound.size()));
+        QVERIFY(!dump.out.contains("\"damaged\""));
+        const Run dumpAll = run(dir.path(), {"dump", "--include-damaged"});
+        QCOMPARE(dumpAll.out.count("\n"), qsizetype(counted));
+        QCOMPARE(dumpAll.out.count("\"damaged\":"), qsizetype(damagedRecord ? 1 : 0));
+
+        const Run stats = run(dir.path(), {"stats"});
+        QCOMPARE(stats.status, status);
+        QVERIFY(stats.err.contains(finding));
+        QVERIFY2(stats.out.startsWith("Citations: " + QByteArray::number(sound.size()) + "\n"), stats.out.constData());
+        QCOMPARE(snapshot(dir.path()), before);
     }
 
     void emptyDataFileIsLeftAlone()

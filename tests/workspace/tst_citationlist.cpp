@@ -39,6 +39,8 @@ private slots:
     void subListMatchesAndSortsByTime();
     void subListWithoutMatchReturnsToFullList();
     void unreadableFileLeavesAnEmptyList();
+    void cutShortFileIsToldOnce_data();
+    void cutShortFileIsToldOnce();
     void windowSetUp();
     void heightFollowsTheScreen();
     void weekdayTooltipOnTheDateColumn();
@@ -220,6 +222,46 @@ void tst_CitationList::unreadableFileLeavesAnEmptyList()
     QVERIFY(w.MainTab->isHidden());
     QVERIFY(w.isEnabled());
     QVERIFY(!QApplication::overrideCursor());
+}
+
+void tst_CitationList::cutShortFileIsToldOnce_data()
+{
+    QTest::addColumn<int>("kept"); // bytes of the third record left in the file
+    QTest::addColumn<int>("listed");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("last citation counts") << 2000 << 3
+        << "The last citation in Sennet.Data is incomplete:\r\nthe file holds only 2000 of its 3000 bytes.\r\n\r\n"
+           "It is shown completed with blanks.";
+    QTest::newRow("too few to count") << 1000 << 2
+        << "Sennet.Data ends with 1000 bytes, too few\r\nfor a citation of 3000 bytes.\r\n\r\n"
+           "They are not shown; the next new citation\r\nis written over them.";
+}
+
+void tst_CitationList::cutShortFileIsToldOnce()
+{
+    QFETCH(int, kept);
+    QFETCH(int, listed);
+    QFETCH(QString, text);
+    MainWindowFixture f;
+    // A power cut during an append, as the file layer of an earlier version
+    // could leave it: the third record stops part way through its notes.
+    const QByteArray third = citation("C-3", QDate(2006, 5, 3)).text("Notes", QByteArray(2000, 'N')).bytes();
+    WriteFile(CitationFileName, citation("A-1", QDate(2006, 5, 1)).bytes() + citation("B-2", QDate(2006, 5, 2)).bytes()
+                                    + third.left(kept));
+    f.msgs.expect(text, "Damaged Data File", Msg::OKOnly | Msg::Exclamation, Msg::OK);
+    frmMain& w = f.open();
+    QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+    QCOMPARE(w.CitationsInList(), listed);
+    QCOMPARE(w.listModel->cellText(listed - 1, ListColumn::CitationNumber), QString(listed == 3 ? "C-3" : "B-2"));
+
+    // Reloads and searches of the same file say nothing more.
+    w.cmdSeeAllEntries_Click();
+    searchSettings().phrase = QStringLiteral("2006");
+    w.FullListMode = frmMain::FlagOff;
+    w.SubListMode = frmMain::FlagOn;
+    w.LoadCitationList();
+    QCOMPARE(w.CitationsInList(), listed);
+    QVERIFY2(f.msgs.allMet() && f.msgs.shown.size() == 1, qPrintable(f.msgs.shown.join(" | ")));
 }
 
 void tst_CitationList::windowSetUp()

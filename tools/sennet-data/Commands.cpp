@@ -2,6 +2,7 @@
 
 #include "app/SingleInstance.h"
 #include "session/ProcessState.h"
+#include "store/CitationCheck.h"
 #include "store/CitationCsv.h"
 #include "store/CitationFile.h"
 #include "store/CitationRecord.h"
@@ -154,7 +155,7 @@ void verifyCitations(QTextStream& out, int& problems)
             f.readAt(0, first.data(), 2);
     }
     const qint16 firstVersion = int16At(first, 0);
-    if (reader.size() < CitationLayout::RecordLength || firstVersion < 300 || firstVersion > 399) {
+    if (reader.size() < CitationLayout::RecordLength || !CitationCheck::IsCurrentFormatVersion(firstVersion)) {
         out << file << ": PROBLEM: older format (first record's format version " << firstVersion
             << "); run \"sennet-data convert\"\n";
         ++problems;
@@ -162,7 +163,7 @@ void verifyCitations(QTextStream& out, int& problems)
     }
 
     QMap<int, int> versions;
-    int killed = 0, badDates = 0, badChoices = 0;
+    int killed = 0, badDates = 0, badChoices = 0, badTexts = 0;
     constexpr int Reported = 10; // of each kind; the totals say the rest
     for (int n = 1; n <= reader.count(); ++n) {
         const char* record = reader.record(n);
@@ -171,48 +172,30 @@ void verifyCitations(QTextStream& out, int& problems)
             ++problems;
             break;
         }
-        const qint16 version = CitationBytes::int16(record, CitationField::FormatVersion);
-        ++versions[version];
-        if (CitationBytes::text(record, CitationField::NCICNumber) == CitationLayout::KilledMarker) {
-            if (++killed <= Reported)
-                out << file << ": PROBLEM: record " << n << " is marked \"$Killed$\" (a deletion that did not finish)\n";
-        }
-        for (const FieldSpec& f : CitationLayout::fields()) {
-            if (f.type != FieldType::Date)
+        ++versions[CitationBytes::int16(record, CitationField::FormatVersion)];
+        for (const CitationCheck::Finding& f : CitationCheck::findings(record)) {
+            int* counter = nullptr;
+            switch (f.kind) {
+            case CitationCheck::Kind::Version: // counted by version below
+            case CitationCheck::Kind::Incomplete: // the length is reported above
                 continue;
-            const DateValue v = CitationBytes::date(record, f.id);
-            const bool timeOnly = f.id == CitationField::OffenseTime || f.id == CitationField::CourtTime;
-            bool bad = false;
-            if (v == 0.0)
-                bad = f.id == CitationField::OffenseDate;
-            else if (!IsInDateRange(v))
-                bad = true;
-            else if (timeOnly)
-                bad = v < 0.0 || v >= 1.0;
-            else if (f.id != CitationField::TimeEntered) {
-                const QDate d = DatePart(v);
-                bad = d < EarliestDate || d > LatestDate;
+            case CitationCheck::Kind::Killed:
+                if (++killed <= Reported)
+                    out << file << ": PROBLEM: record " << n << ' ' << f.text
+                        << " (a deletion that did not finish)\n";
+                continue;
+            case CitationCheck::Kind::Date:
+            case CitationCheck::Kind::UnlikelyDate: counter = &badDates; break;
+            case CitationCheck::Kind::Choice: counter = &badChoices; break;
+            case CitationCheck::Kind::Text: counter = &badTexts; break;
             }
-            if (bad && ++badDates <= Reported)
-                out << file << ": PROBLEM: record " << n << ": " << f.name << " holds no plausible "
-                    << (timeOnly ? "time" : "date") << " (" << QString::number(v, 'g', 17) << ")\n";
-        }
-        for (const CheckBoxSpec& c : EditorLayout::checkBoxes()) {
-            const qint16 v = CitationBytes::int16(record, c.field);
-            if (v != 0 && v != 1 && ++badChoices <= Reported)
-                out << file << ": PROBLEM: record " << n << ": " << CitationLayout::field(c.field).name << " holds "
-                    << v << '\n';
-        }
-        for (const OptionGroupSpec& g : EditorLayout::optionGroups()) {
-            const qint16 v = CitationBytes::int16(record, g.field);
-            if ((v < 1 || v > g.choiceCount) && ++badChoices <= Reported)
-                out << file << ": PROBLEM: record " << n << ": " << CitationLayout::field(g.field).name << " holds "
-                    << v << '\n';
+            if (++*counter <= Reported)
+                out << file << ": PROBLEM: record " << n << ": " << f.text << '\n';
         }
     }
     for (auto it = versions.cbegin(); it != versions.cend(); ++it) {
         out << file << ": " << it.value() << " record(s) of format version " << it.key() << '\n';
-        if (it.key() < 300 || it.key() > 399) {
+        if (!CitationCheck::IsCurrentFormatVersion(qint16(it.key()))) {
             out << file << ": PROBLEM: format version " << it.key() << " is not one this program writes\n";
             ++problems;
         }
@@ -223,7 +206,9 @@ void verifyCitations(QTextStream& out, int& problems)
         out << file << ": " << badDates << " implausible date or time value(s)\n";
     if (badChoices)
         out << file << ": " << badChoices << " check box or option value(s) out of range\n";
-    problems += killed + badDates + badChoices;
+    if (badTexts)
+        out << file << ": " << badTexts << " text(s) holding NUL bytes\n";
+    problems += killed + badDates + badChoices + badTexts;
 }
 
 void verifyUsers(QTextStream& out, int& problems)
@@ -332,6 +317,89 @@ void verifyLog(QTextStream& out, int& problems)
     problems += bad;
 }
 
+// The citation file opened for one of the reading commands: refused (false,
+// err says why) when it is no regular file, cannot be read, or is of an older
+// format, whose records read as the current layout would be garbage.
+bool openForReading(CitationFileView& reader, QTextStream& err)
+{
+    if (!isRegularOrMissing(CitationFileName, err))
+        return false;
+    if (!reader.open()) {
+        err << reader.lastError().message() << '\n';
+        return false;
+    }
+    if (reader.size() == 0)
+        return true;
+    const char* first = reader.count() > 0 ? reader.record(1) : nullptr;
+    if (reader.count() > 0 && !first) {
+        err << reader.lastError().message() << '\n';
+        return false;
+    }
+    const qint16 version = first ? CitationBytes::int16(first, CitationField::FormatVersion) : 0;
+    if (!first || reader.size() < CitationLayout::RecordLength || !CitationCheck::IsCurrentFormatVersion(version)) {
+        err << CitationFileName << ": older format (first record's format version " << version
+            << "); run \"sennet-data convert\"\n";
+        return false;
+    }
+    return true;
+}
+
+// Names a damaged record on err; returns whether record n is damaged.
+bool reportDamage(const CitationFileView& reader, const char* record, int n, QTextStream& err)
+{
+    const QString damage = CitationCheck::damage(record, CitationCheck::BytesOnFile(reader.size(), n));
+    if (damage.isEmpty())
+        return false;
+    err << CitationFileName << ": record " << n << " is damaged: " << damage << '\n';
+    return true;
+}
+
+// Names the bytes after the last record that are too few to count as one
+// (a record needs more than half its length); returns whether there are any.
+bool reportLooseTail(const CitationFileView& reader, QTextStream& err)
+{
+    const qint64 loose = reader.size() - qint64(reader.count()) * CitationLayout::RecordLength;
+    if (loose <= 0)
+        return false;
+    err << CitationFileName << ": the last " << loose << " bytes are too few for a citation (" << CitationLayout::RecordLength
+        << " bytes) and are left out\n";
+    return true;
+}
+
+void reportDamagedTotal(int damaged, bool included, const char* leftOutOf, QTextStream& err)
+{
+    if (damaged == 0)
+        return;
+    err << CitationFileName << ": " << damaged << " damaged record(s) ";
+    if (included)
+        err << "included\n";
+    else
+        err << "left out" << leftOutOf << " (--include-damaged takes them in)\n";
+}
+
+// The record numbers of the file's sound citations, or of all with
+// includeDamaged; each damaged record named on err. False when the file
+// could not be read to its end (err says why).
+bool readableRecords(CitationFileView& reader, bool includeDamaged, QList<int>& records, int& damaged,
+                     QTextStream& err)
+{
+    records.clear();
+    records.reserve(reader.count());
+    damaged = 0;
+    for (int n = 1; n <= reader.count(); ++n) {
+        const char* record = reader.record(n);
+        if (!record) {
+            err << reader.lastError().message() << '\n';
+            return false;
+        }
+        const bool bad = reportDamage(reader, record, n, err);
+        damaged += bad;
+        if (!bad || includeDamaged)
+            records << n;
+    }
+    return true;
+}
+
 } // namespace
 
 int verify(QTextStream& out, QTextStream&)
@@ -346,22 +414,26 @@ int verify(QTextStream& out, QTextStream&)
     return problems ? Problems : Clean;
 }
 
-int dumpCitations(QTextStream& out, QTextStream& err)
+int dumpCitations(bool includeDamaged, QTextStream& out, QTextStream& err)
 {
-    if (!isRegularOrMissing(CitationFileName, err))
-        return Problems;
     CitationFileView reader;
-    if (!reader.open()) {
-        err << reader.lastError().message() << '\n';
+    if (!openForReading(reader, err))
         return Problems;
-    }
+    int damaged = 0;
     for (int n = 1; n <= reader.count(); ++n) {
         const char* record = reader.record(n);
         if (!record) {
             err << reader.lastError().message() << '\n';
             return Problems;
         }
+        const bool bad = reportDamage(reader, record, n, err);
+        damaged += bad;
+        if (bad && !includeDamaged)
+            continue;
         QString line = QStringLiteral("{\"record\":%1").arg(n);
+        if (bad)
+            line += QStringLiteral(",\"damaged\":")
+                + jsonString(CitationCheck::damage(record, CitationCheck::BytesOnFile(reader.size(), n)));
         for (const FieldSpec& f : CitationLayout::fields()) {
             line += QStringLiteral(",\"%1\":").arg(QLatin1String(f.name));
             switch (f.type) {
@@ -372,7 +444,9 @@ int dumpCitations(QTextStream& out, QTextStream& err)
         }
         out << line << "}\n";
     }
-    return Clean;
+    const bool loose = reportLooseTail(reader, err);
+    reportDamagedTotal(damaged, includeDamaged, "", err);
+    return damaged || loose ? Problems : Clean;
 }
 
 int dumpUsers(QTextStream& out, QTextStream& err)
@@ -404,17 +478,17 @@ int dumpUsers(QTextStream& out, QTextStream& err)
     return Clean;
 }
 
-int exportCsv(bool everyField, const QString& output, QTextStream&, QTextStream& err)
+int exportCsv(bool everyField, bool includeDamaged, const QString& output, QTextStream&, QTextStream& err)
 {
-    if (!isRegularOrMissing(CitationFileName, err))
-        return Problems;
     CitationFileView reader;
-    if (!reader.open()) {
-        err << reader.lastError().message() << '\n';
+    if (!openForReading(reader, err))
         return Problems;
-    }
-    QList<int> records(reader.count());
-    std::iota(records.begin(), records.end(), 1);
+    QList<int> records;
+    int damaged = 0;
+    if (!readableRecords(reader, includeDamaged, records, damaged, err))
+        return Problems;
+    const bool loose = reportLooseTail(reader, err);
+    const int found = damaged || loose ? Problems : Clean;
     const CsvColumns columns = everyField ? CsvColumns::Every : CsvColumns::Listed;
     if (!output.isEmpty() && output != QLatin1String("-")) {
         FileError error;
@@ -424,7 +498,8 @@ int exportCsv(bool everyField, const QString& output, QTextStream&, QTextStream&
             return Problems;
         }
         err << written << " citation(s) written to " << output << '\n';
-        return Clean;
+        reportDamagedTotal(damaged, includeDamaged, "", err);
+        return found;
     }
     FileError error;
     int written = 0;
@@ -438,7 +513,8 @@ int exportCsv(bool everyField, const QString& output, QTextStream&, QTextStream&
         err << (error.isError() ? error.message() : QStringLiteral("The output could not be written.")) << '\n';
         return Problems;
     }
-    return Clean;
+    reportDamagedTotal(damaged, includeDamaged, "", err);
+    return found;
 }
 
 int convert(QTextStream& out, QTextStream& err)
@@ -491,17 +567,16 @@ int convert(QTextStream& out, QTextStream& err)
     return Clean;
 }
 
-int stats(const QDate& from, const QDate& to, QTextStream& out, QTextStream& err)
+int stats(const QDate& from, const QDate& to, bool includeDamaged, QTextStream& out, QTextStream& err)
 {
-    if (!isRegularOrMissing(CitationFileName, err))
-        return Problems;
     CitationFileView reader;
-    if (!reader.open()) {
-        err << reader.lastError().message() << '\n';
+    if (!openForReading(reader, err))
         return Problems;
-    }
-    QList<int> records(reader.count());
-    std::iota(records.begin(), records.end(), 1);
+    QList<int> records;
+    int damaged = 0;
+    if (!readableRecords(reader, includeDamaged, records, damaged, err))
+        return Problems;
+    const bool loose = reportLooseTail(reader, err);
     CitationStatistics result;
     FileError error;
     if (!CountCitations(reader, records, from, to, result, error)) {
@@ -519,7 +594,8 @@ int stats(const QDate& from, const QDate& to, QTextStream& out, QTextStream& err
         for (const StatisticsCount& c : result.groups[g])
             out << QStringLiteral("%1  %2\n").arg(c.count, 8).arg(c.key);
     }
-    return Clean;
+    reportDamagedTotal(damaged, includeDamaged, " of the counts", err);
+    return damaged || loose ? Problems : Clean;
 }
 
 } // namespace SennetData

@@ -10,11 +10,14 @@ namespace SennetData {
 enum Status { Clean = 0, Problems = 1, Usage = 2 };
 
 int verify(QTextStream& out, QTextStream& err);
-int dumpCitations(QTextStream& out, QTextStream& err);
+// The reading commands name each damaged citation record on `err` and return
+// Problems when there is one; dump, export-csv and stats leave damaged records
+// out of their output unless includeDamaged.
+int dumpCitations(bool includeDamaged, QTextStream& out, QTextStream& err);
 int dumpUsers(QTextStream& out, QTextStream& err);
 // `output` empty or "-": standard output.
-int exportCsv(bool everyField, const QString& output, QTextStream& out, QTextStream& err);
+int exportCsv(bool everyField, bool includeDamaged, const QString& output, QTextStream& out, QTextStream& err);
 int convert(QTextStream& out, QTextStream& err);
-int stats(const QDate& from, const QDate& to, QTextStream& out, QTextStream& err);
+int stats(const QDate& from, const QDate& to, bool includeDamaged, QTextStream& out, QTextStream& err);
 
 } // namespace SennetData

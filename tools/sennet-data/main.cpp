@@ -23,10 +23,12 @@ const char* const Help = R"(NAME
 
 SYNOPSIS
     sennet-data [--data-folder PATH] verify
-    sennet-data [--data-folder PATH] dump [citations | users]
-    sennet-data [--data-folder PATH] export-csv [--every-field] [--output FILE]
+    sennet-data [--data-folder PATH] dump [--include-damaged] [citations | users]
+    sennet-data [--data-folder PATH] export-csv [--every-field] [--include-damaged]
+                [--output FILE]
     sennet-data [--data-folder PATH] convert
-    sennet-data [--data-folder PATH] stats [--from YYYY-MM-DD] [--to YYYY-MM-DD]
+    sennet-data [--data-folder PATH] stats [--include-damaged] [--from YYYY-MM-DD]
+                [--to YYYY-MM-DD]
     sennet-data --help
 
 DESCRIPTION
@@ -44,20 +46,22 @@ COMMANDS
         Checks every file: lengths in whole records, the number of records,
         the format version of each citation (an older-format file is reported
         with the advice to convert it), dates and times in a plausible range,
-        check boxes and option choices in range, records left marked
-        "$Killed$" by a deletion that did not finish, the user list (names,
-        access levels, passwords set, no user twice, at least one user with
-        full access) and the form of every log line. Prints what it found;
-        the exit status is 0 only when everything is clean.
+        check boxes and option choices in range, texts free of NUL bytes,
+        records left marked "$Killed$" by a deletion that did not finish, the
+        user list (names, access levels, passwords set, no user twice, at
+        least one user with full access) and the form of every log line.
+        Prints what it found; the exit status is 0 only when everything is
+        clean.
 
-    dump [citations | users]
+    dump [--include-damaged] [citations | users]
         Prints the citations (the default) or the users as JSON lines, one
         object per record, with its record number and every field under its
         layout name. Texts are UTF-8; dates are "yyyy-mm-dd", times of day
         "hh:mm:ss", moments "yyyy-mm-ddThh:mm:ss", and empty dates null.
-        Passwords are never shown.
+        Passwords are never shown. With --include-damaged a damaged record
+        is printed too, with a "damaged" member saying what is wrong.
 
-    export-csv [--every-field] [--output FILE]
+    export-csv [--every-field] [--include-damaged] [--output FILE]
         Writes the citations, in file order, as CSV (RFC 4180, UTF-8 with a
         byte-order mark, one header row): the four columns of the program's
         list, or with --every-field every field of each citation. Without
@@ -73,15 +77,32 @@ COMMANDS
         does.
         A file already current, empty or missing is left as it is.
 
-    stats [--from YYYY-MM-DD] [--to YYYY-MM-DD]
+    stats [--include-damaged] [--from YYYY-MM-DD] [--to YYYY-MM-DD]
         Counts the citations by month, by code section, by issuing officer
         and by county / city, within the range of offense dates given.
+
+DAMAGED CITATIONS
+    dump, export-csv and stats check every citation record as they read
+    it. A record is damaged when its bytes are not a citation the program
+    writes: a format version other than 300 to 399, a date or time that
+    no calendar holds (not a number, or outside the years 100 to 9999),
+    a check box other than 0 or 1, an option choice outside its group, a
+    NUL byte in a text, or a last record the file cuts short. Each damaged
+    record is named on standard error with what is wrong with it, and is
+    left out of the output unless --include-damaged is given; bytes after
+    the last record too few to count as one are named too. The exit
+    status is then 1, with or without --include-damaged, so that a script
+    notices. A data file of an older version is refused with the advice to
+    convert it.
 
 OPTIONS
     --data-folder PATH
         The data folder to work in; the current folder when not given.
     --every-field
         export-csv: every field of each citation, not only the list's columns.
+    --include-damaged
+        dump, export-csv, stats: take damaged citation records in as well
+        (they are still named on standard error, and the exit status is 1).
     -o FILE, --output FILE
         export-csv: the file to write.
     --from YYYY-MM-DD, --to YYYY-MM-DD
@@ -91,7 +112,8 @@ OPTIONS
 
 EXIT STATUS
     0   clean (verify) or done
-    1   problems found (verify), or the command failed
+    1   problems found (verify), a damaged citation record read (dump,
+        export-csv, stats), or the command failed
     2   the command line was wrong, or the data folder cannot be used
 
 EXAMPLES
@@ -119,6 +141,7 @@ int main(int argc, char** argv)
     QString folder, command, output;
     QStringList operands;
     bool everyField = false;
+    bool includeDamaged = false;
     QDate from, to;
     auto takeValue = [&](qsizetype& i, const QString& name, QString& value) {
         const QString arg = args[i];
@@ -149,6 +172,8 @@ int main(int argc, char** argv)
                 return usage(err, QStringLiteral("--output needs a file name"));
         } else if (arg == QLatin1String("--every-field")) {
             everyField = true;
+        } else if (arg == QLatin1String("--include-damaged")) {
+            includeDamaged = true;
         } else if (isOption(arg, "--from") || isOption(arg, "--to")) {
             const bool isFrom = isOption(arg, "--from");
             if (!takeValue(i, isFrom ? QStringLiteral("--from") : QStringLiteral("--to"), value))
@@ -180,6 +205,10 @@ int main(int argc, char** argv)
         return usage(err, QStringLiteral("unexpected \"%1\"").arg(operands.join(u' ')));
     if ((everyField || !output.isEmpty()) && command != QLatin1String("export-csv"))
         return usage(err, QStringLiteral("--every-field and --output belong to export-csv"));
+    if (includeDamaged
+        && !((command == QLatin1String("dump") && !dumpUsers) || command == QLatin1String("export-csv")
+             || command == QLatin1String("stats")))
+        return usage(err, QStringLiteral("--include-damaged belongs to dump, export-csv and stats"));
     if ((from.isValid() || to.isValid()) && command != QLatin1String("stats"))
         return usage(err, QStringLiteral("--from and --to belong to stats"));
     if (from.isValid() && to.isValid() && from > to)
@@ -204,14 +233,14 @@ int main(int argc, char** argv)
     if (command == QLatin1String("verify"))
         status = SennetData::verify(out, err);
     else if (command == QLatin1String("dump"))
-        status = dumpUsers ? SennetData::dumpUsers(out, err) : SennetData::dumpCitations(out, err);
+        status = dumpUsers ? SennetData::dumpUsers(out, err) : SennetData::dumpCitations(includeDamaged, out, err);
     else if (command == QLatin1String("export-csv")) {
         out.flush();
-        status = SennetData::exportCsv(everyField, output, out, err);
+        status = SennetData::exportCsv(everyField, includeDamaged, output, out, err);
     } else if (command == QLatin1String("convert"))
         status = SennetData::convert(out, err);
     else if (command == QLatin1String("stats"))
-        status = SennetData::stats(from, to, out, err);
+        status = SennetData::stats(from, to, includeDamaged, out, err);
     out.flush();
     err.flush();
     return status;
