@@ -142,9 +142,14 @@ void SaveWindowPlacement(const QWidget* window)
         return;
     const bool maximized = window->isMaximized();
     // A maximised window keeps the place it had before, to go back to.
-    const QRect normal = maximized ? window->normalGeometry() : window->geometry();
+    QRect normal = maximized ? window->normalGeometry() : window->geometry();
     const QMargins frame = WindowFrameMargins(window);
-    const QPoint corner = maximized ? QPoint(normal.left() - frame.left(), normal.top() - frame.top()) : window->pos();
+    QPoint corner = maximized ? QPoint(normal.left() - frame.left(), normal.top() - frame.top()) : window->pos();
+    const QRect resting = window->property(RestingGeometryProperty).toRect();
+    if (!maximized && resting.isValid()) {
+        corner = resting.topLeft();
+        normal.setSize(resting.size());
+    }
     QString text = QStringLiteral("%1,%2,%3,%4").arg(corner.x()).arg(corner.y()).arg(normal.width()).arg(normal.height());
     if (maximized)
         text += QStringLiteral(",maximized");

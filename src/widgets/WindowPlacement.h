@@ -43,3 +43,8 @@ void RememberWindowPlacement(QWidget* window);
 // its size. False when nothing usable was saved (the window is not touched).
 bool RestoreWindowPlacement(QWidget* window);
 void SaveWindowPlacement(const QWidget* window);
+
+// A window that changes its own size for a while (the main window while
+// adding) sets this property to the QRect it will go back to (frame's
+// top-left corner and inside size); that is what is saved meanwhile.
+inline constexpr const char* RestingGeometryProperty = "restingGeometry";

@@ -116,6 +116,8 @@ void frmMain::StartAdd()
         setFixedHeight(qMax(addingInside.height(), editorBottom));
         const QRect area = screenMetrics().availableGeometry();
         const QMargins edge = WindowFrameMargins(this);
+        // Left now, the window is remembered as it stood before the add.
+        setProperty(RestingGeometryProperty, QRect(x(), m_addLayout.top, width(), m_addLayout.height));
         move(x(), area.top() + qMax(0, (area.height() - height() - edge.top() - edge.bottom()) / 2));
         m_addLayout.shrunk = true;
     }
@@ -231,6 +233,7 @@ void frmMain::EndAdd()
         setMaximumHeight(QWIDGETSIZE_MAX);
         resize(width(), m_addLayout.height);
         move(x(), m_addLayout.top);
+        setProperty(RestingGeometryProperty, QVariant());
     }
     layOutFrames(size());
     frame[1]->show();
