@@ -100,6 +100,7 @@ frmTitlePage::frmTitlePage(QWidget* parent) : QWidget(parent)
 
     fader->closeAction = [this] { handOver(); };
     CenterOnScreen(this);
+    RememberWindowPlacement(this);
 }
 
 QString frmTitlePage::VersionText(int major, int minor, int revision)

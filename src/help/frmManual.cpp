@@ -6,6 +6,7 @@
 #include "platform/Screen.h"
 #include "print/PrintLongText.h"
 #include "widgets/VellButton.h"
+#include "widgets/WindowPlacement.h"
 #include "widgets/modFadeInOut.h"
 
 #include <QAction>
@@ -14,6 +15,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QResizeEvent>
 
 namespace {
 VellButton* makeButton(const QString& name, const QString& caption, int left, QWidget* parent)
@@ -38,7 +40,10 @@ frmManual::frmManual(QWidget* parent) : QDialog(parent)
     fader = new Fader(this);
     fader->closeAction = [this] { unload(); };
     SetFadeFlag(PrepareFade(this, 0, false));
-    setFixedSize(TwipsToPixels(7650), TwipsToPixels(6525));
+    // The designed size is the smallest; a larger window gives the text the room.
+    const QSize designed(TwipsToPixels(7650), TwipsToPixels(6525));
+    setMinimumSize(designed);
+    resize(designed);
     setWindowTitle(Caption());
 
     labelHelpTopic = new QLabel(this);
@@ -81,6 +86,22 @@ frmManual::frmManual(QWidget* parent) : QDialog(parent)
     setTabOrder(cmdHelpTopic, cmdPrintHelp);
     setTabOrder(cmdPrintHelp, cmdReturn);
     setTabOrder(cmdReturn, txtManual);
+    txtManual->setAccessibleName(QStringLiteral("Help text"));
+    RememberWindowPlacement(this);
+}
+
+void frmManual::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    if (!cmdReturn)
+        return;
+    // The title and the text take the width; the buttons stay along the foot.
+    const int side = TwipsToPixels(240);
+    const int foot = height() - TwipsToPixels(180) - cmdReturn->height();
+    labelHelpTopic->setGeometry(side, labelHelpTopic->y(), width() - 2 * side, labelHelpTopic->height());
+    txtManual->setGeometry(side, txtManual->y(), width() - 2 * side, foot - TwipsToPixels(180) - txtManual->y());
+    for (VellButton* b : {cmdHelpTopic, cmdPrintHelp, cmdReturn})
+        b->move(b->x(), foot);
 }
 
 void frmManual::showEvent(QShowEvent* event)

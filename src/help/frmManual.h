@@ -19,9 +19,9 @@ public:
 
     QLabel* labelHelpTopic;
     QPlainTextEdit* txtManual;
-    VellButton* cmdHelpTopic;
-    VellButton* cmdPrintHelp;
-    VellButton* cmdReturn;
+    VellButton* cmdHelpTopic = nullptr;
+    VellButton* cmdPrintHelp = nullptr;
+    VellButton* cmdReturn = nullptr;
     QMenu* menuHelpMenu;
     std::array<QAction*, 11> menuHelpTopic{}; // items 1..10, index 0 unused
     Fader* fader;
@@ -40,6 +40,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void Form_Activate();

@@ -7,6 +7,7 @@
 #include "session/AppSettings.h"
 #include "session/Utilities.h"
 #include "widgets/VellButton.h"
+#include "widgets/WindowPlacement.h"
 #include "widgets/modFadeInOut.h"
 
 #include <QCheckBox>
@@ -51,6 +52,7 @@ frmNewUser::frmNewUser(QWidget* parent) : QDialog(parent)
     SetFadeFlag(PrepareFade(this, 0, false));
     const QSize size(TwipsToPixels(6915), TwipsToPixels(5500));
     setFixedSize(size);
+    RememberWindowPlacement(this);
     setWindowTitle(Caption());
 
     imgBackground = new QLabel(this);

@@ -21,6 +21,10 @@ public:
         s.sync();
         return s.status() == QSettings::NoError;
     }
+    QString location() const override
+    {
+        return QSettings(QSettings::IniFormat, QSettings::UserScope, ApplicationTitle(), ApplicationTitle()).fileName();
+    }
 };
 
 QtSettingsStore g_realSettings;

@@ -13,10 +13,13 @@
 #include "users/UserWindowArt.h"
 #include "widgets/TextBox.h"
 #include "widgets/OptionTabStop.h"
+#include "widgets/StrayAltKeys.h"
 #include "widgets/VellButton.h"
+#include "widgets/WindowPlacement.h"
 #include "widgets/modFadeInOut.h"
 
 #include <QFocusEvent>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -73,6 +76,7 @@ frmAddEditUser::frmAddEditUser(QWidget* parent) : QDialog(parent)
     fader->closeAction = [this] { Unload(); };
     SetFadeFlag(PrepareFade(this, 0, false));
     setFixedSize(tw(6100), tw(5730));
+    RememberWindowPlacement(this);
     m_background = UserWindowsBackgroundTile();
 
     const QString labelStyle = QStringLiteral("QLabel { color: %1; font-weight: bold; }");
@@ -93,7 +97,16 @@ frmAddEditUser::frmAddEditUser(QWidget* parent) : QDialog(parent)
         lblField[i]->setGeometry(tw(180), top, tw(3000), tw(255));
         txtField[i]->setGeometry(tw(180), top + tw(270), tw(3000), tw(330));
     }
-    // The password shows in clear, so the administrator can read it back.
+    // The password is masked; "Show" lets the administrator read it back. The
+    // hint of an empty box always reads in clear.
+    chkShowPassword = new QCheckBox(QStringLiteral("Show"), this);
+    chkShowPassword->setObjectName(QStringLiteral("chkShowPassword"));
+    chkShowPassword->setStyleSheet(QStringLiteral("QCheckBox { color: rgb(0, 0, 64); font-weight: bold; }"));
+    chkShowPassword->setGeometry(tw(2280), txtField[3]->y() - tw(285), tw(900), tw(255));
+    chkShowPassword->setAccessibleName(QStringLiteral("Show the password"));
+    connect(chkShowPassword, &QCheckBox::toggled, this, &frmAddEditUser::ShowPasswordAsTyped);
+    connect(txtField[3], &QLineEdit::textChanged, this, &frmAddEditUser::ShowPasswordAsTyped);
+    ShowPasswordAsTyped();
     txtComments = new QPlainTextEdit(this);
     txtComments->setObjectName(QStringLiteral("txtField(4)"));
     txtComments->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -161,11 +174,18 @@ frmAddEditUser::frmAddEditUser(QWidget* parent) : QDialog(parent)
 
     // The names, then the level beside them, then what lies below. Tab enters
     // the levels at the user's level, so a Space there changes nothing.
-    const QList<QWidget*> chain{txtField[1], txtField[2], txtField[3], optAccessLevel[1], optAccessLevel[2],
+    const QList<QWidget*> chain{txtField[1], txtField[2], txtField[3], chkShowPassword, optAccessLevel[1], optAccessLevel[2],
                                 optAccessLevel[3], optAccessLevel[4], txtComments, cmdSave, cmdCancel};
     for (qsizetype i = 1; i < chain.size(); ++i)
         setTabOrder(chain[i - 1], chain[i]);
     KeepOptionTabStop({optAccessLevel[1], optAccessLevel[2], optAccessLevel[3], optAccessLevel[4]});
+    KeepAltKeysOutOfText(this);
+}
+
+void frmAddEditUser::ShowPasswordAsTyped()
+{
+    const bool clear = chkShowPassword->isChecked() || txtField[3]->text() == PasswordHint;
+    txtField[3]->setEchoMode(clear ? QLineEdit::Normal : QLineEdit::Password);
 }
 
 QWidget* frmAddEditUser::box(int index) const
@@ -209,8 +229,11 @@ void frmAddEditUser::Form_Activate()
         cmdSave->setCaption(QStringLiteral("&Save") + CRLF + QStringLiteral("New Entry"));
         cmdSave->setEnabled(false);
         cmdCancel->setCaption(QStringLiteral("&Cancel") + CRLF + QStringLiteral("New Entry"));
-        optAccessLevel[1]->setChecked(true);
-        optAccessLevel_Click(1);
+        // The first user of an installation administers it: he starts with
+        // every function; later users start with the least.
+        const int level = counted && count == 0 ? 4 : 1;
+        optAccessLevel[level]->setChecked(true);
+        optAccessLevel_Click(level);
     } else {
         m_recordNumber = qint16(SelectedRecordNumber);
         cmdSave->setCaption(QStringLiteral("&Save") + CRLF + QStringLiteral("Changes"));

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QPixmap>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -31,6 +32,8 @@ public:
     QLineEdit* txtField[4] = {};
     // Box 4, the comments ("txtField(4)").
     QPlainTextEdit* txtComments;
+    // Shows the password in clear while ticked.
+    QCheckBox* chkShowPassword = nullptr;
     QLabel* lblField[5] = {};
     QRadioButton* optAccessLevel[5] = {}; // 1..4
     QLabel* lblMandatory;
@@ -62,6 +65,7 @@ private:
     void ShowChangeMade();
     void UpdateSpaceFull();
     void FitAccessLevelOptions();
+    void ShowPasswordAsTyped();
     void txtField_GotFocus(int index);
     void txtField_LostFocus(int index);
     void Unload();

@@ -7,6 +7,7 @@
 #include "session/WindowHandOver.h"
 #include "platform/Messages.h"
 #include "platform/Screen.h"
+#include "platform/Settings.h"
 #include "store/AnsiText.h"
 #include "store/DateValue.h"
 #include "users/AccessCode.h"
@@ -18,6 +19,7 @@
 #include "users/UserMessages.h"
 #include "users/UserWindowArt.h"
 #include "users/frmAddEditUser.h"
+#include "widgets/StrayAltKeys.h"
 #include "widgets/VellButton.h"
 #include "widgets/WindowPlacement.h"
 #include "widgets/modFadeInOut.h"
@@ -29,6 +31,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QHeaderView>
+#include <QLabel>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -69,6 +72,7 @@ frmAdmin::frmAdmin(QWidget* parent) : QWidget(parent)
     gridModel = new UserGridModel(this);
     grid = new QTableView(this);
     grid->setObjectName(QStringLiteral("grid"));
+    grid->setAccessibleName(QStringLiteral("User list"));
     grid->setModel(gridModel);
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -103,6 +107,7 @@ frmAdmin::frmAdmin(QWidget* parent) : QWidget(parent)
 
     txtUserLog = new QPlainTextEdit(this);
     txtUserLog->setObjectName(QStringLiteral("txtUserLog"));
+    txtUserLog->setAccessibleName(QStringLiteral("User log"));
     txtUserLog->setReadOnly(true);
     txtUserLog->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     txtUserLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -112,12 +117,23 @@ frmAdmin::frmAdmin(QWidget* parent) : QWidget(parent)
     txtUserLog->setGeometry(grid->x(), grid->y() + tw(300), grid->width(), tw(1200));
     txtUserLog->hide();
 
+    lblFirstStart = new QLabel(FirstStartText(), this);
+    lblFirstStart->setObjectName(QStringLiteral("lblFirstStart"));
+    lblFirstStart->setWordWrap(true);
+    lblFirstStart->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblFirstStart->setMargin(tw(120));
+    lblFirstStart->setStyleSheet(QStringLiteral("QLabel { background-color: rgb(255, 255, 240); color: rgb(0, 0, 64);"
+                                                " border: 1px solid rgb(0, 0, 128); }"));
+    lblFirstStart->setGeometry(grid->geometry());
+    lblFirstStart->hide();
+
     const int row2 = tw(2580);
     const int row2Height = tw(540);
     cmdUserSelected = makeButton(QStringLiteral("cmdUserSelected"), this);
     cmdUserSelected->setGeometry(tw(180), row2, tw(3300), row2Height);
     txtPassword = new QLineEdit(this);
     txtPassword->setObjectName(QStringLiteral("txtPassword"));
+    txtPassword->setAccessibleName(QStringLiteral("Password"));
     txtPassword->setEchoMode(QLineEdit::Password);
     txtPassword->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     txtPassword->setMaxLength(8);
@@ -126,9 +142,11 @@ frmAdmin::frmAdmin(QWidget* parent) : QWidget(parent)
     txtPassword->installEventFilter(this);
     cmdContinue = makeButton(QStringLiteral("cmdContinue"), this);
     cmdContinue->setGeometry(tw(5820), row2, tw(1140), row2Height);
+    cmdContinue->setAccessibleName(QStringLiteral("Continue"));
     cmdContinue->hide();
     cmdCancel = makeButton(QStringLiteral("cmdCancel"), this);
     cmdCancel->setGeometry(tw(7050), row2, tw(1050), row2Height);
+    cmdCancel->setAccessibleName(QStringLiteral("Cancel"));
     cmdCancel->hide();
 
     cmdAddUser = makeButton(QStringLiteral("cmdAddUser"), this);
@@ -198,7 +216,20 @@ frmAdmin::frmAdmin(QWidget* parent) : QWidget(parent)
         connect(code, &QShortcut::activated, this, &frmAdmin::ShowAccessCode);
     }
 
+    KeepAltKeysOutOfText(this);
     Form_Load();
+}
+
+QString frmAdmin::FirstStartText()
+{
+    const QString file = settingsStore().location();
+    return QStringLiteral("No one can log in yet. To add the first user, click \"Edit the 'User List'\" and give "
+                          "this installation's access code; the first user starts with every function (level 4).")
+        + QStringLiteral("\n\n")
+        + QStringLiteral("The access code is kept in the settings file %1, section [%2], key %3. "
+                         "Shift+Alt+A shows it while this window is in front.")
+              .arg(file.isEmpty() ? QStringLiteral("of %1").arg(ApplicationTitle()) : file, AccessCodeSection,
+                   AccessCodeKey);
 }
 
 void frmAdmin::Form_Load()
@@ -207,6 +238,7 @@ void frmAdmin::Form_Load()
     setFixedSize(tw(8280), tw(4335));
     setWindowTitle(ApplicationTitle() + QStringLiteral(" - Admin Window"));
     CenterOnScreen(this);
+    RememberWindowPlacement(this);
     m_background = UserWindowsBackgroundTile();
     m_accessCode = InstallationAccessCode();
 }
@@ -304,11 +336,13 @@ void frmAdmin::LoadGrid()
     grid->hide();
     grid->setUpdatesEnabled(false);
     gridModel->setRows({});
+    lblFirstStart->hide();
 
     auto showEmpty = [this] {
         grid->setUpdatesEnabled(true);
         MsgBox(QStringLiteral("There are currently no 'Users'") + CRLF + QStringLiteral("entered in the 'User List'"),
                Msg::OKOnly | Msg::Information, QStringLiteral("'User List' Empty"));
+        lblFirstStart->setVisible(!m_logView);
     };
     // Opening would create a missing list, so that is looked at first.
     if (!UserListExists()) {
@@ -354,6 +388,7 @@ void frmAdmin::LoadGrid()
         // highlighted user" have one; later steps may choose another.
         SelectGridRow(1);
     }
+    lblFirstStart->setVisible(gridModel->rowCount() == 0 && !m_logView);
     m_firstLoad = false;
 }
 
@@ -709,6 +744,7 @@ void frmAdmin::ShowUserLog()
     setWindowTitle(ApplicationTitle() + QStringLiteral(" - User Log"));
 
     grid->hide();
+    lblFirstStart->hide();
     m_userLogTop = txtUserLog->y();
     txtUserLog->setGeometry(txtUserLog->x(), grid->y(), txtUserLog->width(), grid->height());
     txtUserLog->setPlainText(UserLogViewText(log.text));
@@ -727,6 +763,7 @@ void frmAdmin::HideUserLog()
     setWindowTitle(Tag);
     if (gridModel->rowCount() >= 1)
         grid->show();
+    lblFirstStart->setVisible(gridModel->rowCount() == 0);
     SetButtons();
 }
 

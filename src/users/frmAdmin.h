@@ -9,6 +9,7 @@
 class QCheckBox;
 class QFrame;
 class QLineEdit;
+class QLabel;
 class QPlainTextEdit;
 class QTableView;
 class QTimer;
@@ -33,6 +34,9 @@ public:
     VellButton* cmdDeleteUser;
     VellButton* cmdReviewUserLog;
     QPlainTextEdit* txtUserLog;
+    // Stands in the grid's place while there are no users: how to add the first.
+    QLabel* lblFirstStart = nullptr;
+    static QString FirstStartText();
     VellButton* cmdHelp;
     VellButton* cmdQuit;
     QFrame* shpFadeStatus;

@@ -1,6 +1,7 @@
 #include "widgets/WindowPlacement.h"
 
 #include "platform/Screen.h"
+#include "platform/Settings.h"
 
 #include <QEvent>
 #include <QStyle>
@@ -51,7 +52,8 @@ public:
             m_layOut(inside);
         else
             m_window->setFixedSize(inside);
-        CenterOnScreen(m_window);
+        if (!RestoreWindowPlacement(m_window))
+            CenterOnScreen(m_window);
     }
 
     QMargins assumed() const { return m_assumed; }
@@ -80,7 +82,108 @@ private:
     bool m_done = false;
 };
 
+// Saves a window's placement when it hides, and restores it when it is first shown.
+class PlacementKeeper final : public QObject {
+public:
+    explicit PlacementKeeper(QWidget* window) : QObject(window), m_window(window) { window->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != m_window)
+            return false;
+        if (event->type() == QEvent::Show && !m_restored) {
+            m_restored = true;
+            RestoreWindowPlacement(m_window);
+        } else if (event->type() == QEvent::Hide && m_restored) {
+            SaveWindowPlacement(m_window);
+        }
+        return false;
+    }
+
+private:
+    QWidget* m_window;
+    bool m_restored = false;
+};
+
+struct SavedPlacement {
+    QRect geometry; // frame's top-left corner, inside size
+    bool maximized = false;
+};
+
+bool readPlacement(const QString& text, SavedPlacement& out)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() < 4 || parts.size() > 5)
+        return false;
+    int v[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        v[i] = parts[i].trimmed().toInt(&ok);
+        if (!ok)
+            return false;
+    }
+    if (v[2] <= 0 || v[3] <= 0)
+        return false;
+    out.geometry = QRect(v[0], v[1], v[2], v[3]);
+    out.maximized = parts.size() == 5 && parts[4].trimmed() == QLatin1String("maximized");
+    return true;
+}
+
+bool isResizable(const QWidget* window) { return window->minimumSize() != window->maximumSize(); }
+
 } // namespace
+
+void RememberWindowPlacement(QWidget* window) { new PlacementKeeper(window); }
+
+void SaveWindowPlacement(const QWidget* window)
+{
+    if (window->objectName().isEmpty())
+        return;
+    const bool maximized = window->isMaximized();
+    // A maximised window keeps the place it had before, to go back to.
+    QRect normal = maximized ? window->normalGeometry() : window->geometry();
+    const QMargins frame = WindowFrameMargins(window);
+    QPoint corner = maximized ? QPoint(normal.left() - frame.left(), normal.top() - frame.top()) : window->pos();
+    const QRect resting = window->property(RestingGeometryProperty).toRect();
+    if (!maximized && resting.isValid()) {
+        corner = resting.topLeft();
+        normal.setSize(resting.size());
+    }
+    QString text = QStringLiteral("%1,%2,%3,%4").arg(corner.x()).arg(corner.y()).arg(normal.width()).arg(normal.height());
+    if (maximized)
+        text += QStringLiteral(",maximized");
+    SaveSetting(QLatin1String(WindowPlacementSection), window->objectName(), text);
+}
+
+bool RestoreWindowPlacement(QWidget* window)
+{
+    if (window->objectName().isEmpty())
+        return false;
+    SavedPlacement saved;
+    if (!readPlacement(GetSetting(QLatin1String(WindowPlacementSection), window->objectName()), saved))
+        return false;
+    const QRect area = screenMetrics().availableGeometry();
+    const QMargins frame = WindowFrameMargins(window);
+    QSize inside = window->size();
+    if (isResizable(window)) {
+        // As large as saved, within the window's limits and the area.
+        inside = saved.geometry.size()
+                     .expandedTo(window->minimumSize())
+                     .boundedTo(window->maximumSize())
+                     .boundedTo(area.size().shrunkBy(frame).expandedTo(window->minimumSize()));
+        window->resize(inside);
+    }
+    const QSize outer = inside.grownBy(frame);
+    // The whole frame inside the area; a window larger than the area keeps
+    // its title bar in reach.
+    const int left = qMax(area.left(), qMin(saved.geometry.left(), area.right() + 1 - outer.width()));
+    const int top = qMax(area.top(), qMin(saved.geometry.top(), area.bottom() + 1 - outer.height()));
+    window->move(left, top);
+    if (saved.maximized && isResizable(window))
+        window->setWindowState(window->windowState() | Qt::WindowMaximized);
+    return true;
+}
 
 QMargins WindowFrameMargins(const QWidget* window)
 {

@@ -27,3 +27,24 @@ void CenterOnScreen(QWidget* window);
 // system has framed the window and its frame turns out different from the
 // estimate, the size and place are worked out again.
 void PlaceOnScreen(QWidget* window, QSize outer, std::function<void(QSize)> layOut = {});
+
+// Where each window last stood is kept in the settings, section "Windows",
+// one key per window (its object name), as "left,top,width,height" in pixels:
+// the frame's top-left corner and the inside size, followed by ",maximized"
+// when the window was maximised.
+inline constexpr const char* WindowPlacementSection = "Windows";
+
+// Keeps `window`'s place: it is saved whenever the window hides or closes,
+// and put back the first time the window is shown.
+void RememberWindowPlacement(QWidget* window);
+
+// Puts a window where its saved placement says, moved and cut so that its
+// frame lies inside the available screen area; a window of fixed size keeps
+// its size. False when nothing usable was saved (the window is not touched).
+bool RestoreWindowPlacement(QWidget* window);
+void SaveWindowPlacement(const QWidget* window);
+
+// A window that changes its own size for a while (the main window while
+// adding) sets this property to the QRect it will go back to (frame's
+// top-left corner and inside size); that is what is saved meanwhile.
+inline constexpr const char* RestingGeometryProperty = "restingGeometry";

@@ -5,7 +5,9 @@
 #include "platform/Messages.h"
 #include "platform/Screen.h"
 #include "store/AnsiText.h"
+#include "widgets/StrayAltKeys.h"
 #include "widgets/VellButton.h"
+#include "widgets/WindowPlacement.h"
 #include "widgets/modFadeInOut.h"
 #include "workspace/SearchSettings.h"
 
@@ -58,6 +60,7 @@ frmFind::frmFind(QWidget* parent) : QDialog(parent)
 
     const int side = TwipsToPixels(5900);
     setFixedSize(side, side);
+    RememberWindowPlacement(this);
     setWindowTitle(QStringLiteral(" ") + ApplicationTitle() + QStringLiteral(" - ") + QStringLiteral(" Find Citation(s)"));
 
     imgBackground = new QLabel(this);
@@ -123,6 +126,7 @@ frmFind::frmFind(QWidget* parent) : QDialog(parent)
     setTabOrder(chkCapStatus, chkWholeWordStatus);
     setTabOrder(chkWholeWordStatus, cmdFind);
     setTabOrder(cmdFind, cmdCancel);
+    KeepAltKeysOutOfText(this);
 }
 
 void frmFind::showEvent(QShowEvent* event)

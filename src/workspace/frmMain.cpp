@@ -9,6 +9,7 @@
 #include "platform/Messages.h"
 #include "store/CitationFile.h"
 #include "users/UserLog.h"
+#include "widgets/StrayAltKeys.h"
 #include "widgets/VellButton.h"
 #include "widgets/modFadeInOut.h"
 #include "workspace/CitationList.h"
@@ -20,6 +21,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -193,6 +195,43 @@ void frmMain::Form_Activate()
         fader->StartFade(0, 255, 20, false);
 }
 
+// The keys that press the record and list buttons, beside their access keys.
+// Each works only while its button could be pressed; Ctrl+S saves whichever
+// of an add or an edit is under way.
+QList<frmMain::ButtonShortcut> frmMain::ButtonShortcuts() const
+{
+    return {
+        {cmdAddEntry, QKeyCombination(Qt::ControlModifier, Qt::Key_N)},
+        {cmdEditEntry, QKeyCombination(Qt::ControlModifier, Qt::Key_E)},
+        {cmdAddSave, QKeyCombination(Qt::ControlModifier, Qt::Key_S)},
+        {cmdEditSave, QKeyCombination(Qt::ControlModifier, Qt::Key_S)},
+        {cmdFindEntries, QKeyCombination(Qt::ControlModifier, Qt::Key_F)},
+        {cmdPrintEntry, QKeyCombination(Qt::ControlModifier, Qt::Key_P)},
+        {cmdPrintList, QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_P)},
+        {cmdQuit, QKeyCombination(Qt::ControlModifier, Qt::Key_Q)},
+    };
+}
+
+QString frmMain::ShortcutHint(const VellButton* button) const
+{
+    for (const ButtonShortcut& s : ButtonShortcuts())
+        if (s.button == button)
+            return u'<' + QKeySequence(s.keys).toString(QKeySequence::NativeText) + QStringLiteral("> ");
+    return {};
+}
+
+VellButton* frmMain::buttonForShortcut(const QKeyEvent* key) const
+{
+    if (!(key->modifiers() & Qt::ControlModifier) || !isEnabled())
+        return nullptr;
+    const QKeyCombination pressed(key->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier),
+                                  Qt::Key(key->key()));
+    for (const ButtonShortcut& s : ButtonShortcuts())
+        if (s.keys == pressed && s.button->isVisibleTo(this) && s.button->isEnabled())
+            return s.button;
+    return nullptr;
+}
+
 // Some access keys of the window's buttons are also those of editor pages
 // ("&Find" and "De&faults", "&Delete this" and "&Defendant", "Print &List"
 // and "&Location"). A button that can be pressed takes its key; the page
@@ -217,7 +256,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
     case QEvent::ShortcutOverride:
         // Claim the key so that it reaches the KeyPress below instead of
         // being shared out as an ambiguous shortcut.
-        if (buttonForAccessKey(static_cast<QKeyEvent*>(event))) {
+        if (buttonForAccessKey(static_cast<QKeyEvent*>(event)) || buttonForShortcut(static_cast<QKeyEvent*>(event))) {
             event->accept();
             return true;
         }
@@ -229,6 +268,14 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
             button->click();
             return true;
         }
+        if (VellButton* button = buttonForShortcut(key)) {
+            button->click();
+            return true;
+        }
+        // An Alt+letter that no button, page or label took (its button is
+        // hidden or disabled) is not text: it must not land in the box.
+        if (IsStrayAltKey(key))
+            return true;
         if (Form_KeyDown(key->key() == Qt::Key_F1 ? KeyF1 : key->key(), key->modifiers()))
             return true;
         if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier && m_cancelButton

@@ -17,6 +17,8 @@
 #include "widgets/TextBox.h"
 
 #include <QHash>
+#include <QKeyCombination>
+#include <QList>
 #include <QWidget>
 #include <array>
 
@@ -221,6 +223,15 @@ public:
     void txtDefault_Change(int Index);
     // The help topic that fits what the user is doing.
     int HelpTopicForState() const;
+    // The keys that press buttons (Ctrl+N add, Ctrl+S save, ...).
+    struct ButtonShortcut {
+        VellButton* button;
+        QKeyCombination keys;
+    };
+    QList<ButtonShortcut> ButtonShortcuts() const;
+    // The shortcut of a button as its tool tip ends with it ("<Ctrl+F> "),
+    // empty for a button without one.
+    QString ShortcutHint(const VellButton* button) const;
     // The caption of the window: "<installation> - " + application title.
     static QString WindowCaption();
 
@@ -236,6 +247,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -299,6 +311,7 @@ private:
         int top = 0;
         int height = 0;
         int editorTop = 0;
+        bool shrunk = false; // the window's height was changed for the add
     } m_addLayout;
 
     void returnToAdminWindow();
@@ -306,6 +319,7 @@ private:
     void connectSessionEnd();
     void writeLogOutLine();
     VellButton* buttonForAccessKey(const QKeyEvent* key) const;
+    VellButton* buttonForShortcut(const QKeyEvent* key) const;
     void loadDefaultValues();
 
     std::array<QButtonGroup*, size_t(OptionGroup::Count)> m_optionGroups{};
@@ -322,6 +336,7 @@ private:
     qint64 m_damagedLengthTold = -1;
     int m_currentTab = 0;
     int m_editorHeight = 0; // the editor frame's height, pages included
+    QSize m_smallest;       // the designed size, the least the window may have
     // The list's side column: its buttons, and the sort choice under or beside them.
     void placeSortChoice(bool beside);
     void orderListButtons();

@@ -104,17 +104,23 @@ void frmMain::StartAdd()
     MainTab->setVisible(true);
     MainTab->setCurrentIndex(0);
 
-    // The list goes away and the window shrinks to the editor while adding.
+    // The list goes away and the window shrinks to the editor while adding;
+    // a maximised window keeps its size, the editor at its top.
     frame[1]->hide();
-    m_addLayout = {pos().y(), height(), frame[2]->y()};
-    frame[2]->move(frame[2]->x(), frame[1]->y());
-    const int editorBottom = frame[2]->y() + frame[2]->height() + frame[1]->y();
-    // The height is an outer height; the window is centred in the available area.
-    const QSize addingInside = FittedClientSize(this, QSize(width(), TwipsToPixels(AddingHeightTwips)));
-    setFixedHeight(qMax(addingInside.height(), editorBottom));
-    const QRect area = screenMetrics().availableGeometry();
-    const QMargins edge = WindowFrameMargins(this);
-    move(x(), area.top() + qMax(0, (area.height() - height() - edge.top() - edge.bottom()) / 2));
+    m_addLayout = {pos().y(), height(), frame[2]->y(), false};
+    layOutFrames(size());
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+        const int editorBottom = frame[2]->y() + frame[2]->height() + frame[1]->y();
+        // The height is an outer height; the window is centred in the available area.
+        const QSize addingInside = FittedClientSize(this, QSize(width(), TwipsToPixels(AddingHeightTwips)));
+        setFixedHeight(qMax(addingInside.height(), editorBottom));
+        const QRect area = screenMetrics().availableGeometry();
+        const QMargins edge = WindowFrameMargins(this);
+        // Left now, the window is remembered as it stood before the add.
+        setProperty(RestingGeometryProperty, QRect(x(), m_addLayout.top, width(), m_addLayout.height));
+        move(x(), area.top() + qMax(0, (area.height() - height() - edge.top() - edge.bottom()) / 2));
+        m_addLayout.shrunk = true;
+    }
 
     if (cmdBackupRestore->isVisible())
         cmdBackupRestore->setEnabled(false);
@@ -222,9 +228,14 @@ void frmMain::EndAdd()
     lblInstructions->hide();
     colourMandatoryLabels(false);
 
-    setFixedHeight(m_addLayout.height);
-    move(x(), m_addLayout.top);
-    frame[2]->move(frame[2]->x(), m_addLayout.editorTop);
+    if (m_addLayout.shrunk) {
+        setMinimumHeight(m_smallest.height());
+        setMaximumHeight(QWIDGETSIZE_MAX);
+        resize(width(), m_addLayout.height);
+        move(x(), m_addLayout.top);
+        setProperty(RestingGeometryProperty, QVariant());
+    }
+    layOutFrames(size());
     frame[1]->show();
 
     if (cmdAddSave->Tag == QLatin1String("Save")) {

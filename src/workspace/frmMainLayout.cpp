@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
@@ -155,6 +156,7 @@ void frmMain::buildListFrame()
 
     grid = new CitationGrid(list);
     grid->setObjectName(QStringLiteral("grid"));
+    grid->setAccessibleName(QStringLiteral("Citation list"));
     listModel = new CitationListModel(grid);
     grid->setModel(listModel);
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -248,6 +250,7 @@ void frmMain::buildEditorFrame()
 
     MainTab = new QTabWidget(editor);
     MainTab->setObjectName(QStringLiteral("MainTab"));
+    MainTab->setAccessibleName(QStringLiteral("Citation details"));
     MainTab->setUsesScrollButtons(false);
     MainTab->addTab(buildBasicsPage(), QStringLiteral("&Basics"));
     MainTab->addTab(buildDefendantPage(), QStringLiteral("&Defendant"));
@@ -616,16 +619,37 @@ void frmMain::placeFrames()
     frame[2]->adjustSize();
     m_editorHeight = frame[2]->sizeHint().height();
     // The sizes are the window's outer sizes; on a small screen the window is
-    // cut to the available area and the list gives up the height.
-    PlaceOnScreen(this, QSize(TwipsToPixels(WindowWidthTwips), TwipsToPixels(heightTwips)),
-                  [this](QSize inside) { layOutFrames(inside); });
+    // cut to the available area and the list gives up the height. The size it
+    // opens with, or the designed size where that is smaller, is also the
+    // least the user can make it, as long as the editor and a few rows fit.
+    const QSize designed = FittedClientSize(this, QSize(TwipsToPixels(WindowWidthTwips), TwipsToPixels(DesignHeightTwips)));
+    PlaceOnScreen(this, QSize(TwipsToPixels(WindowWidthTwips), TwipsToPixels(heightTwips)), [this, designed](QSize inside) {
+        m_smallest = designed.boundedTo(inside).expandedTo(QSize(0, m_editorHeight + MinimumListHeight + 3 * Margin));
+        setMinimumSize(m_smallest);
+        resize(inside.expandedTo(m_smallest));
+        layOutFrames(size());
+    });
+    RememberWindowPlacement(this);
+}
+
+void frmMain::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (m_editorHeight > 0)
+        layOutFrames(size());
 }
 
 void frmMain::layOutFrames(QSize inside)
 {
-    // The list takes what the editor leaves, down to a few rows.
-    const int editorHeight = m_editorHeight;
-    const int listHeight = qMax(MinimumListHeight, inside.height() - editorHeight - 3 * Margin);
+    const int width = inside.width() - 2 * Margin;
+    if (Adding) {
+        // The list is hidden and the editor stands in its place.
+        frame[2]->setGeometry(Margin, Margin, width, m_editorHeight);
+        return;
+    }
+    // The list takes what the editor leaves, down to a few rows; the editor
+    // keeps its height at the foot of the window.
+    const int listHeight = qMax(MinimumListHeight, inside.height() - m_editorHeight - 3 * Margin);
     // Every list button may show at once (See All while a sub-list is shown);
     // when they and the sort choice do not fit one above the other, the
     // choice moves beside them.
@@ -635,9 +659,8 @@ void frmMain::layOutFrames(QSize inside)
     const bool beside = stacked + margins.top() + margins.bottom() + titleRoom > listHeight;
     if (beside != m_sortBeside)
         placeSortChoice(beside);
-    frame[1]->setGeometry(Margin, Margin, inside.width() - 2 * Margin, listHeight);
-    frame[2]->setGeometry(Margin, 2 * Margin + listHeight, inside.width() - 2 * Margin, editorHeight);
-    setFixedSize(inside.width(), qMax(inside.height(), frame[2]->geometry().bottom() + 1 + Margin));
+    frame[1]->setGeometry(Margin, Margin, width, listHeight);
+    frame[2]->setGeometry(Margin, 2 * Margin + listHeight, width, m_editorHeight);
 }
 
 void frmMain::placeSortChoice(bool beside)

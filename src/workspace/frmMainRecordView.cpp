@@ -136,14 +136,16 @@ void frmMain::UpdateButtons()
 
     cmdHelp->setToolTipText(QStringLiteral(" Click here for information "));
 
-    setButton(cmdQuit, QString(), QStringLiteral(" Click here to exit ") + ApplicationTitle() + u' ', true);
+    setButton(cmdQuit, QString(), QStringLiteral(" Click here to exit ") + ApplicationTitle() + u' ' + ShortcutHint(cmdQuit),
+              true);
     setCancelButton(cmdQuit);
 
     setButton(cmdFindEntries, twoLines("&Find", "Citation(s)"),
-              QStringLiteral(" Search for one or more record(s) according to... "), citations >= 2 && fullList);
+              QStringLiteral(" Search for one or more record(s) according to... ") + ShortcutHint(cmdFindEntries),
+              citations >= 2 && fullList);
     setButton(cmdSeeAllEntries, twoLines("See &All", "Citations"),
               QStringLiteral(" See a list of all evidence currently in the database "), subList);
-    setButton(cmdPrintList, twoLines("Print", "&List"), PrinterReady, citations >= 2);
+    setButton(cmdPrintList, twoLines("Print", "&List"), PrinterReady + ShortcutHint(cmdPrintList), citations >= 2);
     setButton(cmdExportList, twoLines("E&xport", "List"),
               QStringLiteral(" Save this list as a CSV file for a spreadsheet "), citations >= 2);
     setButton(cmdStatistics, twoLines("Stat&istics", "of List"),
@@ -151,19 +153,22 @@ void frmMain::UpdateButtons()
               citations >= 1);
 
     setButton(cmdAddEntry, twoLines("&Add a", "Citation"),
-              QStringLiteral(" Add a new citation to your database (right-click to use 'template' option) "), fullList);
+              QStringLiteral(" Add a new citation to your database (right-click to use 'template' option) ")
+                  + ShortcutHint(cmdAddEntry),
+              fullList);
     if (fullList)
         cmdAddEntry->setEnabled(CurrentAccessLevel > 2);
-    setButton(cmdAddSave, twoLines("&Save", "New Entry"), noTip, Adding != 0);
+    setButton(cmdAddSave, twoLines("&Save", "New Entry"), u' ' + ShortcutHint(cmdAddSave), Adding != 0);
     setButton(cmdAddCancel, twoLines("&Cancel", "New Entry"), noTip, Adding != 0);
 
-    setButton(cmdEditEntry, twoLines("&Edit this", "Citation"), noTip, citations >= 1);
+    setButton(cmdEditEntry, twoLines("&Edit this", "Citation"), u' ' + ShortcutHint(cmdEditEntry), citations >= 1);
     if (citations >= 1)
         cmdEditEntry->setEnabled(CurrentAccessLevel > 1);
-    setButton(cmdEditSave, twoLines("&Save", "Changes"), noTip, Editing != 0);
+    setButton(cmdEditSave, twoLines("&Save", "Changes"), u' ' + ShortcutHint(cmdEditSave), Editing != 0);
     setButton(cmdEditCancel, twoLines("&Cancel", "Changes"), noTip, Editing != 0);
 
-    setButton(cmdPrintEntry, twoLines("&Print this", "Citation"), PrinterReady, citations >= 1);
+    setButton(cmdPrintEntry, twoLines("&Print this", "Citation"), PrinterReady + ShortcutHint(cmdPrintEntry),
+              citations >= 1);
     const bool deletable = SelectedRow() >= 0 && fullList;
     setButton(cmdDeleteEntry, twoLines("&Delete this", "Citation"),
               QStringLiteral(" Permanently remove this citation entry from the database "), deletable);

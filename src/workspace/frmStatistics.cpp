@@ -8,6 +8,7 @@
 #include "store/DateValue.h"
 #include "widgets/BusyGuard.h"
 #include "widgets/VellButton.h"
+#include "widgets/WindowPlacement.h"
 #include "workspace/StatisticsChart.h"
 
 #include <QAbstractTableModel>
@@ -145,6 +146,7 @@ frmStatistics::frmStatistics(QList<int> records, QString listCaption, QWidget* p
         m_models[g] = new StatisticsTableModel(split);
         grid[g] = new QTableView(split);
         grid[g]->setObjectName(QStringLiteral("grid(%1)").arg(g));
+        grid[g]->setAccessibleName(QStringLiteral("Counts by ") + StatisticsGroupTitle(StatisticsGroup(g)).mid(3));
         grid[g]->setModel(m_models[g]);
         grid[g]->verticalHeader()->hide();
         grid[g]->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -172,6 +174,7 @@ frmStatistics::frmStatistics(QList<int> records, QString listCaption, QWidget* p
     // Room for the tables and charts, within a small screen too.
     const QRect area = screenMetrics().availableGeometry();
     resize(qMin(900, area.width() - 40), qMin(560, area.height() - 60));
+    RememberWindowPlacement(this);
 
     connect(cmdCount, &VellButton::Click, this, &frmStatistics::cmdCount_Click);
     connect(cmdAllDates, &VellButton::Click, this, &frmStatistics::cmdAllDates_Click);

@@ -20,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -199,9 +200,15 @@ void tst_Admin::rightCodeWithoutUsersOpensTheAddDialogAtOnce()
 {
     m_msgs->expect(EmptyText, "'User List' Empty", Info, Msg::OK);
     frmAdmin* w = openWindow();
+    // A fresh installation says, in the list's place, how to reach the code.
+    QVERIFY(w->lblFirstStart->isVisible());
+    for (const char* part : {"Edit the 'User List'", "[Installation]", "AccessCode", "Shift+Alt+A", "level 4"})
+        QVERIFY2(w->lblFirstStart->text().contains(QLatin1String(part)), part);
     QString dialogTag;
+    int firstLevel = 0;
     onDialog([&](frmAddEditUser* d) {
         dialogTag = d->Tag;
+        firstLevel = d->SelectedLevel();
         d->txtField[1]->setText("Jane");
         d->txtField[2]->setText("Doe");
         d->txtField[3]->setText("AbCd");
@@ -209,8 +216,10 @@ void tst_Admin::rightCodeWithoutUsersOpensTheAddDialogAtOnce()
     });
     enterAdminMode(w);
     QCOMPARE(dialogTag, QString("Add a User"));
+    QCOMPARE(firstLevel, 4); // the first user can do everything, adding the others included
     QCOMPARE(ReadUsers("User.List").size(), 1);
-    QVERIFY(w->grid->isVisible() && w->cmdEditUser->isVisible());
+    QCOMPARE(UserBytes500::readLevel(ReadUsers("User.List").at(0)), 4);
+    QVERIFY(w->grid->isVisible() && w->cmdEditUser->isVisible() && !w->lblFirstStart->isVisible());
     QCOMPARE(w->gridModel->cell(0, UserGridModel::ColName), QString("Jane Doe"));
 }
 

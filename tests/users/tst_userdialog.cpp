@@ -11,10 +11,12 @@
 #include "widgets/VellButton.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTest>
 #include <QTextCursor>
 #include <memory>
@@ -39,6 +41,7 @@ private slots:
     void fullCommentsRefuseWhatIsTyped();
     void levelOptionsShowTheirWholeCaptions();
     void tabWalksTheColumnsAndEntersTheLevelAtItsChoice();
+    void passwordIsMaskedUntilShown();
 
 private:
     frmAddEditUser* open(const QString& tag, int record = 0);
@@ -83,6 +86,8 @@ frmAddEditUser* tst_UserDialog::open(const QString& tag, int record)
 
 void tst_UserDialog::addModeEnablesSaveOnlyWithTheMandatoryEntries()
 {
+    // Users after the first start with the least level.
+    WriteUsers("User.List", {UserBytes500::user("Zed", "Young", "zzzz", 4)});
     frmAddEditUser* d = open("Add a User");
     QCOMPARE(d->windowTitle(), QString("Sennet - Add a User"));
     QVERIFY(d->optAccessLevel[1]->isChecked() && d->optAccessLevel[1]->font().bold());
@@ -290,18 +295,46 @@ void tst_UserDialog::tabWalksTheColumnsAndEntersTheLevelAtItsChoice()
     frmAddEditUser* d = open("View/Edit this User", 1);
     d->txtField[1]->setFocus();
     QList<QWidget*> walked;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 5; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         walked << QApplication::focusWidget();
     }
-    // The names, the user's own level (not the first), then the comments.
-    QCOMPARE(walked, (QList<QWidget*>{d->txtField[2], d->txtField[3], d->optAccessLevel[4], d->txtComments}));
+    // The names, the password's "Show", the user's own level (not the first), then the comments.
+    QCOMPARE(walked, (QList<QWidget*>{d->txtField[2], d->txtField[3], d->chkShowPassword, d->optAccessLevel[4],
+                                      d->txtComments}));
     // A Space on the level Tab reached keeps it: nothing to save.
     QTest::keyClick(d->optAccessLevel[4], Qt::Key_Space);
     QVERIFY(d->optAccessLevel[4]->isChecked());
     QVERIFY(!d->cmdSave->isVisible());
     d->cmdCancel->click();
     QCOMPARE(ReadFile("User.List"), before);
+}
+
+void tst_UserDialog::passwordIsMaskedUntilShown()
+{
+    WriteUsers("User.List", {UserBytes500::user("Jane", "Doe", "AbCd12", 3)});
+    frmAddEditUser* d = open("View/Edit this User", 1);
+    QLineEdit* password = d->txtField[3];
+    QCOMPARE(password->text(), QString("AbCd12"));
+    const auto shown = [&] { return password->displayText(); };
+    const QChar mask(char16_t(password->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, password)));
+    QCOMPARE(shown(), QString(6, mask));
+    QVERIFY(!d->chkShowPassword->isChecked());
+    d->chkShowPassword->click();
+    QCOMPARE(shown(), QString("AbCd12"));
+    d->chkShowPassword->click();
+    QVERIFY(shown() != QString("AbCd12"));
+    // The hint of an empty box reads in clear, and what is typed is masked again.
+    password->clear();
+    password->setFocus();
+    QCOMPARE(shown(), QString("<4 to 8 chars only>"));
+    QTest::keyClicks(password, "xyz9");
+    QCOMPARE(password->text(), QString("xyz9"));
+    QVERIFY(!shown().contains(QLatin1String("xyz")));
+    // Masking changes nothing that is saved.
+    d->cmdSave->click();
+    const QByteArray stored = UserBytes500::readText(ReadUsers("User.List").at(0), "Password");
+    QCOMPARE(UnscramblePassword(QString::fromLatin1(stored)), QString("xyz9"));
 }
 
 QTEST_MAIN(tst_UserDialog)

@@ -291,6 +291,9 @@ void tst_CitationList::heightFollowsTheScreen()
     const int editorHeight = w.frame[2]->height();
     const int listHeight = w.frame[1]->height();
     delete f.window;
+    // Without the place it was left at: the first start on each screen.
+    const auto forget = [&] { f.settings.values.remove("Windows/frmMain"); };
+    forget();
 
     f.screen.size = QSize(1280, 1024);
     frmMain& taller = f.open();
@@ -299,6 +302,7 @@ void tst_CitationList::heightFollowsTheScreen()
     QCOMPARE(taller.frame[1]->height(), listHeight + 788 - 591);
     QCOMPARE(taller.frame[2]->geometry().top(), taller.frame[1]->geometry().bottom() + 1 + 6);
     delete f.window;
+    forget();
 
     f.screen.size = QSize(800, 600); // not higher than the design: the design height
     QCOMPARE(f.open().frameGeometry().height(), 600);

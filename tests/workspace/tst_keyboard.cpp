@@ -3,12 +3,14 @@
 // or an edit starts, the selection of the list, the colours of fields in
 // locked frames, the user label, and every window inside the screen.
 #include "MainWindowFixture.h"
+#include "UserFiles.h"
 
 #include "app/frmTitlePage.h"
 #include "users/frmAddEditUser.h"
 #include "users/frmAdmin.h"
 #include "widgets/VellButton.h"
 #include "widgets/WindowPlacement.h"
+#include "workspace/SearchSettings.h"
 #include "workspace/frmFind.h"
 
 #include <QCheckBox>
@@ -24,6 +26,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QButtonGroup>
+#include <QSignalSpy>
 #include <QtTest>
 
 namespace {
@@ -219,6 +222,10 @@ private slots:
     void lockedFramesShowTheViewingColour();
     void userLabelKeepsToTwoLines();
     void windowsFitASmallScreen();
+    void shortcutsWorkExactlyWhenTheirButtonsDo_data();
+    void shortcutsWorkExactlyWhenTheirButtonsDo();
+    void altLetterWithoutTargetTypesNothing();
+    void placementIsRestoredInsideTheScreen();
 };
 
 void tst_Keyboard::tabFollowsTheScreenOnEveryPage_data()
@@ -472,6 +479,187 @@ void tst_Keyboard::windowsFitASmallScreen()
     MainWindowFixture big;
     frmMain& w = big.open();
     QCOMPARE(w.frameGeometry().width(), TwipsToPixels(11900));
+}
+
+void tst_Keyboard::shortcutsWorkExactlyWhenTheirButtonsDo_data()
+{
+    QTest::addColumn<int>("level");
+    QTest::addColumn<int>("citations");
+    QTest::addColumn<QString>("mode");
+    for (int level = 1; level <= 4; ++level) {
+        for (const char* mode : {"list", "sub-list", "editing", "adding"})
+            QTest::addRow("level %d, %s", level, mode) << level << 3 << QString::fromLatin1(mode);
+        QTest::addRow("level %d, one citation", level) << level << 1 << QStringLiteral("list");
+    }
+}
+
+void tst_Keyboard::shortcutsWorkExactlyWhenTheirButtonsDo()
+{
+    QFETCH(int, level);
+    QFETCH(int, citations);
+    QFETCH(QString, mode);
+    MainWindowFixture f(level);
+    QList<CitationBytes3000> records;
+    for (int i = 0; i < citations; ++i)
+        records << citation("C-" + QByteArray::number(i), QDate(2006, 1, 1 + i)).text("Notes", "radar");
+    f.write(records);
+    frmMain& w = f.open();
+    if (mode == "sub-list") {
+        searchSettings().phrase = QStringLiteral("radar");
+        w.FullListMode = frmMain::FlagOff;
+        w.SubListMode = frmMain::FlagOn;
+        w.LoadCitationList();
+        w.ShowSelectedCitation();
+        w.UpdateButtons();
+    } else if (mode == "editing") {
+        w.StartEdit();
+    } else if (mode == "adding") {
+        w.StartAdd();
+    }
+    QCoreApplication::processEvents();
+    QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
+
+    const struct {
+        QKeyCombination keys;
+        VellButton* button;
+        const char* hint;
+    } shortcuts[] = {
+        {Qt::CTRL | Qt::Key_N, w.cmdAddEntry, "<Ctrl+N> "},
+        {Qt::CTRL | Qt::Key_E, w.cmdEditEntry, "<Ctrl+E> "},
+        {Qt::CTRL | Qt::Key_S, w.cmdAddSave, "<Ctrl+S> "},
+        {Qt::CTRL | Qt::Key_S, w.cmdEditSave, "<Ctrl+S> "},
+        {Qt::CTRL | Qt::Key_F, w.cmdFindEntries, "<Ctrl+F> "},
+        {Qt::CTRL | Qt::Key_P, w.cmdPrintEntry, "<Ctrl+P> "},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_P, w.cmdPrintList, "<Ctrl+Shift+P> "},
+        {Qt::CTRL | Qt::Key_Q, w.cmdQuit, "<Ctrl+Q> "},
+    };
+    // The buttons' own actions are cut off: only whether a key presses them counts.
+    for (const auto& s : shortcuts)
+        QObject::disconnect(s.button, &VellButton::Click, nullptr, nullptr);
+    for (const auto& s : shortcuts) {
+        const bool pressable = s.button->isVisible() && s.button->isEnabled();
+        if (s.button->isVisible())
+            QVERIFY2(s.button->ToolTipText().endsWith(QLatin1String(s.hint)), qPrintable(s.button->ToolTipText()));
+        QSignalSpy clicks(s.button, &VellButton::Click);
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : static_cast<QWidget*>(&w);
+        QTest::keyClick(target, s.keys.key(), s.keys.keyboardModifiers());
+        QVERIFY2(clicks.count() == (pressable ? 1 : 0),
+                 qPrintable(s.button->objectName() + QStringLiteral(" pressed %1 times").arg(clicks.count())));
+    }
+}
+
+void tst_Keyboard::altLetterWithoutTargetTypesNothing()
+{
+    MainWindowFixture f;
+    f.write({withChoices("A-1"), withChoices("B-2")});
+    frmMain& w = f.open();
+    for (bool adding : {true, false}) {
+        adding ? w.StartAdd() : w.StartEdit();
+        // "&Find" is hidden and "De&faults" disabled while adding or editing;
+        // Alt+Z and Alt+7 name nothing at all.
+        for (int i : {1, 2, 39, 48}) {
+            w.MainTab->setCurrentIndex(i == 39 ? 4 : i == 48 ? 6 : 0);
+            QWidget* box = w.txtField[size_t(i)].widget();
+            box->setFocus();
+            const QString before = w.txtField[size_t(i)]->text();
+            for (Qt::Key key : {Qt::Key_F, Qt::Key_Z, Qt::Key_7})
+                QTest::keyClick(box, key, Qt::AltModifier);
+            QCOMPARE(w.txtField[size_t(i)]->text(), before);
+            QVERIFY(adding ? w.Adding : w.Editing);
+        }
+        // Plain letters still type, and an access key still works.
+        QTest::keyClick(w.txtField[48].widget(), Qt::Key_F);
+        QVERIFY(w.txtField[48]->text().endsWith(u'f'));
+        QTest::keyClick(w.txtField[48].widget(), Qt::Key_O, Qt::AltModifier);
+        QCOMPARE(w.MainTab->currentIndex(), 3);
+        QTest::keyClick(w.txtField[32].widget(), Qt::Key_Escape);
+    }
+
+    // The user dialog and the search dialog keep such keys out of their boxes too.
+    auto* user = new frmAddEditUser(&w);
+    user->Tag = QStringLiteral("Add a User");
+    user->show();
+    auto* find = new frmFind(&w);
+    find->show();
+    for (QLineEdit* box : {user->txtField[1], user->txtField[3], find->txtSearchPhrase}) {
+        box->setText(QStringLiteral("Ab1"));
+        QTest::keyClick(box, Qt::Key_Q, Qt::AltModifier);
+        QTest::keyClick(box, Qt::Key_Y, Qt::AltModifier | Qt::ShiftModifier);
+        QCOMPARE(box->text(), QStringLiteral("Ab1"));
+    }
+    delete find;
+    delete user;
+}
+
+void tst_Keyboard::placementIsRestoredInsideTheScreen()
+{
+    // Saved on a large screen, restored on one that is smaller now.
+    MainWindowFixture f;
+    f.screen.size = QSize(1920, 1080);
+    f.write({withChoices("A-1"), withChoices("B-2")});
+    frmMain& first = f.open();
+    first.resize(1600, 1000);
+    first.move(300, 40);
+    // Left while adding, it is remembered as it stood before the add shrank it.
+    first.StartAdd();
+    QVERIFY(first.height() < 1000);
+    first.hide();
+    QCOMPARE(f.settings.values.value("Windows/frmMain"), QStringLiteral("300,40,1600,1000"));
+    delete f.window;
+
+    // The same screen: the same place and size.
+    frmMain& again = f.open();
+    QCOMPARE(again.pos(), QPoint(300, 40));
+    QCOMPARE(again.size(), QSize(1600, 1000));
+    // The list took the extra room; the editor kept its height.
+    QCOMPARE(again.frame[1]->height(), 1000 - again.frame[2]->height() - 3 * 6);
+    delete f.window;
+
+    struct Case {
+        const char* saved;
+        QRect available;
+    };
+    WriteUsers("User.List", {UserBytes500::user("Jane", "Doe", "abcd", 4)});
+    const Case cases[] = {
+        {"300,40,1600,1000", QRect(0, 0, 1024, 768)},
+        {"1800,1000,900,700", QRect(0, 0, 1024, 768)},   // off the right and bottom
+        {"-500,-300,900,700", QRect(0, 30, 1024, 738)},  // above and left of a top panel
+        {"300,40,1600,1000,maximized", QRect(0, 0, 800, 600)},
+    };
+    for (const Case& c : cases) {
+        f.settings.values["Windows/frmMain"] = QString::fromLatin1(c.saved);
+        f.settings.values["Windows/frmAdmin"] = QString::fromLatin1(c.saved);
+        f.screen.size = c.available.size() + QSize(0, c.available.top());
+        f.screen.available = c.available;
+        frmMain& w = f.open();
+        auto* admin = new frmAdmin;
+        const QSize adminSize = admin->size();
+        admin->show();
+        // A maximised window is sized by the window system; the rest must fit.
+        const bool maximized = QByteArray(c.saved).endsWith("maximized");
+        QCOMPARE(bool(w.windowState() & Qt::WindowMaximized), maximized);
+        for (QWidget* window : {static_cast<QWidget*>(&w), static_cast<QWidget*>(admin)})
+            if (window != &w || !maximized)
+                QVERIFY2(c.available.contains(QRect(window->pos(), window->frameGeometry().size())),
+                     qPrintable(QStringLiteral("%1 from %2 at %3,%4 %5x%6").arg(window->objectName(), c.saved)
+                                    .arg(window->x()).arg(window->y()).arg(window->frameGeometry().width())
+                                    .arg(window->frameGeometry().height())));
+        QCOMPARE(admin->size(), adminSize); // a window of fixed size keeps it
+        QVERIFY(w.size().width() >= w.minimumWidth() && w.size().height() >= w.minimumHeight());
+        QVERIFY(w.rect().contains(w.frame[2]->geometry()));
+        delete admin;
+        delete f.window;
+    }
+
+    // What cannot be read is no placement: the window is centred as always.
+    for (const char* damaged : {"", "1,2,3", "a,b,c,d", "10,10,0,-5", "1,2,3,4,5,6"}) {
+        f.settings.values["Windows/frmMain"] = QString::fromLatin1(damaged);
+        f.screen.size = QSize(1280, 1024);
+        f.screen.available = QRect();
+        frmMain& w = f.open();
+        QVERIFY2(qAbs(w.frameGeometry().center().x() - 640) <= 1, damaged);
+        delete f.window;
+    }
 }
 
 QTEST_MAIN(tst_Keyboard)
