@@ -3,6 +3,7 @@
 #include "backup/modFolderBrowse.h"
 #include "platform/ApplicationTitle.h"
 #include "platform/Messages.h"
+#include "platform/Progress.h"
 #include "store/DataFileNames.h"
 #include "store/FileCopy.h"
 #include "store/FileIo.h"
@@ -241,7 +242,8 @@ void Restore(QWidget* window)
         for (const QString& name : toCopy) {
             copying.show(QStringLiteral("Restoring ") + name);
             FileError error;
-            if (!FileCopy::CopyFile(inFolder(chosen, name), inFolder(programFolder(), name), error)) {
+            Progress progress(QStringLiteral("Restore"), QStringLiteral("Restoring ") + name + QStringLiteral("..."));
+            if (!FileCopy::CopyFile(inFolder(chosen, name), inFolder(programFolder(), name), error, progress.fn())) {
                 MsgBox(QStringLiteral("There is some kind of problem") + CRLF + QStringLiteral("trying to restore ")
                            + name + CRLF + CRLF + error.message() + u'.',
                        Msg::Exclamation | Msg::OKOnly, QStringLiteral("File Restore Error"));

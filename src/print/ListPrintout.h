@@ -7,6 +7,8 @@
 #include <QString>
 #include <array>
 
+#include "platform/Progress.h"
+
 class Printer;
 class QWidget;
 
@@ -19,7 +21,10 @@ QString ListPrintQuestion(int gridRows);
 
 // Prints the list on an open document. The date and time of the header line
 // follow the regional settings (short date, long time).
-void PrintListPages(Printer& p, const QList<ListPrintRow>& rows, const QString& listCaption, const QDateTime& printedOn);
+// `progress` is told the rows printed; when it answers false the printing
+// stops there.
+void PrintListPages(Printer& p, const QList<ListPrintRow>& rows, const QString& listCaption, const QDateTime& printedOn,
+                    const ProgressFn& progress = {});
 
 // The header's date and time: the locale's short date and long time.
 QString ListHeaderDateTime(const QDateTime& moment);

@@ -223,3 +223,24 @@ QStringList RecordingPrinter::lines(int page) const
             byY[qint64(i.y * 1000 + 0.5)] += i.text;
     return byY.values();
 }
+
+ScriptedProgress::ScriptedProgress() { setProgressView(this); }
+ScriptedProgress::~ScriptedProgress() { setProgressView(nullptr); }
+
+void ScriptedProgress::begin(const QString& caption, const QString& label, bool cancellable)
+{
+    shown.append({caption, label, cancellable, {}, false});
+}
+
+bool ScriptedProgress::update(qint64 done, qint64 total)
+{
+    if (!shown.isEmpty())
+        shown.last().updates.append({done, total});
+    return ++m_updates != cancelAtUpdate;
+}
+
+void ScriptedProgress::end()
+{
+    if (!shown.isEmpty())
+        shown.last().ended = true;
+}
