@@ -100,7 +100,7 @@ int Main(int argc, char** argv)
         QStringLiteral("%1.%2.%3").arg(VersionMajor).arg(VersionMinor).arg(VersionRevision));
     QApplication::setWindowIcon(ApplicationIcon());
     // Lets the desktop match the windows to the menu entry (and its icon).
-    QGuiApplication::setDesktopFileName(QStringLiteral("sennet"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.sennet.sennet"));
 
     if (!folderReady) {
         // Started from the menu there is no terminal to read it on.

@@ -4,6 +4,7 @@
 // except that "convert" converts a data file of an older version.
 #include "Commands.h"
 
+#include "app/CommandLine.h"
 #include "session/ProcessState.h"
 
 #include <QCoreApplication>
@@ -22,7 +23,7 @@ SYNOPSIS
     sennet-data [--data-folder PATH] export-csv [--every-field] [--output FILE]
     sennet-data [--data-folder PATH] convert
     sennet-data [--data-folder PATH] stats [--from YYYY-MM-DD] [--to YYYY-MM-DD]
-    sennet-data --help
+    sennet-data --help | --version
 
 DESCRIPTION
     sennet-data works on the data files of one Sennet installation: the
@@ -78,6 +79,8 @@ OPTIONS
         stats: the first and the last offense date to count.
     -h, --help
         Shows this text.
+    --version
+        Shows the version of Sennet the tool belongs to.
 
 EXIT STATUS
     0   clean (verify) or done
@@ -129,6 +132,9 @@ int main(int argc, char** argv)
         QString value;
         if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
             out << Help;
+            return SennetData::Clean;
+        } else if (arg == QLatin1String("--version")) {
+            out << "sennet-data (" << VersionLine() << ")\n";
             return SennetData::Clean;
         } else if (isOption(arg, "--data-folder")) {
             if (!takeValue(i, QStringLiteral("--data-folder"), folder) || folder.isEmpty())
