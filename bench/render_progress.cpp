@@ -1,5 +1,5 @@
 // Deletes one citation from a large data file in the main window and saves
-// a picture of the screen while the file is rewritten, to look at the
+// pictures of the screen 2 and 5 seconds into the rewrite, to look at the
 // progress bar. The data folder is made with the citations when it holds no
 // data file yet (a million take 3 GB; keep them in /tmp), e.g.
 //   xvfb-run -a -s '-screen 0 1280x1024x24' build/bench/render_progress /tmp/big 1000000 shot.png
@@ -60,10 +60,13 @@ int main(int argc, char** argv)
     w->SelectRow(0, false);
     // Runs from the events the progress bar lets through while the file is
     // rewritten.
-    QTimer::singleShot(2500, [&] {
-        QGuiApplication::primaryScreen()->grabWindow(0).save(out);
-        std::printf("%s\n", qPrintable(out));
-    });
+    for (int seconds : {2, 5}) {
+        QTimer::singleShot(seconds * 1000, [out, seconds] {
+            const QString name = QString(out).replace(QStringLiteral(".png"), QStringLiteral("-%1s.png").arg(seconds));
+            QGuiApplication::primaryScreen()->grabWindow(0).save(name);
+            std::printf("%s\n", qPrintable(name));
+        });
+    }
     QElapsedTimer clock;
     clock.start();
     w->cmdDeleteEntry_Click();
