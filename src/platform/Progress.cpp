@@ -3,9 +3,45 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QProgressDialog>
 
 namespace {
+
+// Work that cannot stop part way keeps its box up: Esc and the window's
+// close button do nothing there.
+class WorkDialog final : public QProgressDialog {
+public:
+    WorkDialog(const QString& label, bool stoppable, QWidget* owner)
+        : QProgressDialog(label, stoppable ? QStringLiteral("Cancel") : QString(), 0, 1000, owner)
+        , m_stoppable(stoppable)
+    {
+        if (!stoppable) {
+            setCancelButton(nullptr);
+            setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+        }
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (!m_stoppable && event->key() == Qt::Key_Escape)
+            return;
+        QProgressDialog::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent* event) override
+    {
+        if (!m_stoppable) {
+            event->ignore();
+            return;
+        }
+        QProgressDialog::closeEvent(event);
+    }
+
+private:
+    bool m_stoppable;
+};
 
 // Shown after the work has taken a second, as a window-modal box over the
 // window in front: the windows behind are repainted while the work goes on,
@@ -45,15 +81,13 @@ private:
     void show()
     {
         QWidget* owner = QApplication::activeWindow();
-        m_dialog = new QProgressDialog(m_label, m_cancellable ? QStringLiteral("Cancel") : QString(), 0, 1000, owner);
+        m_dialog = new WorkDialog(m_label, m_cancellable, owner);
         m_dialog->setWindowTitle(m_caption);
         m_dialog->setWindowModality(Qt::ApplicationModal);
         m_dialog->setAutoReset(false);
         m_dialog->setAutoClose(false);
         m_dialog->setMinimumDuration(0);
         m_dialog->setMinimumWidth(360);
-        if (!m_cancellable)
-            m_dialog->setCancelButton(nullptr);
         // The window behind is disabled while it works; the box over it is not.
         m_dialog->setEnabled(true);
         m_dialog->show();
