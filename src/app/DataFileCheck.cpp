@@ -2,6 +2,7 @@
 
 #include "platform/ApplicationTitle.h"
 #include "platform/Messages.h"
+#include "platform/Progress.h"
 #include "store/LegacyConversion.h"
 #include "widgets/BusyGuard.h"
 
@@ -55,7 +56,8 @@ bool CarryOutConversionAnswer(QWidget* window, int answer, FileError& error)
     bool done = false;
     if (answer == Msg::Yes) {
         BusyGuard busy(window);
-        done = ConvertLegacyDataFile(error) >= 0;
+        Progress progress(QStringLiteral("Update existing data file?"), QStringLiteral("Converting the data file..."));
+        done = ConvertLegacyDataFile(error, QString(), progress.fn()) >= 0;
     } else {
         done = KeepDataFileAsBackup(error);
     }

@@ -125,7 +125,7 @@ int Main(int argc, char** argv)
         QStringLiteral("%1.%2.%3").arg(VersionMajor).arg(VersionMinor).arg(VersionRevision));
     QApplication::setWindowIcon(ApplicationIcon());
     // Lets the desktop match the windows to the menu entry (and its icon).
-    QGuiApplication::setDesktopFileName(QStringLiteral("sennet"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.sennet.sennet"));
     // An intent file set aside is told once the operation that opened the
     // file is over, not from inside it.
     FileIo::setNoticeReceiver([](const QString& text) {

@@ -5,6 +5,7 @@
 #include "platform/ApplicationTitle.h"
 #include "platform/Messages.h"
 #include "store/CitationRecord.h"
+#include "platform/Progress.h"
 #include "store/DataFileNames.h"
 #include "store/FileCopy.h"
 #include "store/FileIo.h"
@@ -290,7 +291,8 @@ void Restore(QWidget* window)
         for (const QString& name : toCopy) {
             copying.show(QStringLiteral("Restoring ") + name);
             FileError error;
-            if (!FileCopy::CopyFile(inFolder(chosen, name), inFolder(programFolder(), name), error)) {
+            Progress progress(QStringLiteral("Restore"), QStringLiteral("Restoring ") + name + QStringLiteral("..."));
+            if (!FileCopy::CopyFile(inFolder(chosen, name), inFolder(programFolder(), name), error, progress.fn())) {
                 showRestoreError(name, error);
                 outcome = RestoreCancelledText;
                 break;

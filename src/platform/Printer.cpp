@@ -1,6 +1,9 @@
 #include "platform/Printer.h"
 
 #include "platform/Messages.h"
+#include "platform/Progress.h"
+#include "platform/SaveFileDialog.h"
+#include "store/ReplacingFile.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,11 +18,11 @@
 #include <QLocale>
 #include <QPageSize>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -72,10 +75,7 @@ QString suggestedPdfName(const QString& title)
     base = base.simplified().replace(u' ', u'_');
     if (base.isEmpty())
         base = QStringLiteral("Printout");
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty() || !QFileInfo(folder).isDir())
-        folder = QDir::currentPath();
-    return QDir(folder).filePath(base + QStringLiteral(".pdf"));
+    return QDir(SaveFolder()).filePath(base + QStringLiteral(".pdf"));
 }
 
 // A PDF file has no printer to take its paper from: it gets the paper of the
@@ -142,6 +142,48 @@ public:
     }
 };
 
+// A PDF file painted page by page into a work file beside it and put in
+// place only when every byte reached the disk, so a failed PDF never stands
+// where an earlier good one stood.
+class PdfOutput {
+public:
+    PdfOutput(const QString& file, const QString& title, const QPageLayout& layout, int resolution)
+        : m_file(file)
+        , m_writer(&m_file)
+    {
+        QPageLayout full = layout;
+        full.setMode(QPageLayout::FullPageMode); // positions count from the corner of the paper
+        m_writer.setPageLayout(full);
+        m_writer.setResolution(resolution);
+        m_writer.setTitle(title);
+        m_writer.setCreator(QCoreApplication::applicationName());
+    }
+    // Opens the work file; false with `error` set when it cannot be.
+    bool begin(QString& error)
+    {
+        if (m_file.begin())
+            return true;
+        error = QStringLiteral("The PDF file \"%1\" could not be written.").arg(QDir::toNativeSeparators(m_file.target()));
+        return false;
+    }
+    QPagedPaintDevice* device() { return &m_writer; }
+    // Puts the written file in place; false with `error` set when any write,
+    // the flush or the rename failed.
+    bool commit(QString& error)
+    {
+        if (m_file.commit())
+            return true;
+        error = QStringLiteral("The PDF file \"%1\" %2.")
+                    .arg(QDir::toNativeSeparators(m_file.target()), m_file.error().what);
+        return false;
+    }
+    QString fileName() const { return m_file.target(); }
+
+private:
+    ReplacingFile m_file;
+    QPdfWriter m_writer;
+};
+
 // Paints on a QPrinter. A printout for the printer or a PDF file is painted
 // as it is printed, so a long list holds no more than the page in hand. A
 // preview paints its pages again as often as it needs, so for a preview the
@@ -156,6 +198,8 @@ public:
         if (m_painter.isActive())
             m_painter.end(); // a document that was never ended
         m_printer.reset();
+        m_pdf.reset();
+        m_saved.clear();
         m_measures.reset();
         ensureArialSubstitute();
 
@@ -180,15 +224,23 @@ public:
             const QString file = printOutputChooser().pdfFileName(suggestedPdfName(title));
             if (file.isEmpty())
                 return false;
+            RememberSaveFolder(file);
+            // The printer only measures; the pages are painted on the PDF.
             printer->setOutputFormat(QPrinter::PdfFormat);
-            printer->setOutputFileName(file);
+            printer->setPageSize(localPaper());
+            auto pdf = std::make_unique<PdfOutput>(file, title, printer->pageLayout(), printer->resolution());
+            if (!pdf->begin(m_error))
+                return false;
+            m_pdf = std::move(pdf);
         } else if (installed.isEmpty()) {
             printer->setOutputFormat(QPrinter::PdfFormat);
-        }
-        if (printer->outputFormat() == QPrinter::PdfFormat)
             printer->setPageSize(localPaper());
-        if (m_destination != PrintDestination::Preview && !beginPainting(m_painter, printer.get()))
+        }
+        if (m_destination != PrintDestination::Preview
+            && !beginPainting(m_painter, m_pdf ? m_pdf->device() : static_cast<QPagedPaintDevice*>(printer.get()))) {
+            m_pdf.reset();
             return false;
+        }
         m_printer = std::move(printer);
         m_measures.reset(); // measured on this printer from now on
         m_title = title;
@@ -216,7 +268,7 @@ public:
             }
             const Placed item{m_x, m_y, text, m_font};
             if (m_painter.isActive())
-                paintItem(m_painter, m_printer.get(), item);
+                paintItem(m_painter, m_painter.device(), item);
             else
                 m_pages.last().append(item);
         }
@@ -242,7 +294,7 @@ public:
     void newPage() override
     {
         if (m_painter.isActive()) {
-            if (!m_printer->newPage() && m_error.isEmpty())
+            if (!paintTarget()->newPage() && m_error.isEmpty())
                 m_error = QStringLiteral("The printer did not start a new page; the printout is incomplete.");
         } else if (m_open) {
             m_pages.append(Page{});
@@ -256,13 +308,34 @@ public:
             ok = endPainting(m_painter, m_printer.get());
         else if (m_printer)
             ok = preview();
+        if (m_pdf) {
+            if (ok && m_pdf->commit(m_error))
+                m_saved = m_pdf->fileName();
+            else
+                ok = false;
+        }
+        m_pdf.reset(); // an uncommitted work file goes with it
         m_printer.reset();
         m_measures.reset();
         m_pages.clear();
         m_open = false;
         return ok;
     }
+    void abortDocument() override
+    {
+        if (m_painter.isActive()) {
+            if (!m_pdf)
+                m_printer->abort();
+            m_painter.end();
+        }
+        m_pdf.reset(); // the work file goes, the target is not touched
+        m_printer.reset();
+        m_measures.reset();
+        m_pages.clear();
+        m_open = false;
+    }
     QString lastError() const override { return m_error; }
+    QString savedFile() const override { return m_saved; }
 
 private:
     struct Placed {
@@ -328,15 +401,18 @@ private:
         return paper().height() - std::max(PrintBottomMargin, deviceMargins().bottom());
     }
 
-    bool beginPainting(QPainter& painter, QPrinter* target)
+    QPagedPaintDevice* paintTarget() const
+    {
+        return m_pdf ? m_pdf->device() : static_cast<QPagedPaintDevice*>(m_printer.get());
+    }
+    bool beginPainting(QPainter& painter, QPagedPaintDevice* target)
     {
         if (painter.begin(target))
             return true;
-        if (target->outputFormat() == QPrinter::PdfFormat && !target->outputFileName().isEmpty())
-            m_error = QStringLiteral("The PDF file \"%1\" could not be written.")
-                          .arg(QDir::toNativeSeparators(target->outputFileName()));
+        if (auto* printer = dynamic_cast<QPrinter*>(target))
+            m_error = QStringLiteral("The printer \"%1\" did not accept the printout.").arg(printer->printerName());
         else
-            m_error = QStringLiteral("The printer \"%1\" did not accept the printout.").arg(target->printerName());
+            m_error = QStringLiteral("The PDF file could not be started.");
         return false;
     }
     // Ends the painting and tells whether all of it reached the target,
@@ -346,13 +422,13 @@ private:
         const bool ended = painter.end();
         if (!m_error.isEmpty())
             return false;
-        if (!ended || target->printerState() == QPrinter::Error) {
+        if (!ended || (target && target->printerState() == QPrinter::Error)) {
             m_error = QStringLiteral("The printer reported an error; the printout may be incomplete.");
             return false;
         }
         return true;
     }
-    static void paintItem(QPainter& painter, QPrinter* target, const Placed& item)
+    static void paintItem(QPainter& painter, QPaintDevice* target, const Placed& item)
     {
         const QFont font = qfontOf(item.font);
         painter.setFont(font);
@@ -362,12 +438,14 @@ private:
     }
 
     // Paints the kept pages of a preview onto `target`.
-    bool paintOn(QPrinter* target)
+    bool paintOn(QPagedPaintDevice* target)
     {
         QPainter painter;
         if (!beginPainting(painter, target))
             return false;
+        Progress progress(m_title, QStringLiteral("Preparing the pages..."));
         for (qsizetype p = 0; p < m_pages.size(); ++p) {
+            progress.report(p, m_pages.size());
             if (p > 0 && !target->newPage()) {
                 m_error = QStringLiteral("The printer did not start a new page; the printout is incomplete.");
                 break;
@@ -375,7 +453,7 @@ private:
             for (const Placed& item : m_pages[p])
                 paintItem(painter, target, item);
         }
-        return endPainting(painter, target);
+        return endPainting(painter, dynamic_cast<QPrinter*>(target));
     }
 
     bool preview()
@@ -396,13 +474,10 @@ private:
                 const QString file = printOutputChooser().pdfFileName(suggestedPdfName(m_title));
                 if (file.isEmpty())
                     return;
-                QPrinter pdfPrinter(QPrinter::HighResolution);
-                pdfPrinter.setFullPage(true);
-                pdfPrinter.setPageLayout(m_printer->pageLayout());
-                pdfPrinter.setDocName(m_title);
-                pdfPrinter.setOutputFormat(QPrinter::PdfFormat);
-                pdfPrinter.setOutputFileName(file);
-                if (paintOn(&pdfPrinter)) {
+                RememberSaveFolder(file);
+                PdfOutput pdf(file, m_title, m_printer->pageLayout(), m_printer->resolution());
+                if (pdf.begin(m_error) && paintOn(pdf.device()) && pdf.commit(m_error)) {
+                    m_saved = pdf.fileName();
                     dialog.accept();
                 } else {
                     ok = false;
@@ -417,6 +492,8 @@ private:
     }
 
     std::unique_ptr<QPrinter> m_printer;
+    std::unique_ptr<PdfOutput> m_pdf; // the file a PDF document is painted into
+    QString m_saved; // the PDF file the last document went to
     QPainter m_painter; // painting a printout straight onto m_printer
     bool m_open = false; // a document has begun and not yet ended
     mutable std::unique_ptr<QPrinter> m_idlePrinter;

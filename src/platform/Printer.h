@@ -48,7 +48,14 @@ public:
     // Ends the document and delivers it. False when the printer, the preview
     // or the file reported an error; lastError() then says what went wrong.
     virtual bool endDocument() = 0;
+    // Drops the document begun: nothing more reaches the printer and a PDF
+    // file is not written (an earlier file of its name stays). A printer
+    // that cannot take pages back ends the document as it stands.
+    virtual void abortDocument() { endDocument(); }
     virtual QString lastError() const = 0;
+    // The PDF file the last delivered document was saved to; empty when it
+    // went to the printer or was only looked at.
+    virtual QString savedFile() const { return QString(); }
 
     // Ends the line without text.
     void endLine() { print(QString(), true); }

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace {
 class QtSaveFileDialog final : public SaveFileDialog {
@@ -29,6 +31,11 @@ public:
         return dialog.selectedFiles().constFirst();
     }
 };
+QString& lastSaveFolder()
+{
+    static QString folder;
+    return folder;
+}
 QtSaveFileDialog g_realDialog;
 SaveFileDialog* g_dialog = nullptr;
 } // namespace
@@ -38,4 +45,20 @@ void setSaveFileDialog(SaveFileDialog* dialog) { g_dialog = dialog; }
 QString AskSaveFileName(const QString& title, const QString& suggested, const QStringList& filters, int& chosenFilter)
 {
     return (g_dialog ? g_dialog : &g_realDialog)->saveFileName(title, suggested, filters, chosenFilter);
+}
+
+QString SaveFolder()
+{
+    if (!lastSaveFolder().isEmpty() && QFileInfo(lastSaveFolder()).isDir())
+        return lastSaveFolder();
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir())
+        return documents;
+    return QDir::homePath();
+}
+
+void RememberSaveFolder(const QString& savedFile)
+{
+    if (!savedFile.isEmpty())
+        lastSaveFolder() = QFileInfo(savedFile).absolutePath();
 }

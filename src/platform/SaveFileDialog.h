@@ -15,5 +15,12 @@ public:
                                  int& chosenFilter) = 0;
 };
 
+// The folder a save dialog starts in: the one the user last saved into while
+// it still exists, else the documents folder (the XDG one on Linux), else the
+// home folder; never the program's data folder.
+QString SaveFolder();
+// Notes the folder of `savedFile` as the one the next save dialog starts in.
+void RememberSaveFolder(const QString& savedFile);
+
 QString AskSaveFileName(const QString& title, const QString& suggested, const QStringList& filters, int& chosenFilter);
 void setSaveFileDialog(SaveFileDialog* dialog); // tests; nullptr restores the real dialog

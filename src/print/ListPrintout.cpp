@@ -65,13 +65,16 @@ QString ListHeaderDateTime(const QDateTime& moment)
     return FormatNumericDate(ToDateValue(moment)) + u' ' + locale.toString(moment.time(), timeFormat.trimmed());
 }
 
-void PrintListPages(Printer& p, const QList<ListPrintRow>& rows, const QString& listCaption, const QDateTime& printedOn)
+void PrintListPages(Printer& p, const QList<ListPrintRow>& rows, const QString& listCaption, const QDateTime& printedOn,
+                    const ProgressFn& progress)
 {
     p.setFont(PrintFont{});
     qint16 page = 0;
     bool headerDue = true;
     const QString dateTime = ListHeaderDateTime(printedOn);
     for (qsizetype r = 0; r < rows.size(); ++r) {
+        if (progress && !progress(r, rows.size()))
+            return;
         if (headerDue) {
             headerDue = false;
             ++page;
@@ -102,6 +105,13 @@ void PrintCitationList(QWidget* owner, const QList<ListPrintRow>& rows, const QS
     const int gridRows = int(rows.size()) + 1;
     if (MsgBox(ListPrintQuestion(gridRows), Msg::YesNoCancel | Msg::Question, QStringLiteral("Print List")) != Msg::Yes)
         return;
-    RunPrintJob(owner, ApplicationTitle() + QStringLiteral(" List"),
-                [&](Printer& p) { PrintListPages(p, rows, listCaption, Now()); });
+    bool stopped = false;
+    RunPrintJob(
+        owner, ApplicationTitle() + QStringLiteral(" List"),
+        [&](Printer& p) {
+            Progress progress(QStringLiteral("Print List"), QStringLiteral("Printing the list..."), true);
+            PrintListPages(p, rows, listCaption, Now(), progress.fn());
+            stopped = progress.cancelled();
+        },
+        [&] { return stopped; });
 }

@@ -7,6 +7,8 @@
 #include <QString>
 #include <array>
 
+#include "platform/Progress.h"
+
 class Printer;
 class QWidget;
 
@@ -20,7 +22,10 @@ QString ListPrintQuestion(int gridRows);
 // Prints the list on an open document. The date and time of the header line
 // follow the regional settings (numeric date with a four-digit year, long
 // time). The location is cut at 53 characters or at the right margin.
-void PrintListPages(Printer& p, const QList<ListPrintRow>& rows, const QString& listCaption, const QDateTime& printedOn);
+// `progress` is told the rows printed; when it answers false the printing
+// stops there.
+void PrintListPages(Printer& p, const QList<ListPrintRow>& rows, const QString& listCaption, const QDateTime& printedOn,
+                    const ProgressFn& progress = {});
 
 // The header's date and time: the date as the citation sheet prints it and
 // the locale's long time.

@@ -4,6 +4,8 @@
 #include "platform/Printer.h"
 #include "widgets/BusyGuard.h"
 
+#include <QDir>
+
 QString PrintFailureText(const QString& reason)
 {
     QString text = QStringLiteral("The printout could not be finished.");
@@ -12,10 +14,12 @@ QString PrintFailureText(const QString& reason)
     return text;
 }
 
-bool RunPrintJob(QWidget* owner, const QString& title, const std::function<void(Printer&)>& body)
+bool RunPrintJob(QWidget* owner, const QString& title, const std::function<void(Printer&)>& body,
+                 const std::function<bool()>& stopped)
 {
     Printer& p = printer();
     QString failure;
+    QString saved;
     {
         BusyGuard busy(owner);
         if (!p.beginDocument(title)) {
@@ -24,15 +28,27 @@ bool RunPrintJob(QWidget* owner, const QString& title, const std::function<void(
                 return false; // the user cancelled: nothing to tell
         } else {
             body(p);
-            if (p.endDocument())
-                return true;
-            failure = p.lastError();
-            if (failure.isEmpty())
-                failure = QStringLiteral("The printer reported an error.");
+            if (stopped && stopped()) {
+                p.abortDocument();
+                return false;
+            }
+            if (p.endDocument()) {
+                saved = p.savedFile();
+            } else {
+                failure = p.lastError();
+                if (failure.isEmpty())
+                    failure = QStringLiteral("The printer reported an error.");
+            }
         }
     }
     // Told after the window is enabled again, so the message box is not
     // shown over a window that still shows the wait pointer.
+    if (failure.isEmpty()) {
+        if (!saved.isEmpty())
+            MsgBox(QStringLiteral("The printout was saved as") + CRLF + CRLF + QDir::toNativeSeparators(saved),
+                   Msg::OKOnly | Msg::Information, title);
+        return true;
+    }
     MsgBox(PrintFailureText(failure), Msg::OKOnly | Msg::Critical);
     return false;
 }

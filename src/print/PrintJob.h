@@ -11,8 +11,11 @@ class QWidget;
 
 // Runs `body` between the beginning and the end of a document titled
 // `title`. Returns true only when the document was delivered; false when
-// the user cancelled the choice of output or an error was reported.
-bool RunPrintJob(QWidget* owner, const QString& title, const std::function<void(Printer&)>& body);
+// the user cancelled the choice of output or an error was reported. When
+// `stopped` answers true after the body ran, the document is dropped
+// without a word (the user stopped it).
+bool RunPrintJob(QWidget* owner, const QString& title, const std::function<void(Printer&)>& body,
+                 const std::function<bool()>& stopped = {});
 
 // The message shown when a printout failed: what happened and why.
 QString PrintFailureText(const QString& reason);

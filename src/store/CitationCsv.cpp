@@ -147,7 +147,8 @@ QByteArray row(const QStringList& cells)
 } // namespace CitationCsv
 
 bool WriteCitationCsv(CitationFileView& reader, const QList<int>& recNums, CsvColumns columns,
-                      const std::function<bool(const QByteArray&)>& sink, FileError& error, int& written)
+                      const std::function<bool(const QByteArray&)>& sink, FileError& error, int& written,
+                      const ProgressFn& progress)
 {
     written = 0;
     QByteArray piece = CitationCsv::byteOrderMark() + CitationCsv::row(CitationCsv::header(columns));
@@ -159,6 +160,10 @@ bool WriteCitationCsv(CitationFileView& reader, const QList<int>& recNums, CsvCo
         }
         piece += CitationCsv::row(CitationCsv::cells(record, columns));
         ++written;
+        if (progress && !progress(written, recNums.size())) {
+            error.clear();
+            return false;
+        }
         if (piece.size() >= PieceBytes) {
             if (!sink(piece))
                 return false;
@@ -169,7 +174,7 @@ bool WriteCitationCsv(CitationFileView& reader, const QList<int>& recNums, CsvCo
 }
 
 int ExportCitationCsvFile(const QString& target, const QList<int>& recNums, CsvColumns columns, FileError& error,
-                          const QString& dataFile)
+                          const QString& dataFile, const ProgressFn& progress)
 {
     error.clear();
     CitationFileView reader(dataFile);
@@ -215,9 +220,12 @@ int ExportCitationCsvFile(const QString& target, const QList<int>& recNums, CsvC
         FileIo::removeFile(work, ignored);
         return -1;
     };
-    if (!WriteCitationCsv(reader, recNums, columns, sink, error, written))
+    if (!WriteCitationCsv(reader, recNums, columns, sink, error, written, progress)) {
+        if (!error.isError() && writeFailure.isEmpty())
+            return fail(FileError{}); // stopped by the user
         return fail(error.isError() ? error
                                     : FileError{target, QStringLiteral("could not be written: %1").arg(writeFailure)});
+    }
     if (!out.sync())
         return fail({target, QStringLiteral("could not be written: %1").arg(out.reason())});
     out.close();

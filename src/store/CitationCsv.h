@@ -7,6 +7,7 @@
 // settings, so every spreadsheet reads them as dates; option groups show the
 // caption of their choice and check boxes "Yes" or "No". A cell a spreadsheet
 // would run as a formula gets a leading apostrophe, so it shows as text.
+#include "platform/Progress.h"
 #include "store/FileError.h"
 
 #include <QByteArray>
@@ -39,12 +40,16 @@ QByteArray row(const QStringList& cells);
 // (error names the data file) or the first piece the sink refuses (false
 // from the sink; error is then left for the caller). `written` counts the
 // citations written.
+// `progress` is told the citations written; when it answers false the
+// writing stops and false is returned with `error` empty.
 bool WriteCitationCsv(CitationFileView& reader, const QList<int>& recNums, CsvColumns columns,
-                      const std::function<bool(const QByteArray&)>& sink, FileError& error, int& written);
+                      const std::function<bool(const QByteArray&)>& sink, FileError& error, int& written,
+                      const ProgressFn& progress = {});
 
 // Writes the CSV file `target` as a whole: a work file beside it is written,
 // flushed and renamed over the target, so an earlier file of that name stays
 // as it was when anything fails. Returns the number of citations written, or
-// -1 with `error` naming the file at fault and the system's reason.
+// -1 with `error` naming the file at fault and the system's reason, or -1
+// with `error` empty when `progress` asked to stop (the target untouched).
 int ExportCitationCsvFile(const QString& target, const QList<int>& recNums, CsvColumns columns, FileError& error,
-                          const QString& dataFile = QString());
+                          const QString& dataFile = QString(), const ProgressFn& progress = {});

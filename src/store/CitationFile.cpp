@@ -60,7 +60,7 @@ bool CitationFile::WriteCitation(int n, const CitationRecord& record)
     return true;
 }
 
-bool CitationFile::DeleteCitation(int n)
+bool CitationFile::DeleteCitation(int n, const ProgressFn& progress)
 {
     if (!OpenCitationFile())
         return false;
@@ -68,7 +68,7 @@ bool CitationFile::DeleteCitation(int n)
     CloseCitationFile();
     if (n < 1 || n > total)
         return fail(QStringLiteral("has no record %1").arg(n));
-    const qint64 kept = RecordFile::RemoveRecord(m_fileName, RecordLength, n, CitationRecord().bytes(), m_error);
+    const qint64 kept = RecordFile::RemoveRecord(m_fileName, RecordLength, n, CitationRecord().bytes(), m_error, progress);
     if (kept < 0)
         return false;
     m_count = int(kept);

@@ -2,6 +2,7 @@
 // The citation data file: records of 3000 bytes back to back, no header.
 // Record n (from 1) starts at (n - 1) * 3000. The file is opened for one
 // operation and closed again, so backup can copy it at any time.
+#include "platform/Progress.h"
 #include "store/CitationRecord.h"
 #include "store/FileError.h"
 #include "store/FileIo.h"
@@ -41,7 +42,7 @@ public:
     // are written to the work file, flushed, and renamed over the data file in
     // one step; when none survives the data file is removed. Opens and closes
     // the file itself. On failure the data file is untouched.
-    bool DeleteCitation(int n);
+    bool DeleteCitation(int n, const ProgressFn& progress = {});
 
     const FileError& lastError() const { return m_error; }
 

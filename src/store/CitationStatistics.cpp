@@ -71,13 +71,18 @@ QString StatisticsGroupTitle(StatisticsGroup g)
 }
 
 bool CountCitations(CitationFileView& reader, const QList<int>& recNums, const QDate& from, const QDate& to,
-                    CitationStatistics& out, FileError& error)
+                    CitationStatistics& out, FileError& error, const ProgressFn& progress)
 {
     out = CitationStatistics();
     out.from = from;
     out.to = to;
     Tally months, sections, officers, places;
+    qint64 looked = 0;
     for (int n : recNums) {
+        if (progress && !progress(looked++, recNums.size())) {
+            error.clear();
+            return false;
+        }
         const char* record = reader.record(n);
         if (!record) {
             error = reader.lastError();

@@ -2,6 +2,7 @@
 // Counts of citations for an agency's reports: by month of the offense, by
 // code section, by issuing officer and by county / city, within a range of
 // offense dates.
+#include "platform/Progress.h"
 #include "store/FileError.h"
 
 #include <QDate>
@@ -36,6 +37,6 @@ QString StatisticsNoneKey();                     // "(none)"
 
 // Counts the given records (the list on display); an invalid `from` or `to`
 // leaves that end of the range open. False when a record could not be read
-// (error names the file).
+// (error names the file), or when `progress` asked to stop (error empty).
 bool CountCitations(CitationFileView& reader, const QList<int>& recNums, const QDate& from, const QDate& to,
-                    CitationStatistics& out, FileError& error);
+                    CitationStatistics& out, FileError& error, const ProgressFn& progress = {});

@@ -8,7 +8,7 @@ namespace FileCopy {
 
 QString PartialName(const QString& target) { return target + QStringLiteral(".$$$"); }
 
-bool CopyFile(const QString& source, const QString& target, FileError& error)
+bool CopyFile(const QString& source, const QString& target, FileError& error, const ProgressFn& progress)
 {
     error.clear();
     QString what;
@@ -42,6 +42,7 @@ bool CopyFile(const QString& source, const QString& target, FileError& error)
         }
     }
 
+    const qint64 total = progress ? in.size() : 0;
     constexpr qint64 Block = 1 << 20;
     QByteArray buffer(Block, Qt::Uninitialized);
     for (qint64 offset = 0;;) {
@@ -53,6 +54,8 @@ bool CopyFile(const QString& source, const QString& target, FileError& error)
         if (!out.writeAt(offset, buffer.constData(), got))
             return fail({target, QStringLiteral("could not be written: %1").arg(out.reason())});
         offset += got;
+        if (progress)
+            progress(offset, qMax(total, offset));
     }
     if (!out.sync())
         return fail({target, QStringLiteral("could not be written: %1").arg(out.reason())});

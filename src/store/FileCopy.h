@@ -1,5 +1,6 @@
 #pragma once
 // Copying a whole data file to another place, as backup and restore do.
+#include "platform/Progress.h"
 #include "store/FileError.h"
 
 #include <QString>
@@ -15,6 +16,7 @@ QString PartialName(const QString& target);
 // truncated file where a good one stood (the partial file is removed). A
 // replaced target keeps its permissions. On failure `error` names the file
 // and the system's reason.
-bool CopyFile(const QString& source, const QString& target, FileError& error);
+// `progress` is told the bytes copied (the copy runs to its end).
+bool CopyFile(const QString& source, const QString& target, FileError& error, const ProgressFn& progress = {});
 
 } // namespace FileCopy

@@ -129,7 +129,7 @@ DataFileFormat CheckDataFileFormat(FileError& error, const QString& fileName)
     return DataFileFormat::Emptied;
 }
 
-qint64 ConvertLegacyDataFile(FileError& error, const QString& fileName)
+qint64 ConvertLegacyDataFile(FileError& error, const QString& fileName, const ProgressFn& progress)
 {
     error.clear();
     const QString file = dataFile(fileName);
@@ -181,6 +181,8 @@ qint64 ConvertLegacyDataFile(FileError& error, const QString& fileName)
                           converted.data() + i * CitationLayout::RecordLength);
         if (!out.writeAt(first * CitationLayout::RecordLength, converted.constData(), converted.size()))
             return fail({file, QStringLiteral("could not be converted: %1").arg(out.reason())});
+        if (progress)
+            progress(first + n, count);
     }
     if (!out.sync())
         return fail({file, QStringLiteral("could not be converted: %1").arg(out.reason())});

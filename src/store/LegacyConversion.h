@@ -3,6 +3,7 @@
 // version and with a shorter notes field. The format check runs once per
 // start; a file that needs it is converted to the current layout, and the
 // old file is always kept under the backup name.
+#include "platform/Progress.h"
 #include "store/FileError.h"
 
 #include <QString>
@@ -41,7 +42,8 @@ DataFileFormat CheckDataFileFormat(FileError& error, const QString& fileName = Q
 // citations exist complete under the data file's name or the backup name; on
 // failure the old file is back under its own name and `error` says why.
 // Returns the number of records converted, or -1.
-qint64 ConvertLegacyDataFile(FileError& error, const QString& fileName = QString());
+// `progress` is told the records converted (the conversion runs to its end).
+qint64 ConvertLegacyDataFile(FileError& error, const QString& fileName = QString(), const ProgressFn& progress = {});
 
 // Renames the data file to the backup name (replacing an earlier backup), so
 // that the program starts afresh with an empty data file.

@@ -88,7 +88,7 @@ bool WriteRecord(FileIo::File& file, int recordLength, qint64 n, const QByteArra
 }
 
 qint64 RemoveRecord(const QString& fileName, int recordLength, qint64 n, const QByteArray& blankRecord,
-                    FileError& error)
+                    FileError& error, const ProgressFn& progress)
 {
     FileIo::File source;
     QString what;
@@ -154,6 +154,8 @@ qint64 RemoveRecord(const QString& fileName, int recordLength, qint64 n, const Q
             break;
         }
         kept += block.size() / recordLength;
+        if (progress)
+            progress(last, total);
     }
     if (ok && !work.sync()) {
         ok = false;

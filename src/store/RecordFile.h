@@ -4,6 +4,7 @@
 // writing one record, and the removal of one record by its position.
 #include "store/FileError.h"
 #include "store/FileIo.h"
+#include "platform/Progress.h"
 
 #include <QByteArray>
 #include <QString>
@@ -45,8 +46,9 @@ bool WriteRecord(FileIo::File& file, int recordLength, qint64 n, const QByteArra
 // When no record remains the file is removed. A file the user may not write
 // is left alone. A short trailing record that counts is completed from the
 // bytes of `blankRecord`. Returns the number of records left, or -1 with
-// `error` set; on failure the file is as it was.
+// `error` set; on failure the file is as it was. `progress` is told the
+// records copied (the copy cannot be stopped part way).
 qint64 RemoveRecord(const QString& fileName, int recordLength, qint64 n, const QByteArray& blankRecord,
-                    FileError& error);
+                    FileError& error, const ProgressFn& progress = {});
 
 } // namespace RecordFile

@@ -7,6 +7,7 @@
 #include "session/ProcessState.h"
 #include "platform/Clock.h"
 #include "platform/Messages.h"
+#include "platform/Progress.h"
 #include "platform/Screen.h"
 #include "store/AnsiText.h"
 #include "store/CitationFile.h"
@@ -358,7 +359,8 @@ void frmMain::cmdDeleteEntry_Click()
         BusyGuard busy(this);
         CitationFile file;
         const bool indexCurrent = citationNumberIndex().isCurrent();
-        if (!file.DeleteCitation(recNum))
+        Progress progress(QStringLiteral("Delete Citation"), QStringLiteral("Rewriting the data file without the citation..."));
+        if (!file.DeleteCitation(recNum, progress.fn()))
             error = file.lastError();
         else {
             citationNumberIndex().recordRemoved(recNum, indexCurrent);

@@ -5,6 +5,7 @@
 #include "platform/ApplicationTitle.h"
 #include "platform/Clock.h"
 #include "platform/Messages.h"
+#include "platform/Progress.h"
 #include "platform/SaveFileDialog.h"
 #include "store/CitationCsv.h"
 #include "store/DataFileNames.h"
@@ -16,19 +17,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
-#include <QStandardPaths>
 
 namespace {
 
 const QString ExportCaption = QStringLiteral("Export List");
-
-// Where the next export is offered: the folder of the last one, else the
-// user's documents.
-QString& lastExportFolder()
-{
-    static QString folder;
-    return folder;
-}
 
 // Whether `target` would write over a file the program keeps its data in.
 bool isDataFile(const QString& target)
@@ -62,11 +54,7 @@ void frmMain::cmdExportList_Click()
 {
     if (Adding || Editing || CitationsInList() < 1)
         return;
-    if (lastExportFolder().isEmpty()) {
-        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        lastExportFolder() = QDir(documents).exists() ? documents : QDir::homePath();
-    }
-    const QString suggested = QDir(lastExportFolder())
+    const QString suggested = QDir(SaveFolder())
                                   .filePath(QStringLiteral("Citations %1.csv")
                                                 .arg(Now().date().toString(QStringLiteral("yyyy-MM-dd"))));
     const QStringList types{QStringLiteral("CSV, the columns of the list (*.csv)"),
@@ -84,15 +72,19 @@ void frmMain::cmdExportList_Click()
                Msg::Exclamation | Msg::OKOnly, ExportCaption);
         return;
     }
-    lastExportFolder() = QFileInfo(target).absolutePath();
+    RememberSaveFolder(target);
 
     FileError error;
     int written = 0;
     {
         BusyGuard busy(this);
+        Progress progress(ExportCaption, QStringLiteral("Exporting the list..."), true);
         written = ExportCitationCsvFile(target, ListedRecordNumbers(),
-                                        type == 1 ? CsvColumns::Every : CsvColumns::Listed, error);
+                                        type == 1 ? CsvColumns::Every : CsvColumns::Listed, error, QString(),
+                                        progress.fn());
     }
+    if (written < 0 && !error.isError())
+        return; // stopped: the target is as it was
     const QString shown = QDir::toNativeSeparators(QFileInfo(target).absoluteFilePath());
     if (written < 0) {
         MsgBox(error.message() + CRLF + CRLF + QStringLiteral("The list was not exported."),

@@ -2,6 +2,7 @@
 
 #include "platform/ApplicationTitle.h"
 #include "platform/Messages.h"
+#include "platform/Progress.h"
 #include "platform/Screen.h"
 #include "print/StatisticsPrintout.h"
 #include "store/CitationFile.h"
@@ -191,11 +192,14 @@ bool frmStatistics::count(const QDate& from, const QDate& to)
     bool ok = false;
     {
         BusyGuard busy(this);
+        Progress progress(QStringLiteral("Statistics"), QStringLiteral("Counting the citations..."), true);
         CitationFileView reader;
-        ok = reader.open() && CountCitations(reader, m_records, from, to, stats, error);
-        if (!ok && !error.isError())
+        ok = reader.open() && CountCitations(reader, m_records, from, to, stats, error, progress.fn());
+        if (!ok && !error.isError() && !progress.cancelled())
             error = reader.lastError();
     }
+    if (!ok && !error.isError())
+        return false; // stopped: the counts shown stay as they were
     if (!ok) {
         MsgBox(error.message() + CRLF + CRLF + QStringLiteral("The citations could not be counted."),
                Msg::Critical | Msg::OKOnly, QStringLiteral("Statistics"));

@@ -1,8 +1,12 @@
 // The real printer seam writing PDF files: a citation sheet with notes and a
 // three-page list, read back with pdftotext (skipped when poppler-utils is
-// missing); and a PDF file that cannot be written, told as a failure.
+// missing), each named in a message once saved; a PDF file that cannot be
+// written, told as a failure; and a disk that fails under a PDF, which
+// leaves an earlier file of that name as it was.
 // With SENNET_PDF_DIR set the PDFs are kept there for a look.
 #include "Doubles.h"
+#include "FaultInjection.h"
+#include "platform/SaveFileDialog.h"
 #include "print/CitationSheet.h"
 #include "print/ListPrintout.h"
 
@@ -79,6 +83,8 @@ private slots:
     void notesCarriedOntoPage2KeepTheirPlace();
     void capitalLocationsStayOnThePaper();
     void unwritableFileIsAFailure();
+    void failingDiskKeepsEarlierFile_data();
+    void failingDiskKeepsEarlierFile();
 
 private:
     QString outputFile(const QString& name) const
@@ -112,7 +118,9 @@ void tst_PdfOutput::citationSheetWithNotes()
                 .repeated(3)
             + "\r\nSecond paragraph: Supercalifragilisticexpialidociousandmorewordswithoutanyblankatallhere end";
     msgs.expect("Print the 'Notes' section also?", "Citation Number C-77", Msg::YesNoCancel | Msg::Question, Msg::Yes)
-        .expect("Ready to Print.\r\n\r\nProceed?", "Citation Number C-77", Msg::YesNo | Msg::Question, Msg::Yes);
+        .expect("Ready to Print.\r\n\r\nProceed?", "Citation Number C-77", Msg::YesNo | Msg::Question, Msg::Yes)
+        .expect("The printout was saved as\r\n\r\n" + QDir::toNativeSeparators(output.pdfFile),
+                "Citation Number C-77", Msg::OKOnly | Msg::Information, Msg::OK);
     PrintCitation(nullptr, v);
     QVERIFY2(msgs.allMet(), qPrintable(msgs.report()));
     QVERIFY(QFile::exists(output.pdfFile));
@@ -148,10 +156,15 @@ void tst_PdfOutput::threePageList()
         rows.append({QStringLiteral("07/04/2006"), QStringLiteral("C-%1").arg(i), QStringLiteral("46.2-862"),
                      QStringLiteral("Route %1 northbound / at the intersection with the old mill road, 2 miles north").arg(i)});
     msgs.expect("This printjob will take\r\nabout 3 pages.\r\n\r\nAre you ready to print?", "Print List",
-                Msg::YesNoCancel | Msg::Question, Msg::Yes);
+                Msg::YesNoCancel | Msg::Question, Msg::Yes)
+        .expect("The printout was saved as\r\n\r\n" + QDir::toNativeSeparators(output.pdfFile), "Sennet List",
+                Msg::OKOnly | Msg::Information, Msg::OK);
     PrintCitationList(nullptr, rows, " All Entries (100 citations in this list) ");
     QVERIFY2(msgs.allMet(), qPrintable(msgs.report()));
     QVERIFY(QFile::exists(output.pdfFile));
+    QVERIFY(!QFile::exists(output.pdfFile + ".part"));
+    // The next save dialog starts where this file went.
+    QCOMPARE(SaveFolder(), QFileInfo(output.pdfFile).absolutePath());
     if (!m_tools)
         QSKIP("pdftotext and pdfinfo (poppler-utils) are not installed");
 
@@ -269,6 +282,56 @@ void tst_PdfOutput::unwritableFileIsAFailure()
                 Msg::YesNoCancel | Msg::Question, Msg::Yes);
     PrintCitationList(nullptr, {{"07/04/2006", "C-1", "46.2-862", "Rt 1"}}, " All Entries (1 citation in this list) ");
     QVERIFY2(msgs.allMet(), qPrintable(msgs.report()));
+}
+
+void tst_PdfOutput::failingDiskKeepsEarlierFile_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("disk full part way") << 0 << "No space left on device";
+    QTest::newRow("disk full at once") << 1 << "No space left on device";
+    QTest::newRow("flush fails") << 2 << "Input/output error";
+    QTest::newRow("rename fails") << 3 << "Input/output error";
+}
+
+void tst_PdfOutput::failingDiskKeepsEarlierFile()
+{
+    QFETCH(int, fault);
+    QFETCH(QString, reason);
+    ScriptedMessages msgs;
+    ScriptedPrintOutput output;
+    output.pdfFile = m_dir.filePath("kept.pdf");
+    QByteArray earlier = "%PDF-1.4 an earlier good printout\n";
+    earlier += QByteArray(5000, 'x');
+    {
+        QFile f(output.pdfFile);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(earlier);
+    }
+    QList<ListPrintRow> rows;
+    for (int i = 1; i <= 200; ++i)
+        rows.append({"07/04/2006", QStringLiteral("C-%1").arg(i), "46.2-862", "Rt 1"});
+
+    InjectedFaults faults;
+    faults.onlyFile("kept.pdf.part");
+    switch (fault) {
+    case 0: faults.diskFullAfter(3000); break;
+    case 1: faults.diskFullAfter(0); break;
+    case 2: faults.failNextSync(); break;
+    case 3: faults.onlyFile("kept.pdf").failNextRename(); break;
+    }
+    msgs.expect("This printjob will take\r\nabout 5 pages.\r\n\r\nAre you ready to print?", "Print List",
+                Msg::YesNoCancel | Msg::Question, Msg::Yes);
+    PrintCitationList(nullptr, rows, " All Entries (200 citations in this list) ");
+    QVERIFY(faults.fired());
+    QCOMPARE(msgs.shown.size(), 2);
+    const QString told = msgs.shown.last();
+    QVERIFY2(told.startsWith("Sennet: The printout could not be finished."), qPrintable(told));
+    QVERIFY2(told.contains(QDir::toNativeSeparators(output.pdfFile)) && told.contains(reason), qPrintable(told));
+    QFile kept(output.pdfFile);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), earlier);
+    QVERIFY(!QFile::exists(output.pdfFile + ".part"));
 }
 
 QTEST_MAIN(tst_PdfOutput)

@@ -267,3 +267,24 @@ PrintDestination ScriptedPrintOutput::chooseDestination(const QString&, bool pri
 }
 
 QString ScriptedPrintOutput::pdfFileName(const QString&) { return pdfFile; }
+
+ScriptedProgress::ScriptedProgress() { setProgressView(this); }
+ScriptedProgress::~ScriptedProgress() { setProgressView(nullptr); }
+
+void ScriptedProgress::begin(const QString& caption, const QString& label, bool cancellable)
+{
+    shown.append({caption, label, cancellable, {}, false});
+}
+
+bool ScriptedProgress::update(qint64 done, qint64 total)
+{
+    if (!shown.isEmpty())
+        shown.last().updates.append({done, total});
+    return ++m_updates != cancelAtUpdate;
+}
+
+void ScriptedProgress::end()
+{
+    if (!shown.isEmpty())
+        shown.last().ended = true;
+}

@@ -5,6 +5,7 @@
 #include "platform/FolderPicker.h"
 #include "platform/Messages.h"
 #include "platform/Printer.h"
+#include "platform/Progress.h"
 #include "platform/SaveFileDialog.h"
 #include "platform/Screen.h"
 #include "platform/Settings.h"
@@ -202,4 +203,26 @@ public:
     QList<bool> installedSeen;  // the printerInstalled of every question
     PrintDestination chooseDestination(const QString& title, bool printerInstalled) override;
     QString pdfFileName(const QString& suggested) override;
+};
+
+// Records every progress bar that would be shown, with each update, and
+// answers Cancel at a chosen update.
+class ScriptedProgress final : public ProgressView {
+public:
+    ScriptedProgress();
+    ~ScriptedProgress() override;
+    struct Shown {
+        QString caption, label;
+        bool cancellable = false;
+        QList<QPair<qint64, qint64>> updates; // (done, total)
+        bool ended = false;
+    };
+    QList<Shown> shown;
+    int cancelAtUpdate = 0; // from 1, counted over all bars; 0: never
+    void begin(const QString& caption, const QString& label, bool cancellable) override;
+    bool update(qint64 done, qint64 total) override;
+    void end() override;
+
+private:
+    int m_updates = 0;
 };

@@ -132,6 +132,10 @@ private slots:
         QCOMPARE(help.status, 0);
         for (const char* section : {"NAME", "SYNOPSIS", "DESCRIPTION", "COMMANDS", "DAMAGED CITATIONS", "OPTIONS", "EXIT STATUS"})
             QVERIFY2(help.out.contains(QByteArray("\n") + section + "\n") || help.out.startsWith(section), section);
+        const Run version = run(dir.path(), {"--version"});
+        QCOMPARE(version.status, 0);
+        QVERIFY2(version.out.startsWith("sennet-data (Sennet Version w") && version.out.endsWith(")\n"),
+                 version.out.constData());
         QCOMPARE(run(dir.path(), {}).status, 2);
         QCOMPARE(run(dir.path(), {"frobnicate"}).status, 2);
         QCOMPARE(run(dir.path(), {"verify", "--bogus"}).status, 2);

@@ -7,6 +7,7 @@
 #include "Commands.h"
 
 #include "platform/ApplicationTitle.h"
+#include "app/CommandLine.h"
 #include "session/ProcessState.h"
 #include "store/DataFileNames.h"
 #include "store/FileIo.h"
@@ -29,7 +30,7 @@ SYNOPSIS
     sennet-data [--data-folder PATH] convert
     sennet-data [--data-folder PATH] stats [--include-damaged] [--from YYYY-MM-DD]
                 [--to YYYY-MM-DD]
-    sennet-data --help
+    sennet-data --help | --version
 
 DESCRIPTION
     sennet-data works on the data files of one Sennet installation: the
@@ -109,6 +110,8 @@ OPTIONS
         stats: the first and the last offense date to count.
     -h, --help
         Shows this text.
+    --version
+        Shows the version of Sennet the tool belongs to.
 
 EXIT STATUS
     0   clean (verify) or done
@@ -162,6 +165,9 @@ int main(int argc, char** argv)
         QString value;
         if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
             out << Help;
+            return SennetData::Clean;
+        } else if (arg == QLatin1String("--version")) {
+            out << "sennet-data (" << VersionLine() << ")\n";
             return SennetData::Clean;
         } else if (isOption(arg, "--data-folder")) {
             if (!takeValue(i, QStringLiteral("--data-folder"), folder) || folder.isEmpty())
