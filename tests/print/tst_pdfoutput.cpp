@@ -211,7 +211,9 @@ void tst_PdfOutput::notesCarriedOntoPage2KeepTheirPlace()
         notes << QStringLiteral("Extra line %1").arg(i);
     v[48] = notes.join("\r\n");
     msgs.expect("Print the 'Notes' section also?", "Citation Number C-78", Msg::YesNoCancel | Msg::Question, Msg::Yes)
-        .expect("Ready to Print.\r\n\r\nProceed?", "Citation Number C-78", Msg::YesNo | Msg::Question, Msg::Yes);
+        .expect("Ready to Print.\r\n\r\nProceed?", "Citation Number C-78", Msg::YesNo | Msg::Question, Msg::Yes)
+        .expect("The printout was saved as\r\n\r\n" + QDir::toNativeSeparators(output.pdfFile),
+                "Citation Number C-78", Msg::OKOnly | Msg::Information, Msg::OK);
     PrintCitation(nullptr, v);
     QVERIFY2(msgs.allMet(), qPrintable(msgs.report()));
     if (!m_tools)
@@ -249,7 +251,9 @@ void tst_PdfOutput::capitalLocationsStayOnThePaper()
             rows.append({QStringLiteral("12/31/2026"), QStringLiteral("WX-%1").arg(99990 + i), QStringLiteral("46.2-852.B"),
                          location});
         msgs.expect("This printjob will take\r\nabout one page to print.\r\n\r\nAre you ready to print?", "Print List",
-                    Msg::YesNoCancel | Msg::Question, Msg::Yes);
+                    Msg::YesNoCancel | Msg::Question, Msg::Yes)
+            .expect("The printout was saved as\r\n\r\n" + QDir::toNativeSeparators(output.pdfFile), "Sennet List",
+                    Msg::OKOnly | Msg::Information, Msg::OK);
         PrintCitationList(nullptr, rows, " All Entries (5 citations in this list) ");
         QVERIFY2(msgs.allMet(), qPrintable(msgs.report()));
         if (!m_tools)
