@@ -2,6 +2,9 @@
 
 #include "store/DataFileNames.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace RecordFile {
 
 qint64 CountForLength(qint64 length, int recordLength)
@@ -109,9 +112,19 @@ qint64 RemoveRecord(const QString& fileName, int recordLength, qint64 n, const Q
         return -1;
     }
 
+    // A data file kept on another disk through a symbolic link stays there:
+    // the work file is written beside the file the link points to and renamed
+    // over that file, so the link goes on pointing at the data.
+    QString target = fileName;
+    QString workName = WorkFileName;
+    if (const QFileInfo info(fileName); info.isSymLink() && !info.canonicalFilePath().isEmpty()) {
+        target = info.canonicalFilePath();
+        workName = QFileInfo(target).dir().filePath(WorkFileName);
+    }
+
     FileIo::File work;
-    if (!work.open(WorkFileName, FileIo::File::CreateNew, what)) {
-        error = {fileName, QStringLiteral("could not be compacted: the work file \"%1\" %2").arg(WorkFileName, what)};
+    if (!work.open(workName, FileIo::File::CreateNew, what)) {
+        error = {fileName, QStringLiteral("could not be compacted: the work file \"%1\" %2").arg(workName, what)};
         return -1;
     }
     // The replacement is the same file to the user: same permissions, and
@@ -165,22 +178,24 @@ qint64 RemoveRecord(const QString& fileName, int recordLength, qint64 n, const Q
     work.close();
     QString reason;
     if (!ok) {
-        FileIo::removeFile(WorkFileName, reason);
+        FileIo::removeFile(workName, reason);
         error = {fileName, QStringLiteral("could not be compacted: %1").arg(failure)};
         return -1;
     }
 
     if (kept == 0) {
-        FileIo::removeFile(WorkFileName, reason);
-        if (!FileIo::removeFile(fileName, reason)) {
+        FileIo::removeFile(workName, reason);
+        // Through a link the file it points to goes and the link stays, so
+        // the next record is written on the same disk again.
+        if (!FileIo::removeFile(target, reason)) {
             // Nothing survives but the file cannot go: leave it whole rather than half.
             error = {fileName, QStringLiteral("could not be removed: %1").arg(reason)};
             return -1;
         }
         return 0;
     }
-    if (!FileIo::replaceFile(WorkFileName, fileName, error)) {
-        FileIo::removeFile(WorkFileName, reason);
+    if (!FileIo::replaceFile(workName, target, error)) {
+        FileIo::removeFile(workName, reason);
         return -1;
     }
     return kept;

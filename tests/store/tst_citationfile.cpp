@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 class tst_CitationFile : public QObject {
@@ -18,6 +19,7 @@ private slots:
     void appendGrowsByOneRecord();
     void deleteCompactsByPosition();
     void deletingTheOnlyRecordLeavesNoFile();
+    void deleteThroughALinkKeepsTheDataWhereItIs();
     void killedMarkerInUserDataSurvives();
     void damagedFileCompactsToWholeRecords();
     void failedCompactionLeavesTheDataFileWhole();
@@ -130,6 +132,35 @@ void tst_CitationFile::deletingTheOnlyRecordLeavesNoFile()
     QVERIFY(!QFile::exists(WorkFileName));
     QVERIFY(file.OpenCitationFile()); // the next open creates it empty
     QCOMPARE(file.CitationCount(), 0);
+}
+
+void tst_CitationFile::deleteThroughALinkKeepsTheDataWhereItIs()
+{
+    // Sennet.Data a link to a file on another disk: a deletion rewrites that
+    // file and leaves the link, and so does deleting the last citation.
+    TempDataFolder folder;
+    QTemporaryDir elsewhere;
+    const QString real = elsewhere.filePath("citations.bin");
+    const auto records = threeCitations();
+    WriteCitations(real, records);
+    QVERIFY(QFile::link(real, CitationFileName));
+    CitationFile file;
+    QVERIFY(file.DeleteCitation(1));
+    QVERIFY(QFileInfo(CitationFileName).isSymLink());
+    QCOMPARE(ReadCitations(real), (QList<QByteArray>{records[1].bytes(), records[2].bytes()}));
+    QVERIFY(!QFile::exists(WorkFileName));
+    QVERIFY(!QFile::exists(elsewhere.filePath(WorkFileName)));
+
+    QVERIFY(file.DeleteCitation(2));
+    QVERIFY(file.DeleteCitation(1));
+    QVERIFY(QFileInfo(CitationFileName).isSymLink());
+    QVERIFY(!QFile::exists(real));
+    QVERIFY(file.OpenCitationFile()); // written through the link again
+    CitationRecord r;
+    r.setText(CitationField::CitationNumber, QStringLiteral("D4"));
+    QVERIFY(file.WriteCitation(1, r));
+    file.CloseCitationFile();
+    QCOMPARE(QFileInfo(real).size(), 3000);
 }
 
 void tst_CitationFile::killedMarkerInUserDataSurvives()
