@@ -40,6 +40,9 @@
 #include <QShortcut>
 #include <QTableView>
 #include <QTimer>
+#include <QWindow>
+#include <QDeadlineTimer>
+#include <QThread>
 #include <QToolTip>
 
 namespace {
@@ -274,6 +277,17 @@ void frmAdmin::Form_Activate()
 {
     if (m_activated)
         return;
+    // Shown is not yet on screen: on a busy desktop the window system may put
+    // the window up a little later. Wait for it (a second at most), so the
+    // first load's message never stands over an empty screen.
+    if (QWindow* handle = windowHandle(); handle && isVisible()) {
+        const QDeadlineTimer deadline(1000);
+        while (!handle->isExposed() && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+            if (!handle->isExposed())
+                QThread::msleep(5);
+        }
+    }
     m_activationPending = false;
     activateWindow();
     LoadGrid();
