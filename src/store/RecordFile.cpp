@@ -87,6 +87,49 @@ bool WriteRecord(FileIo::File& file, int recordLength, qint64 n, const QByteArra
     return true;
 }
 
+namespace {
+
+// Copies records 1..total of `source` into `work` from its start, leaving out
+// record `skip` (0: none), in large blocks. A short last record that counts is
+// completed from `blankRecord`. `kept` is the number of records written.
+bool copyRecords(FileIo::File& source, FileIo::File& work, int recordLength, qint64 total, qint64 skip,
+                 const QByteArray& blankRecord, qint64& kept, QString& failure)
+{
+    kept = 0;
+    constexpr qint64 BlockRecords = 512;
+    QByteArray block;
+    for (qint64 first = 1; first <= total; first += BlockRecords) {
+        const qint64 last = qMin(total, first + BlockRecords - 1);
+        const qint64 expected = (last - first + 1) * recordLength;
+        block.resize(expected);
+        const qint64 got = source.readAt((first - 1) * recordLength, block.data(), expected);
+        if (got < 0) {
+            failure = QStringLiteral("it could not be read: %1").arg(source.reason());
+            return false;
+        }
+        if (got < expected) {
+            // Only the last record may be short: a damaged tail that counts.
+            if (expected - got >= recordLength || last != total) {
+                failure = QStringLiteral("it became shorter while it was read");
+                return false;
+            }
+            block.resize(got);
+            const qint64 partial = got % recordLength;
+            block.append(blankRecord.mid(partial, recordLength - partial));
+        }
+        if (skip >= first && skip <= last)
+            block.remove((skip - first) * recordLength, recordLength);
+        if (!work.writeAt(kept * recordLength, block.constData(), block.size())) {
+            failure = work.reason();
+            return false;
+        }
+        kept += block.size() / recordLength;
+    }
+    return true;
+}
+
+} // namespace
+
 qint64 RemoveRecord(const QString& fileName, int recordLength, qint64 n, const QByteArray& blankRecord,
                     FileError& error)
 {
@@ -123,38 +166,8 @@ qint64 RemoveRecord(const QString& fileName, int recordLength, qint64 n, const Q
     // Copy the survivors in large blocks: every record before n, then every
     // record after it.
     qint64 kept = 0;
-    constexpr qint64 BlockRecords = 512;
-    QByteArray block;
-    for (qint64 first = 1; ok && first <= total; first += BlockRecords) {
-        const qint64 last = qMin(total, first + BlockRecords - 1);
-        const qint64 expected = (last - first + 1) * recordLength;
-        block.resize(expected);
-        const qint64 got = source.readAt((first - 1) * recordLength, block.data(), expected);
-        if (got < 0) {
-            ok = false;
-            failure = QStringLiteral("it could not be read: %1").arg(source.reason());
-            break;
-        }
-        if (got < expected) {
-            // Only the last record may be short: a damaged tail that counts.
-            if (expected - got >= recordLength || last != total) {
-                ok = false;
-                failure = QStringLiteral("it became shorter while it was read");
-                break;
-            }
-            block.resize(got);
-            const qint64 partial = got % recordLength;
-            block.append(blankRecord.mid(partial, recordLength - partial));
-        }
-        if (n >= first && n <= last)
-            block.remove((n - first) * recordLength, recordLength);
-        if (!work.writeAt(kept * recordLength, block.constData(), block.size())) {
-            ok = false;
-            failure = work.reason();
-            break;
-        }
-        kept += block.size() / recordLength;
-    }
+    if (ok)
+        ok = copyRecords(source, work, recordLength, total, n, blankRecord, kept, failure);
     if (ok && !work.sync()) {
         ok = false;
         failure = work.reason();
@@ -176,6 +189,75 @@ qint64 RemoveRecord(const QString& fileName, int recordLength, qint64 n, const Q
             return -1;
         }
         return 0;
+    }
+    if (!FileIo::replaceFile(WorkFileName, fileName, error)) {
+        FileIo::removeFile(WorkFileName, reason);
+        return -1;
+    }
+    return kept;
+}
+
+qint64 AppendRecords(const QString& fileName, int recordLength, qint64 count,
+                     const std::function<const char*(qint64 i)>& recordAt, const QByteArray& blankRecord,
+                     FileError& error)
+{
+    FileIo::File source;
+    QString what;
+    if (!source.open(fileName, FileIo::File::Update, what, FileIo::WriteShape::records(recordLength))) {
+        error = {fileName, what};
+        return -1;
+    }
+    if (!source.isWritable()) {
+        error = {fileName, QStringLiteral("could not be written: %1").arg(source.reason())};
+        return -1;
+    }
+    const qint64 length = source.size();
+    if (length < 0) {
+        error = {fileName, QStringLiteral("could not be read: %1").arg(source.reason())};
+        return -1;
+    }
+    const qint64 total = CountForLength(length, recordLength);
+    if (total + count > MaxRecords) {
+        error = {fileName,
+                 QStringLiteral("could not be written: it cannot hold more than %1 records").arg(MaxRecords)};
+        return -1;
+    }
+
+    FileIo::File work;
+    if (!work.open(WorkFileName, FileIo::File::CreateNew, what)) {
+        error = {fileName, QStringLiteral("could not be written: the work file \"%1\" %2").arg(WorkFileName, what)};
+        return -1;
+    }
+    bool ok = work.setPermissions(source.permissions());
+    FileIo::copyOwnership(source, work);
+    QString failure = ok ? QString() : work.reason();
+    qint64 kept = 0;
+    if (ok)
+        ok = copyRecords(source, work, recordLength, total, 0, blankRecord, kept, failure);
+    // The new records go in pieces of about a mebibyte.
+    QByteArray piece;
+    const qint64 perPiece = qMax<qint64>(1, (1 << 20) / recordLength);
+    for (qint64 i = 0; ok && i < count; i += perPiece) {
+        piece.clear();
+        for (qint64 j = i; j < qMin(count, i + perPiece); ++j)
+            piece.append(recordAt(j), recordLength);
+        if (!work.writeAt(kept * recordLength, piece.constData(), piece.size())) {
+            ok = false;
+            failure = work.reason();
+        }
+        kept += piece.size() / recordLength;
+    }
+    if (ok && !work.sync()) {
+        ok = false;
+        failure = work.reason();
+    }
+    source.close();
+    work.close();
+    QString reason;
+    if (!ok) {
+        FileIo::removeFile(WorkFileName, reason);
+        error = {fileName, QStringLiteral("could not be written: %1").arg(failure)};
+        return -1;
     }
     if (!FileIo::replaceFile(WorkFileName, fileName, error)) {
         FileIo::removeFile(WorkFileName, reason);
