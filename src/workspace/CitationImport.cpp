@@ -182,7 +182,8 @@ std::optional<Refusal> fillValues(const QStringList& cells, const QList<int>& co
         switch (c.kind) {
         case Column::Text: {
             if (c.index == 48) {
-                text.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(u'\r', u'\n');
+                // Spreadsheets break lines with LF alone; the file holds CR LF.
+                text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
                 text.replace(QLatin1String("\n"), QLatin1String("\r\n"));
             } else if (text.contains(u'\r') || text.contains(u'\n')) {
                 return Refusal{c.heading, QStringLiteral("The field has one line; the cell holds a line break.")};
@@ -239,7 +240,7 @@ const QStringList& headings()
 }
 
 bool previewTable(const CsvTable::Table& table, const QString& fileName, const QSet<QString>& numbersOnFile,
-                  const ImportContext& context, ImportPreview& out, QString& error)
+                  const ImportContext& context, ImportPreview& out, QString& error, const Progress& progress)
 {
     out = ImportPreview();
     out.fileName = fileName;
@@ -285,6 +286,10 @@ bool previewTable(const CsvTable::Table& table, const QString& fileName, const Q
     QHash<QString, qint64> lineOfNumber;
     out.rows.reserve(table.rows.size() - 1);
     for (qsizetype r = 1; r < table.rows.size(); ++r) {
+        if (progress && r % 1000 == 0 && !progress(int(r * 100 / table.rows.size()))) {
+            error.clear();
+            return false;
+        }
         ImportRow row;
         row.line = table.lines.value(r);
         const QStringList& cells = table.rows[r];
@@ -340,10 +345,14 @@ bool previewTable(const CsvTable::Table& table, const QString& fileName, const Q
 }
 
 bool preview(const QString& path, CitationImportStore& store, const ImportContext& context, ImportPreview& out,
-             QString& error, const CsvTable::Progress& progress)
+             QString& error, const Progress& progress)
 {
+    // Reading the file is the first half of the way, checking its rows the second.
+    CsvTable::Progress reading;
+    if (progress)
+        reading = [&](qint64 done, qint64 total) { return progress(total > 0 ? int(done * 50 / total) : 0); };
     CsvTable::Table table;
-    if (!CsvTable::read(path, table, error, progress))
+    if (!CsvTable::read(path, table, error, reading))
         return false;
     QSet<QString> numbers;
     FileError storeError;
@@ -351,7 +360,10 @@ bool preview(const QString& path, CitationImportStore& store, const ImportContex
         error = storeError.message();
         return false;
     }
-    return previewTable(table, QFileInfo(path).fileName(), numbers, context, out, error);
+    Progress checking;
+    if (progress)
+        checking = [&](int percent) { return progress(50 + percent / 2); };
+    return previewTable(table, QFileInfo(path).fileName(), numbers, context, out, error, checking);
 }
 
 qint64 commit(CitationImportStore& store, const ImportPreview& preview, const QSet<int>& alsoRows,

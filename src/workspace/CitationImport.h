@@ -72,15 +72,18 @@ struct ImportContext {
 };
 
 namespace CitationImport {
+// How far a preview has come, 0 to 100; returning false stops it.
+using Progress = std::function<bool(int percent)>;
 // The column headings that are read, as Export List writes them.
 const QStringList& headings();
 // Reads and checks every row of `path`. False with `error` (empty when the
 // progress callback stopped it) when the file cannot be imported at all.
 bool preview(const QString& path, CitationImportStore& store, const ImportContext& context, ImportPreview& out,
-             QString& error, const CsvTable::Progress& progress = {});
+             QString& error, const Progress& progress = {});
 // The same for a table already read (the file's name given for messages).
 bool previewTable(const CsvTable::Table& table, const QString& fileName, const QSet<QString>& numbersOnFile,
-                  const ImportContext& context, ImportPreview& out, QString& error);
+                  const ImportContext& context, ImportPreview& out, QString& error,
+                  const Progress& progress = {});
 // Adds the ready rows, and the duplicates of `alsoRows` (indexes into
 // preview.rows), to the store in one step, with Date and Time Entered the
 // moment `now`. Returns the number of citations added, or -1 with `error`.
