@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(!error.isEmpty(), "refused without a message");
         return 0;
     }
-    FUZZ_CHECK(table.rows.size() == table.lines.size(), "%d rows, %d lines", int(table.rows.size()),
-               int(table.lines.size()));
+    FUZZ_CHECK(table.rowCount() == table.lines.size() && table.cellEnds.size() == table.rowEnds.value(table.rowCount() - 1),
+               "%d rows, %d lines", int(table.rowCount()), int(table.lines.size()));
     ImportPreview preview;
     const QDateTime now(QDate(2026, 12, 8), QTime(10, 30));
     if (!CitationImport::previewTable(table, QStringLiteral("fuzz.csv"), {}, {now, QStringLiteral("Fuzz")}, preview,
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(!error.isEmpty(), "preview refused without a message");
         return 0;
     }
-    FUZZ_CHECK(preview.rows.size() == table.rows.size() - 1, "rows lost");
+    FUZZ_CHECK(preview.rows.size() == table.rowCount() - 1, "rows lost");
     qint64 records = 0;
     for (const ImportRow& row : preview.rows) {
         if (row.state == ImportState::Refused) {

@@ -8,76 +8,34 @@
 namespace CsvTable {
 namespace {
 
+const QByteArray ByteOrderMark("\xEF\xBB\xBF", 3);
+
+// The bytes that end a run of plain text in a cell.
+bool isSpecial(char c) { return c == ',' || c == '"' || c == '\r' || c == '\n' || c == '\0'; }
+
 class Parser {
 public:
     explicit Parser(Table& table) : m_table(table) {}
 
     bool feed(QByteArrayView bytes, QString& error)
     {
-        for (const char c : bytes) {
-            if (c == '\0') {
-                error = QStringLiteral("line %1 holds a NUL byte, which no text file holds").arg(m_line);
-                return false;
-            }
-            if (++m_rowBytes > MaxRowBytes) {
-                error = m_state == State::Quoted
-                    ? QStringLiteral("the quoted cell that begins on line %1 runs on for more than %2 MB: its "
-                                     "closing quote is missing")
-                          .arg(m_cellLine)
-                          .arg(MaxRowBytes >> 20)
-                    : QStringLiteral("the row that begins on line %1 is longer than %2 MB, far longer than any "
-                                     "citation")
-                          .arg(m_rowLine)
-                          .arg(MaxRowBytes >> 20);
-                return false;
-            }
-            const bool lineFeedAfterReturn = m_afterReturn && c == '\n';
-            m_afterReturn = c == '\r';
-            if ((c == '\n' || c == '\r') && !lineFeedAfterReturn)
-                ++m_line;
-            // The LF of a CR LF that has ended a row.
-            if (lineFeedAfterReturn && m_state == State::CellStart && m_row.isEmpty())
-                continue;
-            switch (m_state) {
-            case State::CellStart:
-                if (c == '"') {
-                    m_state = State::Quoted;
-                    m_quoted = true;
-                    m_cellLine = m_line;
-                    break;
-                }
-                m_state = State::Plain;
-                [[fallthrough]];
-            case State::Plain:
-                if (c == ',')
-                    endCell();
-                else if (c == '\r' || c == '\n')
-                    endRow();
-                else
-                    m_cell.append(c);
-                break;
-            case State::Quoted:
-                if (c == '"')
-                    m_state = State::QuoteInQuoted;
-                else
-                    m_cell.append(c);
-                break;
-            case State::QuoteInQuoted:
-                if (c == '"') {
-                    m_cell.append(c);
-                    m_state = State::Quoted;
-                } else if (c == ',') {
-                    endCell();
-                } else if (c == '\r' || c == '\n') {
-                    endRow();
-                } else {
-                    error = QStringLiteral("on line %1 a quoted cell is followed by other text before the next "
-                                           "comma")
-                                .arg(m_line);
+        const char* p = bytes.data();
+        const char* const end = p + bytes.size();
+        while (p < end) {
+            // Runs of ordinary bytes inside a cell go in at once.
+            if ((m_state == State::Plain || m_state == State::Quoted) && !isSpecial(*p)) {
+                const char* q = p;
+                while (q < end && !isSpecial(*q))
+                    ++q;
+                if (!count(q - p, error))
                     return false;
-                }
-                break;
+                m_table.text.append(p, q - p);
+                m_afterReturn = false;
+                p = q;
+                continue;
             }
+            if (!step(*p++, error))
+                return false;
         }
         return true;
     }
@@ -88,41 +46,120 @@ public:
             error = QStringLiteral("the quoted cell that begins on line %1 is never closed").arg(m_cellLine);
             return false;
         }
-        if (m_state != State::CellStart || !m_row.isEmpty())
+        if (m_state != State::CellStart || cellsInRow() > 0)
             endRow();
         return true;
     }
 
-    QList<QList<QByteArray>> rows;
-
 private:
     enum class State { CellStart, Plain, Quoted, QuoteInQuoted };
 
+    bool count(qint64 bytes, QString& error)
+    {
+        m_rowBytes += bytes;
+        if (m_rowBytes <= MaxRowBytes)
+            return true;
+        error = m_state == State::Quoted
+            ? QStringLiteral("the quoted cell that begins on line %1 runs on for more than %2 MB: its closing quote "
+                             "is missing")
+                  .arg(m_cellLine)
+                  .arg(MaxRowBytes >> 20)
+            : QStringLiteral("the row that begins on line %1 is longer than %2 MB, far longer than any citation")
+                  .arg(m_rowLine)
+                  .arg(MaxRowBytes >> 20);
+        return false;
+    }
+
+    bool step(char c, QString& error)
+    {
+        if (c == '\0') {
+            error = QStringLiteral("line %1 holds a NUL byte, which no text file holds").arg(m_line);
+            return false;
+        }
+        if (!count(1, error))
+            return false;
+        const bool lineFeedAfterReturn = m_afterReturn && c == '\n';
+        m_afterReturn = c == '\r';
+        if ((c == '\n' || c == '\r') && !lineFeedAfterReturn)
+            ++m_line;
+        // The LF of a CR LF that has ended a row.
+        if (lineFeedAfterReturn && m_state == State::CellStart && cellsInRow() == 0 && cellIsEmpty())
+            return true;
+        switch (m_state) {
+        case State::CellStart:
+            if (c == '"') {
+                m_state = State::Quoted;
+                m_quoted = true;
+                m_cellLine = m_line;
+                return true;
+            }
+            m_state = State::Plain;
+            [[fallthrough]];
+        case State::Plain:
+            if (c == ',')
+                endCell();
+            else if (c == '\r' || c == '\n')
+                endRow();
+            else
+                m_table.text.append(c);
+            return true;
+        case State::Quoted:
+            if (c == '"')
+                m_state = State::QuoteInQuoted;
+            else
+                m_table.text.append(c);
+            return true;
+        case State::QuoteInQuoted:
+            if (c == '"') {
+                m_table.text.append(c);
+                m_state = State::Quoted;
+            } else if (c == ',') {
+                endCell();
+            } else if (c == '\r' || c == '\n') {
+                endRow();
+            } else {
+                error = QStringLiteral("on line %1 a quoted cell is followed by other text before the next comma")
+                            .arg(m_line);
+                return false;
+            }
+            return true;
+        }
+        return true;
+    }
+
+    qsizetype cellsInRow() const
+    {
+        return m_table.cellEnds.size() - (m_table.rowEnds.isEmpty() ? 0 : m_table.rowEnds.last());
+    }
+    bool cellIsEmpty() const
+    {
+        return m_table.text.size() == (m_table.cellEnds.isEmpty() ? 0 : m_table.cellEnds.last());
+    }
+
     void endCell()
     {
-        m_row.append(m_cell);
-        m_cell.clear();
+        m_table.cellEnds.append(m_table.text.size());
         m_state = State::CellStart;
         m_quoted = false;
     }
 
     void endRow()
     {
-        const bool blank = m_row.isEmpty() && m_cell.isEmpty() && !m_quoted;
-        endCell();
-        if (!blank) {
-            rows.append(std::move(m_row));
+        // A line with nothing on it is no row.
+        const bool blank = cellsInRow() == 0 && cellIsEmpty() && !m_quoted;
+        if (blank) {
+            m_state = State::CellStart;
+        } else {
+            endCell();
+            m_table.rowEnds.append(m_table.cellEnds.size());
             m_table.lines.append(m_rowLine);
         }
-        m_row = {};
         m_rowBytes = 0;
         m_rowLine = m_line;
     }
 
     Table& m_table;
     State m_state = State::CellStart;
-    QByteArray m_cell;
-    QList<QByteArray> m_row;
     bool m_quoted = false;
     bool m_afterReturn = false;
     qint64 m_rowBytes = 0;
@@ -131,47 +168,31 @@ private:
     qint64 m_cellLine = 1;
 };
 
-QByteArray withoutByteOrderMark(QByteArray cell)
+// UTF-8 when the file says so by its byte-order mark or when all of it is
+// valid UTF-8, else Windows-1252 (what older spreadsheets and handheld
+// devices write).
+void decideEncoding(Table& table, bool byteOrderMark)
 {
-    if (cell.startsWith("\xEF\xBB\xBF"))
-        cell.remove(0, 3);
-    return cell;
-}
-
-// The cells as text: UTF-8 when the file says so by its byte-order mark or
-// when every cell is valid UTF-8, else Windows-1252 (what older
-// spreadsheets and handheld devices write).
-void decode(QList<QList<QByteArray>>& raw, Table& table)
-{
-    bool utf8 = !raw.isEmpty() && !raw.first().isEmpty() && raw.first().first().startsWith("\xEF\xBB\xBF");
-    if (!raw.isEmpty() && !raw.first().isEmpty())
-        raw.first().first() = withoutByteOrderMark(raw.first().first());
-    if (!utf8) {
-        utf8 = true;
-        for (const QList<QByteArray>& row : raw) {
-            for (const QByteArray& cell : row)
-                if (!QByteArrayView(cell).isValidUtf8()) {
-                    utf8 = false;
-                    break;
-                }
-            if (!utf8)
-                break;
-        }
-    }
-    table.utf8 = utf8;
-    table.rows.reserve(raw.size());
-    for (QList<QByteArray>& row : raw) {
-        QStringList cells;
-        cells.reserve(row.size());
-        for (const QByteArray& cell : row)
-            cells.append(utf8 ? QString::fromUtf8(cell) : Ansi::decode(cell));
-        table.rows.append(std::move(cells));
-        row = {};
-    }
-    raw.clear();
+    table.utf8 = byteOrderMark || QByteArrayView(table.text).isValidUtf8();
 }
 
 } // namespace
+
+QStringList Table::row(qsizetype i) const
+{
+    QStringList cells;
+    if (i < 0 || i >= rowEnds.size())
+        return cells;
+    const qsizetype first = i == 0 ? 0 : rowEnds[i - 1];
+    cells.reserve(rowEnds[i] - first);
+    for (qsizetype c = first; c < rowEnds[i]; ++c) {
+        const qsizetype from = c == 0 ? 0 : cellEnds[c - 1];
+        const char* bytes = text.constData() + from;
+        const qsizetype length = cellEnds[c] - from;
+        cells.append(utf8 ? QString::fromUtf8(bytes, length) : Ansi::decode(bytes, int(length)));
+    }
+    return cells;
+}
 
 bool parse(QByteArrayView bytes, Table& table, QString& error)
 {
@@ -180,10 +201,13 @@ bool parse(QByteArrayView bytes, Table& table, QString& error)
         error = QStringLiteral("it is larger than %1 GB").arg(MaxFileBytes >> 30);
         return false;
     }
+    const bool mark = bytes.startsWith(ByteOrderMark);
+    if (mark)
+        bytes = bytes.sliced(ByteOrderMark.size());
     Parser parser(table);
     if (!parser.feed(bytes, error) || !parser.finish(error))
         return false;
-    decode(parser.rows, table);
+    decideEncoding(table, mark);
     return true;
 }
 
@@ -206,10 +230,12 @@ bool read(const QString& path, Table& table, QString& error, const Progress& pro
         return fail(file.reason());
     if (size > MaxFileBytes)
         return fail(QStringLiteral("it is larger than %1 GB").arg(MaxFileBytes >> 30));
+    table.text.reserve(size);
     Parser parser(table);
     constexpr qint64 Block = 4 << 20;
     QByteArray block(Block, Qt::Uninitialized);
     qint64 at = 0;
+    bool mark = false;
     while (true) {
         if (progress && !progress(at, size)) {
             error.clear();
@@ -220,17 +246,22 @@ bool read(const QString& path, Table& table, QString& error, const Progress& pro
             return fail(file.reason());
         if (got == 0)
             break;
+        QByteArrayView bytes(block.constData(), got);
+        if (at == 0 && bytes.startsWith(ByteOrderMark)) {
+            mark = true;
+            bytes = bytes.sliced(ByteOrderMark.size());
+        }
         at += got;
         if (at > MaxFileBytes)
             return fail(QStringLiteral("it is larger than %1 GB").arg(MaxFileBytes >> 30));
         QString why;
-        if (!parser.feed(QByteArrayView(block.constData(), got), why))
+        if (!parser.feed(bytes, why))
             return fail(why);
     }
     QString why;
     if (!parser.finish(why))
         return fail(why);
-    decode(parser.rows, table);
+    decideEncoding(table, mark);
     return true;
 }
 

@@ -22,10 +22,20 @@ namespace CsvTable {
 inline constexpr qint64 MaxRowBytes = 1 << 20;
 inline constexpr qint64 MaxFileBytes = qint64(2) << 30;
 
+// The rows of a file (the header first; empty lines left out). The cells are
+// kept as the file's bytes in one block and turned into text a row at a time,
+// so a large file costs little more memory than its size.
 struct Table {
-    QList<QStringList> rows; // the first row (the header) too; empty lines left out
-    QList<qint64> lines;     // the line of the file each row starts on, from 1
-    bool utf8 = true;        // false: read as Windows-1252
+    qsizetype rowCount() const { return rowEnds.size(); }
+    QStringList row(qsizetype i) const;
+    // The line of the file row i starts on, from 1.
+    qint64 line(qsizetype i) const { return lines.value(i); }
+    bool utf8 = true; // false: read as Windows-1252
+
+    QByteArray text;            // every cell's bytes, back to back
+    QList<qsizetype> cellEnds;  // where each cell ends in text
+    QList<qsizetype> rowEnds;   // how many cells there are up to the end of each row
+    QList<qint64> lines;
 };
 
 // Reports how far reading has come (bytes of `total`); returning false stops

@@ -183,8 +183,13 @@ std::optional<Refusal> fillValues(const QStringList& cells, const QList<int>& co
         case Column::Text: {
             if (c.index == 48) {
                 // Spreadsheets break lines with LF alone; the file holds CR LF.
-                text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-                text.replace(QLatin1String("\n"), QLatin1String("\r\n"));
+                bool bareLineFeed = false;
+                for (qsizetype i = text.indexOf(u'\n'); i >= 0 && !bareLineFeed; i = text.indexOf(u'\n', i + 1))
+                    bareLineFeed = i == 0 || text.at(i - 1) != u'\r';
+                if (bareLineFeed) {
+                    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+                    text.replace(QLatin1String("\n"), QLatin1String("\r\n"));
+                }
             } else if (text.contains(u'\r') || text.contains(u'\n')) {
                 return Refusal{c.heading, QStringLiteral("The field has one line; the cell holds a line break.")};
             }
@@ -245,7 +250,7 @@ bool previewTable(const CsvTable::Table& table, const QString& fileName, const Q
     out = ImportPreview();
     out.fileName = fileName;
     out.utf8 = table.utf8;
-    if (table.rows.isEmpty()) {
+    if (table.rowCount() == 0) {
         error = QStringLiteral("The file \"%1\" holds no rows.").arg(fileName);
         return false;
     }
@@ -256,7 +261,7 @@ bool previewTable(const CsvTable::Table& table, const QString& fileName, const Q
     for (qsizetype k = 0; k < known.size(); ++k)
         knownByKey.insert(headingKey(known[k].heading), k);
     QList<int> columnOf(known.size(), -1);
-    const QStringList& header = table.rows.first();
+    const QStringList header = table.row(0);
     int matched = 0;
     for (qsizetype at = 0; at < header.size(); ++at) {
         const auto k = knownByKey.constFind(headingKey(header[at]));
@@ -284,15 +289,16 @@ bool previewTable(const CsvTable::Table& table, const QString& fileName, const Q
     }
 
     QHash<QString, qint64> lineOfNumber;
-    out.rows.reserve(table.rows.size() - 1);
-    for (qsizetype r = 1; r < table.rows.size(); ++r) {
-        if (progress && r % 1000 == 0 && !progress(int(r * 100 / table.rows.size()))) {
+    out.rows.reserve(table.rowCount() - 1);
+    out.records.reserve((table.rowCount() - 1) * RecordLength);
+    for (qsizetype r = 1; r < table.rowCount(); ++r) {
+        if (progress && r % 1000 == 0 && !progress(int(r * 100 / table.rowCount()))) {
             error.clear();
             return false;
         }
         ImportRow row;
-        row.line = table.lines.value(r);
-        const QStringList& cells = table.rows[r];
+        row.line = table.line(r);
+        const QStringList cells = table.row(r);
         auto cell = [&](F f) {
             for (qsizetype k = 0; k < known.size(); ++k)
                 if (known[k].kind == Column::Text && CitationLayout::editorField(known[k].index).id == f)

@@ -55,13 +55,15 @@ QList<QStringList> withoutEntryMoment(const QString& path)
     QString error;
     if (!CsvTable::parse(f.readAll(), table, error))
         return {{error}};
-    const qsizetype date = table.rows.first().indexOf(QStringLiteral("Date Entered"));
-    const qsizetype time = table.rows.first().indexOf(QStringLiteral("Time Entered"));
-    for (QStringList& row : table.rows) {
-        row[date].clear();
-        row[time].clear();
+    const qsizetype date = table.row(0).indexOf(QStringLiteral("Date Entered"));
+    const qsizetype time = table.row(0).indexOf(QStringLiteral("Time Entered"));
+    QList<QStringList> rows;
+    for (qsizetype r = 0; r < table.rowCount(); ++r) {
+        rows << table.row(r);
+        rows.last()[date].clear();
+        rows.last()[time].clear();
     }
-    return table.rows;
+    return rows;
 }
 
 class ScriptedOpenDialog final : public OpenFileDialog {
