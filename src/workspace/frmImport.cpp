@@ -146,7 +146,7 @@ frmImport::frmImport(const ImportPreview& preview, QWidget* parent)
     gridRows->verticalHeader()->setDefaultSectionSize(gridRows->fontMetrics().height() + 6);
     gridRows->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     gridRows->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {56, 56, 150, 110, 90, 100, 150};
+    const int widths[] = {52, 48, 170, 110, 90, 90, 170};
     for (int c = 0; c < int(std::size(widths)); ++c)
         gridRows->setColumnWidth(c, widths[c]);
     connect(m_model, &QAbstractItemModel::dataChanged, this, &frmImport::updateImportButton);
@@ -175,7 +175,7 @@ frmImport::frmImport(const ImportPreview& preview, QWidget* parent)
     layout->addWidget(lblSummary);
     layout->addWidget(gridRows, 1);
     layout->addLayout(buttons);
-    resize(860, 560);
+    resize(1040, 560);
     updateImportButton();
 }
 
