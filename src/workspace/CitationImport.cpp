@@ -238,12 +238,6 @@ QString headingOfField(int index)
 
 namespace CitationImport {
 
-const QStringList& headings()
-{
-    static const QStringList out = CitationCsv::header(CsvColumns::Every);
-    return out;
-}
-
 bool previewTable(const CsvTable::Table& table, const QString& fileName, const QSet<QString>& numbersOnFile,
                   const ImportContext& context, ImportPreview& out, QString& error, const Progress& progress)
 {

@@ -74,8 +74,6 @@ struct ImportContext {
 namespace CitationImport {
 // How far a preview has come, 0 to 100; returning false stops it.
 using Progress = std::function<bool(int percent)>;
-// The column headings that are read, as Export List writes them.
-const QStringList& headings();
 // Reads and checks every row of `path`. False with `error` (empty when the
 // progress callback stopped it) when the file cannot be imported at all.
 bool preview(const QString& path, CitationImportStore& store, const ImportContext& context, ImportPreview& out,
