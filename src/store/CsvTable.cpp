@@ -230,7 +230,7 @@ bool read(const QString& path, Table& table, QString& error, const Progress& pro
         return fail(file.reason());
     if (size > MaxFileBytes)
         return fail(QStringLiteral("it is larger than %1 GB").arg(MaxFileBytes >> 30));
-    table.text.reserve(size);
+    table.text.reserve(qMin<qint64>(size, qint64(256) << 20));
     Parser parser(table);
     constexpr qint64 Block = 4 << 20;
     QByteArray block(Block, Qt::Uninitialized);
