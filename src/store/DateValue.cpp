@@ -331,7 +331,9 @@ std::optional<QDate> dateFromTokens(const QList<Token>& tokens, const QLocale& l
             break;
         }
     }
-    const int currentYear = DatePart(ToDateValue(Now())).year();
+    // Asked only for a date without its year: the clock reads the time zone
+    // each time, which a list of thousands of dates would feel.
+    const auto currentYear = [] { return DatePart(ToDateValue(Now())).year(); };
     int year = 0;
     int day = 0;
     if (month) {
@@ -345,7 +347,7 @@ std::optional<QDate> dateFromTokens(const QList<Token>& tokens, const QLocale& l
                 day = 1;
             } else {
                 day = n.toInt();
-                year = currentYear;
+                year = currentYear();
             }
         } else if (numbers[0].size() >= 3 || (monthPosition == 1 && numbers[0].toInt() > 31)) {
             year = expandYear(numbers[0]);
@@ -382,7 +384,7 @@ std::optional<QDate> dateFromTokens(const QList<Token>& tokens, const QLocale& l
             const bool dayFirst = NumericDateOrder(locale) == DateOrder::DayFirst;
             month = dayFirst ? second : first;
             day = dayFirst ? first : second;
-            year = currentYear;
+            year = currentYear();
         }
     } else {
         return std::nullopt;

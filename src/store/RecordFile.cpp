@@ -90,6 +90,68 @@ bool WriteRecord(FileIo::File& file, int recordLength, qint64 n, const QByteArra
     return true;
 }
 
+namespace {
+
+// Copies records 1..total of `source` into `work` from its start, leaving out
+// record `skip` (0: none), in large blocks. A short last record that counts is
+// completed from `blankRecord`. `kept` is the number of records written.
+bool copyRecords(FileIo::File& source, FileIo::File& work, int recordLength, qint64 total, qint64 skip,
+                 const QByteArray& blankRecord, qint64& kept, QString& failure, const ProgressFn& progress = {})
+{
+    kept = 0;
+    constexpr qint64 BlockRecords = 512;
+    QByteArray block;
+    for (qint64 first = 1; first <= total; first += BlockRecords) {
+        const qint64 last = qMin(total, first + BlockRecords - 1);
+        const qint64 expected = (last - first + 1) * recordLength;
+        block.resize(expected);
+        const qint64 got = source.readAt((first - 1) * recordLength, block.data(), expected);
+        if (got < 0) {
+            failure = QStringLiteral("it could not be read: %1").arg(source.reason());
+            return false;
+        }
+        if (got < expected) {
+            // Only the last record may be short: a damaged tail that counts.
+            if (expected - got >= recordLength || last != total) {
+                failure = QStringLiteral("it became shorter while it was read");
+                return false;
+            }
+            block.resize(got);
+            const qint64 partial = got % recordLength;
+            block.append(blankRecord.mid(partial, recordLength - partial));
+        }
+        if (skip >= first && skip <= last)
+            block.remove((skip - first) * recordLength, recordLength);
+        if (!work.writeAt(kept * recordLength, block.constData(), block.size())) {
+            failure = work.reason();
+            return false;
+        }
+        kept += block.size() / recordLength;
+        if (progress)
+            progress(last, total);
+    }
+    return true;
+}
+
+// Where a whole-file change of `fileName` is written and what it replaces.
+// A data file kept on another disk through a symbolic link stays there: the
+// work file is written beside the file the link points to and renamed over
+// that file, so the link goes on pointing at the data.
+struct Replacement {
+    QString target;
+    QString work;
+};
+Replacement replacementOf(const QString& fileName)
+{
+    if (const QFileInfo info(fileName); info.isSymLink() && !info.canonicalFilePath().isEmpty()) {
+        const QString target = info.canonicalFilePath();
+        return {target, QFileInfo(target).dir().filePath(WorkFileName)};
+    }
+    return {fileName, WorkFileName};
+}
+
+} // namespace
+
 qint64 RemoveRecord(const QString& fileName, int recordLength, qint64 n, const QByteArray& blankRecord,
                     FileError& error, const ProgressFn& progress)
 {
@@ -112,19 +174,10 @@ qint64 RemoveRecord(const QString& fileName, int recordLength, qint64 n, const Q
         return -1;
     }
 
-    // A data file kept on another disk through a symbolic link stays there:
-    // the work file is written beside the file the link points to and renamed
-    // over that file, so the link goes on pointing at the data.
-    QString target = fileName;
-    QString workName = WorkFileName;
-    if (const QFileInfo info(fileName); info.isSymLink() && !info.canonicalFilePath().isEmpty()) {
-        target = info.canonicalFilePath();
-        workName = QFileInfo(target).dir().filePath(WorkFileName);
-    }
-
+    const Replacement replacement = replacementOf(fileName);
     FileIo::File work;
-    if (!work.open(workName, FileIo::File::CreateNew, what)) {
-        error = {fileName, QStringLiteral("could not be compacted: the work file \"%1\" %2").arg(workName, what)};
+    if (!work.open(replacement.work, FileIo::File::CreateNew, what)) {
+        error = {fileName, QStringLiteral("could not be compacted: the work file \"%1\" %2").arg(replacement.work, what)};
         return -1;
     }
     // The replacement is the same file to the user: same permissions, and
@@ -136,39 +189,89 @@ qint64 RemoveRecord(const QString& fileName, int recordLength, qint64 n, const Q
     // Copy the survivors in large blocks: every record before n, then every
     // record after it.
     qint64 kept = 0;
-    constexpr qint64 BlockRecords = 512;
-    QByteArray block;
-    for (qint64 first = 1; ok && first <= total; first += BlockRecords) {
-        const qint64 last = qMin(total, first + BlockRecords - 1);
-        const qint64 expected = (last - first + 1) * recordLength;
-        block.resize(expected);
-        const qint64 got = source.readAt((first - 1) * recordLength, block.data(), expected);
-        if (got < 0) {
-            ok = false;
-            failure = QStringLiteral("it could not be read: %1").arg(source.reason());
-            break;
+    if (ok)
+        ok = copyRecords(source, work, recordLength, total, n, blankRecord, kept, failure, progress);
+    if (ok && !work.sync()) {
+        ok = false;
+        failure = work.reason();
+    }
+    source.close();
+    work.close();
+    QString reason;
+    if (!ok) {
+        FileIo::removeFile(replacement.work, reason);
+        error = {fileName, QStringLiteral("could not be compacted: %1").arg(failure)};
+        return -1;
+    }
+
+    if (kept == 0) {
+        FileIo::removeFile(replacement.work, reason);
+        // Through a link the file it points to goes and the link stays, so
+        // the next record is written on the same disk again.
+        if (!FileIo::removeFile(replacement.target, reason)) {
+            // Nothing survives but the file cannot go: leave it whole rather than half.
+            error = {fileName, QStringLiteral("could not be removed: %1").arg(reason)};
+            return -1;
         }
-        if (got < expected) {
-            // Only the last record may be short: a damaged tail that counts.
-            if (expected - got >= recordLength || last != total) {
-                ok = false;
-                failure = QStringLiteral("it became shorter while it was read");
-                break;
-            }
-            block.resize(got);
-            const qint64 partial = got % recordLength;
-            block.append(blankRecord.mid(partial, recordLength - partial));
-        }
-        if (n >= first && n <= last)
-            block.remove((n - first) * recordLength, recordLength);
-        if (!work.writeAt(kept * recordLength, block.constData(), block.size())) {
+        return 0;
+    }
+    if (!FileIo::replaceFile(replacement.work, replacement.target, error)) {
+        FileIo::removeFile(replacement.work, reason);
+        return -1;
+    }
+    return kept;
+}
+
+qint64 AppendRecords(const QString& fileName, int recordLength, qint64 count,
+                     const std::function<const char*(qint64 i)>& recordAt, const QByteArray& blankRecord,
+                     FileError& error)
+{
+    FileIo::File source;
+    QString what;
+    if (!source.open(fileName, FileIo::File::Update, what, FileIo::WriteShape::records(recordLength))) {
+        error = {fileName, what};
+        return -1;
+    }
+    if (!source.isWritable()) {
+        error = {fileName, QStringLiteral("could not be written: %1").arg(source.reason())};
+        return -1;
+    }
+    const qint64 length = source.size();
+    if (length < 0) {
+        error = {fileName, QStringLiteral("could not be read: %1").arg(source.reason())};
+        return -1;
+    }
+    const qint64 total = CountForLength(length, recordLength);
+    if (total + count > MaxRecords) {
+        error = {fileName,
+                 QStringLiteral("could not be written: it cannot hold more than %1 records").arg(MaxRecords)};
+        return -1;
+    }
+
+    const Replacement replacement = replacementOf(fileName);
+    FileIo::File work;
+    if (!work.open(replacement.work, FileIo::File::CreateNew, what)) {
+        error = {fileName, QStringLiteral("could not be written: the work file \"%1\" %2").arg(replacement.work, what)};
+        return -1;
+    }
+    bool ok = work.setPermissions(source.permissions());
+    FileIo::copyOwnership(source, work);
+    QString failure = ok ? QString() : work.reason();
+    qint64 kept = 0;
+    if (ok)
+        ok = copyRecords(source, work, recordLength, total, 0, blankRecord, kept, failure);
+    // The new records go in pieces of about a mebibyte.
+    QByteArray piece;
+    const qint64 perPiece = qMax<qint64>(1, (1 << 20) / recordLength);
+    for (qint64 i = 0; ok && i < count; i += perPiece) {
+        piece.clear();
+        for (qint64 j = i; j < qMin(count, i + perPiece); ++j)
+            piece.append(recordAt(j), recordLength);
+        if (!work.writeAt(kept * recordLength, piece.constData(), piece.size())) {
             ok = false;
             failure = work.reason();
-            break;
         }
-        kept += block.size() / recordLength;
-        if (progress)
-            progress(last, total);
+        kept += piece.size() / recordLength;
     }
     if (ok && !work.sync()) {
         ok = false;
@@ -178,24 +281,12 @@ qint64 RemoveRecord(const QString& fileName, int recordLength, qint64 n, const Q
     work.close();
     QString reason;
     if (!ok) {
-        FileIo::removeFile(workName, reason);
-        error = {fileName, QStringLiteral("could not be compacted: %1").arg(failure)};
+        FileIo::removeFile(replacement.work, reason);
+        error = {fileName, QStringLiteral("could not be written: %1").arg(failure)};
         return -1;
     }
-
-    if (kept == 0) {
-        FileIo::removeFile(workName, reason);
-        // Through a link the file it points to goes and the link stays, so
-        // the next record is written on the same disk again.
-        if (!FileIo::removeFile(target, reason)) {
-            // Nothing survives but the file cannot go: leave it whole rather than half.
-            error = {fileName, QStringLiteral("could not be removed: %1").arg(reason)};
-            return -1;
-        }
-        return 0;
-    }
-    if (!FileIo::replaceFile(workName, target, error)) {
-        FileIo::removeFile(workName, reason);
+    if (!FileIo::replaceFile(replacement.work, replacement.target, error)) {
+        FileIo::removeFile(replacement.work, reason);
         return -1;
     }
     return kept;

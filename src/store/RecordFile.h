@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <limits>
 
 namespace RecordFile {
@@ -50,5 +51,17 @@ bool WriteRecord(FileIo::File& file, int recordLength, qint64 n, const QByteArra
 // records copied (the copy cannot be stopped part way).
 qint64 RemoveRecord(const QString& fileName, int recordLength, qint64 n, const QByteArray& blankRecord,
                     FileError& error, const ProgressFn& progress = {});
+
+// Adds `count` records at the end of `fileName` (created when missing) in
+// one step: the file's records and the new ones (recordAt(i), i from 0, each
+// recordLength bytes) are written to the work file, which gets the old
+// file's permissions, is flushed and renamed over the file. A kill or a
+// failure at any point leaves the file exactly as it was. A short trailing
+// record that counts is completed from `blankRecord` first; a rest too short
+// to count is dropped, as an append writes over it. Returns the number of
+// records the file holds afterwards, or -1 with `error` set.
+qint64 AppendRecords(const QString& fileName, int recordLength, qint64 count,
+                     const std::function<const char*(qint64 i)>& recordAt, const QByteArray& blankRecord,
+                     FileError& error);
 
 } // namespace RecordFile

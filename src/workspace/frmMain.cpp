@@ -126,6 +126,7 @@ void frmMain::connectControls()
     connect(cmdPrintEntry, &VellButton::Click, this, &frmMain::cmdPrintEntry_Click);
     connect(cmdPrintList, &VellButton::Click, this, &frmMain::cmdPrintList_Click);
     connect(cmdExportList, &VellButton::Click, this, &frmMain::cmdExportList_Click);
+    connect(cmdImportList, &VellButton::Click, this, &frmMain::cmdImportList_Click);
     connect(cmdStatistics, &VellButton::Click, this, &frmMain::cmdStatistics_Click);
     connect(cmdBackupRestore, &VellButton::Click, this, &frmMain::cmdBackupRestore_Click);
     connect(timerFlash, &QTimer::timeout, this, &frmMain::timerFlash_Timer);

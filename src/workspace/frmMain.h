@@ -10,7 +10,7 @@
 //   frmMainRecordView.cpp  the editor: showing a citation, buttons, pages, field behaviour
 //   frmMainPrint.cpp       the print buttons
 //   frmMainBackup.cpp      the backup and restore menu
-//   frmMainExport.cpp      exporting the list as CSV and the statistics window
+//   frmMainExport.cpp      exporting the list as CSV, importing a CSV file, the statistics window
 //   frmMainDuplicate.cpp   the warning about a citation number already on file
 #include "store/CitationNumberIndex.h"
 #include "store/EditorValues.h"
@@ -110,6 +110,7 @@ public:
     VellButton* cmdSeeAllEntries = nullptr;
     VellButton* cmdPrintList = nullptr;
     VellButton* cmdExportList = nullptr;
+    VellButton* cmdImportList = nullptr;
     VellButton* cmdStatistics = nullptr;
     // Record buttons.
     VellButton* cmdAddEntry = nullptr;
@@ -192,6 +193,8 @@ public:
     // --- Export and statistics (frmMainExport.cpp) ------------------------------
     // Saves the list on display, in its order, as a CSV file.
     void cmdExportList_Click();
+    // Adds the citations of a CSV file, after a preview of every row.
+    void cmdImportList_Click();
     // Counts of the list on display, in a window of their own.
     void cmdStatistics_Click();
     // The record numbers of the list, top to bottom.

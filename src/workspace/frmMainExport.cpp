@@ -1,22 +1,29 @@
-// The main window's list exports: the list on display as a CSV file, and its
-// counts in the statistics window.
+// The main window's list exports and imports: the list on display as a CSV
+// file, the citations of a CSV file added to the list, and the list's counts
+// in the statistics window.
 #include "workspace/frmMain.h"
 
 #include "platform/ApplicationTitle.h"
 #include "platform/Clock.h"
 #include "platform/Messages.h"
 #include "platform/Progress.h"
+#include "platform/OpenFileDialog.h"
+#include "session/ProcessState.h"
 #include "platform/SaveFileDialog.h"
 #include "store/CitationCsv.h"
 #include "store/DataFileNames.h"
 #include "store/LegacyConversion.h"
 #include "widgets/BusyGuard.h"
 #include "workspace/CitationList.h"
+#include "workspace/CitationImport.h"
+#include "workspace/frmImport.h"
 #include "workspace/frmStatistics.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QProgressDialog>
+#include <QStandardPaths>
 
 namespace {
 
@@ -36,6 +43,14 @@ bool isDataFile(const QString& target)
             return true;
     }
     return false;
+}
+
+const QString ImportCaption = QStringLiteral("Import Citations");
+
+QString& lastImportFolder()
+{
+    static QString folder;
+    return folder;
 }
 
 } // namespace
@@ -103,4 +118,70 @@ void frmMain::cmdStatistics_Click()
         return;
     frmStatistics window(ListedRecordNumbers(), frame[1]->title(), this);
     window.exec();
+}
+
+void frmMain::cmdImportList_Click()
+{
+    if (Adding || Editing || !FullListMode || CurrentAccessLevel < 3)
+        return;
+    if (lastImportFolder().isEmpty()) {
+        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        lastImportFolder() = QDir(documents).exists() ? documents : QDir::homePath();
+    }
+    const QString source = AskOpenFileName(ImportCaption, lastImportFolder(),
+                                           {QStringLiteral("CSV files (*.csv *.CSV)"), QStringLiteral("All files (*)")});
+    if (source.isEmpty())
+        return;
+    lastImportFolder() = QFileInfo(source).absolutePath();
+
+    ImportPreview preview;
+    QString error;
+    DataFolderImportStore store;
+    {
+        QProgressDialog progress(QStringLiteral("Reading \"%1\"...").arg(QFileInfo(source).fileName()),
+                                 QStringLiteral("Cancel"), 0, 100, this);
+        progress.setObjectName(QStringLiteral("importProgress"));
+        progress.setWindowTitle(ImportCaption);
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(300);
+        const bool read = CitationImport::preview(source, store, {Now(), CurrentUserName}, preview, error,
+                                                  [&progress](int percent) {
+                                                      progress.setValue(percent);
+                                                      return !progress.wasCanceled();
+                                                  });
+        if (!read && error.isEmpty())
+            return; // cancelled: nothing read, nothing saved
+    }
+    if (!error.isEmpty()) {
+        MsgBox(error + CRLF + CRLF + QStringLiteral("Nothing has been imported."), Msg::Critical | Msg::OKOnly,
+               ImportCaption);
+        return;
+    }
+    if (preview.rows.isEmpty()) {
+        MsgBox(QStringLiteral("The file \"%1\" holds no citations, only its heading row.").arg(preview.fileName),
+               Msg::Information | Msg::OKOnly, ImportCaption);
+        return;
+    }
+    frmImport window(preview, this);
+    if (window.exec() != QDialog::Accepted)
+        return;
+
+    FileError failure;
+    qint64 added = 0;
+    {
+        BusyGuard busy(this);
+        added = CitationImport::commit(store, preview, window.tickedRows(), Now(), failure);
+    }
+    if (added < 0) {
+        MsgBox(failure.message() + CRLF + CRLF + QStringLiteral("No citation has been imported; the data file is as it was."),
+               Msg::Critical | Msg::OKOnly, QStringLiteral("Citations Not Imported"));
+        return;
+    }
+    LoadCitationList();
+    ShowSelectedCitation();
+    UpdateButtons();
+    MsgBox((added == 1 ? QStringLiteral("1 citation was imported from")
+                       : QStringLiteral("%1 citations were imported from").arg(added))
+               + CRLF + CRLF + QDir::toNativeSeparators(QFileInfo(source).absoluteFilePath()),
+           Msg::Information | Msg::OKOnly, ImportCaption);
 }

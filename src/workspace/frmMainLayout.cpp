@@ -189,6 +189,7 @@ void frmMain::buildListFrame()
     cmdSeeAllEntries = makeButton("cmdSeeAllEntries", list);
     cmdPrintList = makeButton("cmdPrintList", list);
     cmdExportList = makeButton("cmdExportList", list);
+    cmdImportList = makeButton("cmdImportList", list);
     cmdStatistics = makeButton("cmdStatistics", list);
 
     // The sort choice stands under the list buttons, or beside them when the
@@ -655,7 +656,7 @@ void frmMain::layOutFrames(QSize inside)
     // choice moves beside them.
     const QMargins margins = frame[1]->layout()->contentsMargins();
     const int titleRoom = frame[1]->fontMetrics().height() + 4;
-    const int stacked = 5 * ButtonHeight + 5 * m_listSide->verticalSpacing() + m_sortBox->sizeHint().height();
+    const int stacked = 6 * ButtonHeight + 6 * m_listSide->verticalSpacing() + m_sortBox->sizeHint().height();
     const bool beside = stacked + margins.top() + margins.bottom() + titleRoom > listHeight;
     if (beside != m_sortBeside)
         placeSortChoice(beside);
@@ -668,20 +669,23 @@ void frmMain::placeSortChoice(bool beside)
     // A tall list has its buttons in one column with the sort choice under
     // them. A short one has the export beside the print and the statistics
     // beside the search, and the sort choice beside them all.
-    for (QWidget* w : {static_cast<QWidget*>(cmdExportList), static_cast<QWidget*>(cmdStatistics), m_sortBox})
+    for (QWidget* w : {static_cast<QWidget*>(cmdExportList), static_cast<QWidget*>(cmdImportList),
+                       static_cast<QWidget*>(cmdStatistics), m_sortBox})
         m_listSide->removeWidget(w);
-    for (int r = 0; r < 7; ++r)
+    for (int r = 0; r < 8; ++r)
         m_listSide->setRowStretch(r, 0);
     if (beside) {
         m_listSide->addWidget(cmdStatistics, 0, 1);
         m_listSide->addWidget(cmdExportList, 2, 1);
+        m_listSide->addWidget(cmdImportList, 1, 1);
         m_listSide->addWidget(m_sortBox, 0, 2, 4, 1);
         m_listSide->setRowStretch(3, 1);
     } else {
         m_listSide->addWidget(cmdExportList, 3, 0);
-        m_listSide->addWidget(cmdStatistics, 4, 0);
-        m_listSide->addWidget(m_sortBox, 5, 0);
-        m_listSide->setRowStretch(6, 1);
+        m_listSide->addWidget(cmdImportList, 4, 0);
+        m_listSide->addWidget(cmdStatistics, 5, 0);
+        m_listSide->addWidget(m_sortBox, 6, 0);
+        m_listSide->setRowStretch(7, 1);
     }
     m_sortBeside = beside;
     orderListButtons();
@@ -691,8 +695,10 @@ void frmMain::orderListButtons()
 {
     // Tab follows the buttons as they stand: row by row.
     const QList<QWidget*> chain = m_sortBeside
-        ? QList<QWidget*>{cmdFindEntries, cmdStatistics, cmdSeeAllEntries, cmdPrintList, cmdExportList, optSort[0]}
-        : QList<QWidget*>{cmdFindEntries, cmdSeeAllEntries, cmdPrintList, cmdExportList, cmdStatistics, optSort[0]};
+        ? QList<QWidget*>{cmdFindEntries, cmdStatistics, cmdSeeAllEntries, cmdImportList, cmdPrintList, cmdExportList,
+                          optSort[0]}
+        : QList<QWidget*>{cmdFindEntries, cmdSeeAllEntries, cmdPrintList, cmdExportList, cmdImportList, cmdStatistics,
+                          optSort[0]};
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
 }

@@ -151,7 +151,9 @@ void frmMain::LoadCitationList()
             grid->setUpdatesEnabled(true);
             showListColumns();
         }
-        frame[1]->setEnabled(count >= 1);
+        // An empty full list keeps its frame usable for the import button,
+        // the only thing it then shows.
+        frame[1]->setEnabled(count >= 1 || FullListMode);
 
         if (count >= 1 && FullListMode) {
             frame[1]->setTitle(fullListCaption(count));

@@ -148,6 +148,11 @@ void frmMain::UpdateButtons()
     setButton(cmdPrintList, twoLines("Print", "&List"), PrinterReady + ShortcutHint(cmdPrintList), citations >= 2);
     setButton(cmdExportList, twoLines("E&xport", "List"),
               QStringLiteral(" Save this list as a CSV file for a spreadsheet "), citations >= 2);
+    // Usable on an empty list too: that is where a first import goes.
+    setButton(cmdImportList, twoLines("I&mport", "CSV File"),
+              QStringLiteral(" Add citations from a CSV file (the form Export List writes) "), fullList);
+    if (fullList)
+        cmdImportList->setEnabled(CurrentAccessLevel > 2);
     setButton(cmdStatistics, twoLines("Stat&istics", "of List"),
               QStringLiteral(" Count the citations of this list by month, offense, officer and place "),
               citations >= 1);
@@ -176,7 +181,7 @@ void frmMain::UpdateButtons()
         cmdDeleteEntry->setEnabled(CurrentAccessLevel == 4);
 
     for (VellButton* b : {cmdBackupRestore, cmdAdminWindow, cmdHelp, cmdQuit, cmdFindEntries, cmdSeeAllEntries,
-                          cmdPrintList, cmdExportList, cmdStatistics, cmdAddEntry, cmdAddSave, cmdAddCancel,
+                          cmdPrintList, cmdExportList, cmdImportList, cmdStatistics, cmdAddEntry, cmdAddSave, cmdAddCancel,
                           cmdEditEntry, cmdEditSave,
                           cmdEditCancel, cmdPrintEntry, cmdDeleteEntry})
         b->Refresh();

@@ -45,7 +45,8 @@ void frmMain::orderTabStops()
     for (int i = 1; i <= 5; ++i)
         m_pageTabStops[DefaultsPage] << txtDefault[size_t(i)];
 
-    QList<QWidget*> chain{grid, cmdFindEntries, cmdSeeAllEntries, cmdPrintList, cmdExportList, cmdStatistics};
+    QList<QWidget*> chain{grid, cmdFindEntries, cmdSeeAllEntries, cmdPrintList, cmdExportList, cmdImportList,
+                         cmdStatistics};
     for (QRadioButton* o : optSort)
         chain << o;
     chain += QList<QWidget*>{cmdAddEntry, cmdAddSave, cmdEditSave, cmdAddCancel, cmdEditCancel, cmdEditEntry,

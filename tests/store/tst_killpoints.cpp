@@ -13,6 +13,7 @@
 #include "store/LegacyConversion.h"
 #include "users/UserList.h"
 #include "users/UserLog.h"
+#include "workspace/CitationImport.h"
 
 #include "FaultInjection.h"
 #include "IntentBytes.h"
@@ -31,6 +32,7 @@ private slots:
     void citationAppend();
     void citationEditSave();
     void citationDeletion();
+    void citationImport();
     void userAdd();
     void userEdit();
     void userRemoval();
@@ -198,6 +200,41 @@ void tst_KillPoints::citationDeletion()
                           [n] { return CitationFile().DeleteCitation(n); }, reopenFolder, WorkFiles};
     }
     verify(runAll(cases, QStringLiteral("citation deletion")));
+}
+
+void tst_KillPoints::citationImport()
+{
+    TempDataFolder folder;
+    QTemporaryDir source;
+    const QString csv = source.filePath(QStringLiteral("in.csv"));
+    WriteFile(csv, "Citation Number,Offense Date,Code Section,Occurred on (Hwy / Street / Route) (Direction)\r\n"
+                   "I-1,2006-02-03,46.2-862,RT 1\r\nI-2,2006-02-04,46.2-862,RT 2\r\nI-3,2006-02-05,46.2-862,RT 3\r\n");
+    auto import = [csv] {
+        DataFolderImportStore store;
+        ImportPreview preview;
+        QString error;
+        FileError failure;
+        const QDateTime now(QDate(2026, 12, 8), QTime(10, 30));
+        return CitationImport::preview(csv, store, {now, QStringLiteral("Jane Doe")}, preview, error)
+            && CitationImport::commit(store, preview, {}, now, failure) == 3;
+    };
+    QList<KillCase> cases;
+    cases << KillCase{QStringLiteral("import into an empty folder"), {folder.path()}, [] {}, import, reopenFolder,
+                      WorkFiles};
+    for (int before : {2}) {
+        cases << KillCase{QStringLiteral("import after %1").arg(before), {folder.path()},
+                          [before] { WriteCitations(CitationFileName, citations(before)); }, import, reopenFolder,
+                          WorkFiles};
+    }
+    cases << KillCase{QStringLiteral("import after a damaged file"), {folder.path()},
+                      [] {
+                          QByteArray bytes;
+                          for (const CitationBytes3000& c : citations(2))
+                              bytes += c.bytes();
+                          WriteFile(CitationFileName, bytes.left(5000));
+                      },
+                      import, reopenFolder, WorkFiles};
+    verify(runAll(cases, QStringLiteral("citation import")));
 }
 
 namespace {

@@ -149,6 +149,29 @@ private slots:
         QVERIFY(missing.err.contains("cannot be opened"));
     }
 
+    void importCsvAddsTheReadyRowsAndNamesTheOthers()
+    {
+        QTemporaryDir dir;
+        writeCleanFolder(dir.path());
+        const QByteArray before = readFile(dir.filePath("Sennet.Data"));
+        const QString csv = dir.filePath("in.csv");
+        writeFile(csv, "Citation Number,Offense Date,Code Section,Occurred on (Hwy / Street / Route) (Direction),Colour\n"
+                       "I-1,2006-02-03,46.2-862,RT 1,red\nI-2,2/30/2006,46.2-862,RT 2,red\n");
+        const Run r = run(dir.path(), {"import-csv", csv});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.out, QByteArray("in.csv: 1 citation(s) imported, 1 row(s) left out\n"));
+        QVERIFY(r.err.contains("in.csv: column \"Colour\" is not a field; ignored\n"));
+        QVERIFY(r.err.contains("in.csv: line 3: not imported: Offense Date: I don't recognize 2/30/2006"));
+        QCOMPARE(readFile(dir.filePath("Sennet.Data")).size(), before.size() + 3000);
+        QVERIFY(readFile(dir.filePath("Sennet.Data")).startsWith(before));
+        // A file with no heading of a field changes nothing.
+        writeFile(csv, "a,b\n1,2\n");
+        const Run refused = run(dir.path(), {"import-csv", csv});
+        QCOMPARE(refused.status, 1);
+        QVERIFY(refused.err.contains("Its first row holds: \"a\", \"b\"."));
+        QCOMPARE(run(dir.path(), {"import-csv"}).status, 2);
+    }
+
     void verifyCleanFolder()
     {
         QTemporaryDir dir;

@@ -55,7 +55,9 @@ void tst_CitationList::noCitations()
     QCOMPARE(w.CitationsInList(), 0);
     QVERIFY(QFile::exists("Sennet.Data")); // opened, therefore created empty
     QVERIFY(w.grid->isHidden());
-    QVERIFY(!w.frame[1]->isEnabled());
+    // The frame stays usable for the one button it shows: Import.
+    QVERIFY(w.frame[1]->isEnabled() && w.cmdImportList->isEnabled());
+    QVERIFY(w.cmdFindEntries->isHidden() && w.cmdPrintList->isHidden() && w.cmdExportList->isHidden());
     QVERIFY(w.lblSort->isHidden() && w.optSort[0]->isHidden() && w.optSort[2]->isHidden());
     QCOMPARE(w.frame[1]->title(), QString());
     QVERIFY(w.MainTab->isHidden());

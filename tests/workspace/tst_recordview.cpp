@@ -160,22 +160,24 @@ void tst_RecordView::buttonsByLevelCountAndMode_data()
     QTest::addColumn<QStringList>("expected");
 
     const QStringList fixed = {"cmdAdminWindow", "cmdHelp", "cmdQuit"};
-    QTest::newRow("level 3, none") << 3 << 0 << false << fixed + QStringList{"cmdBackupRestore", "cmdAddEntry"};
-    QTest::newRow("level 2, none") << 2 << 0 << false << fixed + QStringList{"cmdBackupRestore", "-cmdAddEntry"};
+    QTest::newRow("level 3, none") << 3 << 0 << false << fixed + QStringList{"cmdBackupRestore", "cmdAddEntry", "cmdImportList"};
+    QTest::newRow("level 2, none") << 2 << 0 << false << fixed + QStringList{"cmdBackupRestore", "-cmdAddEntry", "-cmdImportList"};
     QTest::newRow("level 4, one") << 4 << 1 << false
                                   << fixed + QStringList{"cmdBackupRestore", "cmdAddEntry", "cmdEditEntry",
-                                                         "cmdPrintEntry", "cmdDeleteEntry", "cmdStatistics"};
+                                                         "cmdPrintEntry", "cmdDeleteEntry", "cmdStatistics",
+                                                         "cmdImportList"};
     QTest::newRow("level 1, one") << 1 << 1 << false
                                   << fixed + QStringList{"cmdBackupRestore", "-cmdAddEntry", "-cmdEditEntry",
-                                                         "cmdPrintEntry", "-cmdDeleteEntry", "cmdStatistics"};
+                                                         "cmdPrintEntry", "-cmdDeleteEntry", "cmdStatistics",
+                                                         "-cmdImportList"};
     QTest::newRow("level 2, two") << 2 << 2 << false
                                   << fixed + QStringList{"cmdBackupRestore", "cmdFindEntries", "cmdPrintList",
                                                          "cmdExportList", "cmdStatistics", "-cmdAddEntry", "cmdEditEntry", "cmdPrintEntry",
-                                                         "-cmdDeleteEntry"};
+                                                         "-cmdDeleteEntry", "-cmdImportList"};
     QTest::newRow("level 3, two") << 3 << 2 << false
                                   << fixed + QStringList{"cmdBackupRestore", "cmdFindEntries", "cmdPrintList",
                                                          "cmdExportList", "cmdStatistics", "cmdAddEntry", "cmdEditEntry", "cmdPrintEntry",
-                                                         "-cmdDeleteEntry"};
+                                                         "-cmdDeleteEntry", "cmdImportList"};
     QTest::newRow("level 4, sub-list") << 4 << 2 << true
                                        << fixed + QStringList{"cmdSeeAllEntries", "cmdPrintList", "cmdExportList",
                                                               "cmdStatistics", "cmdEditEntry", "cmdPrintEntry"};

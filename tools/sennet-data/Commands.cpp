@@ -1,5 +1,7 @@
 #include "Commands.h"
 
+#include "workspace/CitationImport.h"
+
 #include "app/SingleInstance.h"
 #include "session/ProcessState.h"
 #include "store/CitationCheck.h"
@@ -565,6 +567,57 @@ int convert(QTextStream& out, QTextStream& err)
     out << CitationFileName << ": " << converted << " citation(s) converted; the older file is kept as "
         << LegacyBackupFileName() << '\n';
     return Clean;
+}
+
+int importCsv(const QString& file, QTextStream& out, QTextStream& err)
+{
+    // Written as the program writes: never beside it.
+    SingleInstanceGuard guard;
+    switch (guard.acquire()) {
+    case SingleInstanceGuard::Outcome::Acquired:
+        FileIo::setFinishInterruptedWrites(true);
+        break;
+    case SingleInstanceGuard::Outcome::AlreadyRunning:
+        err << ApplicationTitle() << " is running over this folder; close it and import again.\n";
+        return Problems;
+    case SingleInstanceGuard::Outcome::Failed:
+        err << guard.failureText() << '\n';
+        return Problems;
+    }
+    if (!isRegularOrMissing(CitationFileName, err))
+        return Problems;
+    FileError formatError;
+    if (CheckDataFileFormat(formatError) == DataFileFormat::NeedsConversion) {
+        err << CitationFileName << ": written by an older version; convert it first (sennet-data convert)\n";
+        return Problems;
+    }
+    DataFolderImportStore store;
+    ImportPreview preview;
+    QString error;
+    const QDateTime now = QDateTime::currentDateTime();
+    if (!CitationImport::preview(file, store, {now, qEnvironmentVariable("USER")}, preview, error)) {
+        err << error << '\n';
+        return Problems;
+    }
+    for (const QString& column : preview.ignoredColumns)
+        err << preview.fileName << ": column " << column << " is not a field; ignored\n";
+    int left = 0;
+    for (const ImportRow& row : preview.rows) {
+        if (row.state == ImportState::Ready)
+            continue;
+        ++left;
+        err << preview.fileName << ": line " << row.line << ": not imported: "
+            << (row.state == ImportState::Refused ? row.field + QStringLiteral(": ") : QString()) << row.message
+            << '\n';
+    }
+    FileError writeError;
+    const qint64 added = CitationImport::commit(store, preview, {}, now, writeError);
+    if (added < 0) {
+        err << writeError.message() << "\nNothing has been imported; the data file is as it was.\n";
+        return Problems;
+    }
+    out << preview.fileName << ": " << added << " citation(s) imported, " << left << " row(s) left out\n";
+    return left > 0 ? Problems : Clean;
 }
 
 int stats(const QDate& from, const QDate& to, bool includeDamaged, QTextStream& out, QTextStream& err)

@@ -18,6 +18,10 @@ int dumpUsers(QTextStream& out, QTextStream& err);
 // `output` empty or "-": standard output.
 int exportCsv(bool everyField, bool includeDamaged, const QString& output, QTextStream& out, QTextStream& err);
 int convert(QTextStream& out, QTextStream& err);
+// Adds the ready rows of a CSV file (the form Export List writes with every
+// field) to the data file in one step; rows refused or of a number already
+// on file are named on `err` and left out (status Problems).
+int importCsv(const QString& file, QTextStream& out, QTextStream& err);
 int stats(const QDate& from, const QDate& to, bool includeDamaged, QTextStream& out, QTextStream& err);
 
 } // namespace SennetData

@@ -28,6 +28,7 @@ SYNOPSIS
     sennet-data [--data-folder PATH] export-csv [--every-field] [--include-damaged]
                 [--output FILE]
     sennet-data [--data-folder PATH] convert
+    sennet-data [--data-folder PATH] import-csv FILE
     sennet-data [--data-folder PATH] stats [--include-damaged] [--from YYYY-MM-DD]
                 [--to YYYY-MM-DD]
     sennet-data --help | --version
@@ -78,6 +79,19 @@ COMMANDS
         does.
         A file already current, empty or missing is left as it is.
 
+    import-csv FILE
+        Adds the citations of a CSV file to the data file: RFC 4180, UTF-8
+        (with or without a byte-order mark) or Windows-1252, with a header
+        row whose headings are those export-csv --every-field writes
+        (missing columns stay empty, others are named and ignored). Every
+        row is checked as a citation typed into the program; a row that is
+        refused, or whose citation number is on file or on an earlier row,
+        is named on standard error and left out (exit status 1). The other
+        rows are added in one step: all of them, or, when anything fails,
+        none. Date and Time Entered are the moment of the import; Entered
+        by is the login name where the file leaves it empty. Refused while
+        the program runs over the folder.
+
     stats [--include-damaged] [--from YYYY-MM-DD] [--to YYYY-MM-DD]
         Counts the citations by month, by code section, by issuing officer
         and by county / city, within the range of offense dates given.
@@ -124,6 +138,7 @@ EXAMPLES
     sennet-data dump users
     sennet-data export-csv --every-field --output citations.csv
     sennet-data stats --from 2024-01-01 --to 2024-12-31
+    sennet-data import-csv handheld.csv
 )";
 
 int usage(QTextStream& err, const QString& problem)
@@ -198,13 +213,17 @@ int main(int argc, char** argv)
     }
 
     static const QStringList commands{QStringLiteral("verify"), QStringLiteral("dump"), QStringLiteral("export-csv"),
-                                      QStringLiteral("convert"), QStringLiteral("stats")};
+                                      QStringLiteral("convert"), QStringLiteral("stats"),
+                                      QStringLiteral("import-csv")};
     if (command.isEmpty())
         return usage(err, QStringLiteral("no command given"));
     if (!commands.contains(command))
         return usage(err, QStringLiteral("unknown command \"%1\"").arg(command));
     const bool dumpUsers = command == QLatin1String("dump") && operands == QStringList{QStringLiteral("users")};
-    const bool operandsFit = operands.isEmpty()
+    const bool importing = command == QLatin1String("import-csv");
+    if (importing && operands.size() != 1)
+        return usage(err, QStringLiteral("import-csv needs one file"));
+    const bool operandsFit = operands.isEmpty() || importing
         || (command == QLatin1String("dump") && operands.size() == 1
             && (dumpUsers || operands[0] == QLatin1String("citations")));
     if (!operandsFit)
@@ -223,13 +242,15 @@ int main(int argc, char** argv)
     // An output file named relative to where the tool was started.
     if (!output.isEmpty() && output != QLatin1String("-"))
         output = QDir::current().absoluteFilePath(output);
+    if (importing)
+        operands[0] = QDir::current().absoluteFilePath(operands[0]);
     if (!folder.isEmpty() && !QDir::setCurrent(folder))
         return usage(err, QStringLiteral("the data folder \"%1\" cannot be opened").arg(folder));
     InitialiseProcessState();
     // Reading must leave every byte as it is, and an intent replayed beside
     // a running program could put an older write over a newer save.
     FileIo::setFinishInterruptedWrites(false);
-    if (command != QLatin1String("convert"))
+    if (command != QLatin1String("convert") && !importing)
         for (const QString& file : DataFileNames)
             if (FileIo::hasInterruptedWrite(file))
                 err << file << ": an interrupted write is waiting; start " << ApplicationTitle()
@@ -245,6 +266,8 @@ int main(int argc, char** argv)
         status = SennetData::exportCsv(everyField, includeDamaged, output, out, err);
     } else if (command == QLatin1String("convert"))
         status = SennetData::convert(out, err);
+    else if (importing)
+        status = SennetData::importCsv(operands[0], out, err);
     else if (command == QLatin1String("stats"))
         status = SennetData::stats(from, to, includeDamaged, out, err);
     out.flush();
