@@ -3,6 +3,7 @@
 #include "DataFiles.h"
 #include "session/ProcessState.h"
 #include "store/CitationFile.h"
+#include "store/RecordFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -161,6 +162,15 @@ void tst_CitationFile::deleteThroughALinkKeepsTheDataWhereItIs()
     QVERIFY(file.WriteCitation(1, r));
     file.CloseCitationFile();
     QCOMPARE(QFileInfo(real).size(), 3000);
+
+    // An import's rewrite of the whole file keeps the link as well.
+    FileError error;
+    const QByteArray added = records[2].bytes();
+    QCOMPARE(RecordFile::AppendRecords(CitationFileName, 3000, 1, [&](qint64) { return added.constData(); },
+                                       QByteArray(3000, ' '), error),
+             qint64(2));
+    QVERIFY(QFileInfo(CitationFileName).isSymLink());
+    QCOMPARE(ReadCitations(real).value(1), added);
 }
 
 void tst_CitationFile::killedMarkerInUserDataSurvives()
