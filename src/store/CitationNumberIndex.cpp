@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QHash>
 #include <algorithm>
+#include <atomic>
 #include <sys/stat.h>
 
 CitationNumberIndex::CitationNumberIndex(QString fileName)
@@ -175,9 +176,25 @@ void CitationNumberIndex::adopt(const Stamp& before, int count, const std::funct
     invalidate();
     if (!before.exists || stampNow() != before)
         return;
-    m_records.reserve(count);
+    beginFill(count);
     for (int n = 1; n <= count; ++n)
-        m_records.insert(keyOf(numberOf(n)), n);
+        fill(n, numberOf(n));
+    endFill(before, count, true);
+}
+
+void CitationNumberIndex::beginFill(int count)
+{
+    invalidate();
+    m_records.reserve(count);
+}
+
+void CitationNumberIndex::endFill(const Stamp& before, int count, bool complete)
+{
+    m_records.setLive(size_t(qMax(count, 0)));
+    if (!complete || !before.exists || stampNow() != before) {
+        invalidate();
+        return;
+    }
     m_count = count;
     m_stamp = before;
     m_built = true;
@@ -236,6 +253,20 @@ void CitationNumberIndex::Table::insert(quint64 key, int recNum)
     m_slots[i] = {key, recNum};
     ++m_used;
     ++m_live;
+}
+
+void CitationNumberIndex::Table::insertConcurrently(quint64 key, int recNum)
+{
+    // A slot is claimed by setting its record number from empty; its key is
+    // only read once every filler is done.
+    const size_t mask = m_slots.size() - 1;
+    for (size_t i = home(key);; i = (i + 1) & mask) {
+        qint32 expected = Empty;
+        if (std::atomic_ref<qint32>(m_slots[i].recNum).compare_exchange_strong(expected, recNum, std::memory_order_relaxed)) {
+            m_slots[i].key = key;
+            return;
+        }
+    }
 }
 
 bool CitationNumberIndex::Table::erase(quint64 key, int recNum)

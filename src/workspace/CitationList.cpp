@@ -1,6 +1,7 @@
 #include "workspace/CitationList.h"
 
 #include "store/CitationFile.h"
+#include "store/CitationNumberIndex.h"
 #include "store/CitationRecord.h"
 #include "store/DateValue.h"
 #include "workspace/ListDateText.h"
@@ -139,6 +140,54 @@ quint64 foldedPrefix(const char* text, int length)
     return key;
 }
 
+// The rows' places in the order of their date keys (or with byDate false of
+// their record numbers alone), ties in record order. A stable radix sort by
+// sixteen bits at a time, record number first and the date key after it:
+// no comparisons, a few passes over the rows whatever their number, and a
+// pass whose sixteen bits are the same in every row is left out.
+std::vector<int> dateOrder(const std::vector<CitationRows::Packed>& rows, bool byDate)
+{
+    struct Key {
+        quint64 date;
+        quint32 recNum;
+        qint32 r;
+    };
+    const size_t n = rows.size();
+    std::vector<Key> keys(n), other(n);
+    for (size_t r = 0; r < n; ++r)
+        keys[r] = {byDate ? dateKeyOf(rows[r]) : 0, quint32(rows[r].recNum), qint32(r)};
+    const auto digit = [](const Key& k, int pass) -> size_t {
+        return pass < 2 ? (k.recNum >> (16 * pass)) & 0xFFFF : (k.date >> (16 * (pass - 2))) & 0xFFFF;
+    };
+    constexpr int Passes = 5; // two of the record number, three of the 48-bit date key
+    std::vector<quint32> counts(size_t(Passes) << 16);
+    for (const Key& k : keys)
+        for (int pass = 0; pass < Passes; ++pass)
+            ++counts[(size_t(pass) << 16) + digit(k, pass)];
+    // Rows already in record order (as a load reads them) need no record passes.
+    bool inRecordOrder = true;
+    for (size_t r = 1; r < n && inRecordOrder; ++r)
+        inRecordOrder = keys[r - 1].recNum < keys[r].recNum;
+    for (int pass = inRecordOrder ? 2 : 0; pass < Passes && n > 1; ++pass) {
+        quint32* count = counts.data() + (size_t(pass) << 16);
+        if (count[digit(keys[0], pass)] == n)
+            continue;
+        quint32 at = 0;
+        for (size_t d = 0; d < 0x10000; ++d) {
+            const quint32 c = count[d];
+            count[d] = at;
+            at += c;
+        }
+        for (const Key& k : keys)
+            other[count[digit(k, pass)]++] = k;
+        keys.swap(other);
+    }
+    std::vector<int> order(n);
+    for (size_t r = 0; r < n; ++r)
+        order[r] = keys[r].r;
+    return order;
+}
+
 } // namespace
 
 void CitationRows::reserve(qsizetype rows, qsizetype textBytes)
@@ -244,15 +293,19 @@ QString CitationRows::cellText(int r, int column) const
 namespace {
 
 // Reads records first..last into rows; false when one could not be read.
-bool readRange(CitationFileView& view, int first, int last, const SearchSettings* search, CitationRows& rows)
+bool readRange(CitationFileView& view, int first, int last, const SearchSettings* search, CitationRows& rows,
+               CitationNumberIndex* numbers)
 {
     std::optional<RecordMatcher> matcher;
     if (search)
         matcher.emplace(search->phrase, search->scope, search->ignoreCase == 1, search->wholeWord == 1);
+    const FieldSpec& number = CitationLayout::field(CitationField::CitationNumber);
     for (int n = first; n <= last; ++n) {
         const char* record = view.record(n);
         if (!record)
             return false;
+        if (numbers)
+            numbers->fill(n, QByteArrayView(record + number.offset, number.width));
         if (!matcher || matcher->matches(record))
             rows.append(record, n, search != nullptr);
     }
@@ -262,20 +315,27 @@ bool readRange(CitationFileView& view, int first, int last, const SearchSettings
 } // namespace
 
 CitationRows LoadCitationRows(const QString& fileName, const SearchSettings* search, FileError& error, int splitFrom,
-                              qint64* fileLength)
+                              qint64* fileLength, CitationNumberIndex* numbers)
 {
     error.clear();
     CitationRows rows;
+    if (search)
+        numbers = nullptr; // a sub-list does not hold every record
+    const CitationNumberIndex::Stamp before = numbers ? numbers->stampNow() : CitationNumberIndex::Stamp();
     CitationFileView view(fileName);
     if (fileLength)
         *fileLength = 0;
     if (!view.open()) {
         error = view.lastError();
+        if (numbers)
+            numbers->invalidate();
         return rows;
     }
     if (fileLength)
         *fileLength = view.size();
     const int count = view.count();
+    if (numbers)
+        numbers->beginFill(count);
     // A second thread pays for itself on a large file; each reads its own
     // half through its own view, and the halves are joined in record order.
     CitationFileView second(fileName);
@@ -284,16 +344,21 @@ CitationRows LoadCitationRows(const QString& fileName, const SearchSettings* sea
     const int firstLast = split ? count / 2 : count;
     rows.reserve(search ? 0 : firstLast, search ? 0 : qsizetype(firstLast) * 48);
     if (!split) {
-        if (!readRange(view, 1, count, search, rows))
+        const bool read = readRange(view, 1, count, search, rows, numbers);
+        if (!read)
             error = view.lastError();
+        if (numbers)
+            numbers->endFill(before, count, read);
         return rows;
     }
     CitationRows tail;
     tail.reserve(search ? 0 : count - firstLast, search ? 0 : qsizetype(count - firstLast) * 48);
     bool tailRead = true;
-    std::thread worker([&] { tailRead = readRange(second, firstLast + 1, count, search, tail); });
-    const bool headRead = readRange(view, 1, firstLast, search, rows);
+    std::thread worker([&] { tailRead = readRange(second, firstLast + 1, count, search, tail, numbers); });
+    const bool headRead = readRange(view, 1, firstLast, search, rows, numbers);
     worker.join();
+    if (numbers)
+        numbers->endFill(before, count, headRead && tailRead);
     if (!headRead) {
         error = view.lastError(); // nothing after the failing record counts
         return rows;
@@ -420,7 +485,9 @@ void CitationListModel::sortByColumn(int column)
     std::iota(order.begin(), order.end(), 0);
     const auto& rows = m_rows.m_rows;
     // Ties keep record order, the order a reload reads the rows in.
-    if (fastSortColumn(column)) {
+    if (column < 0 || column == ListColumn::DateSort) {
+        order = dateOrder(rows, column == ListColumn::DateSort);
+    } else if (fastSortColumn(column)) {
         // Texts are keyed by their first sixteen folded characters; only
         // longer ones that agree on those are compared in full.
         struct Key {

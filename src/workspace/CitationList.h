@@ -13,6 +13,7 @@
 #include <vector>
 
 class CitationFileView;
+class CitationNumberIndex;
 struct SearchSettings;
 
 // One row decoded, as the grid shows it.
@@ -87,9 +88,14 @@ private:
 // A missing file gives no rows. When a record cannot be read, the rows before
 // it stand and error says why. A file of splitFrom records or more is split.
 // fileLength, when given, gets the file's length in bytes as it was read.
+// numbers, when given (for the whole list, without a search), is filled with
+// every record's citation number by the threads that read them; it is left
+// empty, to be built at its next look-up, when the file could not be read
+// whole or changed meanwhile.
 constexpr int SplitRowsFrom = 4000;
 CitationRows LoadCitationRows(const QString& fileName, const SearchSettings* search, FileError& error,
-                              int splitFrom = SplitRowsFrom, qint64* fileLength = nullptr);
+                              int splitFrom = SplitRowsFrom, qint64* fileLength = nullptr,
+                              CitationNumberIndex* numbers = nullptr);
 
 class CitationListModel : public QAbstractTableModel {
     Q_OBJECT
