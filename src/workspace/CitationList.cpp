@@ -586,15 +586,24 @@ int CitationListModel::updateRecord(int r, const char* record, bool withTime)
     }
     int to = r;
     if (m_sortColumn >= 0) {
-        rows.erase(rows.begin() + r);
-        to = sortedPlace(row);
-        rows.insert(rows.begin() + r, row); // back for the move signal
+        // The place among the other rows: where it is when it still fits
+        // between its neighbours, else found by halving the rows before or
+        // after it. Only the rows it passes move.
+        const auto less = [this](const CitationRows::Packed& x, const CitationRows::Packed& y) { return rowLess(x, y); };
+        const int n = int(rows.size());
+        if (r > 0 && less(row, rows[size_t(r - 1)]))
+            to = int(std::upper_bound(rows.begin(), rows.begin() + r, row, less) - rows.begin());
+        else if (r + 1 < n && less(rows[size_t(r + 1)], row))
+            to = int(std::upper_bound(rows.begin() + r + 1, rows.end(), row, less) - rows.begin()) - 1;
     }
     if (to != r) {
         // beginMoveRows wants the destination as it is before the move.
         beginMoveRows(QModelIndex(), r, r, QModelIndex(), to > r ? to + 1 : to);
-        rows.erase(rows.begin() + r);
-        rows.insert(rows.begin() + to, row);
+        rows[size_t(r)] = row;
+        if (to < r)
+            std::rotate(rows.begin() + to, rows.begin() + r, rows.begin() + r + 1);
+        else
+            std::rotate(rows.begin() + r, rows.begin() + r + 1, rows.begin() + to + 1);
         endMoveRows();
     } else {
         rows[size_t(r)] = row;
