@@ -190,10 +190,85 @@ std::vector<int> dateOrder(const std::vector<CitationRows::Packed>& rows, bool b
 
 } // namespace
 
-void CitationRows::reserve(qsizetype rows, qsizetype textBytes)
+void CitationRows::reserve(qsizetype, qsizetype textBytes)
 {
-    m_rows.reserve(size_t(rows));
     m_text.reserve(textBytes);
+}
+
+std::pair<size_t, size_t> CitationRows::Blocks::locate(size_t r) const
+{
+    if (m_full)
+        return {r / Block, r % Block};
+    const size_t b = size_t(std::upper_bound(m_starts.begin(), m_starts.end(), r) - m_starts.begin()) - 1;
+    return {b, r - m_starts[b]};
+}
+
+void CitationRows::Blocks::push_back(const Packed& row)
+{
+    if (m_blocks.empty() || m_blocks.back().size() >= Block) {
+        if (!m_blocks.empty() && m_blocks.back().size() != Block)
+            m_full = false;
+        m_blocks.emplace_back().reserve(Block);
+        m_starts.push_back(m_size);
+    }
+    m_blocks.back().push_back(row);
+    ++m_size;
+}
+
+void CitationRows::Blocks::insert(size_t at, const Packed& row)
+{
+    if (at >= m_size) {
+        push_back(row);
+        return;
+    }
+    const auto [b, i] = locate(at);
+    std::vector<Packed>& block = m_blocks[b];
+    block.insert(block.begin() + qsizetype(i), row);
+    for (size_t k = b + 1; k < m_starts.size(); ++k)
+        ++m_starts[k];
+    ++m_size;
+    m_full = false;
+    if (block.size() >= 2 * Block) {
+        // Split in two, so that a block stays small whatever is added to it.
+        std::vector<Packed> back(block.begin() + qsizetype(Block), block.end());
+        block.resize(Block);
+        m_blocks.insert(m_blocks.begin() + qsizetype(b) + 1, std::move(back));
+        m_starts.insert(m_starts.begin() + qsizetype(b) + 1, m_starts[b] + Block);
+    }
+}
+
+void CitationRows::Blocks::erase(size_t at)
+{
+    const auto [b, i] = locate(at);
+    std::vector<Packed>& block = m_blocks[b];
+    block.erase(block.begin() + qsizetype(i));
+    for (size_t k = b + 1; k < m_starts.size(); ++k)
+        --m_starts[k];
+    --m_size;
+    if (block.empty()) {
+        m_blocks.erase(m_blocks.begin() + qsizetype(b));
+        m_starts.erase(m_starts.begin() + qsizetype(b));
+    }
+    m_full = m_blocks.empty() || (m_blocks.size() == 1 && m_blocks[0].size() <= Block);
+}
+
+void CitationRows::Blocks::assign(const std::vector<Packed>& rows)
+{
+    m_blocks.clear();
+    m_starts.clear();
+    m_size = 0;
+    m_full = true;
+    for (const Packed& row : rows)
+        push_back(row);
+}
+
+std::vector<CitationRows::Packed> CitationRows::Blocks::flat() const
+{
+    std::vector<Packed> out;
+    out.reserve(m_size);
+    for (const std::vector<Packed>& block : m_blocks)
+        out.insert(out.end(), block.begin(), block.end());
+    return out;
 }
 
 CitationRows::Packed CitationRows::packed(const char* record, int recNum, bool withTime)
@@ -232,8 +307,7 @@ void CitationRows::append(const CitationRows& more)
 {
     const qint64 shift = m_text.size();
     m_text.append(more.m_text);
-    m_rows.reserve(m_rows.size() + more.m_rows.size());
-    for (Packed row : more.m_rows) {
+    for (Packed row : more.m_rows.flat()) {
         row.text += shift;
         m_rows.push_back(row);
     }
@@ -470,12 +544,17 @@ bool CitationListModel::rowLess(const CitationRows::Packed& a, const CitationRow
     return d != 0 ? d < 0 : a.recNum < b.recNum;
 }
 
-int CitationListModel::sortedPlace(const CitationRows::Packed& row) const
+int CitationListModel::sortedPlace(const CitationRows::Packed& row, int first, int last) const
 {
-    const auto& rows = m_rows.m_rows;
-    return int(std::upper_bound(rows.begin(), rows.end(), row,
-                                [this](const CitationRows::Packed& x, const CitationRows::Packed& y) { return rowLess(x, y); })
-               - rows.begin());
+    // The first of rows [first, last) that `row` goes before.
+    while (first < last) {
+        const int middle = first + (last - first) / 2;
+        if (rowLess(row, m_rows.at(middle)))
+            last = middle;
+        else
+            first = middle + 1;
+    }
+    return first;
 }
 
 void CitationListModel::sortByColumn(int column)
@@ -483,7 +562,7 @@ void CitationListModel::sortByColumn(int column)
     const int n = m_rows.size();
     std::vector<int> order(static_cast<size_t>(n));
     std::iota(order.begin(), order.end(), 0);
-    const auto& rows = m_rows.m_rows;
+    const std::vector<CitationRows::Packed> rows = m_rows.m_rows.flat();
     // Ties keep record order, the order a reload reads the rows in.
     if (column < 0 || column == ListColumn::DateSort) {
         order = dateOrder(rows, column == ListColumn::DateSort);
@@ -500,35 +579,24 @@ void CitationListModel::sortByColumn(int column)
         const int t = column == ListColumn::CitationNumber ? 0 : 1;
         for (int r = 0; r < n; ++r) {
             const CitationRows::Packed& p = rows[size_t(r)];
-            quint64 key, more = 0;
-            if (column < 0) {
-                key = 0;
-            } else if (column == ListColumn::DateSort) {
-                key = dateKeyOf(p);
-            } else {
-                int length = 0;
-                const char* text = m_rows.textOf(p, t, &length);
-                key = foldedPrefix(text, length);
-                if (length > 8)
-                    more = foldedPrefix(text + 8, length - 8);
-            }
+            int length = 0;
+            const char* text = m_rows.textOf(p, t, &length);
+            const quint64 key = foldedPrefix(text, length);
+            const quint64 more = length > 8 ? foldedPrefix(text + 8, length - 8) : 0;
             keys[size_t(r)] = {key, more, p.recNum, r};
         }
-        const bool prefixOnly = column < 0 || column == ListColumn::DateSort;
         std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
             if (a.key != b.key)
                 return a.key < b.key;
             if (a.more != b.more)
                 return a.more < b.more;
-            if (!prefixOnly) {
-                int la = 0, lb = 0;
-                const char* ta = m_rows.textOf(rows[size_t(a.r)], t, &la);
-                const char* tb = m_rows.textOf(rows[size_t(b.r)], t, &lb);
-                if (la > 16 || lb > 16) {
-                    const int d = compareFolded(ta, la, tb, lb);
-                    if (d != 0)
-                        return d < 0;
-                }
+            int la = 0, lb = 0;
+            const char* ta = m_rows.textOf(rows[size_t(a.r)], t, &la);
+            const char* tb = m_rows.textOf(rows[size_t(b.r)], t, &lb);
+            if (la > 16 || lb > 16) {
+                const int d = compareFolded(ta, la, tb, lb);
+                if (d != 0)
+                    return d < 0;
             }
             return a.recNum < b.recNum;
         });
@@ -550,7 +618,7 @@ void CitationListModel::sortByColumn(int column)
     sorted.reserve(size_t(n));
     for (int r : order)
         sorted.push_back(rows[size_t(r)]);
-    m_rows.m_rows = std::move(sorted);
+    m_rows.m_rows.assign(sorted);
     m_sortColumn = column;
     endResetModel();
 }
@@ -566,9 +634,9 @@ int CitationListModel::insertRecord(const char* record, int recNum, bool withTim
         sortByColumn(m_sortColumn);
         return rowOfRecord(recNum);
     }
-    const int r = m_sortColumn < 0 ? m_rows.size() : sortedPlace(row);
+    const int r = m_sortColumn < 0 ? m_rows.size() : sortedPlace(row, 0, m_rows.size());
     beginInsertRows(QModelIndex(), r, r);
-    m_rows.m_rows.insert(m_rows.m_rows.begin() + r, row);
+    m_rows.m_rows.insert(size_t(r), row);
     endInsertRows();
     return r;
 }
@@ -589,21 +657,17 @@ int CitationListModel::updateRecord(int r, const char* record, bool withTime)
         // The place among the other rows: where it is when it still fits
         // between its neighbours, else found by halving the rows before or
         // after it. Only the rows it passes move.
-        const auto less = [this](const CitationRows::Packed& x, const CitationRows::Packed& y) { return rowLess(x, y); };
         const int n = int(rows.size());
-        if (r > 0 && less(row, rows[size_t(r - 1)]))
-            to = int(std::upper_bound(rows.begin(), rows.begin() + r, row, less) - rows.begin());
-        else if (r + 1 < n && less(rows[size_t(r + 1)], row))
-            to = int(std::upper_bound(rows.begin() + r + 1, rows.end(), row, less) - rows.begin()) - 1;
+        if (r > 0 && rowLess(row, rows[size_t(r - 1)]))
+            to = sortedPlace(row, 0, r);
+        else if (r + 1 < n && rowLess(rows[size_t(r + 1)], row))
+            to = sortedPlace(row, r + 1, n) - 1;
     }
     if (to != r) {
         // beginMoveRows wants the destination as it is before the move.
         beginMoveRows(QModelIndex(), r, r, QModelIndex(), to > r ? to + 1 : to);
-        rows[size_t(r)] = row;
-        if (to < r)
-            std::rotate(rows.begin() + to, rows.begin() + r, rows.begin() + r + 1);
-        else
-            std::rotate(rows.begin() + r, rows.begin() + r + 1, rows.begin() + to + 1);
+        rows.erase(size_t(r));
+        rows.insert(size_t(to), row);
         endMoveRows();
     } else {
         rows[size_t(r)] = row;
@@ -618,14 +682,15 @@ void CitationListModel::removeRecord(int recNum)
     auto& rows = m_rows.m_rows;
     // Renumbered first: a view moving its selection off the removed row
     // already finds the other rows' records where the file now has them.
-    for (CitationRows::Packed& row : rows)
+    rows.forEach([recNum](CitationRows::Packed& row) {
         if (row.recNum > recNum)
             --row.recNum;
+    });
     if (!rows.empty())
         emit dataChanged(index(0, ListColumn::RecNum), index(m_rows.size() - 1, ListColumn::RecNum));
     if (r >= 0) {
         beginRemoveRows(QModelIndex(), r, r);
-        rows.erase(rows.begin() + r);
+        rows.erase(size_t(r));
         endRemoveRows();
     }
 }

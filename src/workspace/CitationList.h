@@ -61,6 +61,45 @@ public:
         quint8 length[4] = {0, 0, 0, 0};
     };
 
+    // The rows in blocks of a few thousand, so that a row added or removed
+    // in the middle moves the rows of its block only, not every row after it.
+    class Blocks {
+    public:
+        size_t size() const { return m_size; }
+        bool empty() const { return m_size == 0; }
+        const Packed& operator[](size_t r) const
+        {
+            const auto [b, i] = locate(r);
+            return m_blocks[b][i];
+        }
+        Packed& operator[](size_t r)
+        {
+            const auto [b, i] = locate(r);
+            return m_blocks[b][i];
+        }
+        void push_back(const Packed& row);
+        void insert(size_t at, const Packed& row);
+        void erase(size_t at);
+        // Replaces every row; the blocks come out full again.
+        void assign(const std::vector<Packed>& rows);
+        std::vector<Packed> flat() const;
+        template <typename F>
+        void forEach(F&& f)
+        {
+            for (std::vector<Packed>& block : m_blocks)
+                for (Packed& row : block)
+                    f(row);
+        }
+
+    private:
+        static constexpr size_t Block = 4096;
+        std::pair<size_t, size_t> locate(size_t r) const;
+        std::vector<std::vector<Packed>> m_blocks;
+        std::vector<size_t> m_starts; // the first row of each block
+        size_t m_size = 0;
+        bool m_full = true; // every block but the last holds Block rows
+    };
+
     int size() const { return int(m_rows.size()); }
     bool isEmpty() const { return m_rows.empty(); }
     void reserve(qsizetype rows, qsizetype textBytes);
@@ -79,7 +118,7 @@ public:
 
 private:
     friend class CitationListModel;
-    std::vector<Packed> m_rows;
+    Blocks m_rows;
     QByteArray m_text;
 };
 
@@ -138,7 +177,7 @@ public:
 
 private:
     bool rowLess(const CitationRows::Packed& a, const CitationRows::Packed& b) const;
-    int sortedPlace(const CitationRows::Packed& row) const;
+    int sortedPlace(const CitationRows::Packed& row, int first, int last) const;
 
     CitationRows m_rows;
     int m_sortColumn = -1;

@@ -78,6 +78,7 @@ private slots:
     void splitLoadEqualsThePlainRead_data();
     void splitLoadEqualsThePlainRead();
     void dateSortAndNumbersEqualThePlainWay();
+    void manyChangesInALargeListEqualAReload();
 };
 
 void tst_ListChanges::addEditDeleteEqualAReload_data()
@@ -279,6 +280,57 @@ void tst_ListChanges::dateSortAndNumbersEqualThePlainWay()
             QCOMPARE(filled.builds(), 0);
             QCOMPARE(read.builds(), 1);
         }
+    }
+}
+
+// Thousands of rows added on one day, so that they crowd into one stretch of
+// the list, among edits that move rows far and deletions: the model's rows
+// after each kind of sort must be those of the file read again and sorted.
+void tst_ListChanges::manyChangesInALargeListEqualAReload()
+{
+    TempDataFolder folder;
+    QRandomGenerator rng(11);
+    const auto citation = [&](int i, int day) {
+        return CitationBytes3000::sample("N" + QByteArray::number(rng.bounded(900)), QDate(2006, 1, 1).addDays(day),
+                                         "46.2-" + QByteArray::number(i % 97))
+            .bytes();
+    };
+    const auto write = [](const QList<QByteArray>& records) {
+        QFile file(CitationFileName);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        for (const QByteArray& r : records)
+            file.write(r);
+    };
+    for (int column : {ListColumn::DateSort, ListColumn::Offense}) {
+        QList<QByteArray> records;
+        for (int i = 0; i < 6000; ++i)
+            records << citation(i, int(rng.bounded(300)));
+        write(records);
+        FileError error;
+        CitationListModel model;
+        model.setRows(LoadCitationRows(QString(), nullptr, error));
+        model.sortByColumn(column);
+        for (int step = 0; step < 5000; ++step) {
+            const int n = 1 + int(rng.bounded(records.size()));
+            if (step % 20 == 7) {
+                records[n - 1] = citation(step, int(rng.bounded(300)));
+                model.updateRecord(model.rowOfRecord(n), records[n - 1].constData(), false);
+            } else if (step % 20 == 13) {
+                records.removeAt(n - 1);
+                model.removeRecord(n);
+            } else {
+                records << citation(7, 150);
+                model.insertRecord(records.last().constData(), int(records.size()), false);
+            }
+        }
+        write(records);
+        CitationListModel reloaded;
+        reloaded.setRows(LoadCitationRows(QString(), nullptr, error));
+        reloaded.sortByColumn(column);
+        QCOMPARE(model.rowCount(), reloaded.rowCount());
+        for (int r = 0; r < model.rowCount(); ++r)
+            if (!(model.row(r) == reloaded.row(r)))
+                QFAIL(qPrintable(QStringLiteral("column %1: row %2 differs").arg(column).arg(r)));
     }
 }
 
