@@ -307,10 +307,10 @@ void CitationRows::append(const CitationRows& more)
 {
     const qint64 shift = m_text.size();
     m_text.append(more.m_text);
-    for (Packed row : more.m_rows.flat()) {
+    more.m_rows.forEach([&](Packed row) {
         row.text += shift;
         m_rows.push_back(row);
-    }
+    });
 }
 
 const char* CitationRows::textOf(const Packed& row, int t, int* length) const

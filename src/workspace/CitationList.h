@@ -90,6 +90,13 @@ public:
                 for (Packed& row : block)
                     f(row);
         }
+        template <typename F>
+        void forEach(F&& f) const
+        {
+            for (const std::vector<Packed>& block : m_blocks)
+                for (const Packed& row : block)
+                    f(row);
+        }
 
     private:
         static constexpr size_t Block = 4096;
