@@ -188,6 +188,20 @@ void CitationNumberIndex::beginFill(int count)
     m_records.reserve(count);
 }
 
+void CitationNumberIndex::fill(const int* n, const QByteArrayView* numbers, int count)
+{
+    quint64 keys[64];
+    for (int first = 0; first < count; first += 64) {
+        const int batch = qMin(64, count - first);
+        for (int i = 0; i < batch; ++i) {
+            keys[i] = keyOf(numbers[first + i]);
+            m_records.prefetch(keys[i]);
+        }
+        for (int i = 0; i < batch; ++i)
+            m_records.insertConcurrently(keys[i], n[first + i]);
+    }
+}
+
 void CitationNumberIndex::endFill(const Stamp& before, int count, bool complete)
 {
     m_records.setLive(size_t(qMax(count, 0)));
@@ -261,8 +275,11 @@ void CitationNumberIndex::Table::insertConcurrently(quint64 key, int recNum)
     // only read once every filler is done.
     const size_t mask = m_slots.size() - 1;
     for (size_t i = home(key);; i = (i + 1) & mask) {
+        std::atomic_ref<qint32> slot(m_slots[i].recNum);
         qint32 expected = Empty;
-        if (std::atomic_ref<qint32>(m_slots[i].recNum).compare_exchange_strong(expected, recNum, std::memory_order_relaxed)) {
+        // A plain look first: a locked exchange only for a slot that seems free.
+        if (slot.load(std::memory_order_relaxed) == Empty
+            && slot.compare_exchange_strong(expected, recNum, std::memory_order_relaxed)) {
             m_slots[i].key = key;
             return;
         }

@@ -373,16 +373,38 @@ bool readRange(CitationFileView& view, int first, int last, const SearchSettings
     std::optional<RecordMatcher> matcher;
     if (search)
         matcher.emplace(search->phrase, search->scope, search->ignoreCase == 1, search->wholeWord == 1);
+    // The numbers go to the index a few dozen at a time, copied out of the
+    // view, whose bytes last only until the next record is read.
     const FieldSpec& number = CitationLayout::field(CitationField::CitationNumber);
+    constexpr int Batch = 64;
+    char numberBytes[Batch][32];
+    QByteArrayView numberTexts[Batch];
+    int numberRecords[Batch];
+    int pending = 0;
+    const auto flush = [&] {
+        if (numbers && pending > 0)
+            numbers->fill(numberRecords, numberTexts, pending);
+        pending = 0;
+    };
+    static_assert(sizeof numberBytes[0] >= 12);
+    const int width = qMin(number.width, int(sizeof numberBytes[0]));
     for (int n = first; n <= last; ++n) {
         const char* record = view.record(n);
-        if (!record)
+        if (!record) {
+            flush();
             return false;
-        if (numbers)
-            numbers->fill(n, QByteArrayView(record + number.offset, number.width));
+        }
+        if (numbers) {
+            std::memcpy(numberBytes[pending], record + number.offset, size_t(width));
+            numberTexts[pending] = QByteArrayView(numberBytes[pending], width);
+            numberRecords[pending] = n;
+            if (++pending == Batch)
+                flush();
+        }
         if (!matcher || matcher->matches(record))
             rows.append(record, n, search != nullptr);
     }
+    flush();
     return true;
 }
 
