@@ -286,7 +286,9 @@ CitationRows::Packed CitationRows::packed(const char* record, int recNum, bool w
     const DateValue offenseDate = CitationBytes::date(record, CitationField::OffenseDate);
     if (IsInDateRange(offenseDate)) {
         const QDate d = DatePart(offenseDate);
-        row.day = quint32(d.year() * 10000 + d.month() * 100 + d.day());
+        int year = 0, month = 0, day = 0;
+        d.getDate(&year, &month, &day); // one calendar conversion, not three
+        row.day = quint32(year * 10000 + month * 100 + day);
     }
     if (withTime) {
         const DateValue offenseTime = CitationBytes::date(record, CitationField::OffenseTime);

@@ -347,34 +347,35 @@ void RecordMatcher::gather(const char* record)
                 *out++ = m_m;
                 continue;
             }
-            const QDate d = DatePart(v);
+            int year = 0, month = 0, day = 0;
+            DatePart(v).getDate(&year, &month, &day);
             if (item.form == Form::YearMonth) {
-                out = put4(out, d.year());
+                out = put4(out, year);
                 *out++ = '/';
-                out = put2(out, d.month());
+                out = put2(out, month);
                 continue;
             }
             switch (DateOrder(m_dateOrder)) {
             case DateOrder::MonthFirst:
-                out = put2(out, d.month());
+                out = put2(out, month);
                 *out++ = '/';
-                out = put2(out, d.day());
+                out = put2(out, day);
                 *out++ = '/';
-                out = put4(out, d.year());
+                out = put4(out, year);
                 break;
             case DateOrder::DayFirst:
-                out = put2(out, d.day());
+                out = put2(out, day);
                 *out++ = '/';
-                out = put2(out, d.month());
+                out = put2(out, month);
                 *out++ = '/';
-                out = put4(out, d.year());
+                out = put4(out, year);
                 break;
             case DateOrder::YearFirst:
-                out = put4(out, d.year());
+                out = put4(out, year);
                 *out++ = '/';
-                out = put2(out, d.month());
+                out = put2(out, month);
                 *out++ = '/';
-                out = put2(out, d.day());
+                out = put2(out, day);
                 break;
             }
         }
