@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QHash>
 #include <algorithm>
+#include <atomic>
 #include <sys/stat.h>
 
 CitationNumberIndex::CitationNumberIndex(QString fileName)
@@ -175,9 +176,39 @@ void CitationNumberIndex::adopt(const Stamp& before, int count, const std::funct
     invalidate();
     if (!before.exists || stampNow() != before)
         return;
-    m_records.reserve(count);
+    beginFill(count);
     for (int n = 1; n <= count; ++n)
-        m_records.insert(keyOf(numberOf(n)), n);
+        fill(n, numberOf(n));
+    endFill(before, count, true);
+}
+
+void CitationNumberIndex::beginFill(int count)
+{
+    invalidate();
+    m_records.reserve(count);
+}
+
+void CitationNumberIndex::fill(const int* n, const QByteArrayView* numbers, int count)
+{
+    quint64 keys[64];
+    for (int first = 0; first < count; first += 64) {
+        const int batch = qMin(64, count - first);
+        for (int i = 0; i < batch; ++i) {
+            keys[i] = keyOf(numbers[first + i]);
+            m_records.prefetch(keys[i]);
+        }
+        for (int i = 0; i < batch; ++i)
+            m_records.insertConcurrently(keys[i], n[first + i]);
+    }
+}
+
+void CitationNumberIndex::endFill(const Stamp& before, int count, bool complete)
+{
+    m_records.setLive(size_t(qMax(count, 0)));
+    if (!complete || !before.exists || stampNow() != before) {
+        invalidate();
+        return;
+    }
     m_count = count;
     m_stamp = before;
     m_built = true;
@@ -236,6 +267,23 @@ void CitationNumberIndex::Table::insert(quint64 key, int recNum)
     m_slots[i] = {key, recNum};
     ++m_used;
     ++m_live;
+}
+
+void CitationNumberIndex::Table::insertConcurrently(quint64 key, int recNum)
+{
+    // A slot is claimed by setting its record number from empty; its key is
+    // only read once every filler is done.
+    const size_t mask = m_slots.size() - 1;
+    for (size_t i = home(key);; i = (i + 1) & mask) {
+        std::atomic_ref<qint32> slot(m_slots[i].recNum);
+        qint32 expected = Empty;
+        // A plain look first: a locked exchange only for a slot that seems free.
+        if (slot.load(std::memory_order_relaxed) == Empty
+            && slot.compare_exchange_strong(expected, recNum, std::memory_order_relaxed)) {
+            m_slots[i].key = key;
+            return;
+        }
+    }
 }
 
 bool CitationNumberIndex::Table::erase(quint64 key, int recNum)

@@ -12,6 +12,7 @@
 // comparison; every match is confirmed by reading the record.
 #include "store/FileError.h"
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <functional>
@@ -55,6 +56,18 @@ public:
     // a file changed since is left to be read at the next look-up.
     void adopt(const Stamp& before, int count, const std::function<QByteArrayView(int n)>& numberOf);
 
+    // The same filled by the threads that read the file for the list, each
+    // for its own records: beginFill() with the number of records, then
+    // fill(n, ...) exactly once for every record n (from any thread, at the
+    // same time), then endFill() once they are done; `complete` false when a
+    // record could not be read. Nothing else may use the index in between.
+    void beginFill(int count);
+    void fill(int n, QByteArrayView number) { m_records.insertConcurrently(keyOf(number), n); }
+    // The same for `count` records at once, numbers[i] that of record n[i];
+    // their slots are fetched from memory together rather than one by one.
+    void fill(const int* n, const QByteArrayView* numbers, int count);
+    void endFill(const Stamp& before, int count, bool complete);
+
     // Forgets everything; the next look-up builds the index afresh.
     void invalidate();
     bool isBuilt() const { return m_built; }
@@ -72,6 +85,12 @@ private:
         void clear();
         void reserve(qsizetype entries);
         void insert(quint64 key, int recNum);
+        // An insert that may run beside other ones, into a table reserved
+        // for all of them; setLive() then counts them in.
+        void insertConcurrently(quint64 key, int recNum);
+        void setLive(size_t entries) { m_used = m_live = entries; }
+        // Asks for the slot where key's search begins to be brought into the cache.
+        void prefetch(quint64 key) const { __builtin_prefetch(&m_slots[home(key)]); }
         bool erase(quint64 key, int recNum);
         QList<int> find(quint64 key) const;
         // Record recNum is gone and the ones after it move up by one.

@@ -1,6 +1,7 @@
 #include "workspace/CitationList.h"
 
 #include "store/CitationFile.h"
+#include "store/CitationNumberIndex.h"
 #include "store/CitationRecord.h"
 #include "store/DateValue.h"
 #include "workspace/ListDateText.h"
@@ -139,12 +140,135 @@ quint64 foldedPrefix(const char* text, int length)
     return key;
 }
 
+// The rows' places in the order of their date keys (or with byDate false of
+// their record numbers alone), ties in record order. A stable radix sort by
+// sixteen bits at a time, record number first and the date key after it:
+// no comparisons, a few passes over the rows whatever their number, and a
+// pass whose sixteen bits are the same in every row is left out.
+std::vector<int> dateOrder(const std::vector<CitationRows::Packed>& rows, bool byDate)
+{
+    struct Key {
+        quint64 date;
+        quint32 recNum;
+        qint32 r;
+    };
+    const size_t n = rows.size();
+    std::vector<Key> keys(n), other(n);
+    for (size_t r = 0; r < n; ++r)
+        keys[r] = {byDate ? dateKeyOf(rows[r]) : 0, quint32(rows[r].recNum), qint32(r)};
+    const auto digit = [](const Key& k, int pass) -> size_t {
+        return pass < 2 ? (k.recNum >> (16 * pass)) & 0xFFFF : (k.date >> (16 * (pass - 2))) & 0xFFFF;
+    };
+    constexpr int Passes = 5; // two of the record number, three of the 48-bit date key
+    std::vector<quint32> counts(size_t(Passes) << 16);
+    for (const Key& k : keys)
+        for (int pass = 0; pass < Passes; ++pass)
+            ++counts[(size_t(pass) << 16) + digit(k, pass)];
+    // Rows already in record order (as a load reads them) need no record passes.
+    bool inRecordOrder = true;
+    for (size_t r = 1; r < n && inRecordOrder; ++r)
+        inRecordOrder = keys[r - 1].recNum < keys[r].recNum;
+    for (int pass = inRecordOrder ? 2 : 0; pass < Passes && n > 1; ++pass) {
+        quint32* count = counts.data() + (size_t(pass) << 16);
+        if (count[digit(keys[0], pass)] == n)
+            continue;
+        quint32 at = 0;
+        for (size_t d = 0; d < 0x10000; ++d) {
+            const quint32 c = count[d];
+            count[d] = at;
+            at += c;
+        }
+        for (const Key& k : keys)
+            other[count[digit(k, pass)]++] = k;
+        keys.swap(other);
+    }
+    std::vector<int> order(n);
+    for (size_t r = 0; r < n; ++r)
+        order[r] = keys[r].r;
+    return order;
+}
+
 } // namespace
 
-void CitationRows::reserve(qsizetype rows, qsizetype textBytes)
+void CitationRows::reserve(qsizetype, qsizetype textBytes)
 {
-    m_rows.reserve(size_t(rows));
     m_text.reserve(textBytes);
+}
+
+std::pair<size_t, size_t> CitationRows::Blocks::locate(size_t r) const
+{
+    if (m_full)
+        return {r / Block, r % Block};
+    const size_t b = size_t(std::upper_bound(m_starts.begin(), m_starts.end(), r) - m_starts.begin()) - 1;
+    return {b, r - m_starts[b]};
+}
+
+void CitationRows::Blocks::push_back(const Packed& row)
+{
+    if (m_blocks.empty() || m_blocks.back().size() >= Block) {
+        if (!m_blocks.empty() && m_blocks.back().size() != Block)
+            m_full = false;
+        m_blocks.emplace_back().reserve(Block);
+        m_starts.push_back(m_size);
+    }
+    m_blocks.back().push_back(row);
+    ++m_size;
+}
+
+void CitationRows::Blocks::insert(size_t at, const Packed& row)
+{
+    if (at >= m_size) {
+        push_back(row);
+        return;
+    }
+    const auto [b, i] = locate(at);
+    std::vector<Packed>& block = m_blocks[b];
+    block.insert(block.begin() + qsizetype(i), row);
+    for (size_t k = b + 1; k < m_starts.size(); ++k)
+        ++m_starts[k];
+    ++m_size;
+    m_full = false;
+    if (block.size() >= 2 * Block) {
+        // Split in two, so that a block stays small whatever is added to it.
+        std::vector<Packed> back(block.begin() + qsizetype(Block), block.end());
+        block.resize(Block);
+        m_blocks.insert(m_blocks.begin() + qsizetype(b) + 1, std::move(back));
+        m_starts.insert(m_starts.begin() + qsizetype(b) + 1, m_starts[b] + Block);
+    }
+}
+
+void CitationRows::Blocks::erase(size_t at)
+{
+    const auto [b, i] = locate(at);
+    std::vector<Packed>& block = m_blocks[b];
+    block.erase(block.begin() + qsizetype(i));
+    for (size_t k = b + 1; k < m_starts.size(); ++k)
+        --m_starts[k];
+    --m_size;
+    if (block.empty()) {
+        m_blocks.erase(m_blocks.begin() + qsizetype(b));
+        m_starts.erase(m_starts.begin() + qsizetype(b));
+    }
+    m_full = m_blocks.empty() || (m_blocks.size() == 1 && m_blocks[0].size() <= Block);
+}
+
+void CitationRows::Blocks::assign(const std::vector<Packed>& rows)
+{
+    m_blocks.clear();
+    m_starts.clear();
+    m_size = 0;
+    m_full = true;
+    for (const Packed& row : rows)
+        push_back(row);
+}
+
+std::vector<CitationRows::Packed> CitationRows::Blocks::flat() const
+{
+    std::vector<Packed> out;
+    out.reserve(m_size);
+    for (const std::vector<Packed>& block : m_blocks)
+        out.insert(out.end(), block.begin(), block.end());
+    return out;
 }
 
 CitationRows::Packed CitationRows::packed(const char* record, int recNum, bool withTime)
@@ -162,7 +286,9 @@ CitationRows::Packed CitationRows::packed(const char* record, int recNum, bool w
     const DateValue offenseDate = CitationBytes::date(record, CitationField::OffenseDate);
     if (IsInDateRange(offenseDate)) {
         const QDate d = DatePart(offenseDate);
-        row.day = quint32(d.year() * 10000 + d.month() * 100 + d.day());
+        int year = 0, month = 0, day = 0;
+        d.getDate(&year, &month, &day); // one calendar conversion, not three
+        row.day = quint32(year * 10000 + month * 100 + day);
     }
     if (withTime) {
         const DateValue offenseTime = CitationBytes::date(record, CitationField::OffenseTime);
@@ -183,11 +309,10 @@ void CitationRows::append(const CitationRows& more)
 {
     const qint64 shift = m_text.size();
     m_text.append(more.m_text);
-    m_rows.reserve(m_rows.size() + more.m_rows.size());
-    for (Packed row : more.m_rows) {
+    more.m_rows.forEach([&](Packed row) {
         row.text += shift;
         m_rows.push_back(row);
-    }
+    });
 }
 
 const char* CitationRows::textOf(const Packed& row, int t, int* length) const
@@ -244,38 +369,71 @@ QString CitationRows::cellText(int r, int column) const
 namespace {
 
 // Reads records first..last into rows; false when one could not be read.
-bool readRange(CitationFileView& view, int first, int last, const SearchSettings* search, CitationRows& rows)
+bool readRange(CitationFileView& view, int first, int last, const SearchSettings* search, CitationRows& rows,
+               CitationNumberIndex* numbers)
 {
     std::optional<RecordMatcher> matcher;
     if (search)
         matcher.emplace(search->phrase, search->scope, search->ignoreCase == 1, search->wholeWord == 1);
+    // The numbers go to the index a few dozen at a time, copied out of the
+    // view, whose bytes last only until the next record is read.
+    const FieldSpec& number = CitationLayout::field(CitationField::CitationNumber);
+    constexpr int Batch = 64;
+    char numberBytes[Batch][32];
+    QByteArrayView numberTexts[Batch];
+    int numberRecords[Batch];
+    int pending = 0;
+    const auto flush = [&] {
+        if (numbers && pending > 0)
+            numbers->fill(numberRecords, numberTexts, pending);
+        pending = 0;
+    };
+    static_assert(sizeof numberBytes[0] >= 12);
+    const int width = qMin(number.width, int(sizeof numberBytes[0]));
     for (int n = first; n <= last; ++n) {
         const char* record = view.record(n);
-        if (!record)
+        if (!record) {
+            flush();
             return false;
+        }
+        if (numbers) {
+            std::memcpy(numberBytes[pending], record + number.offset, size_t(width));
+            numberTexts[pending] = QByteArrayView(numberBytes[pending], width);
+            numberRecords[pending] = n;
+            if (++pending == Batch)
+                flush();
+        }
         if (!matcher || matcher->matches(record))
             rows.append(record, n, search != nullptr);
     }
+    flush();
     return true;
 }
 
 } // namespace
 
 CitationRows LoadCitationRows(const QString& fileName, const SearchSettings* search, FileError& error, int splitFrom,
-                              qint64* fileLength)
+                              qint64* fileLength, CitationNumberIndex* numbers)
 {
     error.clear();
     CitationRows rows;
+    if (search)
+        numbers = nullptr; // a sub-list does not hold every record
+    const CitationNumberIndex::Stamp before = numbers ? numbers->stampNow() : CitationNumberIndex::Stamp();
     CitationFileView view(fileName);
     if (fileLength)
         *fileLength = 0;
     if (!view.open()) {
         error = view.lastError();
+        if (numbers)
+            numbers->invalidate();
         return rows;
     }
     if (fileLength)
         *fileLength = view.size();
     const int count = view.count();
+    if (numbers)
+        numbers->beginFill(count);
     // A second thread pays for itself on a large file; each reads its own
     // half through its own view, and the halves are joined in record order.
     CitationFileView second(fileName);
@@ -284,16 +442,21 @@ CitationRows LoadCitationRows(const QString& fileName, const SearchSettings* sea
     const int firstLast = split ? count / 2 : count;
     rows.reserve(search ? 0 : firstLast, search ? 0 : qsizetype(firstLast) * 48);
     if (!split) {
-        if (!readRange(view, 1, count, search, rows))
+        const bool read = readRange(view, 1, count, search, rows, numbers);
+        if (!read)
             error = view.lastError();
+        if (numbers)
+            numbers->endFill(before, count, read);
         return rows;
     }
     CitationRows tail;
     tail.reserve(search ? 0 : count - firstLast, search ? 0 : qsizetype(count - firstLast) * 48);
     bool tailRead = true;
-    std::thread worker([&] { tailRead = readRange(second, firstLast + 1, count, search, tail); });
-    const bool headRead = readRange(view, 1, firstLast, search, rows);
+    std::thread worker([&] { tailRead = readRange(second, firstLast + 1, count, search, tail, numbers); });
+    const bool headRead = readRange(view, 1, firstLast, search, rows, numbers);
     worker.join();
+    if (numbers)
+        numbers->endFill(before, count, headRead && tailRead);
     if (!headRead) {
         error = view.lastError(); // nothing after the failing record counts
         return rows;
@@ -405,12 +568,17 @@ bool CitationListModel::rowLess(const CitationRows::Packed& a, const CitationRow
     return d != 0 ? d < 0 : a.recNum < b.recNum;
 }
 
-int CitationListModel::sortedPlace(const CitationRows::Packed& row) const
+int CitationListModel::sortedPlace(const CitationRows::Packed& row, int first, int last) const
 {
-    const auto& rows = m_rows.m_rows;
-    return int(std::upper_bound(rows.begin(), rows.end(), row,
-                                [this](const CitationRows::Packed& x, const CitationRows::Packed& y) { return rowLess(x, y); })
-               - rows.begin());
+    // The first of rows [first, last) that `row` goes before.
+    while (first < last) {
+        const int middle = first + (last - first) / 2;
+        if (rowLess(row, m_rows.at(middle)))
+            last = middle;
+        else
+            first = middle + 1;
+    }
+    return first;
 }
 
 void CitationListModel::sortByColumn(int column)
@@ -418,9 +586,11 @@ void CitationListModel::sortByColumn(int column)
     const int n = m_rows.size();
     std::vector<int> order(static_cast<size_t>(n));
     std::iota(order.begin(), order.end(), 0);
-    const auto& rows = m_rows.m_rows;
+    const std::vector<CitationRows::Packed> rows = m_rows.m_rows.flat();
     // Ties keep record order, the order a reload reads the rows in.
-    if (fastSortColumn(column)) {
+    if (column < 0 || column == ListColumn::DateSort) {
+        order = dateOrder(rows, column == ListColumn::DateSort);
+    } else if (fastSortColumn(column)) {
         // Texts are keyed by their first sixteen folded characters; only
         // longer ones that agree on those are compared in full.
         struct Key {
@@ -433,35 +603,24 @@ void CitationListModel::sortByColumn(int column)
         const int t = column == ListColumn::CitationNumber ? 0 : 1;
         for (int r = 0; r < n; ++r) {
             const CitationRows::Packed& p = rows[size_t(r)];
-            quint64 key, more = 0;
-            if (column < 0) {
-                key = 0;
-            } else if (column == ListColumn::DateSort) {
-                key = dateKeyOf(p);
-            } else {
-                int length = 0;
-                const char* text = m_rows.textOf(p, t, &length);
-                key = foldedPrefix(text, length);
-                if (length > 8)
-                    more = foldedPrefix(text + 8, length - 8);
-            }
+            int length = 0;
+            const char* text = m_rows.textOf(p, t, &length);
+            const quint64 key = foldedPrefix(text, length);
+            const quint64 more = length > 8 ? foldedPrefix(text + 8, length - 8) : 0;
             keys[size_t(r)] = {key, more, p.recNum, r};
         }
-        const bool prefixOnly = column < 0 || column == ListColumn::DateSort;
         std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
             if (a.key != b.key)
                 return a.key < b.key;
             if (a.more != b.more)
                 return a.more < b.more;
-            if (!prefixOnly) {
-                int la = 0, lb = 0;
-                const char* ta = m_rows.textOf(rows[size_t(a.r)], t, &la);
-                const char* tb = m_rows.textOf(rows[size_t(b.r)], t, &lb);
-                if (la > 16 || lb > 16) {
-                    const int d = compareFolded(ta, la, tb, lb);
-                    if (d != 0)
-                        return d < 0;
-                }
+            int la = 0, lb = 0;
+            const char* ta = m_rows.textOf(rows[size_t(a.r)], t, &la);
+            const char* tb = m_rows.textOf(rows[size_t(b.r)], t, &lb);
+            if (la > 16 || lb > 16) {
+                const int d = compareFolded(ta, la, tb, lb);
+                if (d != 0)
+                    return d < 0;
             }
             return a.recNum < b.recNum;
         });
@@ -483,7 +642,7 @@ void CitationListModel::sortByColumn(int column)
     sorted.reserve(size_t(n));
     for (int r : order)
         sorted.push_back(rows[size_t(r)]);
-    m_rows.m_rows = std::move(sorted);
+    m_rows.m_rows.assign(sorted);
     m_sortColumn = column;
     endResetModel();
 }
@@ -499,9 +658,9 @@ int CitationListModel::insertRecord(const char* record, int recNum, bool withTim
         sortByColumn(m_sortColumn);
         return rowOfRecord(recNum);
     }
-    const int r = m_sortColumn < 0 ? m_rows.size() : sortedPlace(row);
+    const int r = m_sortColumn < 0 ? m_rows.size() : sortedPlace(row, 0, m_rows.size());
     beginInsertRows(QModelIndex(), r, r);
-    m_rows.m_rows.insert(m_rows.m_rows.begin() + r, row);
+    m_rows.m_rows.insert(size_t(r), row);
     endInsertRows();
     return r;
 }
@@ -519,15 +678,20 @@ int CitationListModel::updateRecord(int r, const char* record, bool withTime)
     }
     int to = r;
     if (m_sortColumn >= 0) {
-        rows.erase(rows.begin() + r);
-        to = sortedPlace(row);
-        rows.insert(rows.begin() + r, row); // back for the move signal
+        // The place among the other rows: where it is when it still fits
+        // between its neighbours, else found by halving the rows before or
+        // after it. Only the rows it passes move.
+        const int n = int(rows.size());
+        if (r > 0 && rowLess(row, rows[size_t(r - 1)]))
+            to = sortedPlace(row, 0, r);
+        else if (r + 1 < n && rowLess(rows[size_t(r + 1)], row))
+            to = sortedPlace(row, r + 1, n) - 1;
     }
     if (to != r) {
         // beginMoveRows wants the destination as it is before the move.
         beginMoveRows(QModelIndex(), r, r, QModelIndex(), to > r ? to + 1 : to);
-        rows.erase(rows.begin() + r);
-        rows.insert(rows.begin() + to, row);
+        rows.erase(size_t(r));
+        rows.insert(size_t(to), row);
         endMoveRows();
     } else {
         rows[size_t(r)] = row;
@@ -542,14 +706,15 @@ void CitationListModel::removeRecord(int recNum)
     auto& rows = m_rows.m_rows;
     // Renumbered first: a view moving its selection off the removed row
     // already finds the other rows' records where the file now has them.
-    for (CitationRows::Packed& row : rows)
+    rows.forEach([recNum](CitationRows::Packed& row) {
         if (row.recNum > recNum)
             --row.recNum;
+    });
     if (!rows.empty())
         emit dataChanged(index(0, ListColumn::RecNum), index(m_rows.size() - 1, ListColumn::RecNum));
     if (r >= 0) {
         beginRemoveRows(QModelIndex(), r, r);
-        rows.erase(rows.begin() + r);
+        rows.erase(size_t(r));
         endRemoveRows();
     }
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 class CitationFileView;
+class CitationNumberIndex;
 struct SearchSettings;
 
 // One row decoded, as the grid shows it.
@@ -60,6 +61,52 @@ public:
         quint8 length[4] = {0, 0, 0, 0};
     };
 
+    // The rows in blocks of a few thousand, so that a row added or removed
+    // in the middle moves the rows of its block only, not every row after it.
+    class Blocks {
+    public:
+        size_t size() const { return m_size; }
+        bool empty() const { return m_size == 0; }
+        const Packed& operator[](size_t r) const
+        {
+            const auto [b, i] = locate(r);
+            return m_blocks[b][i];
+        }
+        Packed& operator[](size_t r)
+        {
+            const auto [b, i] = locate(r);
+            return m_blocks[b][i];
+        }
+        void push_back(const Packed& row);
+        void insert(size_t at, const Packed& row);
+        void erase(size_t at);
+        // Replaces every row; the blocks come out full again.
+        void assign(const std::vector<Packed>& rows);
+        std::vector<Packed> flat() const;
+        template <typename F>
+        void forEach(F&& f)
+        {
+            for (std::vector<Packed>& block : m_blocks)
+                for (Packed& row : block)
+                    f(row);
+        }
+        template <typename F>
+        void forEach(F&& f) const
+        {
+            for (const std::vector<Packed>& block : m_blocks)
+                for (const Packed& row : block)
+                    f(row);
+        }
+
+    private:
+        static constexpr size_t Block = 4096;
+        std::pair<size_t, size_t> locate(size_t r) const;
+        std::vector<std::vector<Packed>> m_blocks;
+        std::vector<size_t> m_starts; // the first row of each block
+        size_t m_size = 0;
+        bool m_full = true; // every block but the last holds Block rows
+    };
+
     int size() const { return int(m_rows.size()); }
     bool isEmpty() const { return m_rows.empty(); }
     void reserve(qsizetype rows, qsizetype textBytes);
@@ -78,7 +125,7 @@ public:
 
 private:
     friend class CitationListModel;
-    std::vector<Packed> m_rows;
+    Blocks m_rows;
     QByteArray m_text;
 };
 
@@ -87,9 +134,14 @@ private:
 // A missing file gives no rows. When a record cannot be read, the rows before
 // it stand and error says why. A file of splitFrom records or more is split.
 // fileLength, when given, gets the file's length in bytes as it was read.
+// numbers, when given (for the whole list, without a search), is filled with
+// every record's citation number by the threads that read them; it is left
+// empty, to be built at its next look-up, when the file could not be read
+// whole or changed meanwhile.
 constexpr int SplitRowsFrom = 4000;
 CitationRows LoadCitationRows(const QString& fileName, const SearchSettings* search, FileError& error,
-                              int splitFrom = SplitRowsFrom, qint64* fileLength = nullptr);
+                              int splitFrom = SplitRowsFrom, qint64* fileLength = nullptr,
+                              CitationNumberIndex* numbers = nullptr);
 
 class CitationListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -132,7 +184,7 @@ public:
 
 private:
     bool rowLess(const CitationRows::Packed& a, const CitationRows::Packed& b) const;
-    int sortedPlace(const CitationRows::Packed& row) const;
+    int sortedPlace(const CitationRows::Packed& row, int first, int last) const;
 
     CitationRows m_rows;
     int m_sortColumn = -1;

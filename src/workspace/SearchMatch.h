@@ -2,6 +2,7 @@
 // Deciding which citations a search finds: the text of a record that a search
 // scope looks at, and whether a phrase occurs in it.
 #include <QString>
+#include <vector>
 
 // Search scopes 1..8 are the choices of the search dialog; scope 9 is the
 // "Basics" part that scopes 1 and 2 begin with.
@@ -33,9 +34,14 @@ QString SearchedText(const char* record, int scope);
 bool MatchesSearch(const QString& text, const QString& phrase, bool ignoreCase, bool wholeWord);
 
 // The same answer as MatchesSearch(SearchedText(record, scope), ...) for every
-// record, found on the record's bytes: the scope's fields are gathered as
-// Windows-1252 bytes (folded when case does not count) into a buffer the
-// matcher keeps, and the phrase is looked for there. One matcher per thread.
+// record, found on the record's bytes. The raw bytes of the scope's text
+// fields are scanned first, sixteen at a time, for a space-free piece of the
+// phrase (folded when case does not count): a record without it cannot match
+// and is left at that. A phrase that is one such piece and cannot be part of
+// a date or time text is decided right there, field by field. Otherwise the
+// scope's fields are gathered as Windows-1252 bytes (folded when case does not
+// count), dates formatted, into a buffer the matcher keeps, and the phrase is
+// looked for there. One matcher per thread.
 class RecordMatcher {
 public:
     RecordMatcher(const QString& phrase, int scope, bool ignoreCase, bool wholeWord);
@@ -43,6 +49,12 @@ public:
 
 private:
     void gather(const char* record);
+    bool matchesGathered(const char* record);
+    // Calls found(at) for each place in the scope's text fields where the
+    // piece occurs, until it returns true; true then.
+    template <typename Found>
+    bool scan(const char* record, Found&& found) const;
+    bool wholeWordAt(const char* record, int at) const;
 
     QByteArray m_phrase;    // encoded (and folded), empty when the phrase is empty
     bool m_impossible = false; // the phrase holds a character no record can hold
@@ -53,4 +65,19 @@ private:
     int m_scope;
     int m_dateOrder;
     QByteArray m_text;
+    char m_a = 'a', m_p = 'p', m_m = 'm'; // the letters of "am" and "pm" as gathered
+
+    // The prefilter: the piece looked for, the bytes that fold to its first
+    // and last byte, the byte ranges of the scope's text fields (adjacent
+    // ones joined), and per byte of a record the text field holding it.
+    QByteArray m_piece;
+    bool m_decidesAlone = false; // the piece is the whole phrase and no date text can hold it
+    unsigned char m_first[4] = {}, m_last[4] = {};
+    int m_firstCount = 0, m_lastCount = 0;
+    struct Span {
+        int begin, end;
+    };
+    Span m_spans[64];
+    int m_spanCount = 0;
+    std::vector<qint16> m_fieldBegin, m_fieldEnd; // -1 outside the scope's text fields
 };

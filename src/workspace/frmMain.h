@@ -297,8 +297,6 @@ private:
     void fadeAndWait(int startAlpha, int endAlpha, int step);
     void colourMandatoryLabels(bool mandatory);
     void refreshSelectedRow();
-    // frmMainDuplicate.cpp: the number index taken from a full list just read.
-    void adoptCitationNumbers(const CitationNumberIndex::Stamp& before, const CitationRows& rows);
     // The number record n held before the save and
     // whether the index described the file just before it.
     struct NumberBeforeSave {

@@ -74,17 +74,3 @@ void frmMain::NoteCitationNumberSaved(int n)
     citationNumberIndex().recordWritten(n, m_numberBeforeSave.number, Ansi::trimSpaces(txtField[2]->text()),
                                         m_numberBeforeSave.indexCurrent);
 }
-
-void frmMain::adoptCitationNumbers(const CitationNumberIndex::Stamp& before, const CitationRows& rows)
-{
-    // The full list has a row for every record, in record order: its
-    // numbers spare the first save a read of the whole file.
-    for (int r = 0; r < rows.size(); ++r)
-        if (rows.at(r).recNum != r + 1)
-            return;
-    citationNumberIndex().adopt(before, rows.size(), [&rows](int n) {
-        int length = 0;
-        const char* text = rows.textOf(rows.at(n - 1), 0, &length);
-        return QByteArrayView(text, length);
-    });
-}

@@ -128,11 +128,10 @@ void frmMain::LoadCitationList()
         failure = makeSureDataFileExists();
         if (failure.isEmpty()) {
             FileError error;
-            const CitationNumberIndex::Stamp before = citationNumberIndex().stampNow();
+            // The full list's numbers spare the first save a read of the whole file.
             CitationRows rows = LoadCitationRows(QString(), SubListMode ? &searchSettings() : nullptr, error,
-                                                 SplitRowsFrom, &fileLength);
-            if (FullListMode && !error.isError())
-                adoptCitationNumbers(before, rows);
+                                                 SplitRowsFrom, &fileLength,
+                                                 FullListMode ? &citationNumberIndex() : nullptr);
             listModel->setRows(std::move(rows));
             // A file that failed part way still shows the citations read before.
             if (error.isError())

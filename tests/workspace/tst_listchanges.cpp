@@ -4,9 +4,12 @@
 // in a sub-list. Also the list loader that splits the file between threads
 // against the plain one.
 #include "MainWindowFixture.h"
+#include "store/AnsiText.h"
+#include "store/CitationNumberIndex.h"
 #include "workspace/SearchSettings.h"
 
 #include <QGroupBox>
+#include <QRandomGenerator>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTableView>
@@ -74,6 +77,8 @@ private slots:
     void sortEqualsASortOfTheFoldedTexts();
     void splitLoadEqualsThePlainRead_data();
     void splitLoadEqualsThePlainRead();
+    void dateSortAndNumbersEqualThePlainWay();
+    void manyChangesInALargeListEqualAReload();
 };
 
 void tst_ListChanges::addEditDeleteEqualAReload_data()
@@ -213,6 +218,119 @@ void tst_ListChanges::splitLoadEqualsThePlainRead()
         for (int r = 0; r < model.rowCount(); ++r)
             fast << model.row(r);
         QCOMPARE(fast, plain);
+    }
+}
+
+// The date order of a load, in the full list and a sub-list (day and time),
+// after another sort and from record order, against the rows read the plain
+// way ordered by their key texts, ties in record number order; and the
+// number index the reading threads fill against one built by reading the file.
+void tst_ListChanges::dateSortAndNumbersEqualThePlainWay()
+{
+    TempDataFolder folder;
+    QRandomGenerator rng(7);
+    static const QByteArray numbers[] = {"A10", "a10", "  B2", "\xC9" "7", "\xE9" "7", "", "9", "ZZZZZZZZZZZ\xDC"}; // the last at full width
+    QList<CitationBytes3000> records;
+    for (int i = 0; i < 600; ++i) {
+        // Days from a few, with none and dates out of range among them; times likewise.
+        const double days[] = {0.0, -5.0, 2958466.5, 38717.0 + rng.bounded(40), 25569.0 + rng.bounded(3)};
+        const double times[] = {0.0, 0.375, 0.999, 0.4236 + rng.bounded(5) / 24.0, -0.5};
+        CitationBytes3000 r = CitationBytes3000::sample(numbers[rng.bounded(8)], QDate(2006, 1, 1), "46.2-862");
+        r.date("OffenseDate", days[rng.bounded(5)]);
+        r.date("OffenseTime", times[rng.bounded(5)]);
+        records << r;
+    }
+    WriteCitations(CitationFileName, records);
+    SearchSettings all;
+    all.phrase = QStringLiteral(" "); // every searched text holds a space: a sub-list of every record
+    const SearchSettings* const searches[] = {nullptr, &all};
+    for (const SearchSettings* search : searches) {
+        CitationFileView view;
+        QVERIFY(view.open());
+        QList<CitationRow> expected = ReadCitationRows(view, search);
+        QCOMPARE(expected.size(), records.size());
+        std::stable_sort(expected.begin(), expected.end(),
+                         [](const CitationRow& a, const CitationRow& b) { return a.dateSort < b.dateSort; });
+        for (int splitFrom : {1, 1000}) {
+            FileError error;
+            CitationNumberIndex filled;
+            CitationListModel model;
+            model.setRows(LoadCitationRows(QString(), search, error, splitFrom, nullptr, &filled));
+            for (int before : {-1, ListColumn::CitationNumber}) {
+                if (before >= 0)
+                    model.sortByColumn(before);
+                model.sortByColumn(ListColumn::DateSort);
+                QList<CitationRow> rows;
+                for (int r = 0; r < model.rowCount(); ++r)
+                    rows << model.row(r);
+                QCOMPARE(rows, expected);
+            }
+            QCOMPARE(filled.isCurrent(), search == nullptr);
+            if (search)
+                continue;
+            CitationNumberIndex read;
+            for (const QByteArray& number : numbers) {
+                QList<int> fromFill, fromRead;
+                FileError e1, e2;
+                QVERIFY(filled.find(Ansi::decode(number), 0, fromFill, e1));
+                QVERIFY(read.find(Ansi::decode(number), 0, fromRead, e2));
+                QCOMPARE(fromFill, fromRead);
+                QVERIFY(number.isEmpty() || !fromFill.isEmpty());
+            }
+            QCOMPARE(filled.builds(), 0);
+            QCOMPARE(read.builds(), 1);
+        }
+    }
+}
+
+// Thousands of rows added on one day, so that they crowd into one stretch of
+// the list, among edits that move rows far and deletions: the model's rows
+// after each kind of sort must be those of the file read again and sorted.
+void tst_ListChanges::manyChangesInALargeListEqualAReload()
+{
+    TempDataFolder folder;
+    QRandomGenerator rng(11);
+    const auto citation = [&](int i, int day) {
+        return CitationBytes3000::sample("N" + QByteArray::number(rng.bounded(900)), QDate(2006, 1, 1).addDays(day),
+                                         "46.2-" + QByteArray::number(i % 97))
+            .bytes();
+    };
+    const auto write = [](const QList<QByteArray>& records) {
+        QFile file(CitationFileName);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        for (const QByteArray& r : records)
+            file.write(r);
+    };
+    for (int column : {ListColumn::DateSort, ListColumn::Offense}) {
+        QList<QByteArray> records;
+        for (int i = 0; i < 6000; ++i)
+            records << citation(i, int(rng.bounded(300)));
+        write(records);
+        FileError error;
+        CitationListModel model;
+        model.setRows(LoadCitationRows(QString(), nullptr, error));
+        model.sortByColumn(column);
+        for (int step = 0; step < 5000; ++step) {
+            const int n = 1 + int(rng.bounded(records.size()));
+            if (step % 20 == 7) {
+                records[n - 1] = citation(step, int(rng.bounded(300)));
+                model.updateRecord(model.rowOfRecord(n), records[n - 1].constData(), false);
+            } else if (step % 20 == 13) {
+                records.removeAt(n - 1);
+                model.removeRecord(n);
+            } else {
+                records << citation(7, 150);
+                model.insertRecord(records.last().constData(), int(records.size()), false);
+            }
+        }
+        write(records);
+        CitationListModel reloaded;
+        reloaded.setRows(LoadCitationRows(QString(), nullptr, error));
+        reloaded.sortByColumn(column);
+        QCOMPARE(model.rowCount(), reloaded.rowCount());
+        for (int r = 0; r < model.rowCount(); ++r)
+            if (!(model.row(r) == reloaded.row(r)))
+                QFAIL(qPrintable(QStringLiteral("column %1: row %2 differs").arg(column).arg(r)));
     }
 }
 

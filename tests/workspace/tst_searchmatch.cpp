@@ -172,6 +172,8 @@ void tst_SearchMatch::byteSearchEqualsTheSearchedText_data()
 // The search on the record bytes against the plain way (the searched text
 // as a string, then MatchesSearch) on generated records full of accented
 // letters in both cases, for every scope, case choice and whole-word choice.
+// Every fourth record has its text fields full to the last byte, so words
+// meet across field ends, where the scan of the raw bytes must not see them.
 void tst_SearchMatch::byteSearchEqualsTheSearchedText()
 {
     QFETCH(QLocale, locale);
@@ -193,9 +195,19 @@ void tst_SearchMatch::byteSearchEqualsTheSearchedText()
     QList<QByteArray> records;
     for (int n = 0; n < 120; ++n) {
         CitationBytes3000 r;
-        for (const RecordField& field : CitationBytes3000::layout())
-            if (field.type == 't')
+        for (const RecordField& field : CitationBytes3000::layout()) {
+            if (field.type != 't')
+                continue;
+            if (n % 4 == 0) {
+                // Full width, no spaces: a word runs on into the next field.
+                QByteArray full;
+                while (full.size() < field.width)
+                    full += words[rng.bounded(int(std::size(words)))].trimmed();
+                r.text(field.name, full.left(field.width));
+            } else {
                 r.text(field.name, phraseOf(int(rng.bounded(4))));
+            }
+        }
         // Dates: none, ordinary ones with times, and values out of range.
         const double dates[] = {0.0, 38974.875, 2958466.0, NAN, -1.5, 25569.0 + rng.bounded(20000) + 0.37};
         for (const char* name :
@@ -210,7 +222,10 @@ void tst_SearchMatch::byteSearchEqualsTheSearchedText()
                            QStringLiteral("cat"), QStringLiteral("10"), QStringLiteral("2006/"), QStringLiteral("09/"),
                            QStringLiteral("/2006"), QStringLiteral(":05am"), QStringLiteral("K"),
                            QStringLiteral("\u212A"), QStringLiteral("Rt 1 MM"), QStringLiteral(" "),
-                           QStringLiteral("\r\n"), QStringLiteral("x) c"), QStringLiteral("ſ"), QStringLiteral("漢")};
+                           QStringLiteral("\r\n"), QStringLiteral("x) c"), QStringLiteral("ſ"), QStringLiteral("漢"),
+                           QStringLiteral("cat concat"), QStringLiteral("PM"), QStringLiteral("am"),
+                           QStringLiteral("2006 cat"), QStringLiteral("K 10"), QStringLiteral("kcat"),
+                           QStringLiteral("Tcat"), QStringLiteral("éCAF")};
     for (int i = 0; i < 20; ++i)
         phrases << Ansi::decode(phraseOf(1 + int(rng.bounded(2)))).trimmed();
 
