@@ -38,10 +38,11 @@ DESCRIPTION
     citation data file "Sennet.Data", the user list "User.List" and the user
     log "User.Log". It reads them with the program's own code and never
     changes them, except that "convert" converts a data file written by an
-    older version. It can run while the program runs. A write the program
-    was cut off in (a crash, a power cut) is reported on standard error,
-    "an interrupted write is waiting; start Sennet to finish it", and left
-    for the program to finish.
+    older version and "import-csv" adds citations; those two refuse while
+    the program runs over the folder, the others can run beside it. A
+    write the program was cut off in (a crash, a power cut) is reported on
+    standard error, "an interrupted write is waiting; start Sennet to finish
+    it", and left for the program to finish.
 
 COMMANDS
     verify
