@@ -150,6 +150,25 @@ Replacement replacementOf(const QString& fileName)
     return {fileName, WorkFileName};
 }
 
+// Opens the work file of `replacement` for a whole-file change of `source`:
+// the replacement is the same file to the user, with the same permissions
+// and, where the process may give it, the same owner. False with `error`
+// set (`verb` as in "could not be compacted") when it cannot be opened;
+// `failure` holds the reason when the permissions could not be given.
+bool openWorkFile(FileIo::File& work, const FileIo::File& source, const Replacement& replacement,
+                  const QString& fileName, const QString& verb, FileError& error, QString& failure)
+{
+    QString what;
+    if (!work.open(replacement.work, FileIo::File::CreateNew, what)) {
+        error = {fileName, QStringLiteral("could not be %1: the work file \"%2\" %3").arg(verb, replacement.work, what)};
+        return false;
+    }
+    if (!work.setPermissions(source.permissions()))
+        failure = work.reason();
+    FileIo::copyOwnership(source, work);
+    return true;
+}
+
 } // namespace
 
 qint64 RemoveRecord(const QString& fileName, int recordLength, qint64 n, const QByteArray& blankRecord,
@@ -176,15 +195,10 @@ qint64 RemoveRecord(const QString& fileName, int recordLength, qint64 n, const Q
 
     const Replacement replacement = replacementOf(fileName);
     FileIo::File work;
-    if (!work.open(replacement.work, FileIo::File::CreateNew, what)) {
-        error = {fileName, QStringLiteral("could not be compacted: the work file \"%1\" %2").arg(replacement.work, what)};
+    QString failure;
+    if (!openWorkFile(work, source, replacement, fileName, QStringLiteral("compacted"), error, failure))
         return -1;
-    }
-    // The replacement is the same file to the user: same permissions, and
-    // the same owner where the process may give it.
-    bool ok = work.setPermissions(source.permissions());
-    FileIo::copyOwnership(source, work);
-    QString failure = ok ? QString() : work.reason();
+    bool ok = failure.isEmpty();
 
     // Copy the survivors in large blocks: every record before n, then every
     // record after it.
@@ -250,13 +264,10 @@ qint64 AppendRecords(const QString& fileName, int recordLength, qint64 count,
 
     const Replacement replacement = replacementOf(fileName);
     FileIo::File work;
-    if (!work.open(replacement.work, FileIo::File::CreateNew, what)) {
-        error = {fileName, QStringLiteral("could not be written: the work file \"%1\" %2").arg(replacement.work, what)};
+    QString failure;
+    if (!openWorkFile(work, source, replacement, fileName, QStringLiteral("written"), error, failure))
         return -1;
-    }
-    bool ok = work.setPermissions(source.permissions());
-    FileIo::copyOwnership(source, work);
-    QString failure = ok ? QString() : work.reason();
+    bool ok = failure.isEmpty();
     qint64 kept = 0;
     if (ok)
         ok = copyRecords(source, work, recordLength, total, 0, blankRecord, kept, failure);
