@@ -519,23 +519,37 @@ int exportCsv(bool everyField, bool includeDamaged, const QString& output, QText
     return found;
 }
 
+namespace {
+
+// Takes the program's one-copy lock for a command that writes as the program
+// does; with it held the program cannot be writing, so what it left
+// unfinished is finished as the program would. False, told on `err`, while
+// the program runs over the folder or when the lock cannot be had.
+bool takeTheProgramsPlace(SingleInstanceGuard& guard, const char* command, QTextStream& err)
+{
+    switch (guard.acquire()) {
+    case SingleInstanceGuard::Outcome::Acquired:
+        FileIo::setFinishInterruptedWrites(true);
+        return true;
+    case SingleInstanceGuard::Outcome::AlreadyRunning:
+        err << ApplicationTitle() << " is running over this folder; close it and " << command << " again.\n";
+        return false;
+    case SingleInstanceGuard::Outcome::Failed:
+        err << guard.failureText() << '\n';
+        return false;
+    }
+    return false;
+}
+
+} // namespace
+
 int convert(QTextStream& out, QTextStream& err)
 {
     // The program converts only at start-up, before it shows any citation;
     // while it runs over this folder the file is left alone.
     SingleInstanceGuard guard;
-    switch (guard.acquire()) {
-    case SingleInstanceGuard::Outcome::Acquired:
-        // The program cannot be writing now: finish what it left, as it would.
-        FileIo::setFinishInterruptedWrites(true);
-        break;
-    case SingleInstanceGuard::Outcome::AlreadyRunning:
-        err << ApplicationTitle() << " is running over this folder; close it and convert again.\n";
+    if (!takeTheProgramsPlace(guard, "convert", err))
         return Problems;
-    case SingleInstanceGuard::Outcome::Failed:
-        err << guard.failureText() << '\n';
-        return Problems;
-    }
     const QFileInfo info(CitationFileName);
     if (!info.exists() && !info.isSymLink()) {
         out << CitationFileName << ": missing; nothing to convert\n";
@@ -573,17 +587,8 @@ int importCsv(const QString& file, QTextStream& out, QTextStream& err)
 {
     // Written as the program writes: never beside it.
     SingleInstanceGuard guard;
-    switch (guard.acquire()) {
-    case SingleInstanceGuard::Outcome::Acquired:
-        FileIo::setFinishInterruptedWrites(true);
-        break;
-    case SingleInstanceGuard::Outcome::AlreadyRunning:
-        err << ApplicationTitle() << " is running over this folder; close it and import again.\n";
+    if (!takeTheProgramsPlace(guard, "import", err))
         return Problems;
-    case SingleInstanceGuard::Outcome::Failed:
-        err << guard.failureText() << '\n';
-        return Problems;
-    }
     if (!isRegularOrMissing(CitationFileName, err))
         return Problems;
     FileError formatError;
