@@ -20,8 +20,8 @@
 #include "store/CitationRecord.h"
 #include "widgets/modFadeInOut.h"
 #include "workspace/CitationList.h"
-#include "workspace/ListDateText.h"
-#include "workspace/SearchSettings.h"
+#include "store/ListDateText.h"
+#include "store/SearchSettings.h"
 #include "workspace/frmMain.h"
 
 #include <QApplication>

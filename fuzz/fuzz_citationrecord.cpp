@@ -4,7 +4,7 @@
 #include "FuzzInput.h"
 #include "store/CitationRecord.h"
 #include "store/EditorValues.h"
-#include "workspace/SearchMatch.h"
+#include "store/SearchMatch.h"
 
 #include <QDateTime>
 #include <QLocale>

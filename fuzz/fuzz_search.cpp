@@ -1,7 +1,7 @@
 // The search matcher on any text and phrase: no crash, a whole-word match is
 // also a plain match, and a plain match is exactly "the phrase occurs".
 #include "FuzzInput.h"
-#include "workspace/SearchMatch.h"
+#include "store/SearchMatch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

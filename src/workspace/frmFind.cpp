@@ -9,7 +9,7 @@
 #include "widgets/VellButton.h"
 #include "widgets/WindowPlacement.h"
 #include "widgets/modFadeInOut.h"
-#include "workspace/SearchSettings.h"
+#include "store/SearchSettings.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -13,7 +13,7 @@
 #include "widgets/VellButton.h"
 #include "widgets/modFadeInOut.h"
 #include "workspace/CitationList.h"
-#include "workspace/SearchSettings.h"
+#include "store/SearchSettings.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

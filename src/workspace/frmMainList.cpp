@@ -10,7 +10,7 @@
 #include "widgets/VellButton.h"
 #include "widgets/modFadeInOut.h"
 #include "workspace/CitationList.h"
-#include "workspace/SearchSettings.h"
+#include "store/SearchSettings.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

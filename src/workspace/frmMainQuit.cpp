@@ -13,7 +13,7 @@
 #include "users/UserMessages.h"
 #include "widgets/VellButton.h"
 #include "widgets/modFadeInOut.h"
-#include "workspace/SearchSettings.h"
+#include "store/SearchSettings.h"
 #include "workspace/frmFind.h"
 
 #include <QCloseEvent>

@@ -12,7 +12,7 @@
 #include "users/UserList.h"
 #include "users/UserLog.h"
 #include "workspace/CitationList.h"
-#include "workspace/ListDateText.h"
+#include "store/ListDateText.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -3,7 +3,7 @@
 #include "MainWindowFixture.h"
 #include "widgets/VellButton.h"
 #include "workspace/CitationList.h"
-#include "workspace/SearchSettings.h"
+#include "store/SearchSettings.h"
 
 #include <QDir>
 #include <QGroupBox>

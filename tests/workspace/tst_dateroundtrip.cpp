@@ -3,7 +3,7 @@
 // reads back; the dates an add enters by itself.
 #include "MainWindowFixture.h"
 #include "widgets/VellButton.h"
-#include "workspace/SearchMatch.h"
+#include "store/SearchMatch.h"
 #include "workspace/Validation.h"
 
 #include <QLineEdit>

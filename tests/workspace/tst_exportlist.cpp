@@ -6,7 +6,7 @@
 #include "MainWindowFixture.h"
 #include "store/FileIo.h"
 #include "widgets/VellButton.h"
-#include "workspace/SearchSettings.h"
+#include "store/SearchSettings.h"
 
 #include <QDir>
 #include <QFile>

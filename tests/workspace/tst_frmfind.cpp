@@ -2,7 +2,7 @@
 #include "Doubles.h"
 #include "widgets/VellButton.h"
 #include "widgets/modFadeInOut.h"
-#include "workspace/SearchSettings.h"
+#include "store/SearchSettings.h"
 #include "workspace/frmFind.h"
 
 #include <QCheckBox>

@@ -10,7 +10,7 @@
 #include "users/frmAdmin.h"
 #include "widgets/VellButton.h"
 #include "widgets/WindowPlacement.h"
-#include "workspace/SearchSettings.h"
+#include "store/SearchSettings.h"
 #include "workspace/frmFind.h"
 
 #include <QCheckBox>

@@ -6,7 +6,7 @@
 #include "MainWindowFixture.h"
 #include "store/AnsiText.h"
 #include "store/CitationNumberIndex.h"
-#include "workspace/SearchSettings.h"
+#include "store/SearchSettings.h"
 
 #include <QGroupBox>
 #include <QRandomGenerator>

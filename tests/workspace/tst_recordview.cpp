@@ -3,7 +3,7 @@
 // indicator, keys, the default values page and the way back to the admin window.
 #include "MainWindowFixture.h"
 #include "widgets/VellButton.h"
-#include "workspace/SearchSettings.h"
+#include "store/SearchSettings.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -3,8 +3,8 @@
 #include "DataFiles.h"
 #include "store/AnsiText.h"
 #include "store/DateValue.h"
-#include "workspace/ListDateText.h"
-#include "workspace/SearchMatch.h"
+#include "store/ListDateText.h"
+#include "store/SearchMatch.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -4,7 +4,7 @@
 #include "MainWindowFixture.h"
 #include "session/ShutDown.h"
 #include "widgets/VellButton.h"
-#include "workspace/SearchSettings.h"
+#include "store/SearchSettings.h"
 #include "workspace/frmFind.h"
 
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "workspace/ListDateText.h"
+#include "store/ListDateText.h"
 
 namespace ListDateText {
 namespace {

@@ -1,4 +1,4 @@
-#include "workspace/SearchSettings.h"
+#include "store/SearchSettings.h"
 
 SearchSettings& searchSettings()
 {

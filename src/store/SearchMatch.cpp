@@ -1,8 +1,8 @@
-#include "workspace/SearchMatch.h"
+#include "store/SearchMatch.h"
 
 #include "store/AnsiText.h"
 #include "store/CitationRecord.h"
-#include "workspace/ListDateText.h"
+#include "store/ListDateText.h"
 
 #include <algorithm>
 #include <cstring>
