@@ -2,7 +2,7 @@
 // shows must store and read back unchanged (the user dialog saves what it
 // showed).
 #include "FuzzInput.h"
-#include "users/UserRecord.h"
+#include "store/UserRecord.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

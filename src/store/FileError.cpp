@@ -4,5 +4,7 @@
 
 QString FileError::message() const
 {
+    if (!text.isEmpty())
+        return text;
     return QStringLiteral("The file \"%1\" %2").arg(QDir::toNativeSeparators(fileName), what);
 }

@@ -4,7 +4,7 @@
 // the normal state of an empty list. The list is opened for one operation and
 // closed again; records pass through one shared buffer.
 #include "store/FileError.h"
-#include "users/UserRecord.h"
+#include "store/UserRecord.h"
 
 // Opens the list (closing it first if it is still open), creating an empty
 // file when there is none, and counts its records.

@@ -6,7 +6,7 @@
 #include "UserFiles.h"
 #include "session/ProcessState.h"
 #include "users/Passwords.h"
-#include "users/UserRecord.h"
+#include "store/UserRecord.h"
 #include "users/frmAddEditUser.h"
 #include "widgets/VellButton.h"
 

@@ -14,7 +14,7 @@
 #include "store/EditorValues.h"
 #include "store/FileIo.h"
 #include "store/LegacyConversion.h"
-#include "users/UserRecord.h"
+#include "store/UserRecord.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "users/UserRecord.h"
+#include "store/UserRecord.h"
 
 #include "store/AnsiText.h"
 

@@ -1,0 +1,156 @@
+#pragma once
+// Where an installation keeps its data, behind one seam: the data folder's
+// three files for one desk, or an agency's PostgreSQL server for several.
+// The windows, printouts, export, statistics, backup and sennet-data speak
+// to these interfaces only, in the program's own terms, never in file
+// offsets or SQL.
+//
+// Every operation reports failure through a FileError whose message() is the
+// sentence a user is shown: for the folder the file's own wording ("The file
+// "Sennet.Data" could not be written: ..."), for a server one that names the
+// server and its reason.
+#include "platform/Progress.h"
+#include "store/CitationRecord.h"
+#include "store/CitationRows.h"
+#include "store/FileError.h"
+#include "store/SearchSettings.h"
+#include "store/UserRecord.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// A citation's key. In the data folder it is the record number (from 1): a
+// deletion moves every later citation up by one, so keys after it shift
+// (keysShiftOnDelete). On a server it is the row's id, which never changes.
+// The list rows carry it in their recNum.
+using CitationKey = qint32;
+
+// A user's key: the folder's record number in "User.List" (shifting like a
+// citation's), a server's row id.
+using UserKey = qint32;
+
+struct StoredUser {
+    UserKey key = 0;
+    UserRecord record;
+};
+
+// Who acts at this desk: a server records it as who created or changed a row.
+struct StoreActor {
+    QString userName;
+    int accessLevel = 0;
+    QString desk; // the host name
+};
+
+class CitationStore {
+public:
+    virtual ~CitationStore() = default;
+
+    // True when a deletion moves every later key down by one (the folder).
+    virtual bool keysShiftOnDelete() const = 0;
+
+    // The list: every citation (search null), or those the search matches in
+    // its scope, in key order. A sub-list's date keys include the offense
+    // time. On a failure the rows read before it stand and error says why.
+    // For the whole list the store may remember every citation number as it
+    // reads them, for findNumber.
+    virtual CitationRows listRows(const SearchSettings* search, FileError& error) = 0;
+
+    // The number of citations; -1 when it could not be found out.
+    virtual int count(FileError& error) = 0;
+
+    virtual bool read(CitationKey key, CitationRecord& record, FileError& error) = 0;
+    // Adds one citation; key gets its key. Nothing is added on failure.
+    virtual bool add(const CitationRecord& record, CitationKey& key, FileError& error) = 0;
+    // Replaces the citation under key. On failure it stays as it was.
+    virtual bool save(CitationKey key, const CitationRecord& record, FileError& error) = 0;
+    // Removes the citation under key. On failure nothing is removed.
+    virtual bool remove(CitationKey key, FileError& error, const ProgressFn& progress = {}) = 0;
+    // Adds many citations in one step: all of them or, on failure, none.
+    // firstKey gets the first one's key (the folder's keys then follow on).
+    virtual bool addAll(const std::vector<CitationRecord>& records, CitationKey& firstKey, FileError& error) = 0;
+
+    // The keys (ascending) of the citations whose number equals `number`,
+    // blanks at both ends and case ignored, other than `except` (0: none).
+    virtual bool findNumber(const QString& number, CitationKey except, QList<CitationKey>& keys,
+                            FileError& error) = 0;
+
+    // Visits every citation in key order with its record's 3000 bytes (valid
+    // during the call); stops early when visit returns false. For export,
+    // statistics, checks and copies.
+    virtual bool forEach(const std::function<bool(CitationKey key, const char* record)>& visit, FileError& error) = 0;
+};
+
+class UserStore {
+public:
+    virtual ~UserStore() = default;
+    // Every user in the order they were added.
+    virtual bool list(QList<StoredUser>& users, FileError& error) = 0;
+    virtual bool add(const UserRecord& user, UserKey& key, FileError& error) = 0;
+    virtual bool save(UserKey key, const UserRecord& user, FileError& error) = 0;
+    // A folder's later keys shift down by one, as a citation's.
+    virtual bool remove(UserKey key, FileError& error) = 0;
+};
+
+// The user log: one line per log-in and log-out, only ever appended.
+class UserLogStore {
+public:
+    virtual ~UserLogStore() = default;
+    // Appends one line (without its CR LF); the whole line or nothing.
+    virtual bool append(const QString& line, FileError& error) = 0;
+    // The whole log as the folder's "User.Log" holds it: Windows-1252 lines,
+    // each ended by CR LF. For the log view, backups and copies.
+    virtual bool readAll(QByteArray& log, FileError& error) = 0;
+    // The latest lines only, at most `limitLines` lines and `limitBytes`
+    // bytes of them; partial is set when earlier lines were left out.
+    virtual bool readLatest(int limitLines, qint64 limitBytes, QByteArray& log, bool& partial, FileError& error) = 0;
+};
+
+// Settings every desk of an installation must share.
+class SharedSettings {
+public:
+    virtual ~SharedSettings() = default;
+    // The access code of user administration, made and kept on first need.
+    virtual QString accessCode() = 0;
+};
+
+// Everything a store holds, in the folder's own encodings: what a backup
+// writes, a restore reads and sennet-data copy moves between two stores.
+struct StoreContents {
+    std::vector<CitationRecord> citations; // in key order
+    QList<UserRecord> users;               // in the order added
+    QByteArray userLog;                    // the bytes of "User.Log"
+};
+
+class Storage {
+public:
+    virtual ~Storage() = default;
+
+    virtual bool isServer() const = 0;
+    // For the title page's tool tip and messages: the data folder's path, or
+    // the server's host and database.
+    virtual QString description() const = 0;
+
+    virtual CitationStore& citations() = 0;
+    virtual UserStore& users() = 0;
+    virtual UserLogStore& userLog() = 0;
+    virtual SharedSettings& shared() = 0;
+
+    // Who acts from now on (set at each log-in).
+    virtual void setActor(const StoreActor& actor) = 0;
+
+    // A consistent copy of everything, as of one moment.
+    virtual bool readContents(StoreContents& contents, FileError& error) = 0;
+    // Replaces everything by `contents` in one step: on failure the store is
+    // as it was.
+    virtual bool replaceContents(const StoreContents& contents, FileError& error) = 0;
+};
+
+// The storage this run works on. Until one is set it is the data folder
+// (the working folder), as every run without a server uses.
+Storage& storage();
+// Replaces it (at start, and in tests); nullptr goes back to the folder.
+void setStorage(std::unique_ptr<Storage> replacement);
