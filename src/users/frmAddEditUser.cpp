@@ -8,7 +8,7 @@
 #include "store/AnsiText.h"
 #include "store/DateValue.h"
 #include "users/Passwords.h"
-#include "users/UserList.h"
+#include "store/UserList.h"
 #include "users/UserMessages.h"
 #include "users/UserWindowArt.h"
 #include "widgets/TextBox.h"

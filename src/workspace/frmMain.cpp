@@ -8,7 +8,7 @@
 #include "session/WindowHandOver.h"
 #include "platform/Messages.h"
 #include "store/CitationFile.h"
-#include "users/UserLog.h"
+#include "storage/UserLog.h"
 #include "widgets/StrayAltKeys.h"
 #include "widgets/VellButton.h"
 #include "widgets/modFadeInOut.h"

@@ -9,7 +9,7 @@
 #include "session/ShutDown.h"
 #include "platform/Messages.h"
 #include "store/AnsiText.h"
-#include "users/UserLog.h"
+#include "storage/UserLog.h"
 #include "users/UserMessages.h"
 #include "widgets/VellButton.h"
 #include "widgets/modFadeInOut.h"

@@ -9,8 +9,8 @@
 #include "store/DataFileNames.h"
 #include "store/DateValue.h"
 #include "store/NumberText.h"
-#include "users/UserList.h"
-#include "users/UserLog.h"
+#include "store/UserList.h"
+#include "storage/UserLog.h"
 #include "workspace/CitationList.h"
 #include "store/ListDateText.h"
 

@@ -11,8 +11,8 @@
 #include "store/CitationFile.h"
 #include "store/FileCopy.h"
 #include "store/LegacyConversion.h"
-#include "users/UserList.h"
-#include "users/UserLog.h"
+#include "store/UserList.h"
+#include "storage/UserLog.h"
 
 #include <QDir>
 #include <QFile>

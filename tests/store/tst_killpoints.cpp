@@ -11,8 +11,8 @@
 #include "store/CitationFile.h"
 #include "store/DataFileNames.h"
 #include "store/LegacyConversion.h"
-#include "users/UserList.h"
-#include "users/UserLog.h"
+#include "store/UserList.h"
+#include "storage/UserLog.h"
 #include "workspace/CitationImport.h"
 
 #include "FaultInjection.h"

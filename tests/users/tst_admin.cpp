@@ -8,7 +8,7 @@
 #include "session/ShutDown.h"
 #include "session/WindowHandOver.h"
 #include "users/UserGridModel.h"
-#include "users/UserLog.h"
+#include "storage/UserLog.h"
 #include "users/frmAddEditUser.h"
 #include "users/frmAdmin.h"
 #include "widgets/VellButton.h"

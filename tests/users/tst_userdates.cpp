@@ -5,7 +5,7 @@
 #include "UserFiles.h"
 #include "session/ProcessState.h"
 #include "users/UserGridModel.h"
-#include "users/UserLog.h"
+#include "storage/UserLog.h"
 #include "users/UserLogView.h"
 #include "users/frmAdmin.h"
 #include "widgets/VellButton.h"

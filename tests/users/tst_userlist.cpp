@@ -5,10 +5,10 @@
 #include "UserFiles.h"
 #include "session/ProcessState.h"
 #include "store/DateValue.h"
-#include "users/AccessCode.h"
+#include "storage/AccessCode.h"
 #include "users/Passwords.h"
-#include "users/UserList.h"
-#include "users/UserLog.h"
+#include "store/UserList.h"
+#include "storage/UserLog.h"
 
 #include <QDir>
 #include <QFile>

@@ -8,8 +8,8 @@
 #include "store/CitationRecord.h"
 #include "store/DataFileNames.h"
 #include "store/EditorValues.h"
-#include "users/UserList.h"
-#include "users/UserLog.h"
+#include "store/UserList.h"
+#include "storage/UserLog.h"
 #include "workspace/Validation.h"
 
 #include <QClipboard>

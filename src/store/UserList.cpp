@@ -1,6 +1,6 @@
-#include "users/UserList.h"
+#include "store/UserList.h"
 
-#include "session/ProcessState.h"
+#include "store/DataFileNames.h"
 #include "store/RecordFile.h"
 
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "users/AccessCode.h"
+#include "storage/AccessCode.h"
 
 #include "session/Utilities.h"
 #include "platform/Settings.h"

@@ -1,4 +1,4 @@
-#include "users/UserLog.h"
+#include "storage/UserLog.h"
 
 #include "session/ProcessState.h"
 #include "platform/Clock.h"
