@@ -146,31 +146,43 @@ QByteArray row(const QStringList& cells)
 
 } // namespace CitationCsv
 
-bool WriteCitationCsv(CitationFileView& reader, const QList<int>& recNums, CsvColumns columns,
+bool WriteCitationCsv(const CitationSource& source, const QList<int>& recNums, CsvColumns columns,
                       const std::function<bool(const QByteArray&)>& sink, FileError& error, int& written,
                       const ProgressFn& progress)
 {
     written = 0;
     QByteArray piece = CitationCsv::byteOrderMark() + CitationCsv::row(CitationCsv::header(columns));
-    for (int n : recNums) {
-        const char* record = reader.record(n);
-        if (!record) {
-            error = reader.lastError();
-            return false;
-        }
-        piece += CitationCsv::row(CitationCsv::cells(record, columns));
-        ++written;
-        if (progress && !progress(written, recNums.size())) {
-            error.clear();
-            return false;
-        }
-        if (piece.size() >= PieceBytes) {
-            if (!sink(piece))
+    bool stopped = false;
+    const bool read = source(
+        recNums,
+        [&](int, const char* record) {
+            piece += CitationCsv::row(CitationCsv::cells(record, columns));
+            ++written;
+            if (progress && !progress(written, recNums.size())) {
+                error.clear();
+                stopped = true;
                 return false;
-            piece.clear();
-        }
-    }
+            }
+            if (piece.size() >= PieceBytes) {
+                if (!sink(piece)) {
+                    stopped = true;
+                    return false;
+                }
+                piece.clear();
+            }
+            return true;
+        },
+        error);
+    if (!read || stopped)
+        return false;
     return sink(piece);
+}
+
+bool WriteCitationCsv(CitationFileView& reader, const QList<int>& recNums, CsvColumns columns,
+                      const std::function<bool(const QByteArray&)>& sink, FileError& error, int& written,
+                      const ProgressFn& progress)
+{
+    return WriteCitationCsv(ViewSource(reader), recNums, columns, sink, error, written, progress);
 }
 
 int ExportCitationCsvFile(const QString& target, const QList<int>& recNums, CsvColumns columns, FileError& error,
@@ -182,6 +194,13 @@ int ExportCitationCsvFile(const QString& target, const QList<int>& recNums, CsvC
         error = reader.lastError();
         return -1;
     }
+    return ExportCitationCsvFile(target, recNums, columns, ViewSource(reader), error, progress);
+}
+
+int ExportCitationCsvFile(const QString& target, const QList<int>& recNums, CsvColumns columns,
+                          const CitationSource& source, FileError& error, const ProgressFn& progress)
+{
+    error.clear();
     const QFileInfo info(target);
     if (info.exists() && !info.isFile()) {
         error = {target, QStringLiteral("could not be written: it is not a regular file")};
@@ -220,7 +239,7 @@ int ExportCitationCsvFile(const QString& target, const QList<int>& recNums, CsvC
         FileIo::removeFile(work, ignored);
         return -1;
     };
-    if (!WriteCitationCsv(reader, recNums, columns, sink, error, written, progress)) {
+    if (!WriteCitationCsv(source, recNums, columns, sink, error, written, progress)) {
         if (!error.isError() && writeFailure.isEmpty())
             return fail(FileError{}); // stopped by the user
         return fail(error.isError() ? error

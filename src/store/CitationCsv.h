@@ -8,6 +8,7 @@
 // caption of their choice and check boxes "Yes" or "No". A cell a spreadsheet
 // would run as a formula gets a leading apostrophe, so it shows as text.
 #include "platform/Progress.h"
+#include "store/CitationSource.h"
 #include "store/FileError.h"
 
 #include <QByteArray>
@@ -45,6 +46,10 @@ QByteArray row(const QStringList& cells);
 bool WriteCitationCsv(CitationFileView& reader, const QList<int>& recNums, CsvColumns columns,
                       const std::function<bool(const QByteArray&)>& sink, FileError& error, int& written,
                       const ProgressFn& progress = {});
+// The same with the records taken from `source`.
+bool WriteCitationCsv(const CitationSource& source, const QList<int>& recNums, CsvColumns columns,
+                      const std::function<bool(const QByteArray&)>& sink, FileError& error, int& written,
+                      const ProgressFn& progress = {});
 
 // Writes the CSV file `target` as a whole: a work file beside it is written,
 // flushed and renamed over the target, so an earlier file of that name stays
@@ -53,3 +58,6 @@ bool WriteCitationCsv(CitationFileView& reader, const QList<int>& recNums, CsvCo
 // with `error` empty when `progress` asked to stop (the target untouched).
 int ExportCitationCsvFile(const QString& target, const QList<int>& recNums, CsvColumns columns, FileError& error,
                           const QString& dataFile = QString(), const ProgressFn& progress = {});
+// The same with the records taken from `source` rather than a data file.
+int ExportCitationCsvFile(const QString& target, const QList<int>& recNums, CsvColumns columns,
+                          const CitationSource& source, FileError& error, const ProgressFn& progress = {});

@@ -150,3 +150,19 @@ const char* CitationFileView::record(int n)
     }
     return m_block.constData() + qint64(n - m_first) * RecordLength;
 }
+
+CitationSource ViewSource(CitationFileView& view)
+{
+    return [&view](const QList<int>& keys, const CitationVisit& visit, FileError& error) {
+        for (int n : keys) {
+            const char* record = view.record(n);
+            if (!record) {
+                error = view.lastError();
+                return false;
+            }
+            if (!visit(n, record))
+                break;
+        }
+        return true;
+    };
+}

@@ -4,6 +4,7 @@
 // operation and closed again, so backup can copy it at any time.
 #include "platform/Progress.h"
 #include "store/CitationRecord.h"
+#include "store/CitationSource.h"
 #include "store/FileError.h"
 #include "store/FileIo.h"
 

@@ -70,7 +70,7 @@ QString StatisticsGroupTitle(StatisticsGroup g)
     return QString();
 }
 
-bool CountCitations(CitationFileView& reader, const QList<int>& recNums, const QDate& from, const QDate& to,
+bool CountCitations(const CitationSource& source, const QList<int>& recNums, const QDate& from, const QDate& to,
                     CitationStatistics& out, FileError& error, const ProgressFn& progress)
 {
     out = CitationStatistics();
@@ -78,37 +78,48 @@ bool CountCitations(CitationFileView& reader, const QList<int>& recNums, const Q
     out.to = to;
     Tally months, sections, officers, places;
     qint64 looked = 0;
-    for (int n : recNums) {
-        if (progress && !progress(looked++, recNums.size())) {
-            error.clear();
-            return false;
-        }
-        const char* record = reader.record(n);
-        if (!record) {
-            error = reader.lastError();
-            return false;
-        }
+    bool stopped = false;
+    const auto count = [&](int, const char* record) {
         const QDate date = DatePart(CitationBytes::date(record, CitationField::OffenseDate));
         // A damaged date has no place in a range; it counts only without one.
         if ((from.isValid() && (!date.isValid() || date < from)) || (to.isValid() && (!date.isValid() || date > to))) {
             ++out.outside;
-            continue;
+        } else {
+            ++out.total;
+            if (date.isValid()) {
+                if (!out.first.isValid() || date < out.first)
+                    out.first = date;
+                if (!out.last.isValid() || date > out.last)
+                    out.last = date;
+            }
+            months.add(date.isValid() ? date.toString(QStringLiteral("yyyy-MM")) : QString());
+            sections.add(CitationBytes::text(record, CitationField::CodeSection));
+            officers.add(CitationBytes::text(record, CitationField::IssuingOfficer));
+            places.add(place(record));
         }
-        ++out.total;
-        if (date.isValid()) {
-            if (!out.first.isValid() || date < out.first)
-                out.first = date;
-            if (!out.last.isValid() || date > out.last)
-                out.last = date;
+        // Asked before the next citation is read.
+        if (progress && ++looked < recNums.size() && !progress(looked, recNums.size())) {
+            error.clear();
+            stopped = true;
+            return false;
         }
-        months.add(date.isValid() ? date.toString(QStringLiteral("yyyy-MM")) : QString());
-        sections.add(CitationBytes::text(record, CitationField::CodeSection));
-        officers.add(CitationBytes::text(record, CitationField::IssuingOfficer));
-        places.add(place(record));
+        return true;
+    };
+    if (progress && !recNums.isEmpty() && !progress(0, recNums.size())) {
+        error.clear();
+        return false;
     }
+    if (!source(recNums, count, error) || stopped)
+        return false;
     out.groups[size_t(StatisticsGroup::Month)] = months.byKey();
     out.groups[size_t(StatisticsGroup::CodeSection)] = sections.byCount();
     out.groups[size_t(StatisticsGroup::Officer)] = officers.byCount();
     out.groups[size_t(StatisticsGroup::Place)] = places.byCount();
     return true;
+}
+
+bool CountCitations(CitationFileView& reader, const QList<int>& recNums, const QDate& from, const QDate& to,
+                    CitationStatistics& out, FileError& error, const ProgressFn& progress)
+{
+    return CountCitations(ViewSource(reader), recNums, from, to, out, error, progress);
 }

@@ -3,6 +3,7 @@
 // code section, by issuing officer and by county / city, within a range of
 // offense dates.
 #include "platform/Progress.h"
+#include "store/CitationSource.h"
 #include "store/FileError.h"
 
 #include <QDate>
@@ -39,4 +40,7 @@ QString StatisticsNoneKey();                     // "(none)"
 // leaves that end of the range open. False when a record could not be read
 // (error names the file), or when `progress` asked to stop (error empty).
 bool CountCitations(CitationFileView& reader, const QList<int>& recNums, const QDate& from, const QDate& to,
+                    CitationStatistics& out, FileError& error, const ProgressFn& progress = {});
+// The same with the records taken from `source`.
+bool CountCitations(const CitationSource& source, const QList<int>& recNums, const QDate& from, const QDate& to,
                     CitationStatistics& out, FileError& error, const ProgressFn& progress = {});
