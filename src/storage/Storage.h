@@ -12,6 +12,7 @@
 #include "platform/Progress.h"
 #include "store/CitationRecord.h"
 #include "store/CitationRows.h"
+#include "store/CitationSource.h"
 #include "store/FileError.h"
 #include "store/SearchSettings.h"
 #include "store/UserRecord.h"
@@ -82,6 +83,25 @@ public:
     // during the call); stops early when visit returns false. For export,
     // statistics, checks and copies.
     virtual bool forEach(const std::function<bool(CitationKey key, const char* record)>& visit, FileError& error) = 0;
+
+    // Visits the citations under `keys` in that order (the list on display,
+    // for export and statistics), each with its record's 3000 bytes, valid
+    // during the call; stops early when visit returns false, which is no
+    // failure. False when one could not be read (error says why; those
+    // before it were visited). This one reads them one by one; a store that
+    // can fetch many at once does better.
+    virtual bool forKeys(const QList<CitationKey>& keys,
+                         const std::function<bool(CitationKey key, const char* record)>& visit, FileError& error);
+
+    // Something the user should be told once about the citations the last
+    // listRows read (the folder: a data file whose length is not whole
+    // records), and in `token` what tells this finding from a later one.
+    // Empty when there is nothing to tell.
+    virtual QString listWarning(qint64& token) const
+    {
+        token = 0;
+        return QString();
+    }
 };
 
 class UserStore {
@@ -89,6 +109,8 @@ public:
     virtual ~UserStore() = default;
     // Every user in the order they were added.
     virtual bool list(QList<StoredUser>& users, FileError& error) = 0;
+    // One user; this one looks through list(), a store may do better.
+    virtual bool read(UserKey key, UserRecord& user, FileError& error);
     virtual bool add(const UserRecord& user, UserKey& key, FileError& error) = 0;
     virtual bool save(UserKey key, const UserRecord& user, FileError& error) = 0;
     // A folder's later keys shift down by one, as a citation's.
@@ -154,3 +176,7 @@ public:
 Storage& storage();
 // Replaces it (at start, and in tests); nullptr goes back to the folder.
 void setStorage(std::unique_ptr<Storage> replacement);
+
+// A store's citations as a source for export and statistics (the store must
+// outlive it).
+CitationSource SourceOf(CitationStore& store);

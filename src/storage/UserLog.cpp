@@ -4,7 +4,7 @@
 #include "platform/Clock.h"
 #include "store/AnsiText.h"
 #include "store/DateValue.h"
-#include "store/FileIo.h"
+#include "storage/Storage.h"
 
 
 QString UserLogLine(qint16 flag, const QDateTime& moment, const QString& userName, int accessLevel)
@@ -20,31 +20,21 @@ QString UserLogLine(qint16 flag, const QDateTime& moment, const QString& userNam
 }
 
 namespace {
-QString& failureReason()
+FileError& lastFailure()
 {
-    static QString reason;
-    return reason;
+    static FileError failure;
+    return failure;
 }
 } // namespace
 
 bool WriteUserLogLine(qint16 flag)
 {
-    failureReason().clear();
-    FileIo::File log;
-    QString what;
-    if (!log.open(UserLogFileName, FileIo::File::Update, what, FileIo::WriteShape::lineAtEnd())) {
-        failureReason() = what.mid(what.indexOf(QLatin1String(": ")) + 2); // the reason alone
-        return false;
-    }
-    const qint64 end = log.size();
-    if (!log.isWritable() || end < 0) {
-        failureReason() = log.reason();
-        return false;
-    }
-    const QByteArray bytes =
-        Ansi::encode(UserLogLine(flag, Now(), CurrentUserName, CurrentAccessLevel) + QStringLiteral("\r\n"));
-    // The whole line or nothing: a cut line would join the next one.
-    return FileIo::writeOrRestore(log, end, bytes, failureReason());
+    lastFailure().clear();
+    FileError error;
+    if (storage().userLog().append(UserLogLine(flag, Now(), CurrentUserName, CurrentAccessLevel), error))
+        return true;
+    lastFailure() = error;
+    return false;
 }
 
 QString UserLogPartialNote()
@@ -75,58 +65,25 @@ QString withPlainLineBreaks(const QString& text)
 UserLogView ReadUserLogForView(int limitLines, qint64 limitBytes)
 {
     UserLogView view;
-    FileIo::File log;
-    QString what;
-    auto unreadable = [&] {
-        view.error = {UserLogFileName, QStringLiteral("could not be read: %1").arg(log.reason())};
+    QByteArray bytes;
+    if (!storage().userLog().readLatest(limitLines, limitBytes, bytes, view.partial, view.error))
         return view;
-    };
-    if (!log.open(UserLogFileName, FileIo::File::ReadOnly, what, FileIo::WriteShape::lineAtEnd())) {
-        if (log.lastErrno() != 0)
-            return unreadable();
-        // Refused without a system error: a folder, pipe or device.
-        view.error = {UserLogFileName, QStringLiteral("is not a regular file, so it cannot be shown")};
-        return view;
-    }
-    const qint64 size = log.size();
-    if (size < 0)
-        return unreadable();
-    qint64 from = 0;
-    if (size > limitBytes) {
-        from = size - limitBytes;
-        view.partial = true;
-    }
-    // Read up to the size seen at the start; a log that grows meanwhile
-    // shows its newer lines next time.
-    QByteArray bytes(qsizetype(size - from), Qt::Uninitialized);
-    const qint64 got = log.readAt(from, bytes.data(), bytes.size());
-    if (got < 0)
-        return unreadable();
-    bytes.truncate(qsizetype(got)); // the file shrank meanwhile
-    log.close();
-
-    if (view.partial) {
-        // Start at a whole line: drop the part of the line the cut fell in.
-        const qsizetype lineEnd = bytes.indexOf('\n');
-        bytes.remove(0, lineEnd < 0 ? bytes.size() : lineEnd + 1);
-    }
-    // Keep the last limitLines lines; the break that ends the last line
-    // starts no line of its own.
-    qsizetype pos = bytes.size();
-    if (pos > 0 && bytes.at(pos - 1) == '\n')
-        --pos;
-    for (int breaks = 0; pos > 0;) {
-        pos = bytes.lastIndexOf('\n', pos - 1);
-        if (pos < 0)
-            break;
-        if (++breaks == limitLines) {
-            bytes.remove(0, pos + 1);
-            view.partial = true;
-            break;
-        }
-    }
+    view.empty = bytes.isEmpty() && !view.partial;
     const QString text = Ansi::trimSpaces(withPlainLineBreaks(Ansi::decode(bytes)));
     view.text = view.partial ? UserLogPartialNote() + u'\n' + text : text;
     return view;
 }
-QString UserLogFailureReason() { return failureReason(); }
+
+QString UserLogFailureReason()
+{
+    const FileError& failure = lastFailure();
+    return failure.text.isEmpty() ? failure.what.mid(failure.what.indexOf(QLatin1String(": ")) + 2) : failure.text;
+}
+
+FileError UserLogWriteFailure(const QString& consequence)
+{
+    const FileError& failure = lastFailure();
+    if (!failure.text.isEmpty())
+        return {QString(), QString(), failure.text + u' ' + consequence + u'.'};
+    return {UserLogFileName, QStringLiteral("could not be written, %1: %2").arg(consequence, UserLogFailureReason())};
+}
