@@ -8,7 +8,7 @@
 #include "store/AnsiText.h"
 #include "store/DateValue.h"
 #include "users/Passwords.h"
-#include "store/UserList.h"
+#include "storage/Storage.h"
 #include "users/UserMessages.h"
 #include "users/UserWindowArt.h"
 #include "widgets/TextBox.h"
@@ -220,11 +220,12 @@ void frmAddEditUser::Form_Activate()
     FitAccessLevelOptions();
 
     if (m_addMode) {
-        const bool counted = OpenUserList();
-        const int count = UserCount();
-        CloseUserList();
+        QList<StoredUser> users;
+        FileError error;
+        const bool counted = storage().users().list(users, error);
+        const int count = int(users.size());
         if (!counted)
-            ShowFileError(UserListError());
+            ShowFileError(error);
         m_recordNumber = qint16(count + 1);
         cmdSave->setCaption(QStringLiteral("&Save") + CRLF + QStringLiteral("New Entry"));
         cmdSave->setEnabled(false);
@@ -239,14 +240,13 @@ void frmAddEditUser::Form_Activate()
         cmdSave->setCaption(QStringLiteral("&Save") + CRLF + QStringLiteral("Changes"));
         cmdSave->hide();
         cmdCancel->setCaption(QStringLiteral("&Finished") + CRLF + QStringLiteral("Viewing"));
-        const bool read = OpenUserList() && ReadUser(m_recordNumber);
-        CloseUserList();
-        if (!read) {
-            ShowFileError(UserListError());
+        UserRecord user;
+        FileError error;
+        if (!storage().users().read(m_recordNumber, user, error)) {
+            ShowFileError(error);
             // Nothing to view: the dialog closes as it opened.
             QTimer::singleShot(0, this, [this] { Unload(); });
         } else {
-            const UserRecord& user = UserBuffer();
             lblDateCreated->setText(QStringLiteral(" Record Created ")
                                     + FormatDateValue(user.DateCreated(), NumericDatePattern() + QStringLiteral(" hh:mmam/pm ")));
             lblDateCreated->show();
@@ -407,32 +407,29 @@ void frmAddEditUser::cmdSave_Click()
         return;
     }
 
-    if (!OpenUserList()) {
-        ShowFileError(UserListError());
-        return;
-    }
+    UserRecord user;
+    FileError error;
     if (m_addMode) {
-        // A new user goes after the last one, even if the list grew meanwhile.
-        m_recordNumber = qint16(UserCount() + 1);
-        UserBuffer() = UserRecord();
-        UserBuffer().setDateCreated(ToDateValue(Now()));
-    } else if (!ReadUser(m_recordNumber)) {
-        CloseUserList();
-        ShowFileError(UserListError());
+        user.setDateCreated(ToDateValue(Now()));
+    } else if (!storage().users().read(m_recordNumber, user, error)) {
+        ShowFileError(error);
         return;
     }
-    UserRecord& user = UserBuffer();
     user.setFirstName(Ansi::trimSpaces(txtField[1]->text()));
     user.setLastName(Ansi::trimSpaces(txtField[2]->text()));
     user.setPassword(ScramblePassword(txtField[3]->text()));
     user.setAccessLevel(m_level);
     user.setComments(Ansi::trimSpaces(fieldText(4)));
-    const bool written = WriteUser(m_recordNumber);
-    CloseUserList();
+    // A new user goes after the last one, even if the list grew meanwhile.
+    UserKey key = m_recordNumber;
+    const bool written =
+        m_addMode ? storage().users().add(user, key, error) : storage().users().save(key, user, error);
     if (!written) {
-        ShowFileError(UserListError());
+        ShowFileError(error);
         return;
     }
+    m_recordNumber = qint16(key);
+    SavedUser = user;
 
     m_saved = true;
     if (UpdateTagButton)

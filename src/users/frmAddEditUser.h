@@ -3,6 +3,8 @@
 // changes an existing one. The admin window sets Tag ("Add a User" or
 // "View/Edit this User"), the record to show and the button that learns of a
 // save, then shows it modally.
+#include "store/UserRecord.h"
+
 #include <QDialog>
 #include <QPixmap>
 
@@ -24,6 +26,8 @@ public:
     int SelectedRecordNumber = 0;
     // Out: receives the Tag "Update" when a save happened.
     VellButton* UpdateTagButton = nullptr;
+    // Out: the user as saved.
+    UserRecord SavedUser;
 
     static constexpr int CommentsLimit = 439;
     static const QString PasswordHint; // "<4 to 8 chars only>"

@@ -13,7 +13,7 @@
 #include "storage/AccessCode.h"
 #include "users/Passwords.h"
 #include "users/UserGridModel.h"
-#include "store/UserList.h"
+#include "storage/Storage.h"
 #include "storage/UserLog.h"
 #include "users/UserLogView.h"
 #include "users/UserMessages.h"
@@ -243,7 +243,7 @@ void frmAdmin::Form_Load()
     CenterOnScreen(this);
     RememberWindowPlacement(this);
     m_background = UserWindowsBackgroundTile();
-    m_accessCode = InstallationAccessCode();
+    m_accessCode = storage().shared().accessCode();
 }
 
 void frmAdmin::FadeStartUpCheck()
@@ -358,39 +358,27 @@ void frmAdmin::LoadGrid()
                Msg::OKOnly | Msg::Information, QStringLiteral("'User List' Empty"));
         lblFirstStart->setVisible(!m_logView);
     };
-    // Opening would create a missing list, so that is looked at first.
-    if (!UserListExists()) {
-        showEmpty();
+    QList<StoredUser> users;
+    FileError error;
+    if (!storage().users().list(users, error)) {
+        grid->setUpdatesEnabled(true);
+        ShowFileError(error);
         return;
     }
-    if (!OpenUserList()) {
-        grid->setUpdatesEnabled(true);
-        ShowFileError(UserListError());
+    // A list without a record (one of length 0 is what a run killed during
+    // the first add leaves) is empty all the same.
+    if (users.isEmpty()) {
+        showEmpty();
         return;
     }
     QList<UserGridRow> rows;
-    const int count = UserCount();
-    // A list without a record (one of length 0 is what a run killed during
-    // the first add leaves) is empty all the same.
-    if (count == 0) {
-        CloseUserList();
-        showEmpty();
-        return;
-    }
-    rows.reserve(count);
-    for (int i = 1; i <= count; ++i) {
-        if (!ReadUser(i)) {
-            CloseUserList();
-            grid->setUpdatesEnabled(true);
-            ShowFileError(UserListError());
-            return;
-        }
-        const UserRecord& user = UserBuffer();
+    rows.reserve(users.size());
+    for (const StoredUser& stored : users) {
+        const UserRecord& user = stored.record;
         rows.append({Ansi::trimSpaces(DisplayName(user)), AccessLevelName(user.AccessLevel()),
                      FormatNumericDate(user.DateCreated()),
-                     Ansi::trimSpaces(NameSortKey(user)), i});
+                     Ansi::trimSpaces(NameSortKey(user)), stored.key});
     }
-    CloseUserList();
 
     gridModel->setRows(std::move(rows));
     if (gridModel->rowCount() >= 2)
@@ -564,13 +552,12 @@ void frmAdmin::cmdContinue_Click()
     const int row = SelectedRow();
     if (row == 0 || txtPassword->text().isEmpty())
         return;
-    const bool read = OpenUserList() && ReadUser(gridModel->row(row - 1).recordNumber);
-    CloseUserList();
-    if (!read) {
-        ShowFileError(UserListError());
+    UserRecord user;
+    FileError error;
+    if (!storage().users().read(gridModel->row(row - 1).recordNumber, user, error)) {
+        ShowFileError(error);
         return;
     }
-    const UserRecord user = UserBuffer();
     if (UnscramblePassword(user.Password()) != txtPassword->text()) {
         MsgBox(QStringLiteral("That is not the correct password") + CRLF + QStringLiteral("associated with this name"),
                Msg::OKOnly | Msg::Critical, QStringLiteral("Incorrect Password"));
@@ -582,8 +569,7 @@ void frmAdmin::cmdContinue_Click()
     CurrentUserName = gridModel->cell(row - 1, UserGridModel::ColName);
     CurrentAccessLevel = user.AccessLevel();
     if (!WriteUserLogLine(1))
-        ShowFileError({UserLogFileName, QStringLiteral("could not be written, so this log-in is not recorded: %1")
-                                            .arg(UserLogFailureReason())});
+        ShowFileError(UserLogWriteFailure(QStringLiteral("so this log-in is not recorded")));
 
     if (FadeFlag()) {
         // The fade's end tells a log-in from a quit by this Tag.
@@ -675,18 +661,19 @@ void frmAdmin::AddOrEditUser(bool add)
         fader->StartFade(255, 204, 2, false);
         fader->WaitForFade();
     }
+    QString key;
     {
         frmAddEditUser dialog(this);
         dialog.Tag = add ? QStringLiteral("Add a User") : QStringLiteral("View/Edit this User");
         dialog.SelectedRecordNumber = recordNumber;
         dialog.UpdateTagButton = button;
         dialog.exec();
+        key = Ansi::trimSpaces(NameSortKey(dialog.SavedUser));
     }
     if (FadeFlag())
         fader->StartFade(204, 255, 2, false);
 
     if (button->Tag == QLatin1String("Update")) {
-        const QString key = Ansi::trimSpaces(NameSortKey(UserBuffer()));
         LoadGrid();
         QCoreApplication::processEvents();
         if (gridModel->rowCount() >= 2) {
@@ -714,11 +701,13 @@ void frmAdmin::cmdDeleteUser_Click()
     if (answer != Msg::Yes)
         return;
 
-    if (!RemoveUser(gridModel->row(row - 1).recordNumber)) {
-        ShowFileError(UserListError());
+    FileError error;
+    if (!storage().users().remove(gridModel->row(row - 1).recordNumber, error)) {
+        ShowFileError(error);
         return;
     }
-    if (UserListExists())
+    // Someone is left to select.
+    if (gridModel->rowCount() > 1)
         m_reselectRow = qMax(1, row - 1);
     LoadGrid();
     QCoreApplication::processEvents();
@@ -739,12 +728,12 @@ void frmAdmin::cmdReviewUserLog_Click()
 
 void frmAdmin::ShowUserLog()
 {
-    if (QFileInfo(UserLogFileName).size() == 0) {
+    const UserLogView log = ReadUserLogForView();
+    if (log.empty) {
         MsgBox(QStringLiteral("There is currently no data") + CRLF + QStringLiteral("in the 'User Log'."),
                Msg::OKOnly | Msg::Information, QStringLiteral("Nothing to View"));
         return;
     }
-    const UserLogView log = ReadUserLogForView();
     if (log.error.isError()) {
         ShowFileError(log.error);
         return;

@@ -77,8 +77,7 @@ void frmMain::writeLogOutLine()
     m_loggedOut = true;
     // The user still leaves: a log that cannot be written must not keep him in.
     if (!WriteUserLogLine(2))
-        ShowFileError({UserLogFileName, QStringLiteral("could not be written, so this log-out is not recorded: %1")
-                                            .arg(UserLogFailureReason())});
+        ShowFileError(UserLogWriteFailure(QStringLiteral("so this log-out is not recorded")));
 }
 
 void frmMain::closeEvent(QCloseEvent* event)
