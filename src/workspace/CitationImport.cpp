@@ -1,5 +1,6 @@
 #include "workspace/CitationImport.h"
 
+#include "storage/Storage.h"
 #include "store/AnsiText.h"
 #include "store/CitationCsv.h"
 #include "store/CitationFile.h"
@@ -45,6 +46,29 @@ bool DataFolderImportStore::appendAll(qint64 count, const std::function<const ch
                                       FileError& error)
 {
     return RecordFile::AppendRecords(m_fileName, RecordLength, count, recordAt, CitationRecord().bytes(), error) >= 0;
+}
+
+bool StorageImportStore::citationNumbers(QSet<QString>& numbers, FileError& error)
+{
+    numbers.clear();
+    return m_store.forEach(
+        [&numbers](CitationKey, const char* record) {
+            numbers.insert(
+                CitationNumberIndex::normalised(CitationBytes::text(record, CitationField::CitationNumber)));
+            return true;
+        },
+        error);
+}
+
+bool StorageImportStore::appendAll(qint64 count, const std::function<const char*(qint64 i)>& recordAt,
+                                   FileError& error)
+{
+    std::vector<CitationRecord> records;
+    records.reserve(size_t(count));
+    for (qint64 i = 0; i < count; ++i)
+        records.push_back(CitationRecord::fromBytes(recordAt(i), RecordLength));
+    CitationKey first = 0;
+    return m_store.addAll(records, first, error);
 }
 
 int ImportPreview::count(ImportState state) const

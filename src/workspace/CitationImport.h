@@ -15,6 +15,8 @@
 #include <QStringList>
 #include <functional>
 
+class CitationStore;
+
 // Where imported citations go. The data folder is one such store; another
 // (a shared server) offers the same two calls.
 class CitationImportStore {
@@ -37,6 +39,21 @@ public:
 
 private:
     QString m_fileName;
+};
+
+// The citations of the storage in use: the data folder's or a server's.
+class StorageImportStore final : public CitationImportStore {
+public:
+    explicit StorageImportStore(CitationStore& store)
+        : m_store(store)
+    {
+    }
+    bool citationNumbers(QSet<QString>& numbers, FileError& error) override;
+    // All through the store's addAll, so a server takes them in one transaction.
+    bool appendAll(qint64 count, const std::function<const char*(qint64 i)>& recordAt, FileError& error) override;
+
+private:
+    CitationStore& m_store;
 };
 
 enum class ImportState {

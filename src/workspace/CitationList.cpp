@@ -348,17 +348,18 @@ int CitationListModel::updateRecord(int r, const char* record, bool withTime)
     return to;
 }
 
-void CitationListModel::removeRecord(int recNum)
+void CitationListModel::removeRecord(int recNum, bool laterKeysShift)
 {
     const int r = rowOfRecord(recNum);
     auto& rows = m_rows.m_rows;
     // Renumbered first: a view moving its selection off the removed row
     // already finds the other rows' records where the file now has them.
-    rows.forEach([recNum](CitationRows::Packed& row) {
-        if (row.recNum > recNum)
-            --row.recNum;
-    });
-    if (!rows.empty())
+    if (laterKeysShift)
+        rows.forEach([recNum](CitationRows::Packed& row) {
+            if (row.recNum > recNum)
+                --row.recNum;
+        });
+    if (laterKeysShift && !rows.empty())
         emit dataChanged(index(0, ListColumn::RecNum), index(m_rows.size() - 1, ListColumn::RecNum));
     if (r >= 0) {
         beginRemoveRows(QModelIndex(), r, r);

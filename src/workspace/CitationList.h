@@ -33,11 +33,12 @@ public:
 
     // One-row changes that leave the rows as a reload followed by the same
     // sort would: a new record at the end of the file, a record rewritten in
-    // place, and a record removed (the records after it move up by one).
+    // place, and a record removed (with laterKeysShift, as in the data file,
+    // the records after it move up by one; a server's keys stay).
     // Each returns the row the record now holds (-1 for a removal).
     int insertRecord(const char* record, int recNum, bool withTime);
     int updateRecord(int r, const char* record, bool withTime);
-    void removeRecord(int recNum);
+    void removeRecord(int recNum, bool laterKeysShift = true);
 
     // Replaces one row's cells and keys where it stands.
     void setRow(int r, const char* record, bool withTime);

@@ -7,7 +7,7 @@
 #include "session/ShutDown.h"
 #include "session/WindowHandOver.h"
 #include "platform/Messages.h"
-#include "store/CitationFile.h"
+#include "storage/Storage.h"
 #include "storage/UserLog.h"
 #include "widgets/StrayAltKeys.h"
 #include "widgets/VellButton.h"
@@ -326,7 +326,8 @@ bool frmMain::Form_KeyDown(int KeyCode, Qt::KeyboardModifiers Shift)
 
 int frmMain::HelpTopicForState() const
 {
-    if (CitationFile::CountForLength(QFileInfo(CitationFileName).size()) == 0)
+    FileError ignored;
+    if (storage().citations().count(ignored) == 0)
         return HelpTopic::Overview;
     if (Adding)
         return HelpTopic::AddingAnEntry;

@@ -206,8 +206,6 @@ public:
     // save anyway. False when the user chose not to (the focus is then back
     // on the number) or the file could not be checked (the user was told).
     bool ConfirmCitationNumber();
-    // After a save wrote record n: keeps the number index up to date.
-    void NoteCitationNumberSaved(int n);
 
     // --- Backup and restore (frmMainBackup.cpp) ---------------------------------
     // Level 4 gets the pop-up menu, any other level a message.
@@ -297,12 +295,6 @@ private:
     void fadeAndWait(int startAlpha, int endAlpha, int step);
     void colourMandatoryLabels(bool mandatory);
     void refreshSelectedRow();
-    // The number record n held before the save and
-    // whether the index described the file just before it.
-    struct NumberBeforeSave {
-        QString number;
-        bool indexCurrent = false;
-    } m_numberBeforeSave;
     // The record an add has just appended, for placing it in the list
     // without a reload; m_appendedRecNum is 0 when the list must be reloaded.
     int m_appendedRecNum = 0;

@@ -7,7 +7,7 @@
 #include "platform/Messages.h"
 #include "store/AnsiText.h"
 #include "store/CitationNumberIndex.h"
-#include "store/CitationFile.h"
+#include "storage/Storage.h"
 #include "store/DateValue.h"
 #include "widgets/BusyGuard.h"
 #include "workspace/CitationList.h"
@@ -17,43 +17,36 @@
 
 bool frmMain::ConfirmCitationNumber()
 {
-    CitationNumberIndex& index = citationNumberIndex();
+    CitationStore& citations = storage().citations();
     const QString number = Ansi::trimSpaces(txtField[2]->text());
     const int n = Adding ? 0 : SelectedRecordNumber();
-    m_numberBeforeSave = {};
+    FileError error;
 
     if (n > 0) {
         // An edit that keeps its number asks nothing.
-        CitationFileView reader;
-        const char* stored = reader.open() ? reader.record(n) : nullptr;
-        if (stored) {
-            m_numberBeforeSave.number = CitationBytes::text(stored, CitationField::CitationNumber);
-            if (CitationNumberIndex::normalised(m_numberBeforeSave.number) == CitationNumberIndex::normalised(number)) {
-                m_numberBeforeSave.indexCurrent = index.isCurrent();
-                return true;
-            }
-        }
+        CitationRecord stored;
+        if (citations.read(n, stored, error)
+            && CitationNumberIndex::normalised(stored.text(CitationField::CitationNumber))
+                == CitationNumberIndex::normalised(number))
+            return true;
+        error.clear();
     }
 
     QList<int> others;
-    FileError error;
     // A file that cannot be read cannot be checked; the save itself then
     // tells the user what is wrong with it.
     bool checked = false;
     {
         BusyGuard busy(this); // the first look-up reads the file once
-        checked = index.find(number, n, others, error);
+        checked = citations.findNumber(number, n, others, error);
     }
-    if (!checked)
-        return true;
-    m_numberBeforeSave.indexCurrent = true;
-    if (others.isEmpty())
+    if (!checked || others.isEmpty())
         return true;
 
     QString dated;
-    CitationFileView reader;
-    if (const char* first = reader.open() ? reader.record(others.first()) : nullptr)
-        dated = FormatNumericDate(CitationBytes::date(first, CitationField::OffenseDate));
+    CitationRecord first;
+    if (citations.read(others.first(), first, error))
+        dated = FormatNumericDate(first.date(CitationField::OffenseDate));
     QString text = QStringLiteral("Citation Number ") + number;
     if (others.size() == 1)
         text += QStringLiteral(" is already on file,") + CRLF + QStringLiteral("dated ") + dated + u'.';
@@ -67,10 +60,4 @@ bool frmMain::ConfirmCitationNumber()
     MainTab->setCurrentIndex(0);
     moveFocusTo(txtField[2].widget());
     return false;
-}
-
-void frmMain::NoteCitationNumberSaved(int n)
-{
-    citationNumberIndex().recordWritten(n, m_numberBeforeSave.number, Ansi::trimSpaces(txtField[2]->text()),
-                                        m_numberBeforeSave.indexCurrent);
 }

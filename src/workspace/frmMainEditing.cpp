@@ -10,8 +10,7 @@
 #include "platform/Progress.h"
 #include "platform/Screen.h"
 #include "store/AnsiText.h"
-#include "store/CitationFile.h"
-#include "store/CitationNumberIndex.h"
+#include "storage/Storage.h"
 #include "widgets/BusyGuard.h"
 #include "widgets/VellButton.h"
 #include "widgets/WindowPlacement.h"
@@ -172,30 +171,26 @@ bool frmMain::SaveCitation()
     FileError error;
     {
         BusyGuard busy(this);
-        CitationFile file;
-        const int n = Adding ? 0 : SelectedRecordNumber();
+        CitationStore& citations = storage().citations();
+        const CitationKey n = Adding ? 0 : SelectedRecordNumber();
         CitationRecord stored;
-        if (!file.OpenCitationFile() || (n > 0 && !file.ReadCitation(n, stored))) {
-            error = file.lastError();
-        } else {
-            if (n > 0) {
-                // The boxes show only the date of the one and the time of the
-                // other; an edit keeps the full moments as they were saved.
-                record.setDate(CitationField::DateEntered, stored.date(CitationField::DateEntered));
-                record.setDate(CitationField::TimeEntered, stored.date(CitationField::TimeEntered));
-            }
-            const int written = n > 0 ? n : file.CitationCount() + 1;
-            if (!file.WriteCitation(written, record))
-                error = file.lastError();
-            else
-                NoteCitationNumberSaved(written);
-            // The full list holding every record but the new one can take it
-            // as one more row; any other list is read again.
-            const bool listIsFile = FullListMode && CitationsInList() == written - 1;
-            m_appendedRecNum = n == 0 && listIsFile ? written : 0;
+        CitationKey written = n;
+        m_appendedRecNum = 0;
+        m_appendedRecord.clear();
+        if (n > 0 && citations.read(n, stored, error)) {
+            // The boxes show only the date of the one and the time of the
+            // other; an edit keeps the full moments as they were saved.
+            record.setDate(CitationField::DateEntered, stored.date(CitationField::DateEntered));
+            record.setDate(CitationField::TimeEntered, stored.date(CitationField::TimeEntered));
+            citations.save(n, record, error);
+        } else if (n == 0 && citations.add(record, written, error)) {
+            // The full list holding every citation but the new one can take
+            // it as one more row; any other list is read again.
+            FileError ignored;
+            const bool listIsFile = FullListMode && CitationsInList() == citations.count(ignored) - 1;
+            m_appendedRecNum = listIsFile ? written : 0;
             m_appendedRecord = m_appendedRecNum ? record.bytes() : QByteArray();
         }
-        file.CloseCitationFile();
     }
     if (error.isError()) {
         // Nothing was written: the user stays where he was, with every entry.
@@ -323,11 +318,10 @@ void frmMain::refreshSelectedRow()
     const int recNum = SelectedRecordNumber();
     if (row < 0 || recNum <= 0)
         return;
-    CitationFile file;
     CitationRecord record;
-    if (!file.OpenCitationFile() || !file.ReadCitation(recNum, record))
+    FileError error;
+    if (!storage().citations().read(recNum, record, error))
         return;
-    file.CloseCitationFile();
     // The row moves to where a reload would place it and stays selected.
     const bool wasLoading = m_loadingList;
     m_loadingList = true;
@@ -357,18 +351,15 @@ void frmMain::cmdDeleteEntry_Click()
     FileError error;
     {
         BusyGuard busy(this);
-        CitationFile file;
-        const bool indexCurrent = citationNumberIndex().isCurrent();
+        CitationStore& citations = storage().citations();
         Progress progress(QStringLiteral("Delete Citation"), QStringLiteral("Rewriting the data file without the citation..."));
-        if (!file.DeleteCitation(recNum, progress.fn()))
-            error = file.lastError();
-        else {
-            citationNumberIndex().recordRemoved(recNum, indexCurrent);
-            // A list that held every record (or a sub-list) loses the one
-            // row; the records after it move up by one, as in the file.
-            if (SubListMode || CitationsInList() == file.CitationCount() + 1) {
+        if (citations.remove(recNum, error, progress.fn())) {
+            // A list that held every citation (or a sub-list) loses the one
+            // row; in the data file the records after it move up by one.
+            FileError ignored;
+            if (SubListMode || CitationsInList() == citations.count(ignored) + 1) {
                 m_loadingList = true; // the selection settles in presentChangedList
-                listModel->removeRecord(recNum);
+                listModel->removeRecord(recNum, citations.keysShiftOnDelete());
                 m_loadingList = false;
                 presentChangedList(-1);
             } else {

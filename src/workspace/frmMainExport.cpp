@@ -10,6 +10,7 @@
 #include "platform/OpenFileDialog.h"
 #include "session/ProcessState.h"
 #include "platform/SaveFileDialog.h"
+#include "storage/Storage.h"
 #include "store/CitationCsv.h"
 #include "store/DataFileNames.h"
 #include "store/LegacyConversion.h"
@@ -95,8 +96,8 @@ void frmMain::cmdExportList_Click()
         BusyGuard busy(this);
         Progress progress(ExportCaption, QStringLiteral("Exporting the list..."), true);
         written = ExportCitationCsvFile(target, ListedRecordNumbers(),
-                                        type == 1 ? CsvColumns::Every : CsvColumns::Listed, error, QString(),
-                                        progress.fn());
+                                        type == 1 ? CsvColumns::Every : CsvColumns::Listed,
+                                        SourceOf(storage().citations()), error, progress.fn());
     }
     if (written < 0 && !error.isError())
         return; // stopped: the target is as it was
@@ -136,7 +137,7 @@ void frmMain::cmdImportList_Click()
 
     ImportPreview preview;
     QString error;
-    DataFolderImportStore store;
+    StorageImportStore store(storage().citations());
     {
         QProgressDialog progress(QStringLiteral("Reading \"%1\"...").arg(QFileInfo(source).fileName()),
                                  QStringLiteral("Cancel"), 0, 100, this);

@@ -4,8 +4,7 @@
 
 #include "session/ProcessState.h"
 #include "platform/Messages.h"
-#include "store/CitationFile.h"
-#include "store/CitationNumberIndex.h"
+#include "storage/Storage.h"
 #include "widgets/BusyGuard.h"
 #include "widgets/VellButton.h"
 #include "widgets/modFadeInOut.h"
@@ -13,7 +12,6 @@
 #include "store/SearchSettings.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
@@ -32,37 +30,6 @@ QString subListCaption(const QString& phrase, int n)
 {
     return QStringLiteral(" Sub-list of entries containing '") + phrase + QStringLiteral("' (")
         + plural(n, QStringLiteral("Citation")) + QStringLiteral(" in this list) ");
-}
-
-// The data file is created empty when it is missing, as opening it for any
-// other operation would; an empty text when that worked.
-QString makeSureDataFileExists()
-{
-    if (QFileInfo::exists(CitationFileName))
-        return QString();
-    CitationFile file;
-    if (!file.OpenCitationFile())
-        return file.lastError().message();
-    file.CloseCitationFile();
-    return QString();
-}
-
-// What the list shows of a data file whose length is not whole records: a
-// last record of more than half its length counts (completed with blanks, as
-// the reader does), a shorter rest does not. Empty for whole records.
-QString damagedLengthText(qint64 length)
-{
-    const qint64 rest = length % CitationLayout::RecordLength;
-    if (rest == 0)
-        return QString();
-    const QString file = CitationFileName;
-    if (CitationFile::CountForLength(length) * CitationLayout::RecordLength > length)
-        return QStringLiteral("The last citation in ") + file + QStringLiteral(" is incomplete:") + CRLF
-            + QStringLiteral("the file holds only %1 of its %2 bytes.").arg(rest).arg(CitationLayout::RecordLength)
-            + CRLF + CRLF + QStringLiteral("It is shown completed with blanks.");
-    return file + QStringLiteral(" ends with %1 bytes, too few").arg(rest) + CRLF
-        + QStringLiteral("for a citation of %1 bytes.").arg(CitationLayout::RecordLength) + CRLF + CRLF
-        + QStringLiteral("They are not shown; the next new citation") + CRLF + QStringLiteral("is written over them.");
 }
 
 // The key column of each sort choice.
@@ -116,7 +83,8 @@ void frmMain::LoadCitationList()
 {
     QString failure;
     int count = 0;
-    qint64 fileLength = 0;
+    qint64 warningToken = 0;
+    QString warning;
     {
         BusyGuard busy(this);
         m_loadingList = true;
@@ -125,17 +93,15 @@ void frmMain::LoadCitationList()
         grid->setUpdatesEnabled(false);
         listModel->clear();
 
-        failure = makeSureDataFileExists();
-        if (failure.isEmpty()) {
+        {
             FileError error;
-            // The full list's numbers spare the first save a read of the whole file.
-            CitationRows rows = LoadCitationRows(QString(), SubListMode ? &searchSettings() : nullptr, error,
-                                                 SplitRowsFrom, &fileLength,
-                                                 FullListMode ? &citationNumberIndex() : nullptr);
-            listModel->setRows(std::move(rows));
+            CitationStore& citations = storage().citations();
+            listModel->setRows(citations.listRows(SubListMode ? &searchSettings() : nullptr, error));
             // A file that failed part way still shows the citations read before.
             if (error.isError())
                 failure = error.message();
+            else
+                warning = citations.listWarning(warningToken);
         }
         count = listModel->rowCount();
 
@@ -166,10 +132,9 @@ void frmMain::LoadCitationList()
     }
 
     // Messages come once the window takes input again.
-    const QString damaged = failure.isEmpty() ? damagedLengthText(fileLength) : QString();
-    if (!damaged.isEmpty() && fileLength != m_damagedLengthTold) {
-        m_damagedLengthTold = fileLength;
-        MsgBox(damaged, Msg::OKOnly | Msg::Exclamation, QStringLiteral("Damaged Data File"));
+    if (!warning.isEmpty() && warningToken != m_damagedLengthTold) {
+        m_damagedLengthTold = warningToken;
+        MsgBox(warning, Msg::OKOnly | Msg::Exclamation, QStringLiteral("Damaged Data File"));
     }
     if (!failure.isEmpty()) {
         MsgBox(failure, Msg::OKOnly | Msg::Critical);

@@ -6,7 +6,7 @@
 #include "platform/Clock.h"
 #include "platform/Messages.h"
 #include "store/AnsiText.h"
-#include "store/CitationFile.h"
+#include "storage/Storage.h"
 #include "store/DateValue.h"
 #include "widgets/VellButton.h"
 #include "workspace/CitationList.h"
@@ -63,14 +63,12 @@ void frmMain::ShowSelectedCitation()
     }
     const int n = SelectedRecordNumber();
     if (n > 0) {
-        CitationFile file;
         CitationRecord record;
-        const bool read = file.OpenCitationFile() && file.ReadCitation(n, record);
-        file.CloseCitationFile();
-        if (read)
+        FileError error;
+        if (storage().citations().read(n, record, error))
             ShowEditorValues(EditorValuesFromRecord(record));
         else
-            MsgBox(file.lastError().message(), Msg::OKOnly | Msg::Critical);
+            MsgBox(error.message(), Msg::OKOnly | Msg::Critical);
     }
     MainTab->show();
 }
@@ -125,7 +123,7 @@ void frmMain::UpdateButtons()
     const bool subList = SubListMode != 0;
     const QString noTip;
 
-    const bool backup = QFileInfo::exists(CitationFileName) && fullList;
+    const bool backup = (storage().isServer() || QFileInfo::exists(CitationFileName)) && fullList;
     setButton(cmdBackupRestore, QString(),
               QStringLiteral(" Backup and Restore Options (Full access level privileges required) "), backup);
     if (backup)

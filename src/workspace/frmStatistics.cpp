@@ -5,7 +5,8 @@
 #include "platform/Progress.h"
 #include "platform/Screen.h"
 #include "print/StatisticsPrintout.h"
-#include "store/CitationFile.h"
+#include "storage/Storage.h"
+#include "store/CitationStatistics.h"
 #include "store/DateValue.h"
 #include "widgets/BusyGuard.h"
 #include "widgets/VellButton.h"
@@ -193,10 +194,7 @@ bool frmStatistics::count(const QDate& from, const QDate& to)
     {
         BusyGuard busy(this);
         Progress progress(QStringLiteral("Statistics"), QStringLiteral("Counting the citations..."), true);
-        CitationFileView reader;
-        ok = reader.open() && CountCitations(reader, m_records, from, to, stats, error, progress.fn());
-        if (!ok && !error.isError() && !progress.cancelled())
-            error = reader.lastError();
+        ok = CountCitations(SourceOf(storage().citations()), m_records, from, to, stats, error, progress.fn());
     }
     if (!ok && !error.isError())
         return false; // stopped: the counts shown stay as they were
