@@ -274,14 +274,17 @@ private:
     {
         bytes.clear();
         partial = false;
-        if (QFileInfo(UserLogFileName).size() == 0)
-            return true;
+        // Opened even when it is empty: the open finishes a line a killed
+        // run was writing.
+        const bool lookedEmpty = QFileInfo(UserLogFileName).size() == 0;
         FileIo::File log;
         QString what;
         auto unreadable = [&] {
             return failWith({UserLogFileName, QStringLiteral("could not be read: %1").arg(log.reason())}, error);
         };
         if (!log.open(UserLogFileName, FileIo::File::ReadOnly, what, FileIo::WriteShape::lineAtEnd())) {
+            if (lookedEmpty)
+                return true;
             if (log.lastErrno() != 0)
                 return unreadable();
             // Refused without a system error: a folder, pipe or device.
