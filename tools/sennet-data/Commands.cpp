@@ -4,6 +4,7 @@
 
 #include "app/SingleInstance.h"
 #include "session/ProcessState.h"
+#include "storage/Storage.h"
 #include "store/CitationCheck.h"
 #include "store/CitationCsv.h"
 #include "store/CitationFile.h"
@@ -382,24 +383,25 @@ void reportDamagedTotal(int damaged, bool included, const char* leftOutOf, QText
 // The record numbers of the file's sound citations, or of all with
 // includeDamaged; each damaged record named on err. False when the file
 // could not be read to its end (err says why).
-bool readableRecords(CitationFileView& reader, bool includeDamaged, QList<int>& records, int& damaged,
+bool readableRecords(const CitationFileView& reader, bool includeDamaged, QList<int>& records, int& damaged,
                      QTextStream& err)
 {
     records.clear();
     records.reserve(reader.count());
     damaged = 0;
-    for (int n = 1; n <= reader.count(); ++n) {
-        const char* record = reader.record(n);
-        if (!record) {
-            err << reader.lastError().message() << '\n';
-            return false;
-        }
-        const bool bad = reportDamage(reader, record, n, err);
-        damaged += bad;
-        if (!bad || includeDamaged)
-            records << n;
-    }
-    return true;
+    FileError error;
+    const bool read = storage().citations().forEach(
+        [&](CitationKey n, const char* record) {
+            const bool bad = reportDamage(reader, record, n, err);
+            damaged += bad;
+            if (!bad || includeDamaged)
+                records << n;
+            return true;
+        },
+        error);
+    if (!read)
+        err << error.message() << '\n';
+    return read;
 }
 
 } // namespace
@@ -422,16 +424,12 @@ int dumpCitations(bool includeDamaged, QTextStream& out, QTextStream& err)
     if (!openForReading(reader, err))
         return Problems;
     int damaged = 0;
-    for (int n = 1; n <= reader.count(); ++n) {
-        const char* record = reader.record(n);
-        if (!record) {
-            err << reader.lastError().message() << '\n';
-            return Problems;
-        }
+    FileError error;
+    const bool read = storage().citations().forEach([&](CitationKey n, const char* record) {
         const bool bad = reportDamage(reader, record, n, err);
         damaged += bad;
         if (bad && !includeDamaged)
-            continue;
+            return true;
         QString line = QStringLiteral("{\"record\":%1").arg(n);
         if (bad)
             line += QStringLiteral(",\"damaged\":")
@@ -445,6 +443,11 @@ int dumpCitations(bool includeDamaged, QTextStream& out, QTextStream& err)
             }
         }
         out << line << "}\n";
+        return true;
+    }, error);
+    if (!read) {
+        err << error.message() << '\n';
+        return Problems;
     }
     const bool loose = reportLooseTail(reader, err);
     reportDamagedTotal(damaged, includeDamaged, "", err);
@@ -453,25 +456,18 @@ int dumpCitations(bool includeDamaged, QTextStream& out, QTextStream& err)
 
 int dumpUsers(QTextStream& out, QTextStream& err)
 {
-    QByteArray bytes;
-    QString reason;
-    switch (readDataFile(UserListFileName, bytes, reason)) {
-    case WholeFile::Missing:
-        return Clean;
-    case WholeFile::Failed:
-        err << UserListFileName << ": " << reason << '\n';
+    QList<StoredUser> users;
+    FileError error;
+    if (!storage().users().list(users, error)) {
+        err << error.message() << '\n';
         return Problems;
-    case WholeFile::Read:
-        break;
     }
-    const qsizetype count = bytes.size() / UserLayout::RecordLength;
-    for (qsizetype n = 1; n <= count; ++n) {
-        const UserRecord user = UserRecord::fromBytes(bytes.constData() + (n - 1) * UserLayout::RecordLength,
-                                                      UserLayout::RecordLength);
+    for (const StoredUser& stored : users) {
+        const UserRecord& user = stored.record;
         // The password is left out on purpose: its scrambling is no protection.
         out << QStringLiteral("{\"record\":%1,\"FirstName\":%2,\"LastName\":%3,\"AccessLevel\":%4,"
                               "\"AccessLevelName\":%5,\"DateCreated\":%6,\"Comments\":%7}\n")
-                   .arg(n)
+                   .arg(stored.key)
                    .arg(jsonString(user.FirstName()), jsonString(user.LastName()))
                    .arg(user.AccessLevel())
                    .arg(jsonString(AccessLevelName(user.AccessLevel())), jsonDate(user.DateCreated()),
@@ -494,7 +490,7 @@ int exportCsv(bool everyField, bool includeDamaged, const QString& output, QText
     const CsvColumns columns = everyField ? CsvColumns::Every : CsvColumns::Listed;
     if (!output.isEmpty() && output != QLatin1String("-")) {
         FileError error;
-        const int written = ExportCitationCsvFile(output, records, columns, error);
+        const int written = ExportCitationCsvFile(output, records, columns, SourceOf(storage().citations()), error);
         if (written < 0) {
             err << error.message() << '\n';
             return Problems;
@@ -506,7 +502,7 @@ int exportCsv(bool everyField, bool includeDamaged, const QString& output, QText
     FileError error;
     int written = 0;
     const bool ok = WriteCitationCsv(
-        reader, records, columns,
+        SourceOf(storage().citations()), records, columns,
         [](const QByteArray& bytes) {
             return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size());
         },
@@ -596,7 +592,7 @@ int importCsv(const QString& file, QTextStream& out, QTextStream& err)
         err << CitationFileName << ": written by an older version; convert it first (sennet-data convert)\n";
         return Problems;
     }
-    DataFolderImportStore store;
+    StorageImportStore store(storage().citations());
     ImportPreview preview;
     QString error;
     const QDateTime now = QDateTime::currentDateTime();
@@ -637,7 +633,7 @@ int stats(const QDate& from, const QDate& to, bool includeDamaged, QTextStream& 
     const bool loose = reportLooseTail(reader, err);
     CitationStatistics result;
     FileError error;
-    if (!CountCitations(reader, records, from, to, result, error)) {
+    if (!CountCitations(SourceOf(storage().citations()), records, from, to, result, error)) {
         err << error.message() << '\n';
         return Problems;
     }
