@@ -5,6 +5,7 @@
 // program left unfinished is reported, never finished here: only the program
 // (and convert, which holds the program's lock) may carry it out.
 #include "Commands.h"
+#include "ServerCommands.h"
 
 #include "platform/ApplicationTitle.h"
 #include "app/CommandLine.h"
@@ -157,6 +158,8 @@ int main(int argc, char** argv)
     QTextStream err(stderr);
 
     QStringList args = QCoreApplication::arguments().mid(1);
+    if (SennetData::isServerCommand(args))
+        return SennetData::serverCommand(args, out, err);
     QString folder, command, output;
     QStringList operands;
     bool everyField = false;
