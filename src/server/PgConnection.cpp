@@ -142,6 +142,10 @@ bool PgConnection::connect(QString& reason)
     }
     if (m_host.isEmpty())
         m_host = QStringLiteral("localhost");
+    // The server's notices (a connection ended by a shutting-down server)
+    // reach the user as the failure of the operation, not on stderr.
+    if (m_conn)
+        PQsetNoticeProcessor(m_conn, [](void*, const char*) {}, nullptr);
     if (!m_conn || PQstatus(m_conn) != CONNECTION_OK) {
         reason = m_conn ? connectionFailure() : QStringLiteral("out of memory");
         return false;
@@ -152,6 +156,7 @@ bool PgConnection::connect(QString& reason)
 bool PgConnection::setUpSession(QString& reason)
 {
     m_prepared.clear();
+    m_broken = false;
     const QByteArray set = "SET statement_timeout TO " + QByteArray::number(StatementTimeoutMs);
     PgResult r;
     return exec(set.constData(), {}, r, reason);
@@ -159,7 +164,7 @@ bool PgConnection::setUpSession(QString& reason)
 
 bool PgConnection::ready(QString& reason)
 {
-    if (m_conn && PQstatus(m_conn) == CONNECTION_OK)
+    if (m_conn && PQstatus(m_conn) == CONNECTION_OK && !m_broken)
         return true;
     if (!m_conn)
         return connect(reason);
@@ -182,6 +187,10 @@ bool PgConnection::finish(PGresult* r, PgResult& result, QString& reason)
     }
     const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
     m_lastState = state ? QByteArray(state) : QByteArray();
+    // No word from the server, a connection error or a server shutting
+    // down: the connection is not to be trusted any more.
+    if (m_lastState.isEmpty() || m_lastState.startsWith("08") || m_lastState.startsWith("57P"))
+        m_broken = true;
     const char* primary = r ? PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
     reason = PgReason(primary ? primary : PQerrorMessage(m_conn));
     return false;

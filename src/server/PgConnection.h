@@ -123,6 +123,7 @@ private:
     QByteArray m_url, m_password;
     QString m_host, m_database;
     QSet<QByteArray> m_prepared;
+    bool m_broken = false; // a failure showed the connection lost
     QByteArray m_lastState;
 };
 
