@@ -98,19 +98,29 @@ void bindCitation(const char* record, std::vector<PgValue>& values)
     values.push_back(PgValue::boolean(rawText));
 }
 
-// A regular expression over the server's texts that every citation the
-// search finds matches (and others may): one space-free piece of the
-// phrase, each character as the set of Windows-1252 characters it matches.
-// Empty when the texts cannot tell (the piece could lie in a date or time
-// text); `impossible` when no stored text can hold the piece.
-QString candidatePattern(const SearchSettings& search, bool& impossible)
+// What the server narrows a search down to: rows whose texts match a
+// regular expression made of one space-free piece of the phrase, each
+// character as the set of Windows-1252 characters it matches, together with
+// the rows whose texts keep raw bytes. Every citation the search finds is
+// among them (others may be).
+struct Candidates {
+    bool none = false;    // no stored text can hold the phrase
+    bool every = false;   // the texts cannot tell (each piece could lie in a date or time text)
+    bool rawOnly = false; // only a text with raw bytes can hold it (a NUL)
+    QString pattern;
+};
+
+Candidates candidatesOf(const SearchSettings& search)
 {
-    impossible = false;
+    Candidates out;
     const bool ignoreCase = search.ignoreCase == 1;
     static const QString dateCharacters = QStringLiteral("0123456789/:apm");
-    QString best;
     qsizetype bestLength = 0;
     for (const QString& piece : search.phrase.split(u' ', Qt::SkipEmptyParts)) {
+        if (piece.contains(QChar(0))) {
+            out.rawOnly = true;
+            return out;
+        }
         QString pattern;
         bool couldBeDate = true;
         for (const QChar c : piece) {
@@ -122,8 +132,8 @@ QString candidatePattern(const SearchSettings& search, bool& impossible)
                     members += m;
             }
             if (members.isEmpty()) {
-                impossible = true;
-                return QString();
+                out.none = true;
+                return out;
             }
             bool inDates = false;
             for (const QChar m : members)
@@ -135,11 +145,12 @@ QString candidatePattern(const SearchSettings& search, bool& impossible)
             pattern += members.size() == 1 ? set : u'[' + set + u']';
         }
         if (!couldBeDate && piece.size() > bestLength) {
-            best = pattern;
+            out.pattern = pattern;
             bestLength = piece.size();
         }
     }
-    return best;
+    out.every = out.pattern.isEmpty();
+    return out;
 }
 
 class ServerCitations : public CitationStore {
@@ -341,17 +352,18 @@ private:
     // those the data folder's search finds.
     void listFound(const SearchSettings& search, CitationRows& rows, FileError& error)
     {
-        bool impossible = false;
-        const QString pattern = candidatePattern(search, impossible);
-        if (impossible)
+        const Candidates candidates = candidatesOf(search);
+        if (candidates.none)
             return;
         QByteArray sql = "SELECT id, " + ServerSchema::ColumnList(ServerSchema::CitationColumns()) + " FROM citations";
         std::vector<PgValue> values;
-        if (!pattern.isEmpty()) {
+        if (candidates.rawOnly) {
+            sql += " WHERE raw_texts";
+        } else if (!candidates.every) {
             sql += " WHERE raw_texts";
             for (const QByteArray& text : ServerSchema::SearchTexts(search.scope))
                 sql += " OR " + text + " ~ $1";
-            values.push_back(PgValue::text(pattern));
+            values.push_back(PgValue::text(candidates.pattern));
         }
         sql += " ORDER BY id";
         RecordMatcher matcher(search.phrase, search.scope, search.ignoreCase == 1, search.wholeWord == 1);

@@ -296,7 +296,7 @@ private slots:
                                      QStringLiteral("%_"), QStringLiteral("\u03BCg"), QStringLiteral("2024/03"),
                                      QStringLiteral("9:05PM"), QStringLiteral("/2021"), QStringLiteral("nul"),
                                      QStringLiteral("DROP TABLE"), QStringLiteral("\u2603"), QStringLiteral("zzzz"),
-                                     QStringLiteral("\u0161")};
+                                     QStringLiteral("\u0161"), QStringLiteral("l") + QChar(0) + QStringLiteral("i")};
         int found = 0;
         for (const QString& phrase : phrases)
             for (int scope = 1; scope <= 8; ++scope)
