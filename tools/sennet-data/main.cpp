@@ -5,6 +5,7 @@
 // program left unfinished is reported, never finished here: only the program
 // (and convert, which holds the program's lock) may carry it out.
 #include "Commands.h"
+#include "ServerCommands.h"
 
 #include "platform/ApplicationTitle.h"
 #include "app/CommandLine.h"
@@ -31,6 +32,8 @@ SYNOPSIS
     sennet-data [--data-folder PATH] import-csv FILE
     sennet-data [--data-folder PATH] stats [--include-damaged] [--from YYYY-MM-DD]
                 [--to YYYY-MM-DD]
+    sennet-data server init URL | server upgrade URL
+    sennet-data copy --from FOLDER|URL --to FOLDER|URL [--replace]
     sennet-data --help | --version
 
 DESCRIPTION
@@ -97,6 +100,26 @@ COMMANDS
         Counts the citations by month, by code section, by issuing officer
         and by county / city, within the range of offense dates given.
 
+    server init URL
+        Creates Sennet's tables in the PostgreSQL database URL names (a
+        libpq URI such as postgresql://clerk@db.example/sennet?sslmode=
+        verify-full, or "host=... dbname=..."). Refused unless the database
+        is empty and keeps its texts in UTF-8. The password comes from
+        ~/.pgpass or PGPASSWORD, never from the command line.
+
+    server upgrade URL
+        Brings Sennet's tables in the database up to this version's schema.
+        Refused for a database that holds anything but Sennet's tables.
+
+    copy --from FOLDER|URL --to FOLDER|URL [--replace]
+        Copies every citation, user and log line from a data folder or a
+        server to a data folder or a server, in one step, then reads both
+        sides again and compares them field by field. A target that
+        already holds citations, users or log lines is refused unless
+        --replace is given. A folder target is refused while the program
+        runs over it; its three files are written whole and renamed into
+        place.
+
 DAMAGED CITATIONS
     dump, export-csv and stats check every citation record as they read
     it. A record is damaged when its bytes are not a citation the program
@@ -157,6 +180,8 @@ int main(int argc, char** argv)
     QTextStream err(stderr);
 
     QStringList args = QCoreApplication::arguments().mid(1);
+    if (SennetData::isServerCommand(args))
+        return SennetData::serverCommand(args, out, err);
     QString folder, command, output;
     QStringList operands;
     bool everyField = false;

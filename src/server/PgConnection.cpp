@@ -1,0 +1,264 @@
+#include "server/PgConnection.h"
+
+#include <QStringList>
+#include <QtEndian>
+#include <libpq-fe.h>
+
+namespace {
+
+template <typename T>
+QByteArray bigEndian(T value)
+{
+    QByteArray out(sizeof(T), Qt::Uninitialized);
+    qToBigEndian<T>(value, out.data());
+    return out;
+}
+
+// The pieces of a connection string, for naming the server before (or
+// without) a connection.
+void parsedPlace(const QByteArray& url, QString& host, QString& database)
+{
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(url.constData(), &error);
+    PQfreemem(error);
+    if (!options)
+        return;
+    for (PQconninfoOption* o = options; o->keyword; ++o) {
+        if (!o->val)
+            continue;
+        if (qstrcmp(o->keyword, "host") == 0)
+            host = QString::fromUtf8(o->val);
+        else if (qstrcmp(o->keyword, "dbname") == 0)
+            database = QString::fromUtf8(o->val);
+    }
+    PQconninfoFree(options);
+}
+
+} // namespace
+
+QString PgReason(const char* message)
+{
+    QStringList parts;
+    for (const QString& line : QString::fromUtf8(message ? message : "").split(u'\n'))
+        if (!line.trimmed().isEmpty())
+            parts << line.trimmed();
+    QString reason = parts.join(u' ');
+    for (const char* prefix : {"ERROR:", "FATAL:"})
+        if (reason.startsWith(QLatin1String(prefix)))
+            reason = reason.mid(int(qstrlen(prefix))).trimmed();
+    while (reason.endsWith(u'.'))
+        reason.chop(1);
+    return reason.isEmpty() ? QStringLiteral("no reason given") : reason;
+}
+
+PgValue PgValue::int2(qint16 value) { return {PgType::Int2, false, bigEndian(value)}; }
+PgValue PgValue::int4(qint32 value) { return {PgType::Int4, false, bigEndian(value)}; }
+PgValue PgValue::int8(qint64 value) { return {PgType::Int8, false, bigEndian(value)}; }
+
+PgResult::~PgResult() { PQclear(m_result); }
+
+PgResult& PgResult::operator=(PgResult&& other) noexcept
+{
+    if (this != &other) {
+        PQclear(m_result);
+        m_result = other.m_result;
+        other.m_result = nullptr;
+    }
+    return *this;
+}
+
+int PgResult::rows() const { return m_result ? PQntuples(m_result) : 0; }
+int PgResult::columns() const { return m_result ? PQnfields(m_result) : 0; }
+bool PgResult::isNull(int row, int column) const { return PQgetisnull(m_result, row, column) != 0; }
+const char* PgResult::data(int row, int column) const { return PQgetvalue(m_result, row, column); }
+int PgResult::length(int row, int column) const { return PQgetlength(m_result, row, column); }
+
+qint16 PgResult::int2(int row, int column) const
+{
+    return length(row, column) == 2 ? qFromBigEndian<qint16>(data(row, column)) : 0;
+}
+
+qint32 PgResult::int4(int row, int column) const
+{
+    return length(row, column) == 4 ? qFromBigEndian<qint32>(data(row, column)) : 0;
+}
+
+qint64 PgResult::int8(int row, int column) const
+{
+    return length(row, column) == 8 ? qFromBigEndian<qint64>(data(row, column)) : 0;
+}
+
+int PgResult::affected() const { return m_result ? QByteArray(PQcmdTuples(m_result)).toInt() : 0; }
+
+PgConnection::~PgConnection() { close(); }
+
+void PgConnection::close()
+{
+    PQfinish(m_conn);
+    m_conn = nullptr;
+    m_prepared.clear();
+}
+
+QString PgConnection::place() const
+{
+    return QStringLiteral("server \"%1\", database \"%2\"").arg(m_host, m_database);
+}
+
+QString PgConnection::connectionFailure() const { return PgReason(PQerrorMessage(m_conn)); }
+
+bool PgConnection::open(const QString& url, const QString& password, QString& reason)
+{
+    close();
+    m_url = url.toUtf8();
+    m_password = password.toUtf8();
+    m_host.clear();
+    m_database.clear();
+    parsedPlace(m_url, m_host, m_database);
+    return connect(reason);
+}
+
+bool PgConnection::connect(QString& reason)
+{
+    // The URL's own settings win over the bounded waits given before it; the
+    // password given and the client's character set win over the URL.
+    const QByteArray timeout = QByteArray::number(ConnectTimeoutSeconds);
+    std::vector<const char*> keys{"connect_timeout", "keepalives_idle", "keepalives_interval", "keepalives_count",
+                                  "application_name", "dbname"};
+    std::vector<const char*> values{timeout.constData(), "15", "5", "3", "Sennet", m_url.constData()};
+    if (!m_password.isEmpty()) {
+        keys.push_back("password");
+        values.push_back(m_password.constData());
+    }
+    keys.push_back("client_encoding");
+    values.push_back("UTF8");
+    keys.push_back(nullptr);
+    values.push_back(nullptr);
+    m_conn = PQconnectdbParams(keys.data(), values.data(), 1);
+    if (m_conn) {
+        if (const char* h = PQhost(m_conn); h && *h)
+            m_host = QString::fromUtf8(h);
+        if (const char* d = PQdb(m_conn); d && *d)
+            m_database = QString::fromUtf8(d);
+    }
+    if (m_host.isEmpty())
+        m_host = QStringLiteral("localhost");
+    // The server's notices (a connection ended by a shutting-down server)
+    // reach the user as the failure of the operation, not on stderr.
+    if (m_conn)
+        PQsetNoticeProcessor(m_conn, [](void*, const char*) {}, nullptr);
+    if (!m_conn || PQstatus(m_conn) != CONNECTION_OK) {
+        reason = m_conn ? connectionFailure() : QStringLiteral("out of memory");
+        return false;
+    }
+    return setUpSession(reason);
+}
+
+bool PgConnection::setUpSession(QString& reason)
+{
+    m_prepared.clear();
+    m_broken = false;
+    const QByteArray set = "SET statement_timeout TO " + QByteArray::number(StatementTimeoutMs);
+    PgResult r;
+    return exec(set.constData(), {}, r, reason);
+}
+
+bool PgConnection::ready(QString& reason)
+{
+    if (m_conn && PQstatus(m_conn) == CONNECTION_OK && !m_broken)
+        return true;
+    if (!m_conn)
+        return connect(reason);
+    PQreset(m_conn);
+    if (PQstatus(m_conn) != CONNECTION_OK) {
+        reason = connectionFailure();
+        return false;
+    }
+    return setUpSession(reason);
+}
+
+bool PgConnection::finish(PGresult* r, PgResult& result, QString& reason)
+{
+    result = PgResult();
+    result.m_result = r;
+    const ExecStatusType status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
+    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
+        m_lastState.clear();
+        return true;
+    }
+    const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+    m_lastState = state ? QByteArray(state) : QByteArray();
+    // No word from the server, a connection error or a server shutting
+    // down: the connection is not to be trusted any more.
+    if (m_lastState.isEmpty() || m_lastState.startsWith("08") || m_lastState.startsWith("57P"))
+        m_broken = true;
+    const char* primary = r ? PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    reason = PgReason(primary ? primary : PQerrorMessage(m_conn));
+    return false;
+}
+
+bool PgConnection::exec(const char* sql, const std::vector<PgValue>& values, PgResult& result, QString& reason)
+{
+    if (!m_conn) {
+        reason = QStringLiteral("not connected");
+        return false;
+    }
+    const int n = int(values.size());
+    std::vector<unsigned> types(values.size());
+    std::vector<const char*> data(values.size());
+    std::vector<int> lengths(values.size()), formats(values.size(), 1);
+    for (int i = 0; i < n; ++i) {
+        types[size_t(i)] = values[size_t(i)].type;
+        data[size_t(i)] = values[size_t(i)].null ? nullptr : values[size_t(i)].bytes.constData();
+        lengths[size_t(i)] = int(values[size_t(i)].bytes.size());
+    }
+    return finish(PQexecParams(m_conn, sql, n, types.data(), data.data(), lengths.data(), formats.data(), 1), result,
+                  reason);
+}
+
+bool PgConnection::exec(const char* sql, QString& reason)
+{
+    PgResult r;
+    return exec(sql, {}, r, reason);
+}
+
+bool PgConnection::execPrepared(const char* name, const char* sql, const std::vector<PgValue>& values,
+                                PgResult& result, QString& reason)
+{
+    if (!m_conn) {
+        reason = QStringLiteral("not connected");
+        return false;
+    }
+    const int n = int(values.size());
+    std::vector<unsigned> types(values.size());
+    std::vector<const char*> data(values.size());
+    std::vector<int> lengths(values.size()), formats(values.size(), 1);
+    for (int i = 0; i < n; ++i) {
+        types[size_t(i)] = values[size_t(i)].type;
+        data[size_t(i)] = values[size_t(i)].null ? nullptr : values[size_t(i)].bytes.constData();
+        lengths[size_t(i)] = int(values[size_t(i)].bytes.size());
+    }
+    if (!m_prepared.contains(name)) {
+        if (!finish(PQprepare(m_conn, name, sql, n, types.data()), result, reason))
+            return false;
+        m_prepared.insert(name);
+    }
+    return finish(PQexecPrepared(m_conn, name, n, data.data(), lengths.data(), formats.data(), 1), result, reason);
+}
+
+void PgConnection::rollback()
+{
+    if (m_conn && PQstatus(m_conn) == CONNECTION_OK && PQtransactionStatus(m_conn) != PQTRANS_IDLE)
+        PQclear(PQexec(m_conn, "ROLLBACK"));
+}
+
+bool PgConnection::needsPassword(const QString& url)
+{
+    const QByteArray timeout = QByteArray::number(ConnectTimeoutSeconds);
+    const QByteArray dbname = url.toUtf8();
+    const char* keys[] = {"connect_timeout", "dbname", nullptr};
+    const char* values[] = {timeout.constData(), dbname.constData(), nullptr};
+    PGconn* conn = PQconnectdbParams(keys, values, 1);
+    const bool needs = conn && PQstatus(conn) == CONNECTION_BAD && PQconnectionNeedsPassword(conn);
+    PQfinish(conn);
+    return needs;
+}

@@ -1,0 +1,700 @@
+#include "server/ServerStorage.h"
+
+#include "server/PgConnection.h"
+#include "server/ServerSchema.h"
+#include "session/Utilities.h"
+#include "store/AnsiText.h"
+#include "store/CitationNumberIndex.h"
+#include "store/SearchMatch.h"
+
+#include <QSet>
+#include <cstring>
+#include <optional>
+
+namespace {
+
+using ServerSchema::Columns;
+using F = CitationField;
+
+constexpr int FetchRows = 5000;
+const char* const ReadSnapshot = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
+
+// The connection and who acts, shared by the stores of one storage.
+class Session {
+public:
+    PgConnection pg;
+    StoreActor actor;
+
+    // Runs `work` on a connection that is up; on failure `error` gets the
+    // sentence "<what> (server "h", database "d"): <reason>." and an open
+    // transaction is rolled back.
+    template <typename Work>
+    bool run(const char* what, FileError& error, Work&& work)
+    {
+        QString reason;
+        if (!pg.ready(reason)) {
+            error.text = QStringLiteral("%1 (%2): the server could not be reached: %3.")
+                             .arg(QLatin1String(what), pg.place(), reason);
+            return false;
+        }
+        if (work(reason))
+            return true;
+        pg.rollback();
+        error.text = QStringLiteral("%1 (%2): %3.").arg(QLatin1String(what), pg.place(), reason);
+        return false;
+    }
+
+    // Runs `sql` through a cursor inside the open transaction and hands
+    // its rows to `batch` a few thousand at a time, until it returns false.
+    template <typename Batch>
+    bool fetch(const QByteArray& sql, const std::vector<PgValue>& values, QString& reason, Batch&& batch)
+    {
+        PgResult r;
+        if (!pg.exec("DECLARE sennet_rows NO SCROLL CURSOR FOR " + sql, values, r, reason))
+            return false;
+        const QByteArray next = "FETCH FORWARD " + QByteArray::number(FetchRows) + " FROM sennet_rows";
+        for (;;) {
+            if (!pg.exec(next.constData(), {}, r, reason))
+                return false;
+            if (r.rows() == 0 || !batch(r))
+                break;
+        }
+        return pg.exec("CLOSE sennet_rows", reason);
+    }
+
+    PgValue actorName() const { return PgValue::text(actor.userName); }
+    PgValue desk() const { return PgValue::text(actor.desk); }
+};
+
+QByteArray placeholders(int from, int count)
+{
+    QByteArray out;
+    for (int i = 0; i < count; ++i)
+        out += (i ? ", $" : "$") + QByteArray::number(from + i);
+    return out;
+}
+
+QString numberKey(const char* record)
+{
+    return CitationNumberIndex::normalised(CitationBytes::text(record, F::CitationNumber));
+}
+
+// The fields a citation's list row is made of.
+const Columns& listColumns()
+{
+    static const Columns columns = ServerSchema::CitationColumnsOf(
+        {F::CitationNumber, F::CodeSection, F::OccurredOn, F::OccurredAt, F::OffenseDate, F::OffenseTime});
+    return columns;
+}
+
+// The values of a citation row after its fields: the number key and whether
+// a text keeps raw bytes.
+void bindCitation(const char* record, std::vector<PgValue>& values)
+{
+    bool rawText = false;
+    ServerSchema::BindRecord(ServerSchema::CitationColumns(), record, values, &rawText);
+    const QString key = numberKey(record);
+    values.push_back(key.contains(QChar(0)) ? PgValue::nullOf(PgType::Text) : PgValue::text(key));
+    values.push_back(PgValue::boolean(rawText));
+}
+
+// What the server narrows a search down to: rows whose texts match a
+// regular expression made of one space-free piece of the phrase, each
+// character as the set of Windows-1252 characters it matches, together with
+// the rows whose texts keep raw bytes. Every citation the search finds is
+// among them (others may be).
+struct Candidates {
+    bool none = false;    // no stored text can hold the phrase
+    bool every = false;   // the texts cannot tell (each piece could lie in a date or time text)
+    bool rawOnly = false; // only a text with raw bytes can hold it (a NUL)
+    QString pattern;
+};
+
+Candidates candidatesOf(const SearchSettings& search)
+{
+    Candidates out;
+    const bool ignoreCase = search.ignoreCase == 1;
+    static const QString dateCharacters = QStringLiteral("0123456789/:apm");
+    qsizetype bestLength = 0;
+    for (const QString& piece : search.phrase.split(u' ', Qt::SkipEmptyParts)) {
+        if (piece.contains(QChar(0))) {
+            out.rawOnly = true;
+            return out;
+        }
+        QString pattern;
+        bool couldBeDate = true;
+        for (const QChar c : piece) {
+            QString members;
+            for (int b = 1; b < 256; ++b) {
+                const char byte = char(b);
+                const QChar m = Ansi::decode(&byte, 1).at(0);
+                if (ignoreCase ? m.toCaseFolded() == c.toCaseFolded() : m == c)
+                    members += m;
+            }
+            if (members.isEmpty()) {
+                out.none = true;
+                return out;
+            }
+            bool inDates = false;
+            for (const QChar m : members)
+                inDates = inDates || dateCharacters.contains(m);
+            couldBeDate = couldBeDate && inDates;
+            QString set;
+            for (const QChar m : members)
+                set += QStringLiteral("\\u%1").arg(m.unicode(), 4, 16, QLatin1Char('0'));
+            pattern += members.size() == 1 ? set : u'[' + set + u']';
+        }
+        if (!couldBeDate && piece.size() > bestLength) {
+            out.pattern = pattern;
+            bestLength = piece.size();
+        }
+    }
+    out.every = out.pattern.isEmpty();
+    return out;
+}
+
+class ServerCitations : public CitationStore {
+public:
+    explicit ServerCitations(Session& s) : m_s(s) {}
+
+    bool keysShiftOnDelete() const override { return false; }
+
+    CitationRows listRows(const SearchSettings* search, FileError& error) override
+    {
+        CitationRows rows;
+        if (search)
+            listFound(*search, rows, error);
+        else
+            listAll(rows, error);
+        return rows;
+    }
+
+    int count(FileError& error) override
+    {
+        int n = -1;
+        m_s.run("The citations could not be counted", error, [&](QString& reason) {
+            PgResult r;
+            if (!m_s.pg.exec("SELECT count(*) FROM citations", {}, r, reason))
+                return false;
+            n = int(r.int8(0, 0));
+            return true;
+        });
+        return n;
+    }
+
+    bool read(CitationKey key, CitationRecord& record, FileError& error) override
+    {
+        return m_s.run("The citation could not be read", error, [&](QString& reason) {
+            PgResult r;
+            if (!m_s.pg.execPrepared("read_citation",
+                                     "SELECT " + ServerSchema::ColumnList(ServerSchema::CitationColumns())
+                                         + " FROM citations WHERE id = $1",
+                                     {PgValue::int4(key)}, r, reason))
+                return false;
+            if (r.rows() == 0) {
+                reason = QStringLiteral("it is no longer on the server");
+                return false;
+            }
+            QByteArray bytes = CitationRecord().bytes();
+            ServerSchema::ReadRecord(ServerSchema::CitationColumns(), r, 0, 0, bytes.data());
+            record = CitationRecord::fromBytes(bytes.constData(), bytes.size());
+            return true;
+        });
+    }
+
+    bool add(const CitationRecord& record, CitationKey& key, FileError& error) override
+    {
+        return m_s.run("The citation was not saved", error, [&](QString& reason) {
+            return insert(record.bytes().constData(), key, reason);
+        });
+    }
+
+    bool save(CitationKey key, const CitationRecord& record, FileError& error) override
+    {
+        return m_s.run("The citation was not saved", error, [&](QString& reason) {
+            const Columns& columns = ServerSchema::CitationColumns();
+            const int n = ServerSchema::ValueCount(columns) + 2;
+            static const QByteArray sql = "UPDATE citations SET (" + ServerSchema::ColumnList(columns)
+                + ", number_key, raw_texts) = ROW(" + placeholders(1, n) + "), row_version = row_version + 1, "
+                + "changed_by = $" + QByteArray::number(n + 1) + ", changed_at = now(), desk = $"
+                + QByteArray::number(n + 2) + " WHERE id = $" + QByteArray::number(n + 3);
+            std::vector<PgValue> values;
+            bindCitation(record.bytes().constData(), values);
+            values.push_back(m_s.actorName());
+            values.push_back(m_s.desk());
+            values.push_back(PgValue::int4(key));
+            PgResult r;
+            if (!m_s.pg.execPrepared("save_citation", sql.constData(), values, r, reason))
+                return false;
+            if (r.affected() == 0) {
+                reason = QStringLiteral("it is no longer on the server (another desk may have deleted it)");
+                return false;
+            }
+            return true;
+        });
+    }
+
+    bool remove(CitationKey key, FileError& error, const ProgressFn&) override
+    {
+        return m_s.run("The citation was not deleted", error, [&](QString& reason) {
+            PgResult r;
+            if (!m_s.pg.execPrepared("remove_citation", "DELETE FROM citations WHERE id = $1", {PgValue::int4(key)},
+                                     r, reason))
+                return false;
+            if (r.affected() == 0) {
+                reason = QStringLiteral("it is no longer on the server (another desk may have deleted it)");
+                return false;
+            }
+            return true;
+        });
+    }
+
+    bool addAll(const std::vector<CitationRecord>& records, CitationKey& firstKey, FileError& error) override
+    {
+        return m_s.run("The citations were not saved", error, [&](QString& reason) {
+            if (!m_s.pg.exec("BEGIN", reason))
+                return false;
+            for (size_t i = 0; i < records.size(); ++i) {
+                CitationKey key = 0;
+                if (!insert(records[i].bytes().constData(), key, reason))
+                    return false;
+                if (i == 0)
+                    firstKey = key;
+            }
+            return m_s.pg.exec("COMMIT", reason);
+        });
+    }
+
+    bool findNumber(const QString& number, CitationKey except, QList<CitationKey>& keys, FileError& error) override
+    {
+        keys.clear();
+        const QString wanted = CitationNumberIndex::normalised(number);
+        return m_s.run("The citation numbers could not be read", error, [&](QString& reason) {
+            // Rows whose number keeps raw bytes have no key: they are
+            // compared here, as every candidate is.
+            const Columns columns = ServerSchema::CitationColumnsOf({F::CitationNumber});
+            PgResult r;
+            if (!m_s.pg.execPrepared("find_number",
+                                     "SELECT id, " + ServerSchema::ColumnList(columns)
+                                         + " FROM citations WHERE (number_key = $1 OR number_key IS NULL) "
+                                           "AND id <> $2 ORDER BY id",
+                                     {PgValue::text(wanted), PgValue::int4(except)}, r, reason))
+                return false;
+            QByteArray bytes = CitationRecord().bytes();
+            for (int i = 0; i < r.rows(); ++i) {
+                ServerSchema::ReadRecord(columns, r, i, 1, bytes.data());
+                if (numberKey(bytes.constData()) == wanted)
+                    keys << r.int4(i, 0);
+            }
+            return true;
+        });
+    }
+
+    bool forEach(const std::function<bool(CitationKey key, const char* record)>& visit, FileError& error) override
+    {
+        return m_s.run("The citations could not be read", error, [&](QString& reason) {
+            const Columns& columns = ServerSchema::CitationColumns();
+            QByteArray bytes = CitationRecord().bytes();
+            return m_s.pg.exec(ReadSnapshot, reason)
+                && m_s.fetch("SELECT id, " + ServerSchema::ColumnList(columns) + " FROM citations ORDER BY id", {},
+                             reason,
+                             [&](const PgResult& r) {
+                                 for (int i = 0; i < r.rows(); ++i) {
+                                     ServerSchema::ReadRecord(columns, r, i, 1, bytes.data());
+                                     if (!visit(r.int4(i, 0), bytes.constData()))
+                                         return false;
+                                 }
+                                 return true;
+                             })
+                && m_s.pg.exec("COMMIT", reason);
+        });
+    }
+
+    // Adds one citation inside the caller's statement or transaction.
+    bool insert(const char* record, CitationKey& key, QString& reason)
+    {
+        const Columns& columns = ServerSchema::CitationColumns();
+        const int n = ServerSchema::ValueCount(columns) + 2;
+        static const QByteArray sql = "INSERT INTO citations (" + ServerSchema::ColumnList(columns)
+            + ", number_key, raw_texts, created_by, desk) VALUES (" + placeholders(1, n + 2) + ") RETURNING id";
+        std::vector<PgValue> values;
+        bindCitation(record, values);
+        values.push_back(m_s.actorName());
+        values.push_back(m_s.desk());
+        PgResult r;
+        if (!m_s.pg.execPrepared("add_citation", sql.constData(), values, r, reason))
+            return false;
+        key = r.int4(0, 0);
+        return true;
+    }
+
+private:
+    void listAll(CitationRows& rows, FileError& error)
+    {
+        m_s.run("The citations could not be read", error, [&](QString& reason) {
+            QByteArray bytes = CitationRecord().bytes();
+            return m_s.pg.exec(ReadSnapshot, reason)
+                && m_s.fetch("SELECT id, " + ServerSchema::ColumnList(listColumns()) + " FROM citations ORDER BY id",
+                             {}, reason,
+                             [&](const PgResult& r) {
+                                 for (int i = 0; i < r.rows(); ++i) {
+                                     ServerSchema::ReadRecord(listColumns(), r, i, 1, bytes.data());
+                                     rows.append(bytes.constData(), r.int4(i, 0), false);
+                                 }
+                                 return true;
+                             })
+                && m_s.pg.exec("COMMIT", reason);
+        });
+    }
+
+    // The server narrows the citations down by the texts; every candidate
+    // is then decided by the program's own matcher, so the rows are exactly
+    // those the data folder's search finds.
+    void listFound(const SearchSettings& search, CitationRows& rows, FileError& error)
+    {
+        const Candidates candidates = candidatesOf(search);
+        if (candidates.none)
+            return;
+        QByteArray sql = "SELECT id, " + ServerSchema::ColumnList(ServerSchema::CitationColumns()) + " FROM citations";
+        std::vector<PgValue> values;
+        if (candidates.rawOnly) {
+            sql += " WHERE raw_texts";
+        } else if (!candidates.every) {
+            sql += " WHERE raw_texts";
+            for (const QByteArray& text : ServerSchema::SearchTexts(search.scope))
+                sql += " OR " + text + " ~ $1";
+            values.push_back(PgValue::text(candidates.pattern));
+        }
+        sql += " ORDER BY id";
+        RecordMatcher matcher(search.phrase, search.scope, search.ignoreCase == 1, search.wholeWord == 1);
+        m_s.run("The citations could not be searched", error, [&](QString& reason) {
+            QByteArray bytes = CitationRecord().bytes();
+            return m_s.pg.exec(ReadSnapshot, reason)
+                && m_s.fetch(sql, values, reason,
+                             [&](const PgResult& r) {
+                                 for (int i = 0; i < r.rows(); ++i) {
+                                     ServerSchema::ReadRecord(ServerSchema::CitationColumns(), r, i, 1, bytes.data());
+                                     if (matcher.matches(bytes.constData()))
+                                         rows.append(bytes.constData(), r.int4(i, 0), true);
+                                 }
+                                 return true;
+                             })
+                && m_s.pg.exec("COMMIT", reason);
+        });
+    }
+
+    Session& m_s;
+};
+
+class ServerUsers : public UserStore {
+public:
+    explicit ServerUsers(Session& s) : m_s(s) {}
+
+    bool list(QList<StoredUser>& users, FileError& error) override
+    {
+        return m_s.run("The user list could not be read", error,
+                       [&](QString& reason) { return select(users, reason); });
+    }
+
+    bool select(QList<StoredUser>& users, QString& reason)
+    {
+        users.clear();
+        const Columns& columns = ServerSchema::UserColumns();
+        PgResult r;
+        if (!m_s.pg.exec("SELECT id, " + ServerSchema::ColumnList(columns) + " FROM users ORDER BY id", {}, r, reason))
+            return false;
+        QByteArray bytes = UserRecord().bytes();
+        for (int i = 0; i < r.rows(); ++i) {
+            ServerSchema::ReadRecord(columns, r, i, 1, bytes.data());
+            users << StoredUser{r.int4(i, 0), UserRecord::fromBytes(bytes.constData(), bytes.size())};
+        }
+        return true;
+    }
+
+    bool add(const UserRecord& user, UserKey& key, FileError& error) override
+    {
+        return m_s.run("The user was not saved", error, [&](QString& reason) { return insert(user, key, reason); });
+    }
+
+    bool save(UserKey key, const UserRecord& user, FileError& error) override
+    {
+        return m_s.run("The user was not saved", error, [&](QString& reason) {
+            const Columns& columns = ServerSchema::UserColumns();
+            const int n = ServerSchema::ValueCount(columns);
+            static const QByteArray sql = "UPDATE users SET (" + ServerSchema::ColumnList(columns) + ") = ROW("
+                + placeholders(1, n) + "), row_version = row_version + 1, changed_by = $" + QByteArray::number(n + 1)
+                + ", changed_at = now(), desk = $" + QByteArray::number(n + 2) + " WHERE id = $"
+                + QByteArray::number(n + 3);
+            std::vector<PgValue> values;
+            ServerSchema::BindRecord(columns, user.bytes().constData(), values);
+            values.push_back(m_s.actorName());
+            values.push_back(m_s.desk());
+            values.push_back(PgValue::int4(key));
+            PgResult r;
+            if (!m_s.pg.execPrepared("save_user", sql.constData(), values, r, reason))
+                return false;
+            if (r.affected() == 0) {
+                reason = QStringLiteral("the user is no longer on the server (another desk may have removed them)");
+                return false;
+            }
+            return true;
+        });
+    }
+
+    bool remove(UserKey key, FileError& error) override
+    {
+        return m_s.run("The user was not removed", error, [&](QString& reason) {
+            PgResult r;
+            if (!m_s.pg.execPrepared("remove_user", "DELETE FROM users WHERE id = $1", {PgValue::int4(key)}, r, reason))
+                return false;
+            if (r.affected() == 0) {
+                reason = QStringLiteral("the user is no longer on the server (another desk may have removed them)");
+                return false;
+            }
+            return true;
+        });
+    }
+
+    bool insert(const UserRecord& user, UserKey& key, QString& reason)
+    {
+        const Columns& columns = ServerSchema::UserColumns();
+        const int n = ServerSchema::ValueCount(columns);
+        static const QByteArray sql = "INSERT INTO users (" + ServerSchema::ColumnList(columns)
+            + ", created_by, desk) VALUES (" + placeholders(1, n + 2) + ") RETURNING id";
+        std::vector<PgValue> values;
+        ServerSchema::BindRecord(columns, user.bytes().constData(), values);
+        values.push_back(m_s.actorName());
+        values.push_back(m_s.desk());
+        PgResult r;
+        if (!m_s.pg.execPrepared("add_user", sql.constData(), values, r, reason))
+            return false;
+        key = r.int4(0, 0);
+        return true;
+    }
+
+private:
+    Session& m_s;
+};
+
+class ServerUserLog : public UserLogStore {
+public:
+    explicit ServerUserLog(Session& s) : m_s(s) {}
+
+    bool append(const QString& line, FileError& error) override
+    {
+        // Stored as the folder's log would hold it: a character Windows-1252
+        // cannot hold becomes '?'.
+        const QByteArray bytes = Ansi::encode(line);
+        return m_s.run("The log line was not saved", error,
+                       [&](QString& reason) { return insert(bytes, true, reason); });
+    }
+
+    bool readAll(QByteArray& log, FileError& error) override
+    {
+        return m_s.run("The user log could not be read", error, [&](QString& reason) { return select(log, reason); });
+    }
+
+    bool select(QByteArray& log, QString& reason)
+    {
+        log.clear();
+        PgResult r;
+        if (!m_s.pg.exec("SELECT line, line_raw, ends_line FROM user_log ORDER BY id", {}, r, reason))
+            return false;
+        for (int i = 0; i < r.rows(); ++i)
+            log += lineOf(r, i);
+        return true;
+    }
+
+    bool readLatest(int limitLines, qint64 limitBytes, QByteArray& log, bool& partial, FileError& error) override
+    {
+        log.clear();
+        partial = false;
+        return m_s.run("The user log could not be read", error, [&](QString& reason) {
+            PgResult r;
+            if (!m_s.pg.exec("SELECT line, line_raw, ends_line FROM user_log ORDER BY id DESC LIMIT $1",
+                             {PgValue::int8(qint64(qMax(limitLines, 0)) + 1)}, r, reason))
+                return false;
+            QList<QByteArray> lines;
+            qint64 bytes = 0;
+            for (int i = 0; i < r.rows(); ++i) {
+                const QByteArray line = lineOf(r, i);
+                if (lines.size() >= limitLines || bytes + line.size() > limitBytes) {
+                    partial = true;
+                    break;
+                }
+                bytes += line.size();
+                lines.prepend(line);
+            }
+            for (const QByteArray& line : lines)
+                log += line;
+            return true;
+        });
+    }
+
+    // Adds one line of the log's own bytes inside the caller's statement or
+    // transaction.
+    bool insert(const QByteArray& bytes, bool endsLine, QString& reason)
+    {
+        const bool raw = bytes.contains('\0');
+        PgResult r;
+        return m_s.pg.execPrepared(
+            "add_log_line", "INSERT INTO user_log (line, line_raw, ends_line, desk) VALUES ($1, $2, $3, $4)",
+            {raw ? PgValue::nullOf(PgType::Text) : PgValue::text(Ansi::decode(bytes)),
+             raw ? PgValue::bytea(bytes) : PgValue::nullOf(PgType::Bytea), PgValue::boolean(endsLine), m_s.desk()},
+            r, reason);
+    }
+
+    static QByteArray lineOf(const PgResult& r, int row)
+    {
+        QByteArray line = !r.isNull(row, 1) ? r.bytes(row, 1)
+            : r.isNull(row, 0)              ? QByteArray()
+                                            : Ansi::encode(r.text(row, 0));
+        if (r.boolean(row, 2))
+            line += "\r\n";
+        return line;
+    }
+
+private:
+    Session& m_s;
+};
+
+class ServerShared : public SharedSettings {
+public:
+    explicit ServerShared(Session& s) : m_s(s) {}
+
+    QString accessCode() override
+    {
+        static const char* const read = "SELECT value FROM shared_settings WHERE name = 'AccessCode'";
+        FileError error;
+        QString code;
+        const bool ok = m_s.run("The access code could not be read", error, [&](QString& reason) {
+            PgResult r;
+            if (!m_s.pg.exec(read, {}, r, reason))
+                return false;
+            if (r.rows() == 0) {
+                // Drawn once for the installation; of two desks drawing at
+                // the same moment, the first one's code stands.
+                const QString drawn = QString::number(RandomInteger(100, 999))
+                    + QStringLiteral("%1").arg(RandomInteger(0, 999), 3, 10, QLatin1Char('0'));
+                if (!m_s.pg.exec("INSERT INTO shared_settings (name, value) VALUES ('AccessCode', $1) "
+                                 "ON CONFLICT (name) DO NOTHING",
+                                 {PgValue::text(drawn)}, r, reason)
+                    || !m_s.pg.exec(read, {}, r, reason))
+                    return false;
+            }
+            code = r.rows() ? r.text(0, 0).trimmed() : QString();
+            return !code.isEmpty();
+        });
+        // Without the server the code of this run stays the same, so the
+        // code shown and the code asked for agree.
+        if (ok)
+            m_unsaved.clear();
+        else if (m_unsaved.isEmpty())
+            m_unsaved = QString::number(RandomInteger(100, 999))
+                + QStringLiteral("%1").arg(RandomInteger(0, 999), 3, 10, QLatin1Char('0'));
+        return ok ? code : m_unsaved;
+    }
+
+private:
+    Session& m_s;
+    QString m_unsaved;
+};
+
+class ServerStorage : public Storage {
+public:
+    ServerStorage() : m_citations(m_s), m_users(m_s), m_log(m_s), m_shared(m_s) {}
+
+    Session& session() { return m_s; }
+
+    bool isServer() const override { return true; }
+    QString description() const override { return m_s.pg.place(); }
+    CitationStore& citations() override { return m_citations; }
+    UserStore& users() override { return m_users; }
+    UserLogStore& userLog() override { return m_log; }
+    SharedSettings& shared() override { return m_shared; }
+    void setActor(const StoreActor& actor) override { m_s.actor = actor; }
+
+    bool readContents(StoreContents& contents, FileError& error) override
+    {
+        contents = StoreContents();
+        return m_s.run("The server's data could not be read", error, [&](QString& reason) {
+            const Columns& columns = ServerSchema::CitationColumns();
+            QByteArray bytes = CitationRecord().bytes();
+            if (!m_s.pg.exec(ReadSnapshot, reason)
+                || !m_s.fetch("SELECT " + ServerSchema::ColumnList(columns) + " FROM citations ORDER BY id", {},
+                              reason, [&](const PgResult& r) {
+                                  for (int i = 0; i < r.rows(); ++i) {
+                                      ServerSchema::ReadRecord(columns, r, i, 0, bytes.data());
+                                      contents.citations.push_back(
+                                          CitationRecord::fromBytes(bytes.constData(), bytes.size()));
+                                  }
+                                  return true;
+                              }))
+                return false;
+            QList<StoredUser> users;
+            if (!m_users.select(users, reason) || !m_log.select(contents.userLog, reason))
+                return false;
+            for (const StoredUser& u : users)
+                contents.users << u.record;
+            return m_s.pg.exec("COMMIT", reason);
+        });
+    }
+
+    bool replaceContents(const StoreContents& contents, FileError& error) override
+    {
+        return m_s.run("The server's data was not replaced", error, [&](QString& reason) {
+            if (!m_s.pg.exec("BEGIN", reason)
+                || !m_s.pg.exec("TRUNCATE citations, users, user_log RESTART IDENTITY", reason))
+                return false;
+            for (const CitationRecord& c : contents.citations) {
+                CitationKey key = 0;
+                if (!m_citations.insert(c.bytes().constData(), key, reason))
+                    return false;
+            }
+            for (const UserRecord& u : contents.users) {
+                UserKey key = 0;
+                if (!m_users.insert(u, key, reason))
+                    return false;
+            }
+            // The log's lines as the folder's file holds them, each with its
+            // CR LF; a last line without one keeps that too.
+            const QByteArray& log = contents.userLog;
+            qsizetype at = 0;
+            while (at < log.size()) {
+                const qsizetype end = log.indexOf("\r\n", at);
+                const bool ends = end >= 0;
+                if (!m_log.insert(log.mid(at, (ends ? end : log.size()) - at), ends, reason))
+                    return false;
+                at = ends ? end + 2 : log.size();
+            }
+            return m_s.pg.exec("COMMIT", reason);
+        });
+    }
+
+private:
+    Session m_s;
+    ServerCitations m_citations;
+    ServerUsers m_users;
+    ServerUserLog m_log;
+    ServerShared m_shared;
+};
+
+} // namespace
+
+std::unique_ptr<Storage> OpenServerStorage(const QString& url, const QString& password, FileError& error)
+{
+    auto storage = std::make_unique<ServerStorage>();
+    PgConnection& pg = storage->session().pg;
+    QString reason;
+    if (!pg.open(url, password, reason)) {
+        error.text = QStringLiteral("The %1 could not be reached: %2.").arg(pg.place(), reason);
+        return nullptr;
+    }
+    if (!ServerSchema::ReadyForUse(pg, reason)) {
+        error.text = reason;
+        return nullptr;
+    }
+    return storage;
+}
+
+bool ServerNeedsPassword(const QString& url) { return PgConnection::needsPassword(url); }

@@ -1,0 +1,19 @@
+#pragma once
+// The agency's PostgreSQL server as the program's storage: every citation,
+// user, log line and shared setting in the tables of ServerSchema, reached
+// through one libpq connection. Each user action is one statement or one
+// transaction; a connection lost in the middle of one fails that action,
+// and the next one connects again.
+#include "storage/Storage.h"
+
+#include <memory>
+
+// Connects to `url` (a libpq URI or key=value string) with `password` when
+// not empty (else libpq's ~/.pgpass or PGPASSWORD), and checks that the
+// database holds the current Sennet tables. Null with `error` set, naming
+// the server, the database and the reason, when it cannot be used.
+std::unique_ptr<Storage> OpenServerStorage(const QString& url, const QString& password, FileError& error);
+
+// Whether connecting to `url` needs a password that libpq was not given,
+// so the program should ask for one.
+bool ServerNeedsPassword(const QString& url);

@@ -1,0 +1,478 @@
+// The server store against a real PostgreSQL started for the run: the
+// schema and its refusals, records and hostile texts going to the server and
+// back byte for byte, the search giving the folder's rows, sennet-data copy,
+// and a server stopped in the middle of work.
+#include "DataFiles.h"
+#include "PgCluster.h"
+#include "UserFiles.h"
+#include "server/PgConnection.h"
+#include "server/ServerSchema.h"
+#include "server/ServerStorage.h"
+#include "store/AnsiText.h"
+#include "store/CitationRows.h"
+#include "store/SearchMatch.h"
+#include "store/SearchSettings.h"
+#include "workspace/Validation.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <cmath>
+#include <limits>
+#include <thread>
+
+namespace {
+
+struct Run {
+    int status;
+    QString out, err;
+};
+
+Run sennetData(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral(SENNET_DATA_EXE), args);
+    p.waitForFinished(300000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+// Texts a clerk types and a damaged file holds, for the generated set.
+const QList<QByteArray>& textPool()
+{
+    static const QList<QByteArray> pool = {
+        "M\xDCLLER, JOS\xC9 \xD1", "m\xFCller", "O'Brien", "Rt 1 NB", "concat cat", "a.b*(c)[d]\\e$^", "100%_off",
+        "\xB5g/l", "'); DROP TABLE citations; --", "", "\xC6r\xF8sk\xF8""bing \x80 \x8A\x9A", "9:05pm on 2024/03",
+        QByteArray(2057, 'W'), "Line one\r\nLine two", QByteArray("nul\0inside", 10), "\x81\x8D\x8F\x90\x9D",
+        "  leading blanks"};
+    return pool;
+}
+
+// One citation of the generated set, written from the test's own layout
+// table: every text field from the pool (or full-width capitals), option
+// groups and check boxes cycling through every value and some no window
+// writes, dates valid, empty, finer than a microsecond and invalid.
+QByteArray generatedCitation(int n)
+{
+    CitationBytes3000 c;
+    const QList<double> oddDates = {std::nan(""), std::numeric_limits<double>::infinity(), -0.0, 1e10, -1.25,
+                                    -700000.0, 45359.123456789012, 2958465.99999, 36526.5};
+    int fieldNumber = 0;
+    for (const RecordField& f : CitationBytes3000::layout()) {
+        ++fieldNumber;
+        if (f.type == 't') {
+            const QByteArray& text = textPool()[(n * 7 + fieldNumber) % textPool().size()];
+            c.text(f.name, (n + fieldNumber) % 11 == 0 ? QByteArray(f.width, 'Z') : text);
+        } else if (f.type == 'i' && qstrcmp(f.name, "FormatVersion") != 0) {
+            c.int16(f.name, qint16((n + fieldNumber) % 7 - 1)); // -1..5
+        } else if (f.type == 'd') {
+            if ((n + fieldNumber) % 5 == 0)
+                c.date(f.name, 0.0);
+            else if ((n + fieldNumber) % 13 == 0)
+                c.date(f.name, oddDates[(n + fieldNumber) % oddDates.size()]);
+            else
+                c.date(f.name, QDate(2020, 1, 1).addDays(n * 3 % 1500), QTime(0, 0).addSecs(n * 997 % 86400));
+        }
+    }
+    if (n % 9 == 0)
+        c.int16("FormatVersion", 299);
+    return c.bytes();
+}
+
+std::vector<CitationRecord> generatedSet(int count)
+{
+    std::vector<CitationRecord> out;
+    for (int n = 0; n < count; ++n) {
+        const QByteArray bytes = generatedCitation(n);
+        out.push_back(CitationRecord::fromBytes(bytes.constData(), bytes.size()));
+    }
+    return out;
+}
+
+} // namespace
+
+class tst_serverstore : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<PgCluster> m_cluster;
+
+    std::unique_ptr<Storage> newStorage(QString* url = nullptr)
+    {
+        QString problem;
+        auto storage = makeServerStorage(*m_cluster, url, &problem);
+        if (!storage)
+            qWarning("%s", qPrintable(problem));
+        return storage;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_cluster = std::make_unique<PgCluster>();
+        if (!m_cluster->available())
+            QSKIP(qPrintable(m_cluster->problem()));
+    }
+
+    void schemaIsMadeOnceAndOtherDatabasesAreRefused()
+    {
+        // A fresh database through the tool: init, init again, upgrade.
+        const QString url = m_cluster->createDatabase();
+        FileError error;
+        QVERIFY(!OpenServerStorage(url, QString(), error));
+        QVERIFY2(error.message().contains(QLatin1String("sennet-data server init")), qPrintable(error.message()));
+        Run r = sennetData({QStringLiteral("server"), QStringLiteral("init"), url});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.contains(QLatin1String("schema version 1")));
+        r = sennetData({QStringLiteral("server"), QStringLiteral("init"), url});
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.err.contains(QLatin1String("already holds Sennet's tables")));
+        r = sennetData({QStringLiteral("server"), QStringLiteral("upgrade"), url});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.contains(QLatin1String("nothing to upgrade")));
+        QVERIFY(OpenServerStorage(url, QString(), error));
+
+        // A database of something else is left alone by both.
+        const QString other = m_cluster->createDatabase();
+        PgConnection pg;
+        QString reason;
+        QVERIFY2(pg.open(other, QString(), reason), qPrintable(reason));
+        QVERIFY(pg.exec("CREATE TABLE invoices (id int)", reason));
+        for (const char* action : {"init", "upgrade"}) {
+            r = sennetData({QStringLiteral("server"), QLatin1String(action), other});
+            QCOMPARE(r.status, 1);
+            QVERIFY2(r.err.contains(QLatin1String("other tables (invoices)")), qPrintable(r.err));
+        }
+        PgResult tables;
+        QVERIFY(pg.exec("SELECT count(*) FROM pg_tables WHERE schemaname = 'public'", {}, tables, reason));
+        QCOMPARE(tables.int8(0, 0), qint64(1));
+
+        // Tables of a later version are not touched by this program.
+        PgConnection sennet;
+        QVERIFY(sennet.open(url, QString(), reason));
+        QVERIFY(sennet.exec("UPDATE schema_version SET version = 2", reason));
+        QVERIFY(!OpenServerStorage(url, QString(), error));
+        QVERIFY(error.message().contains(QLatin1String("newer than this program")));
+        QCOMPARE(sennetData({QStringLiteral("server"), QStringLiteral("upgrade"), url}).status, 1);
+
+        // An unreachable server is named with libpq's reason.
+        QVERIFY(!OpenServerStorage(QStringLiteral("host=/nonexistent dbname=agency"), QString(), error));
+        QVERIFY2(error.message().startsWith(QLatin1String("The server \"/nonexistent\", database \"agency\" could "
+                                                          "not be reached: ")),
+                 qPrintable(error.message()));
+    }
+
+    void recordsComeBackByteForByte()
+    {
+        QString url;
+        auto storage = newStorage(&url);
+        QVERIFY(storage);
+        CitationStore& citations = storage->citations();
+        const std::vector<CitationRecord> set = generatedSet(300);
+        FileError error;
+        CitationKey first = 0;
+        QVERIFY2(citations.addAll(set, first, error), qPrintable(error.message()));
+        int n = 0;
+        QVERIFY(citations.forEach(
+            [&](CitationKey key, const char* record) {
+                if (QByteArray(record, CitationLayout::RecordLength) != set[size_t(n)].bytes())
+                    qWarning("citation %d (key %d) came back changed", n, key);
+                return QByteArray(record, CitationLayout::RecordLength) == set[size_t(n++)].bytes();
+            },
+            error));
+        QCOMPARE(n, int(set.size()));
+        CitationRecord one;
+        QVERIFY(citations.read(first + 9, one, error));
+        QCOMPARE(one.bytes(), set[9].bytes());
+        QCOMPARE(citations.count(error), 300);
+
+        // Plain values sit in typed columns; only what they cannot hold is raw.
+        const QByteArray plain = CitationBytes3000::sample("B-1", QDate(2024, 3, 7)).bytes();
+        CitationKey key = 0;
+        QVERIFY(citations.add(CitationRecord::fromBytes(plain.constData(), plain.size()), key, error));
+        PgConnection pg;
+        QString reason;
+        QVERIFY(pg.open(url, QString(), reason));
+        PgResult r;
+        QVERIFY(pg.exec("SELECT citation_number, offense_date::text, offense_date_raw IS NULL, state_or_local, "
+                        "(SELECT count(*) FROM citations WHERE ncic_number_raw IS NOT NULL) FROM citations "
+                        "WHERE id = $1",
+                        {PgValue::int4(key)}, r, reason));
+        QCOMPARE(r.text(0, 0), QStringLiteral("B-1"));
+        QCOMPARE(r.text(0, 1), QStringLiteral("2024-03-07 00:00:00"));
+        QVERIFY(r.boolean(0, 2));
+        QVERIFY(r.int8(0, 4) > 0 && r.int8(0, 4) < 300); // the NUL texts only
+
+        // Users and the log, with a last line left without its CR LF.
+        StoreContents contents;
+        contents.citations = set;
+        contents.users << UserRecord::fromBytes(UserBytes500::user("J\xC9R\xD4ME", "O'Brien", "x", 4).bytes(), 500)
+                       << UserRecord::fromBytes(UserBytes500().level(9).created(std::nan("")).bytes(), 500);
+        contents.userLog = QByteArray("03/07/2024 at 14:05:09 - Jane Doe logged in.\r\nodd\nline\0\x81\r\ncut", 61);
+        QVERIFY2(storage->replaceContents(contents, error), qPrintable(error.message()));
+        StoreContents back;
+        QVERIFY(storage->readContents(back, error));
+        QVERIFY(back.citations == contents.citations);
+        QCOMPARE(back.users, contents.users);
+        QCOMPARE(back.userLog, contents.userLog);
+        QByteArray latest;
+        bool partial = false;
+        QVERIFY(storage->userLog().readLatest(2, 1000, latest, partial, error));
+        QVERIFY(partial);
+        QCOMPARE(latest, contents.userLog.mid(46));
+    }
+
+    void hostileTextComesBackOrIsRefused()
+    {
+        auto storage = newStorage();
+        QVERIFY(storage);
+        const QList<QString> hostile = {
+            QStringLiteral("O'Brien \"Bud\""), QStringLiteral("C:\\temp\\ \\x00 \\\\"), QStringLiteral("a; b; c;"),
+            QStringLiteral("'); DROP TABLE citations; --"), QString(QChar(0)) + QStringLiteral("after NUL"),
+            QStringLiteral("\u00C9\u00E8\u20AC\u0160\u0178"), QStringLiteral("$1 $$ %s %n ? :name"),
+            QString(10240, u'x') + QStringLiteral("END"), QStringLiteral("\u041C\u043E\u0441\u043A\u0432\u0430"),
+            QStringLiteral("\U0001F600 smile"), QStringLiteral("\u2603")};
+        for (const QString& text : hostile) {
+            if (!Ansi::canEncode(text)) {
+                // The editor refuses it before anything is stored.
+                EditorValues values;
+                values.text[1] = text;
+                const ValidationResult result = ValidateCitationValues(values);
+                QVERIFY(!result.messages.isEmpty());
+                QCOMPARE(result.messages.first().caption, ValidationText::UnstorableCaption);
+                continue;
+            }
+            CitationRecord record;
+            for (const FieldSpec& f : CitationLayout::fields())
+                if (f.type == FieldType::Text)
+                    QVERIFY(record.setText(f.id, text));
+            FileError error;
+            CitationKey key = 0;
+            QVERIFY2(storage->citations().add(record, key, error), qPrintable(error.message()));
+            CitationRecord back;
+            QVERIFY(storage->citations().read(key, back, error));
+            QCOMPARE(back.bytes(), record.bytes());
+            QCOMPARE(back.text(CitationField::Notes), Ansi::trimSpaces(text.left(2057)));
+
+            UserRecord user;
+            user.setFirstName(text);
+            user.setLastName(text);
+            user.setComments(text);
+            UserKey userKey = 0;
+            QVERIFY2(storage->users().add(user, userKey, error), qPrintable(error.message()));
+            QList<StoredUser> users;
+            QVERIFY(storage->users().list(users, error));
+            QCOMPARE(users.last().record, user);
+            QVERIFY(storage->userLog().append(text.left(200), error));
+        }
+        FileError error;
+        QCOMPARE(storage->citations().count(error), 8);
+        QByteArray log;
+        QVERIFY(storage->userLog().readAll(log, error));
+        QCOMPARE(log.count("\r\n"), 8);
+    }
+
+    void searchFindsWhatTheFolderFinds_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::newRow("US") << QStringLiteral("en_US");
+        QTest::newRow("GB") << QStringLiteral("en_GB");
+        QTest::newRow("DE") << QStringLiteral("de_DE");
+    }
+
+    void searchFindsWhatTheFolderFinds()
+    {
+        QFETCH(QString, locale);
+        QLocale::setDefault(QLocale(locale));
+        auto storage = newStorage();
+        QVERIFY(storage);
+        const std::vector<CitationRecord> set = generatedSet(240);
+        FileError error;
+        CitationKey first = 0;
+        QVERIFY(storage->citations().addAll(set, first, error));
+        const QStringList phrases = {QStringLiteral("m\u00FCller"), QStringLiteral("M\u00DCLLER"),
+                                     QStringLiteral("rt 1"), QStringLiteral("cat"), QStringLiteral("a.b*(c)[d]\\e$^"),
+                                     QStringLiteral("%_"), QStringLiteral("\u03BCg"), QStringLiteral("2024/03"),
+                                     QStringLiteral("9:05PM"), QStringLiteral("/2021"), QStringLiteral("nul"),
+                                     QStringLiteral("DROP TABLE"), QStringLiteral("\u2603"), QStringLiteral("zzzz"),
+                                     QStringLiteral("\u0161"), QStringLiteral("l") + QChar(0) + QStringLiteral("i")};
+        int found = 0;
+        for (const QString& phrase : phrases)
+            for (int scope = 1; scope <= 8; ++scope)
+                for (int flags = 0; flags < 4; ++flags) {
+                    const SearchSettings search{phrase, qint16(scope), qint16(flags & 1), qint16(flags >> 1)};
+                    QList<CitationRow> expected;
+                    for (size_t i = 0; i < set.size(); ++i)
+                        if (MatchesSearch(SearchedText(set[i].bytes().constData(), scope), phrase, flags & 1,
+                                          flags >> 1))
+                            expected << CitationRowOf(set[i].bytes().constData(), first + int(i), true);
+                    const CitationRows rows = storage->citations().listRows(&search, error);
+                    QVERIFY2(!error.isError(), qPrintable(error.message()));
+                    QList<CitationRow> got;
+                    for (int r = 0; r < rows.size(); ++r)
+                        got << rows.decoded(r);
+                    if (got != expected)
+                        QFAIL(qPrintable(QStringLiteral("\"%1\" in scope %2, flags %3: %4 rows, the folder's way %5")
+                                             .arg(phrase)
+                                             .arg(scope)
+                                             .arg(flags)
+                                             .arg(got.size())
+                                             .arg(expected.size())));
+                    found += int(got.size());
+                }
+        QVERIFY(found > 1000);
+        // The whole list, in key order, without the time in its keys.
+        const CitationRows all = storage->citations().listRows(nullptr, error);
+        QCOMPARE(all.size(), 240);
+        QCOMPARE(all.decoded(17), CitationRowOf(set[17].bytes().constData(), first + 17, false));
+        QLocale::setDefault(QLocale::c());
+    }
+
+    void keysNumbersUsersAndTheAccessCode()
+    {
+        QString url;
+        auto storage = newStorage(&url);
+        QVERIFY(storage);
+        CitationStore& c = storage->citations();
+        QVERIFY(!c.keysShiftOnDelete());
+        FileError error;
+        CitationKey a = 0, b = 0, d = 0;
+        QVERIFY(c.add(CitationRecord::fromBytes(CitationBytes3000::sample("x-1", QDate(2024, 1, 2)).bytes(), 3000), a,
+                      error));
+        QVERIFY(c.add(CitationRecord::fromBytes(CitationBytes3000::sample(" X-1 ", QDate(2024, 1, 3)).bytes(), 3000),
+                      b, error));
+        QVERIFY(c.add(CitationRecord::fromBytes(CitationBytes3000::sample("X-2", QDate(2024, 1, 4)).bytes(), 3000), d,
+                      error));
+        QList<CitationKey> keys;
+        QVERIFY(c.findNumber(QStringLiteral("  x-1"), 0, keys, error));
+        QCOMPARE(keys, (QList<CitationKey>{a, b}));
+        QVERIFY(c.findNumber(QStringLiteral("X-1"), a, keys, error));
+        QCOMPARE(keys, QList<CitationKey>{b});
+        // A deletion leaves the other keys as they were.
+        QVERIFY(c.remove(a, error));
+        QVERIFY(!c.remove(a, error));
+        QVERIFY(error.message().startsWith(QLatin1String("The citation was not deleted (server ")));
+        CitationRecord record;
+        QVERIFY(c.read(d, record, error));
+        QCOMPARE(record.text(CitationField::CitationNumber), QStringLiteral("X-2"));
+        QVERIFY(!c.save(a, record, error));
+
+        UserStore& users = storage->users();
+        UserKey u1 = 0, u2 = 0;
+        QVERIFY(users.add(UserRecord::fromBytes(UserBytes500::user("Ann", "Lee", "p", 4).bytes(), 500), u1, error));
+        QVERIFY(users.add(UserRecord::fromBytes(UserBytes500::user("Bo", "Ng", "p", 1).bytes(), 500), u2, error));
+        UserRecord changed = UserRecord::fromBytes(UserBytes500::user("Bo", "Ng", "p", 3).bytes(), 500);
+        QVERIFY(users.save(u2, changed, error));
+        QVERIFY(users.remove(u1, error));
+        QList<StoredUser> list;
+        QVERIFY(users.list(list, error));
+        QCOMPARE(list.size(), 1);
+        QCOMPARE(list[0].key, u2);
+        QCOMPARE(list[0].record.AccessLevel(), qint16(3));
+
+        // One access code for every desk of the installation.
+        const QString code = storage->shared().accessCode();
+        QCOMPARE(code.size(), 6);
+        auto otherDesk = OpenServerStorage(url, QString(), error);
+        QVERIFY(otherDesk);
+        QCOMPARE(otherDesk->shared().accessCode(), code);
+    }
+
+    void copyFolderToServerAndBackIsByteIdentical()
+    {
+        QString url;
+        auto storage = newStorage(&url);
+        QVERIFY(storage);
+        QTemporaryDir from, back;
+        QByteArray citations;
+        for (int n = 1; n <= 120; ++n) // the first record decides the format: a current one
+            citations += generatedCitation(n);
+        WriteFile(from.filePath(QStringLiteral("Sennet.Data")), citations);
+        WriteUsers(from.filePath(QStringLiteral("User.List")),
+                   {UserBytes500::user("ADMIN", "\xC5NGSTR\xD6M", "pw", 4), UserBytes500::user("Clerk", "One", "x", 2)});
+        WriteFile(from.filePath(QStringLiteral("User.Log")), "line one\r\nline two\r\n");
+
+        Run r = sennetData({QStringLiteral("copy"), QStringLiteral("--from"), from.path(), QStringLiteral("--to"), url});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QVERIFY(r.out.contains(QLatin1String("Copied 120 citations, 2 users and 2 log lines")));
+        QVERIFY(r.out.contains(QLatin1String("compared field by field")));
+        r = sennetData({QStringLiteral("copy"), QStringLiteral("--from=") + url, QStringLiteral("--to=") + back.path()});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        for (const char* name : {"Sennet.Data", "User.List", "User.Log"})
+            QCOMPARE(ReadFile(back.filePath(QLatin1String(name))), ReadFile(from.filePath(QLatin1String(name))));
+
+        // A server that holds citations is not overwritten unasked.
+        WriteFile(back.filePath(QStringLiteral("Sennet.Data")), citations.left(3 * 3000));
+        r = sennetData({QStringLiteral("copy"), QStringLiteral("--from"), back.path(), QStringLiteral("--to"), url});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QLatin1String("already holds 120 citations")), qPrintable(r.err));
+        FileError error;
+        QCOMPARE(storage->citations().count(error), 120);
+        r = sennetData({QStringLiteral("copy"), QStringLiteral("--from"), back.path(), QStringLiteral("--to"), url,
+                        QStringLiteral("--replace")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(storage->citations().count(error), 3);
+    }
+
+    void serverStoppedMidWorkLosesNothing()
+    {
+        QString url;
+        auto storage = newStorage(&url);
+        QVERIFY(storage);
+        CitationStore& c = storage->citations();
+        FileError error;
+        CitationKey key = 0;
+        const CitationRecord before = CitationRecord::fromBytes(CitationBytes3000::sample("K-1", QDate(2024, 5, 1)).bytes(), 3000);
+        QVERIFY(c.add(before, key, error));
+
+        // Stopped between two saves: the save says so, the next one connects again.
+        QVERIFY(m_cluster->stopImmediately());
+        CitationRecord edited = before;
+        edited.setText(CitationField::Notes, QStringLiteral("edited"));
+        QVERIFY(!c.save(key, edited, error));
+        QVERIFY2(error.message().startsWith(QLatin1String("The citation was not saved (server ")), qPrintable(error.message()));
+        QVERIFY(error.message().contains(url.section(QStringLiteral("dbname="), 1)));
+        QVERIFY(m_cluster->start());
+        error.clear();
+        CitationRecord read;
+        QVERIFY2(c.read(key, read, error), qPrintable(error.message()));
+        QCOMPARE(read, before);
+        error.clear();
+        QVERIFY2(c.save(key, edited, error), qPrintable(error.message()));
+
+        // Stopped in the middle of a long transaction: nothing of it stays.
+        PgConnection watcher;
+        QString reason;
+        QVERIFY(watcher.open(m_cluster->url(QStringLiteral("postgres")), QString(), reason));
+        const QString database = url.section(QStringLiteral("dbname="), 1);
+        std::thread stopper([&] {
+            PgResult r;
+            for (int i = 0; i < 3000; ++i) {
+                if (watcher.exec("SELECT count(*) FROM pg_stat_activity WHERE datname = $1 AND backend_xid IS NOT NULL",
+                                 {PgValue::text(database)}, r, reason)
+                    && r.int8(0, 0) > 0)
+                    break;
+                QThread::msleep(10);
+            }
+            QThread::msleep(100);
+            m_cluster->stopImmediately();
+        });
+        CitationKey first = 0;
+        const bool added = c.addAll(generatedSet(4000), first, error);
+        stopper.join();
+        QVERIFY(!added);
+        QVERIFY2(error.message().startsWith(QLatin1String("The citations were not saved (server ")),
+                 qPrintable(error.message()));
+        QVERIFY(m_cluster->start());
+        error.clear();
+        QCOMPARE(c.count(error), 1);
+        QVERIFY(c.read(key, read, error));
+        QCOMPARE(read, edited);
+        QVERIFY(c.add(before, key, error));
+        QCOMPARE(c.count(error), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_serverstore)
+#include "tst_serverstore.moc"

@@ -1,0 +1,157 @@
+#include "PgCluster.h"
+
+#include "server/PgConnection.h"
+#include "server/ServerSchema.h"
+#include "server/ServerStorage.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+const QString BinFolder = QStringLiteral("/usr/lib/postgresql/15/bin/");
+constexpr int Port = 5432;
+
+} // namespace
+
+PgCluster::PgCluster()
+{
+    if (!QFileInfo(BinFolder + QStringLiteral("initdb")).isExecutable()) {
+        m_problem = QStringLiteral("PostgreSQL 15 is not installed (%1initdb is missing); scripts/install-deps "
+                                   "installs it")
+                        .arg(BinFolder);
+        return;
+    }
+    if (!m_dir.isValid()) {
+        m_problem = QStringLiteral("no temporary folder for the cluster");
+        return;
+    }
+    m_data = m_dir.filePath(QStringLiteral("data"));
+    // The server refuses to run as root: the folder goes to "postgres".
+    m_asPostgres = geteuid() == 0;
+    if (m_asPostgres) {
+        const passwd* pw = getpwnam("postgres");
+        if (!pw || chown(QFile::encodeName(m_dir.path()).constData(), pw->pw_uid, pw->pw_gid) != 0) {
+            m_problem = QStringLiteral("running as root, but the folder cannot be given to the user \"postgres\"");
+            return;
+        }
+    }
+    QString output;
+    if (!run(BinFolder + QStringLiteral("initdb"),
+             {QStringLiteral("-D"), m_data, QStringLiteral("-U"), QStringLiteral("postgres"), QStringLiteral("-A"),
+              QStringLiteral("trust"), QStringLiteral("-E"), QStringLiteral("UTF8"), QStringLiteral("--locale=C"),
+              QStringLiteral("--no-sync")},
+             output)) {
+        m_problem = QStringLiteral("initdb failed: %1").arg(output);
+        return;
+    }
+    QFile conf(m_data + QStringLiteral("/postgresql.conf"));
+    if (!conf.open(QIODevice::Append)) {
+        m_problem = QStringLiteral("postgresql.conf cannot be written");
+        return;
+    }
+    // Without fsync the data still survives a stopped server (the machine
+    // keeps running); commits stay synchronous, so a commit reported is kept.
+    conf.write(QStringLiteral("listen_addresses = ''\nunix_socket_directories = '%1'\nport = %2\n"
+                              "fsync = off\nfull_page_writes = off\n"
+                              "max_connections = 20\nshared_buffers = 32MB\n")
+                   .arg(m_dir.path())
+                   .arg(Port)
+                   .toUtf8());
+    conf.close();
+    start();
+}
+
+PgCluster::~PgCluster()
+{
+    if (m_running) {
+        QString output;
+        run(BinFolder + QStringLiteral("pg_ctl"),
+            {QStringLiteral("-D"), m_data, QStringLiteral("-m"), QStringLiteral("immediate"), QStringLiteral("stop")},
+            output);
+    }
+}
+
+bool PgCluster::run(const QString& program, const QStringList& arguments, QString& output)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    if (m_asPostgres)
+        p.start(QStringLiteral("runuser"), QStringList{QStringLiteral("-u"), QStringLiteral("postgres"),
+                                                       QStringLiteral("--"), program}
+                                               + arguments);
+    else
+        p.start(program, arguments);
+    const bool finished = p.waitForFinished(120000);
+    output = QString::fromLocal8Bit(p.readAll()).trimmed();
+    return finished && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+bool PgCluster::start()
+{
+    QString output;
+    m_running = run(BinFolder + QStringLiteral("pg_ctl"),
+                    {QStringLiteral("-D"), m_data, QStringLiteral("-l"), m_dir.filePath(QStringLiteral("server.log")),
+                     QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("start")},
+                    output);
+    if (!m_running)
+        m_problem = QStringLiteral("pg_ctl start failed: %1").arg(output);
+    return m_running;
+}
+
+bool PgCluster::stopImmediately()
+{
+    QString output;
+    const bool stopped = run(BinFolder + QStringLiteral("pg_ctl"),
+                             {QStringLiteral("-D"), m_data, QStringLiteral("-m"), QStringLiteral("immediate"),
+                              QStringLiteral("stop")},
+                             output);
+    if (stopped)
+        m_running = false;
+    return stopped;
+}
+
+QString PgCluster::url(const QString& name) const
+{
+    return QStringLiteral("host=%1 port=%2 user=postgres dbname=%3").arg(m_dir.path()).arg(Port).arg(name);
+}
+
+QString PgCluster::createDatabase()
+{
+    const QString name = QStringLiteral("case_%1").arg(++m_databases);
+    PgConnection pg;
+    QString reason;
+    if (!pg.open(url(QStringLiteral("postgres")), QString(), reason))
+        return QString();
+    // The name is the test's own, not a value: it cannot be bound.
+    const QByteArray sql = "CREATE DATABASE " + name.toUtf8() + " ENCODING 'UTF8'";
+    return pg.exec(sql.constData(), reason) ? url(name) : QString();
+}
+
+std::unique_ptr<Storage> makeServerStorage(PgCluster& cluster, QString* url, QString* problem)
+{
+    QString failure;
+    const QString address = cluster.createDatabase();
+    std::unique_ptr<Storage> storage;
+    if (address.isEmpty()) {
+        failure = QStringLiteral("no database could be made");
+    } else {
+        PgConnection pg;
+        QString reason;
+        if (!pg.open(address, QString(), reason) || !ServerSchema::Init(pg, reason)) {
+            failure = reason;
+        } else {
+            FileError error;
+            storage = OpenServerStorage(address, QString(), error);
+            failure = error.message();
+        }
+    }
+    if (url)
+        *url = address;
+    if (problem)
+        *problem = failure;
+    return storage;
+}
