@@ -1,7 +1,8 @@
 #pragma once
 // The stores the store-level suite runs against, each made fresh and empty
-// over a temporary folder of its own. Another store is one more line in
-// StorageFactories().
+// over a temporary folder, or a new database on the run's own PostgreSQL.
+// Another store is one more line in StorageFactories().
+#include "PgCluster.h"
 #include "storage/FolderStorage.h"
 #include "store/DataFileNames.h"
 
@@ -25,6 +26,14 @@ inline QList<StorageFactory> StorageFactories()
              QDir::setCurrent(dir);
              InitialiseDataFileNames();
              return std::make_unique<FolderStorage>();
+         }},
+        {QStringLiteral("server"),
+         [](const QString&) -> std::unique_ptr<Storage> {
+             // One cluster for the whole run, stopped when the run ends.
+             static PgCluster cluster;
+             if (!cluster.available())
+                 return nullptr;
+             return makeServerStorage(cluster);
          }},
     };
 }
