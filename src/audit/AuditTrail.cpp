@@ -567,7 +567,12 @@ bool AuditTrailFile::updateIndex(FileError& error)
                 m_index.resize(size_t(records));
                 for (qint64 i = 0; i < records; ++i)
                     m_index[size_t(i)] = indexFromBytes(all.constData() + i * IndexRecordLength);
-                if (!fits(m_index.back()))
+                // Line after line from the start, the last one where the
+                // trail has it.
+                bool contiguous = m_index.front().offset == 0;
+                for (size_t i = 1; contiguous && i < m_index.size(); ++i)
+                    contiguous = m_index[i].offset == m_index[i - 1].offset + qint64(m_index[i - 1].length);
+                if (!contiguous || !fits(m_index.back()))
                     m_index.clear();
             }
         }
@@ -666,7 +671,8 @@ bool AuditTrailFile::read(const AuditFilter& filter, qint64 first, int count, QL
     return true;
 }
 
-bool AuditTrailFile::forEachLine(const std::function<bool(qint64, const AuditLine::Parsed&)>& visit, FileError& error)
+bool AuditTrailFile::forEachLine(const std::function<bool(qint64, const QByteArray&, const AuditLine::Parsed&)>& visit,
+                                 FileError& error)
 {
     error.clear();
     File trail;
@@ -680,7 +686,7 @@ bool AuditTrailFile::forEachLine(const std::function<bool(qint64, const AuditLin
     const qint64 size = trail.size();
     qint64 number = 0;
     if (size < 0 || !forEachRawLine(trail, 0, size, [&](qint64, qint64, const QByteArray& line, bool) {
-            return visit(++number, AuditLine::parse(line));
+            return visit(++number, line, AuditLine::parse(line));
         })) {
         error = unreadable(AuditFiles::trail(), trail);
         return false;

@@ -24,6 +24,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 #include <vector>
 
 namespace AuditFiles {
@@ -70,9 +71,11 @@ public:
     AuditVerdict verify();
 
     // Every line of the trail in order, for dumps: visit gets the line
-    // number (from 1) and the parsed line; false from it stops.
-    bool forEachLine(const std::function<bool(qint64 line, const AuditLine::Parsed& parsed)>& visit,
-                     FileError& error);
+    // number (from 1), its bytes (without the line end) and what they say;
+    // false from it stops.
+    bool forEachLine(
+        const std::function<bool(qint64 line, const QByteArray& bytes, const AuditLine::Parsed& parsed)>& visit,
+        FileError& error);
 
     // Whether the index file may be written (a reader that must change
     // nothing keeps it in memory only).
