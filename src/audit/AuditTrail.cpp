@@ -4,6 +4,7 @@
 #include "store/FileIo.h"
 
 #include <QCryptographicHash>
+#include <QFileInfo>
 #include <QtEndian>
 #include <algorithm>
 #include <cstring>
@@ -462,6 +463,16 @@ bool AuditTrailFile::append(AuditEntry& entry, FileError& error)
     return true;
 }
 
+bool AuditTrailFile::finishInterrupted(FileError& error)
+{
+    error.clear();
+    if (!QFileInfo::exists(AuditFiles::trail()) && !QFileInfo::exists(AuditFiles::count()))
+        return true; // no trail yet: nothing to put in order, and nothing made
+    File trail, count;
+    Settled s;
+    return openWriting(trail, count, error) && settle(trail, count, s, error);
+}
+
 bool AuditTrailFile::withdraw(qint64 number, FileError& error)
 {
     error.clear();
@@ -791,12 +802,11 @@ AuditVerdict AuditTrailFile::verify()
     v.entries = lines;
     if (!countReadable)
         return fail(lines, countError.message());
-    if (!c.present) {
-        if (lines > 0)
-            return fail(lines, QStringLiteral("The count kept beside the trail (\"%1\") is missing, so its last "
-                                              "entries cannot be checked.").arg(countName));
-        return v;
-    }
+    // No count yet is a count of none: a first entry whose count was not
+    // written yet is the crash case below.
+    if (!c.present && lines > 1)
+        return fail(lines, QStringLiteral("The count kept beside the trail (\"%1\") is missing, so its last "
+                                          "entries cannot be checked.").arg(countName));
     if (c.state == 'x' && lines == c.count + 1) {
         v.notes << QStringLiteral("Entry %1 was withdrawn because its change was refused; it is removed with the "
                                   "next entry.").arg(lines);

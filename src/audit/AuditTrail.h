@@ -62,6 +62,11 @@ public:
     // nothing) when it is not the last entry.
     bool withdraw(qint64 number, FileError& error);
 
+    // Puts the files in order after a crash, as the next entry would: a
+    // count left one behind is brought up to date, a withdrawal cut short is
+    // finished. For the start of the program; nothing to do is no error.
+    bool finishInterrupted(FileError& error);
+
     // Entries matching `filter`, newest first: up to `count` of them from the
     // `first` (0-based). `total` gets how many match in all.
     bool read(const AuditFilter& filter, qint64 first, int count, QList<AuditEntry>& entries, qint64& total,
