@@ -26,6 +26,8 @@ QJsonArray citationChanges(const CitationRecord& before, const CitationRecord& a
 // ("yyyy-mm-dd", "hh:mm:ss", both with a "T"); null for an empty date.
 QJsonValue citationFieldValue(const CitationRecord& record, CitationField field);
 
+// The fields entered (as a snapshot's "fields"); a deletion's entry also
+// keeps the record's bytes.
 AuditEntry citationAdded(const CitationRecord& record, CitationKey key);
 AuditEntry citationEdited(const CitationRecord& before, const CitationRecord& after, CitationKey key);
 AuditEntry citationDeleted(const CitationRecord& record, CitationKey key);

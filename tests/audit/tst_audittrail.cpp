@@ -153,7 +153,12 @@ void tst_AuditTrail::eachActionWritesOneEntry_data()
     const UserRecord u = user("Bob", "Roe", "Pass11", 2);
     const QString jane = QStringLiteral("Jane Doe");
     QTest::newRow("added") << AuditEvents::citationAdded(c, 7) << "citation-added" << jane << 4 << "A-2201" << 7
-                           << QJsonObject{{"record", QString::fromLatin1(c.bytes().toBase64())}};
+                           << QJsonObject{{"fields", QJsonObject{{"FormatVersion", 315}, {"CitationNumber", "A-2201"},
+                                                                 {"OffenseDate", "2026-02-01"}, {"CodeSection", "46.2-862"},
+                                                                 {"OccurredOn", "Rt 1 NB"}, {"OccurredAt", "MM 12"},
+                                                                 {"StateOrLocal", 2}, {"SpeedMethod", 3}, {"TestType", 4},
+                                                                 {"Weather", 1}, {"RoadSurface", 1}, {"RoadType", 1},
+                                                                 {"Traffic", 1}, {"Lighting", 1}, {"SceneDisposition", 1}}}};
     QTest::newRow("printed sheet") << AuditEvents::citationPrinted(c, 7, true) << "citation-printed" << jane << 4
                                    << "A-2201" << 7 << QJsonObject{{"form", "sheet"}, {"notes", true}};
     QTest::newRow("printed list") << AuditEvents::listPrinted(1234, "all citations") << "list-printed" << jane << 4
