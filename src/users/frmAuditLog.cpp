@@ -7,7 +7,6 @@
 
 #include <QComboBox>
 #include <QFontDatabase>
-#include <QGridLayout>
 #include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -199,12 +198,16 @@ frmAuditLog::frmAuditLog(AuditStore& store, const QString& citation, QWidget* pa
         edit = new QLineEdit(this);
         edit->setObjectName(QLatin1String(name));
         edit->setMaximumWidth(width);
+        edit->setMinimumWidth(qMin(width, 110));
         edit->setToolTip(tip);
         return edit;
     };
     auto label = [this](const QString& text, QWidget* buddy) {
         auto* l = new QLabel(text, this);
         l->setBuddy(buddy);
+        l->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QString(text).remove(u'&')) + 4);
         return l;
     };
     const QString dateTip = QStringLiteral(" A date such as %1 (empty: no limit) ").arg(FormatNumericDate(ToDateValue(QDate(2026, 3, 7))));
@@ -230,20 +233,30 @@ frmAuditLog::frmAuditLog(AuditStore& store, const QString& citation, QWidget* pa
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
     cmdClose->setAutoDefault(false);
 
-    auto* filters = new QGridLayout;
-    filters->addWidget(label(QStringLiteral("&From"), txtFrom), 0, 0);
-    filters->addWidget(txtFrom, 0, 1);
-    filters->addWidget(label(QStringLiteral("&To"), txtTo), 0, 2);
-    filters->addWidget(txtTo, 0, 3);
-    filters->addWidget(label(QStringLiteral("&User"), txtUser), 0, 4);
-    filters->addWidget(txtUser, 0, 5);
-    filters->addWidget(label(QStringLiteral("&Action"), cboAction), 1, 0);
-    filters->addWidget(cboAction, 1, 1, 1, 3);
-    filters->addWidget(label(QStringLiteral("C&itation #"), txtCitation), 1, 4);
-    filters->addWidget(txtCitation, 1, 5);
-    filters->addWidget(cmdFilter, 0, 6);
-    filters->addWidget(cmdClear, 1, 6);
-    filters->setColumnStretch(7, 1);
+    // Two rows of filters, each ended by its button.
+    auto* dates = new QHBoxLayout;
+    dates->addWidget(label(QStringLiteral("&From"), txtFrom));
+    dates->addWidget(txtFrom);
+    dates->addSpacing(8);
+    dates->addWidget(label(QStringLiteral("&To"), txtTo));
+    dates->addWidget(txtTo);
+    dates->addSpacing(8);
+    dates->addWidget(label(QStringLiteral("&User"), txtUser));
+    dates->addWidget(txtUser, 1);
+    dates->addSpacing(8);
+    dates->addWidget(cmdFilter);
+    auto* kinds = new QHBoxLayout;
+    kinds->addWidget(label(QStringLiteral("&Action"), cboAction));
+    kinds->addWidget(cboAction, 1);
+    kinds->addSpacing(8);
+    kinds->addWidget(label(QStringLiteral("C&itation #"), txtCitation));
+    kinds->addWidget(txtCitation, 1);
+    kinds->addSpacing(8);
+    kinds->addWidget(cmdClear);
+    for (QPushButton* button : {cmdFilter, cmdClear}) {
+        button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        button->setFixedWidth(qMax(cmdFilter->sizeHint().width(), cmdClear->sizeHint().width()) + 12);
+    }
 
     grid = new QTableView(this);
     grid->setObjectName(QStringLiteral("grid"));
@@ -259,7 +272,7 @@ frmAuditLog::frmAuditLog(AuditStore& store, const QString& citation, QWidget* pa
     grid->horizontalHeader()->setStretchLastSection(true);
     grid->horizontalHeader()->setHighlightSections(false);
     const int digit = fontMetrics().horizontalAdvance(QLatin1Char('0'));
-    const int widths[] = {9, 22, 24, 6, 16, 22, 14};
+    const int widths[] = {9, 20, 22, 6, 12, 18, 12};
     for (int c = 0; c < AuditLogModel::ColumnCount; ++c)
         grid->setColumnWidth(c, widths[c] * digit);
 
@@ -285,7 +298,8 @@ frmAuditLog::frmAuditLog(AuditStore& store, const QString& citation, QWidget* pa
     bottom->addWidget(cmdClose);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(filters);
+    layout->addLayout(dates);
+    layout->addLayout(kinds);
     layout->addWidget(split, 1);
     layout->addLayout(bottom);
     resize(900, 620);
