@@ -24,6 +24,9 @@ public:
                       FileError& error) = 0;
     // Checks that no entry was changed, removed or inserted; changes nothing.
     virtual AuditVerdict verify() = 0;
+    // At start: puts the trail in order after a crash (a count one behind,
+    // a withdrawal cut short). A store that cannot be left so has nothing to do.
+    virtual bool finishInterrupted(FileError& error) { return error.clear(), true; }
 };
 
 // The audit store of this run: the data folder's until one is set.
@@ -35,5 +38,6 @@ void setAuditStore(std::unique_ptr<AuditStore> replacement);
 // CurrentAccessLevel) at this desk, now.
 AuditEntry currentAuditEntry(AuditAction action);
 // Stamps `entry` with the logged-in user, this desk and the present moment
-// unless it carries them already, and adds it to auditStore().
-bool recordAudit(AuditEntry entry, FileError& error);
+// unless it carries them already, and adds it to auditStore(); `number`
+// gets its number, for a withdraw() when the change it records then fails.
+bool recordAudit(AuditEntry entry, FileError& error, qint64* number = nullptr);

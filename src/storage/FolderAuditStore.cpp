@@ -26,7 +26,7 @@ AuditEntry currentAuditEntry(AuditAction action)
     return makeAuditEntry(action, CurrentUserName, CurrentAccessLevel);
 }
 
-bool recordAudit(AuditEntry entry, FileError& error)
+bool recordAudit(AuditEntry entry, FileError& error, qint64* number)
 {
     const AuditEntry stamp = currentAuditEntry(entry.action);
     if (!entry.time.isValid())
@@ -37,5 +37,8 @@ bool recordAudit(AuditEntry entry, FileError& error)
     }
     if (entry.desk.isEmpty())
         entry.desk = stamp.desk;
-    return auditStore().append(entry, error);
+    const bool ok = auditStore().append(entry, error);
+    if (number)
+        *number = ok ? entry.number : 0;
+    return ok;
 }

@@ -13,6 +13,7 @@ public:
         return m_trail.read(filter, first, count, entries, total, error);
     }
     AuditVerdict verify() override { return m_trail.verify(); }
+    bool finishInterrupted(FileError& error) override { return m_trail.finishInterrupted(error); }
 
     AuditTrailFile& trail() { return m_trail; }
 
