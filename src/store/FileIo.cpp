@@ -173,7 +173,7 @@ void File::finishInterruptedWrite(const QString& path, const WriteShape& shape)
     // name is left alone (a save names it).
     if (::lstat(QFile::encodeName(intentName).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return;
-    const qint64 body = shape.recordLength > 0 ? 2 * qint64(shape.recordLength) - 1 : qint64(MaxLineLength);
+    const qint64 body = shape.recordLength > 0 ? 2 * qint64(shape.recordLength) - 1 : qint64(shape.maxLineLength);
     if (st.st_size > IntentHeader + body + IntentTrailer) {
         setAside(path, QStringLiteral("at %1 bytes it is larger than any write of the program").arg(st.st_size));
         return;

@@ -47,15 +47,17 @@ QString errorText(int error);
 // short, that record's missing bytes and one record), or one whole line
 // ending in CR LF added at the end. A leftover intent file describing any
 // other write is not the program's and is never carried out.
+// The longest line a line-shaped write may add unless the file says
+// otherwise; log lines are far shorter.
+inline constexpr int MaxLineLength = 4096;
 struct WriteShape {
     int recordLength = 0; // records of this many bytes
     bool lines = false; // lines added at the end
+    int maxLineLength = MaxLineLength; // lines: the longest the file takes
     bool known() const { return recordLength > 0 || lines; }
     static WriteShape records(int length) { return {length, false}; }
-    static WriteShape lineAtEnd() { return {0, true}; }
+    static WriteShape lineAtEnd(int maxLength = MaxLineLength) { return {0, true, maxLength}; }
 };
-// The longest line a line-shaped write may add; log lines are far shorter.
-inline constexpr int MaxLineLength = 4096;
 
 // Whether opening a data file finishes an interrupted write left in its
 // intent file (true unless turned off). A reader that must change nothing,

@@ -7,6 +7,7 @@
 #include "Doubles.h"
 #include "FaultInjection.h"
 #include "UserFiles.h"
+#include "audit/AuditTrail.h"
 #include "session/ProcessState.h"
 #include "store/CitationFile.h"
 #include "store/FileCopy.h"
@@ -29,6 +30,7 @@ private slots:
     void userAddFailsWhole();
     void logLineFailsWhole_data();
     void logLineFailsWhole();
+    void auditEntryFailsWhole();
     void writesReachTheDiskBeforeSuccess();
     void replacementKeepsPermissions();
     void readOnlyFileIsNotReplaced();
@@ -158,6 +160,56 @@ void tst_FailedWrites::logLineFailsWhole()
     // The next line starts on a line of its own.
     QVERIFY(WriteUserLogLine(2));
     QCOMPARE(ReadFile(UserLogFileName), before + "03/07/2026 at 14:05:09 - Jane Doe logged out.\r\n");
+}
+
+void tst_FailedWrites::auditEntryFailsWhole()
+{
+    TempDataFolder folder;
+    FixedClock clock(QDateTime(QDate(2026, 3, 7), QTime(14, 5, 9)));
+    AuditTrailFile trail;
+    trail.setWriteIndex(false); // derived, written without guarantees: not part of the entry
+    auto append = [&trail](const QString& user) {
+        AuditEntry e = makeAuditEntry(AuditAction::LogIn, user, 3);
+        FileError error;
+        return trail.append(e, error);
+    };
+    QVERIFY(append("Jane Doe"));
+    const QStringList files{AuditFiles::trail(), AuditFiles::count()};
+    const QByteArray trailBefore = ReadFile(files[0]), countBefore = ReadFile(files[1]);
+    // Where the writes of one entry fall: the entry's intent, the entry,
+    // the count's intent, the count. A fault at the start, inside and at the
+    // end of each.
+    QList<qint64> writes;
+    {
+        InjectedFaults dry;
+        QVERIFY(append("Dry Run"));
+        writes = dry.writes();
+        QCOMPARE(writes.size(), 4);
+    }
+    QList<std::function<void(InjectedFaults&)>> faults;
+    qint64 start = 0;
+    for (qint64 w : writes) {
+        for (qint64 k : {start, start + w / 2, start + w - 1})
+            faults << [k](InjectedFaults& f) { f.diskFullAfter(k); };
+        start += w;
+    }
+    for (const QString& file : files)
+        faults << [file](InjectedFaults& f) { f.onlyFile(file).failNextSync(EIO); };
+    for (const auto& arm : faults) {
+        WriteFile(files[0], trailBefore);
+        WriteFile(files[1], countBefore);
+        {
+            InjectedFaults f;
+            arm(f);
+            QVERIFY(!append("Bob Roe"));
+        }
+        QCOMPARE(ReadFile(files[0]), trailBefore);
+        QCOMPARE(ReadFile(files[1]), countBefore);
+        QVERIFY(!QFile::exists(FileIo::intentFileName(files[0])) && !QFile::exists(FileIo::intentFileName(files[1])));
+    }
+    QVERIFY(append("Bob Roe"));
+    QVERIFY(trail.verify().clean);
+    QCOMPARE(trail.verify().entries, 2);
 }
 
 void tst_FailedWrites::writesReachTheDiskBeforeSuccess()

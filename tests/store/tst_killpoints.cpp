@@ -6,6 +6,7 @@
 #include "Doubles.h"
 #include "KillPoints.h"
 #include "UserFiles.h"
+#include "audit/AuditTrail.h"
 #include "backup/modBackupRestore.h"
 #include "session/ProcessState.h"
 #include "store/CitationFile.h"
@@ -37,6 +38,7 @@ private slots:
     void userEdit();
     void userRemoval();
     void logLine();
+    void auditEntry();
     void olderFormatConversion();
     void restore();
     void backupOverEarlierBackup();
@@ -131,7 +133,7 @@ KillTally runAll(const QList<KillCase>& cases, const QString& operation)
     for (qsizetype i = 0; i < cases.size(); ++i) {
         const qsizetype left = cases.size() - i;
         const int quota = int((qMax(0, PointsPerOperation - all.points) + left - 1) / left);
-        all += RunKillPoints(cases[i], quota, {UserListFileName, UserLogFileName});
+        all += RunKillPoints(cases[i], quota, {UserListFileName, UserLogFileName, AuditFiles::trail(), AuditFiles::count()});
     }
     report(all, operation);
     return all;
@@ -309,6 +311,64 @@ void tst_KillPoints::logLine()
                               },
                               [flag] { return WriteUserLogLine(flag); }, reopenFolder, WorkFiles};
     verify(runAll(cases, QStringLiteral("log line")));
+}
+
+void tst_KillPoints::auditEntry()
+{
+    TempDataFolder folder;
+    FixedClock clock(QDateTime(QDate(2026, 3, 7), QTime(14, 5, 9)));
+    auto entry = [](int n) {
+        AuditEntry e = makeAuditEntry(AuditAction::CitationDeleted, QStringLiteral("Jane Doe"), 4);
+        // A deletion's entry is the longest: the whole citation goes in.
+        e.citation = QStringLiteral("C%1").arg(n);
+        e.details.insert(QStringLiteral("record"), QString::fromLatin1(citations(n).last().bytes().toBase64()));
+        return e;
+    };
+    auto appendEntries = [entry](int count) {
+        AuditTrailFile trail;
+        trail.setWriteIndex(false); // derived data, written without guarantees: checked by reading
+        for (int n = 1; n <= count; ++n) {
+            AuditEntry e = entry(n);
+            FileError error;
+            if (!trail.append(e, error))
+                return false;
+        }
+        return true;
+    };
+    // The next start: the files put in order, the trail checks clean and
+    // reads whole (the index,
+    // derived from it, may be left behind or half written).
+    auto reopen = [] {
+        AuditTrailFile trail;
+        FileError error;
+        if (!trail.finishInterrupted(error))
+            return error.message();
+        const AuditVerdict v = trail.verify();
+        if (!v.clean)
+            return v.problem;
+        QList<AuditEntry> entries;
+        qint64 total = 0;
+        if (!trail.read({}, 0, 100, entries, total, error))
+            return error.message();
+        for (const AuditEntry& e : entries)
+            if (e.number == 0)
+                return QStringLiteral("an entry does not read");
+        return QString();
+    };
+    const QStringList workFiles = WorkFiles + QStringList{AuditFiles::index()};
+    QList<KillCase> cases;
+    for (int before : {0, 2})
+        cases << KillCase{QStringLiteral("audit entry after %1").arg(before), {folder.path()},
+                          [appendEntries, before] { appendEntries(before); },
+                          [appendEntries] { return appendEntries(1); }, reopen, workFiles};
+    cases << KillCase{QStringLiteral("audit entry withdrawn"), {folder.path()}, [appendEntries] { appendEntries(3); },
+                      [] {
+                          AuditTrailFile trail;
+                          FileError error;
+                          return trail.withdraw(3, error);
+                      },
+                      reopen, workFiles};
+    verify(runAll(cases, QStringLiteral("audit entry")));
 }
 
 void tst_KillPoints::olderFormatConversion()

@@ -6,6 +6,9 @@
 #include "DataFiles.h"
 #include "IntentBytes.h"
 #include "UserFiles.h"
+#include "Doubles.h"
+#include "audit/AuditTrail.h"
+#include "storage/AuditEvents.h"
 #include "store/CitationRecord.h"
 #include "store/DataFileNames.h"
 
@@ -147,6 +150,72 @@ private slots:
         const Run missing = run(dir.path() + "/nowhere", {"verify"});
         QCOMPARE(missing.status, 2);
         QVERIFY(missing.err.contains("cannot be opened"));
+    }
+
+    void auditCommands()
+    {
+        TempDataFolder dir; // the working folder, where the program writes its trail
+        qputenv("TZ", "America/New_York"); // summer time begins between the entries
+        {
+            AuditTrailFile trail;
+            FixedClock clock(QDateTime(QDate(2026, 3, 7), QTime(14, 5, 9)));
+            const CitationBytes3000 c = CitationBytes3000::sample("A-1", QDate(2026, 3, 1));
+            const CitationRecord r = CitationRecord::fromBytes(c.bytes().constData(), c.bytes().size());
+            QList<AuditEntry> entries{AuditEvents::citationAdded(r, 1), AuditEvents::logIn(),
+                                      AuditEvents::citationPrinted(r, 1, false),
+                                      AuditEvents::failedLogIn("Bob Roe", "wrong password")};
+            for (int i = 0; i < entries.size(); ++i) {
+                AuditEntry& e = entries[i];
+                e.time = Now().addDays(i);
+                e.user = e.user.isEmpty() ? QStringLiteral("Jane Doe") : e.user;
+                FileError error;
+                QVERIFY(trail.append(e, error));
+            }
+        }
+        const auto before = snapshot(dir.path());
+        const Run clean = run(dir.path(), {"audit", "verify"});
+        QCOMPARE(clean.status, 0);
+        QCOMPARE(clean.out, QByteArray("Sennet.Audit: 4 entries, the chain is whole\n"));
+
+        const Run dump = run(dir.path(), {"audit", "dump", "--citation", " a-1"});
+        QCOMPARE(dump.status, 0);
+        const QList<QByteArray> stored = readFile(dir.file("Sennet.Audit")).split('\n');
+        QCOMPARE(dump.out, stored[0].chopped(1) + '\n' + stored[2].chopped(1) + '\n');
+        const Run ranged = run(dir.path(), {"audit", "dump", "--from", "2026-03-08", "--to", "2026-03-09"});
+        QCOMPARE(ranged.out.count('\n'), 2);
+        QCOMPARE(QJsonDocument::fromJson(ranged.out.split('\n')[0]).object().value("action").toString(), "log-in");
+
+        const Run csv = run(dir.path(), {"audit", "export-csv", "--action", "failed-log-in", "--output", dir.file("a.csv")});
+        QCOMPARE(csv.status, 0);
+        QCOMPARE(csv.err, QByteArray("1 entry written to ") + dir.file("a.csv").toUtf8() + '\n');
+        const QByteArray table = readFile(dir.file("a.csv"));
+        QVERIFY(table.startsWith("\xEF\xBB\xBF" "Entry,UTC,Local Time,User,Access Level,Desk,Action,"));
+        QVERIFY(table.contains("\r\n4,2026-03-10T18:05:09Z,2026-03-10T14:05:09-04:00,Bob Roe,0,"));
+        QFile::remove(dir.file("a.csv"));
+        QCOMPARE(snapshot(dir.path()), before); // reading changes nothing
+
+        for (const QStringList& wrong : {QStringList{"audit"}, {"audit", "frob"}, {"audit", "verify", "--user", "x"},
+                                         {"audit", "dump", "--action", "sneeze"}, {"audit", "dump", "--output", "x"}})
+            QCOMPARE(run(dir.path(), wrong).status, 2);
+
+        // Damaged copies, each named with status 1.
+        const QByteArray whole = readFile(dir.file("Sennet.Audit"));
+        QByteArray changed = whole;
+        changed.replace("Jane Doe", "Jane Dox");
+        const struct {
+            QByteArray bytes;
+            QByteArray named;
+        } damaged[] = {
+            {changed, "PROBLEM: Entry 1 was changed"},
+            {whole.left(whole.lastIndexOf('\n', whole.size() - 2) + 1), "PROBLEM: Entry 4, the last one, was removed"},
+            {whole.chopped(50), "PROBLEM: Entry 4 is cut off"},
+        };
+        for (const auto& d : damaged) {
+            writeFile(dir.file("Sennet.Audit"), d.bytes);
+            const Run r = run(dir.path(), {"audit", "verify"});
+            QCOMPARE(r.status, 1);
+            QVERIFY2(r.out.contains(d.named), r.out.constData());
+        }
     }
 
     void importCsvAddsTheReadyRowsAndNamesTheOthers()

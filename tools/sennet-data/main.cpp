@@ -4,6 +4,7 @@
 // except that "convert" converts a data file of an older version. A write the
 // program left unfinished is reported, never finished here: only the program
 // (and convert, which holds the program's lock) may carry it out.
+#include "AuditCommands.h"
 #include "Commands.h"
 #include "ServerCommands.h"
 
@@ -34,6 +35,10 @@ SYNOPSIS
                 [--to YYYY-MM-DD]
     sennet-data server init URL | server upgrade URL
     sennet-data copy --from FOLDER|URL --to FOLDER|URL [--replace]
+    sennet-data [--data-folder PATH] audit verify
+    sennet-data [--data-folder PATH] audit dump | export-csv [--output FILE]
+                [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--citation NUMBER]
+                [--user NAME] [--action ACTION]
     sennet-data --help | --version
 
 DESCRIPTION
@@ -119,6 +124,28 @@ COMMANDS
         --replace is given. A folder target is refused while the program
         runs over it; its three files are written whole and renamed into
         place.
+    audit verify
+        Checks the audit trail "Sennet.Audit": every entry must carry the
+        hash of its own content and of the entry before it, and the trail
+        must end with the entry its count "Sennet.AuditCount" names. The
+        first entry changed, removed or inserted, an entry cut off and last
+        entries dropped are named, with exit status 1.
+
+    audit dump [--from --to --citation --user --action]
+        Prints the entries of the audit trail, oldest first, as JSON lines
+        exactly as stored: entry number, "utc" and "local" time, user,
+        access level, desk, action, citation number and record key where
+        one applies, details, and the hashes. --from and --to take local
+        dates (YYYY-MM-DD), --citation a citation number and --user a name
+        (case ignored), --action one of citation-added, citation-edited,
+        citation-deleted, citation-printed, list-printed, list-exported,
+        statistics-printed, user-added, user-changed, user-removed,
+        log-in, log-out, failed-log-in, user-locked-out, access-code-used,
+        backup, restore, conversion, import.
+
+    audit export-csv [--output FILE] [--from --to --citation --user --action]
+        The same entries as CSV (UTF-8 with a byte-order mark, one header
+        row), the details as JSON in one cell; written whole, as export-csv.
 
 DAMAGED CITATIONS
     dump, export-csv and stats check every citation record as they read
@@ -182,6 +209,8 @@ int main(int argc, char** argv)
     QStringList args = QCoreApplication::arguments().mid(1);
     if (SennetData::isServerCommand(args))
         return SennetData::serverCommand(args, out, err);
+    if (const std::optional<int> status = SennetData::runAuditCommand(args, out, err))
+        return *status;
     QString folder, command, output;
     QStringList operands;
     bool everyField = false;
