@@ -4,6 +4,7 @@
 #include "store/FileIo.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFileInfo>
 #include <QtEndian>
 #include <algorithm>
@@ -536,6 +537,15 @@ bool AuditTrailFile::readLine(qint64 offset, quint32 length, QByteArray& line, F
 // fits the trail, then from the lines after it.
 bool AuditTrailFile::updateIndex(FileError& error)
 {
+    // The files are named in the working folder: another folder's trail
+    // (a test's, a second data folder's) starts an index of its own.
+    const QString folder = QDir::currentPath();
+    if (folder != m_folder) {
+        m_folder = folder;
+        m_index.clear();
+        m_indexedSize = -1;
+        m_lastFilterSize = -1;
+    }
     File trail;
     QString what;
     if (!trail.open(AuditFiles::trail(), File::ReadOnly, what, trailShape())) {

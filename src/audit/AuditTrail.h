@@ -91,6 +91,7 @@ private:
     bool readLine(qint64 offset, quint32 length, QByteArray& line, FileError& error);
 
     bool m_writeIndex = true;
+    QString m_folder; // the working folder m_index belongs to
     std::vector<AuditIndexRecord> m_index; // one per line, in file order
     qint64 m_indexedSize = -1;             // the trail size m_index covers
     qint64 m_lines = 0;                    // lines a reader may show
