@@ -37,6 +37,10 @@ void frmMain::LockDesk()
         child->setEnabled(false);
     }
     m_lockBox = new DeskLockBox(idleLock->minutes(), CurrentUserName, this);
+    // The window sees the box's keys first, as it sees its own controls'.
+    const QList<QWidget*> boxWidgets = m_lockBox->findChildren<QWidget*>();
+    for (QWidget* w : boxWidgets)
+        w->installEventFilter(this);
     m_lockBox->setGeometry(rect());
     m_lockBox->show();
     m_lockBox->raise();
