@@ -416,12 +416,35 @@ bool openWriting(File& trail, File& count, FileError& error)
     return true;
 }
 
+// A trail with no entry left is no trail: its files go, so that a refused
+// first change leaves the folder exactly as it was. The count goes last, so
+// a crash in between leaves a count of none beside no trail.
+void removeEmptyTrail(File& trail, File& count)
+{
+    trail.close();
+    count.close();
+    QString ignored;
+    FileIo::removeFile(AuditFiles::index(), ignored);
+    FileIo::removeFile(AuditFiles::trail(), ignored);
+    FileIo::removeFile(AuditFiles::count(), ignored);
+}
+
 } // namespace
 
 bool AuditTrailFile::append(AuditEntry& entry, FileError& error)
 {
     error.clear();
     File trail, count;
+    // Files this append makes are taken away again when it fails.
+    const bool fresh = !QFileInfo::exists(AuditFiles::trail()) && !QFileInfo::exists(AuditFiles::count());
+    const bool added = appendTo(trail, count, entry, error);
+    if (!added && fresh && trail.size() <= 0 && count.size() <= 0)
+        removeEmptyTrail(trail, count);
+    return added;
+}
+
+bool AuditTrailFile::appendTo(File& trail, File& count, AuditEntry& entry, FileError& error)
+{
     if (!openWriting(trail, count, error))
         return false;
     Settled s;
@@ -506,6 +529,11 @@ bool AuditTrailFile::withdraw(qint64 number, FileError& error)
     if (!trail.truncate(tail.offset) || !trail.sync()) {
         error = unwritable(AuditFiles::trail(), trail.reason());
         return false; // the mark stays: the next entry cuts it
+    }
+    if (number == 1 && tail.offset == 0) {
+        removeEmptyTrail(trail, count);
+        m_indexedSize = -1;
+        return true;
     }
     FileIo::writeOrRestore(count, 0, countRecord(number - 1, previous, ' '), reason);
     File index;

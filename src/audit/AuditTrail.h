@@ -21,6 +21,7 @@
 // for what an entry says.
 #include "audit/AuditEntry.h"
 #include "store/FileError.h"
+#include "store/FileIo.h"
 
 #include <QList>
 #include <QString>
@@ -87,6 +88,7 @@ public:
     void setWriteIndex(bool write) { m_writeIndex = write; }
 
 private:
+    bool appendTo(FileIo::File& trail, FileIo::File& count, AuditEntry& entry, FileError& error);
     bool updateIndex(FileError& error);
     bool readLine(qint64 offset, quint32 length, QByteArray& line, FileError& error);
 
