@@ -3,6 +3,9 @@
 #include "platform/ApplicationTitle.h"
 #include "platform/Messages.h"
 #include "platform/Progress.h"
+#include "session/AuditNotice.h"
+#include "storage/AuditEvents.h"
+#include "store/DataFileNames.h"
 #include "store/LegacyConversion.h"
 #include "widgets/BusyGuard.h"
 
@@ -54,13 +57,20 @@ QString ConvertQuestionText(ConvertAskedBy askedBy, const QString& note)
 bool CarryOutConversionAnswer(QWidget* window, int answer, FileError& error)
 {
     bool done = false;
+    qint64 converted = 0;
     if (answer == Msg::Yes) {
         BusyGuard busy(window);
         Progress progress(QStringLiteral("Update existing data file?"), QStringLiteral("Converting the data file..."));
-        done = ConvertLegacyDataFile(error, QString(), progress.fn()) >= 0;
+        converted = ConvertLegacyDataFile(error, QString(), progress.fn());
+        done = converted >= 0;
     } else {
         done = KeepDataFileAsBackup(error);
     }
+    const QString result = !done ? error.message()
+        : answer == Msg::Yes     ? QStringLiteral("done")
+                                 : QStringLiteral("not converted: kept as ") + LegacyBackupFileName();
+    RecordOrTell(AuditEvents::conversion(CitationFileName, qMax<qint64>(converted, 0), result),
+                 QStringLiteral("this conversion"));
     QCoreApplication::processEvents();
     if (!done)
         return false;

@@ -7,6 +7,8 @@
 #include "app/frmTitlePage.h"
 #include "platform/Messages.h"
 #include "platform/Printer.h"
+#include "storage/AuditStore.h"
+#include "storage/Storage.h"
 #include "store/DataFileNames.h"
 #include "store/FileIo.h"
 
@@ -49,6 +51,12 @@ bool StartUp(SingleInstanceGuard& guard)
         return false;
     }
     InitialiseProcessState();
+    // With the lock held no one else writes the audit trail: an entry whose
+    // count a killed run did not write, or a withdrawal cut short, is put in
+    // order now.
+    FileError auditError;
+    if (!storage().audit().finishInterrupted(auditError))
+        MsgBox(auditError.message() + u'.', Msg::Exclamation | Msg::OKOnly, QStringLiteral("Audit Trail"));
     RemoveLeftoverWorkFile();
     RenameOlderDataFile();
     SetPrinterUnitToInches();

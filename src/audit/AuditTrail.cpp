@@ -4,6 +4,7 @@
 #include "store/FileIo.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFileInfo>
 #include <QtEndian>
 #include <algorithm>
@@ -415,12 +416,35 @@ bool openWriting(File& trail, File& count, FileError& error)
     return true;
 }
 
+// A trail with no entry left is no trail: its files go, so that a refused
+// first change leaves the folder exactly as it was. The count goes last, so
+// a crash in between leaves a count of none beside no trail.
+void removeEmptyTrail(File& trail, File& count)
+{
+    trail.close();
+    count.close();
+    QString ignored;
+    FileIo::removeFile(AuditFiles::index(), ignored);
+    FileIo::removeFile(AuditFiles::trail(), ignored);
+    FileIo::removeFile(AuditFiles::count(), ignored);
+}
+
 } // namespace
 
 bool AuditTrailFile::append(AuditEntry& entry, FileError& error)
 {
     error.clear();
     File trail, count;
+    // Files this append makes are taken away again when it fails.
+    const bool fresh = !QFileInfo::exists(AuditFiles::trail()) && !QFileInfo::exists(AuditFiles::count());
+    const bool added = appendTo(trail, count, entry, error);
+    if (!added && fresh && trail.size() <= 0 && count.size() <= 0)
+        removeEmptyTrail(trail, count);
+    return added;
+}
+
+bool AuditTrailFile::appendTo(File& trail, File& count, AuditEntry& entry, FileError& error)
+{
     if (!openWriting(trail, count, error))
         return false;
     Settled s;
@@ -506,6 +530,11 @@ bool AuditTrailFile::withdraw(qint64 number, FileError& error)
         error = unwritable(AuditFiles::trail(), trail.reason());
         return false; // the mark stays: the next entry cuts it
     }
+    if (number == 1 && tail.offset == 0) {
+        removeEmptyTrail(trail, count);
+        m_indexedSize = -1;
+        return true;
+    }
     FileIo::writeOrRestore(count, 0, countRecord(number - 1, previous, ' '), reason);
     File index;
     QString what;
@@ -536,6 +565,15 @@ bool AuditTrailFile::readLine(qint64 offset, quint32 length, QByteArray& line, F
 // fits the trail, then from the lines after it.
 bool AuditTrailFile::updateIndex(FileError& error)
 {
+    // The files are named in the working folder: another folder's trail
+    // (a test's, a second data folder's) starts an index of its own.
+    const QString folder = QDir::currentPath();
+    if (folder != m_folder) {
+        m_folder = folder;
+        m_index.clear();
+        m_indexedSize = -1;
+        m_lastFilterSize = -1;
+    }
     File trail;
     QString what;
     if (!trail.open(AuditFiles::trail(), File::ReadOnly, what, trailShape())) {

@@ -21,6 +21,7 @@
 // for what an entry says.
 #include "audit/AuditEntry.h"
 #include "store/FileError.h"
+#include "store/FileIo.h"
 
 #include <QList>
 #include <QString>
@@ -87,10 +88,12 @@ public:
     void setWriteIndex(bool write) { m_writeIndex = write; }
 
 private:
+    bool appendTo(FileIo::File& trail, FileIo::File& count, AuditEntry& entry, FileError& error);
     bool updateIndex(FileError& error);
     bool readLine(qint64 offset, quint32 length, QByteArray& line, FileError& error);
 
     bool m_writeIndex = true;
+    QString m_folder; // the working folder m_index belongs to
     std::vector<AuditIndexRecord> m_index; // one per line, in file order
     qint64 m_indexedSize = -1;             // the trail size m_index covers
     qint64 m_lines = 0;                    // lines a reader may show

@@ -6,6 +6,8 @@
 #include "platform/Messages.h"
 #include "store/CitationRecord.h"
 #include "platform/Progress.h"
+#include "session/AuditNotice.h"
+#include "storage/AuditEvents.h"
 #include "store/DataFileNames.h"
 #include "store/FileCopy.h"
 #include "store/FileIo.h"
@@ -170,6 +172,9 @@ void Backup(QWidget* window)
         }
     }
 
+    const bool copies = outcome.isEmpty();
+    QStringList copied;
+    QString failure;
     if (outcome.isEmpty()) {
         CopyingWindow copying(window);
         for (const QString& name : DataFileNames) {
@@ -179,14 +184,19 @@ void Backup(QWidget* window)
             copying.show(QStringLiteral("Copying ") + name);
             FileError error;
             if (!FileCopy::CopyFile(source, inFolder(chosen, name), error)) {
+                failure = error.message();
                 MsgBox(QStringLiteral("There is some kind of problem") + CRLF + QStringLiteral("trying to copy ") + name
                            + CRLF + CRLF + error.message() + u'.',
                        Msg::Exclamation | Msg::OKOnly, QStringLiteral("File Backup Error"));
                 outcome = BackupCancelledText;
                 break;
             }
+            copied << name;
         }
     }
+    if (copies)
+        RecordOrTell(AuditEvents::backup(chosen, copied, failure.isEmpty() ? QStringLiteral("done") : failure),
+                     QStringLiteral("this backup"));
 
     if (outcome.isEmpty())
         outcome = QStringLiteral("Your current ") + title + QStringLiteral(" data files") + CRLF
@@ -286,6 +296,9 @@ void Restore(QWidget* window)
     }
 
     bool dataReplaced = false;
+    const bool copies = outcome.isEmpty();
+    QStringList restored;
+    QString failure;
     if (outcome.isEmpty()) {
         CopyingWindow copying(window);
         for (const QString& name : toCopy) {
@@ -293,6 +306,7 @@ void Restore(QWidget* window)
             FileError error;
             Progress progress(QStringLiteral("Restore"), QStringLiteral("Restoring ") + name + QStringLiteral("..."));
             if (!FileCopy::CopyFile(inFolder(chosen, name), inFolder(programFolder(), name), error, progress.fn())) {
+                failure = error.message();
                 showRestoreError(name, error);
                 outcome = RestoreCancelledText;
                 break;
@@ -301,6 +315,7 @@ void Restore(QWidget* window)
             // whatever happens to the files after it.
             if (name == DataFileNames.value(0))
                 g_restoreDone = dataReplaced = true;
+            restored << name;
         }
     }
 
@@ -317,8 +332,13 @@ void Restore(QWidget* window)
                     + QStringLiteral("has been renamed to") + CRLF + LegacyBackupFileName();
             MsgBox(text, Msg::OKOnly | Msg::Exclamation, QStringLiteral("File Error"));
             outcome = RestoreCancelledText;
+            failure = error.message();
         }
     }
+    // The audit trail is not among the files copied: a restore never rolls it back.
+    if (copies)
+        RecordOrTell(AuditEvents::restore(chosen, restored, failure.isEmpty() ? QStringLiteral("done") : failure),
+                     QStringLiteral("this restore"));
 
     if (outcome.isEmpty()) {
         g_restoreDone = true;

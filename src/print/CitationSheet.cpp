@@ -212,7 +212,7 @@ void PrintCitationSheet(Printer& p, const EditorValues& v, bool withNotes, const
     }
 }
 
-void PrintCitation(QWidget* owner, const EditorValues& values)
+bool PrintCitation(QWidget* owner, const EditorValues& values, bool* notesPrinted)
 {
     const QString title = CitationTitle(values);
     bool withNotes = false;
@@ -220,13 +220,15 @@ void PrintCitation(QWidget* owner, const EditorValues& values)
         const int answer = MsgBox(QStringLiteral("Print the 'Notes' section also?"),
                                   Msg::YesNoCancel | Msg::Question, title);
         if (answer != Msg::Yes && answer != Msg::No)
-            return; // Cancel, or the box closed
+            return false; // Cancel, or the box closed
 
         withNotes = answer == Msg::Yes;
     }
     if (MsgBox(QStringLiteral("Ready to Print.") + CRLF + CRLF + QStringLiteral("Proceed?"), Msg::YesNo | Msg::Question,
                title)
         != Msg::Yes)
-        return;
-    RunPrintJob(owner, title, [&](Printer& p) { PrintCitationSheet(p, values, withNotes, Now()); });
+        return false;
+    if (notesPrinted)
+        *notesPrinted = withNotes;
+    return RunPrintJob(owner, title, [&](Printer& p) { PrintCitationSheet(p, values, withNotes, Now()); });
 }

@@ -21,5 +21,7 @@ void PrintCitationSheet(Printer& p, const EditorValues& values, bool withNotes, 
 
 // The print command of the record view: asks whether to print the notes (only
 // when there are any) and whether to go ahead, then prints the sheet with
-// `owner` disabled. Nothing is printed after Cancel or No.
-void PrintCitation(QWidget* owner, const EditorValues& values);
+// `owner` disabled. Nothing is printed after Cancel or No. True when the
+// sheet was delivered, `withNotes` (when given) then saying whether the
+// notes were printed.
+bool PrintCitation(QWidget* owner, const EditorValues& values, bool* withNotes = nullptr);

@@ -99,14 +99,14 @@ void PrintListPages(Printer& p, const QList<ListPrintRow>& rows, const QString& 
     }
 }
 
-void PrintCitationList(QWidget* owner, const QList<ListPrintRow>& rows, const QString& listCaption)
+bool PrintCitationList(QWidget* owner, const QList<ListPrintRow>& rows, const QString& listCaption)
 {
     // The grid counts its heading row too.
     const int gridRows = int(rows.size()) + 1;
     if (MsgBox(ListPrintQuestion(gridRows), Msg::YesNoCancel | Msg::Question, QStringLiteral("Print List")) != Msg::Yes)
-        return;
+        return false;
     bool stopped = false;
-    RunPrintJob(
+    return RunPrintJob(
         owner, ApplicationTitle() + QStringLiteral(" List"),
         [&](Printer& p) {
             Progress progress(QStringLiteral("Print List"), QStringLiteral("Printing the list..."), true);

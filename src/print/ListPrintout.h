@@ -31,5 +31,6 @@ void PrintListPages(Printer& p, const QList<ListPrintRow>& rows, const QString& 
 // the locale's long time.
 QString ListHeaderDateTime(const QDateTime& moment);
 
-// The list print command: asks the question and prints after Yes.
-void PrintCitationList(QWidget* owner, const QList<ListPrintRow>& rows, const QString& listCaption);
+// The list print command: asks the question and prints after Yes. True
+// when the list was delivered.
+bool PrintCitationList(QWidget* owner, const QList<ListPrintRow>& rows, const QString& listCaption);

@@ -1,5 +1,6 @@
 #include "server/ServerSchema.h"
 
+#include "audit/AuditEntry.h"
 #include "store/AnsiText.h"
 #include "store/DateValue.h"
 #include "store/SearchMatch.h"
@@ -158,9 +159,54 @@ std::vector<QByteArray> versionOne()
     return s;
 }
 
+// The audit trail: one row per entry, holding the entry's line exactly as
+// the data folder's trail would (its hash over it and the entry before),
+// with what the viewer filters on beside it. audit_chain is its one-row
+// head: the number and hash of the last entry, read FOR UPDATE by each
+// writer, so that two desks writing at once never fork the chain. Rows are
+// only ever added: the program's role may insert them, and a trigger
+// refuses any change or removal whoever asks.
+std::vector<QByteArray> versionTwo()
+{
+    std::vector<QByteArray> s;
+    // A name's failed log-ins live here too, under longer names.
+    s.push_back("ALTER TABLE shared_settings ALTER COLUMN name TYPE text");
+    s.push_back("CREATE TABLE audit (\n  entry bigint PRIMARY KEY,\n  utc timestamp NOT NULL,\n"
+                "  local_day integer NOT NULL,\n  user_key text NOT NULL,\n  action text NOT NULL,\n"
+                "  citation_key text NOT NULL,\n  line text NOT NULL,\n  hash char(64) NOT NULL)");
+    s.push_back("CREATE INDEX audit_by_citation ON audit (citation_key, entry)");
+    s.push_back("CREATE INDEX audit_by_user ON audit (user_key, entry)");
+    s.push_back("CREATE INDEX audit_by_action ON audit (action, entry)");
+    s.push_back("CREATE INDEX audit_by_day ON audit (local_day, entry)");
+    s.push_back("CREATE TABLE audit_chain (\n  only_row boolean PRIMARY KEY DEFAULT true CHECK (only_row),\n"
+                "  entries bigint NOT NULL,\n  last_hash char(64) NOT NULL)");
+    s.push_back("INSERT INTO audit_chain (entries, last_hash) VALUES (0, '" + AuditLine::genesisHash() + "')");
+    s.push_back("CREATE FUNCTION sennet_audit_refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                "RAISE EXCEPTION 'the audit trail is only ever added to' USING ERRCODE = 'insufficient_privilege'; "
+                "END $$");
+    s.push_back("CREATE TRIGGER audit_only_added BEFORE UPDATE OR DELETE ON audit "
+                "FOR EACH ROW EXECUTE FUNCTION sennet_audit_refuse()");
+    s.push_back("CREATE TRIGGER audit_never_emptied BEFORE TRUNCATE ON audit "
+                "FOR EACH STATEMENT EXECUTE FUNCTION sennet_audit_refuse()");
+    // The head only ever moves on by one entry.
+    s.push_back("CREATE FUNCTION sennet_audit_chain_step() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                "IF NEW.entries <> OLD.entries + 1 THEN RAISE EXCEPTION "
+                "'the audit trail''s head only moves on by one entry' USING ERRCODE = 'insufficient_privilege'; "
+                "END IF; RETURN NEW; END $$");
+    s.push_back("CREATE TRIGGER audit_chain_steps BEFORE UPDATE ON audit_chain "
+                "FOR EACH ROW EXECUTE FUNCTION sennet_audit_chain_step()");
+    s.push_back("CREATE TRIGGER audit_chain_stays BEFORE DELETE ON audit_chain "
+                "FOR EACH ROW EXECUTE FUNCTION sennet_audit_refuse()");
+    s.push_back("CREATE TRIGGER audit_chain_never_emptied BEFORE TRUNCATE ON audit_chain "
+                "FOR EACH STATEMENT EXECUTE FUNCTION sennet_audit_refuse()");
+    s.push_back("REVOKE UPDATE, DELETE, TRUNCATE ON audit FROM PUBLIC");
+    s.push_back("REVOKE DELETE, TRUNCATE ON audit_chain FROM PUBLIC");
+    return s;
+}
+
 const std::vector<Migration>& migrations()
 {
-    static const std::vector<Migration> all{{1, versionOne()}};
+    static const std::vector<Migration> all{{1, versionOne()}, {2, versionTwo()}};
     return all;
 }
 
@@ -168,7 +214,8 @@ const QSet<QString>& sennetTables()
 {
     static const QSet<QString> names{QStringLiteral("schema_version"), QStringLiteral("citations"),
                                      QStringLiteral("users"), QStringLiteral("user_log"),
-                                     QStringLiteral("shared_settings")};
+                                     QStringLiteral("shared_settings"), QStringLiteral("audit"),
+                                     QStringLiteral("audit_chain")};
     return names;
 }
 
@@ -177,14 +224,19 @@ QString databaseName(PgConnection& pg)
     return QStringLiteral("The database \"%1\" on the server \"%2\"").arg(pg.database(), pg.host());
 }
 
-bool applyFrom(PgConnection& pg, int from, QString& reason)
+// An upgrade makes each later version in a transaction of its own; a new
+// database gets all of them in one, so that a failure leaves it empty.
+bool applyFrom(PgConnection& pg, int from, QString& reason, int upTo = CurrentVersion)
 {
+    const bool fresh = from == 0;
+    if (fresh && !pg.exec("BEGIN", reason))
+        return false;
     for (const Migration& m : migrations()) {
-        if (m.version <= from)
+        if (m.version <= from || m.version > upTo)
             continue;
-        bool ok = pg.exec("BEGIN", reason);
+        bool ok = fresh || pg.exec("BEGIN", reason);
         PgResult r;
-        if (ok && from > 0) {
+        if (ok && !fresh) {
             // A second upgrade at the same time waits here, then finds the
             // work done.
             ok = pg.exec("LOCK TABLE schema_version IN EXCLUSIVE MODE", reason)
@@ -200,12 +252,16 @@ bool applyFrom(PgConnection& pg, int from, QString& reason)
         ok = ok
             && pg.exec("INSERT INTO schema_version (application, version) VALUES ($1, $2)",
                        {PgValue::text(QString::fromUtf8(Application)), PgValue::int4(m.version)}, r, reason)
-            && pg.exec("COMMIT", reason);
+            && (fresh || pg.exec("COMMIT", reason));
         if (!ok) {
             pg.rollback();
             reason = QStringLiteral("schema version %1 could not be made: %2").arg(m.version).arg(reason);
             return false;
         }
+    }
+    if (fresh && !pg.exec("COMMIT", reason)) {
+        pg.rollback();
+        return false;
     }
     return true;
 }
@@ -431,7 +487,7 @@ bool Inspect(PgConnection& pg, Inspection& inspection, QString& reason)
     return true;
 }
 
-bool Init(PgConnection& pg, QString& message)
+bool Init(PgConnection& pg, QString& message, int upTo)
 {
     Inspection in;
     QString reason;
@@ -458,13 +514,13 @@ bool Init(PgConnection& pg, QString& message)
                       .arg(in.version);
         return false;
     }
-    if (!applyFrom(pg, 0, reason)) {
+    if (!applyFrom(pg, 0, reason, upTo)) {
         message = QStringLiteral("%1: %2. Nothing was changed.").arg(databaseName(pg), reason);
         return false;
     }
     message = QStringLiteral("%1 now holds Sennet's tables (schema version %2).")
                   .arg(databaseName(pg))
-                  .arg(CurrentVersion);
+                  .arg(qMin(upTo, CurrentVersion));
     return true;
 }
 

@@ -23,7 +23,8 @@ namespace ServerSchema {
 
 // The schema this program works with; sennet-data server upgrade brings an
 // older one up to it.
-constexpr int CurrentVersion = 1;
+// Version 2 added the audit trail.
+constexpr int CurrentVersion = 2;
 
 struct Column {
     QByteArray name; // the typed column
@@ -72,10 +73,11 @@ struct Inspection {
 };
 bool Inspect(PgConnection& pg, Inspection& inspection, QString& reason);
 
-// Creates the schema in an empty database (one transaction). Refuses any
-// other database, with `message` saying why; otherwise `message` says what
-// was done.
-bool Init(PgConnection& pg, QString& message);
+// Creates the schema in an empty database (one transaction per version).
+// Refuses any other database, with `message` saying why; otherwise
+// `message` says what was done. `upTo` stops at an earlier version (for
+// showing an upgrade).
+bool Init(PgConnection& pg, QString& message, int upTo = CurrentVersion);
 // Brings a Sennet schema of an older version up to CurrentVersion, one
 // transaction per version. Refuses a database that holds something else.
 bool Upgrade(PgConnection& pg, QString& message);

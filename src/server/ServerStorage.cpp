@@ -1,6 +1,7 @@
 #include "server/ServerStorage.h"
 
 #include "server/PgConnection.h"
+#include "storage/AuditStore.h"
 #include "server/ServerSchema.h"
 #include "session/Utilities.h"
 #include "store/AnsiText.h"
@@ -64,6 +65,67 @@ public:
 
     PgValue actorName() const { return PgValue::text(actor.userName); }
     PgValue desk() const { return PgValue::text(actor.desk); }
+
+    // The audit entry of the change about to be made, recorded by
+    // recordAudit() before the change: the change takes it and writes it in
+    // its own transaction, so that neither is kept without the other.
+    std::optional<AuditEntry> pending;
+
+    // The pending entry when it records `action` (a change consumes only its
+    // own kind), taken out; none otherwise.
+    std::optional<AuditEntry> takePending(AuditAction action)
+    {
+        if (!pending || pending->action != action)
+            return std::nullopt;
+        std::optional<AuditEntry> entry = std::move(pending);
+        pending.reset();
+        return entry;
+    }
+
+    // Adds `entry` at the end of the trail inside the open transaction: the
+    // chain's head is read under a row lock, so a second desk writing at the
+    // same moment waits and then chains onto this entry.
+    bool insertAudit(AuditEntry& entry, QString& reason)
+    {
+        PgResult r;
+        if (!pg.execPrepared("audit_head", "SELECT entries, last_hash FROM audit_chain FOR UPDATE", {}, r, reason))
+            return false;
+        if (r.rows() != 1) {
+            reason = QStringLiteral("the audit trail's head is missing");
+            return false;
+        }
+        entry.number = r.int8(0, 0) + 1;
+        entry.previousHash = r.bytes(0, 1);
+        const QByteArray line = AuditLine::encode(entry, entry.previousHash);
+        entry.hash = AuditLine::parse(line).entry.hash;
+        const QDateTime utc = entry.time.toUTC();
+        const qint64 micros = QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC).msecsTo(utc) * 1000;
+        return pg.execPrepared("audit_add",
+                               "INSERT INTO audit (entry, utc, local_day, user_key, action, citation_key, line, hash) "
+                               "VALUES ($1, $2, $3, $4, $5, $6, $7, $8)",
+                               {PgValue::int8(entry.number), PgValue::timestamp(micros),
+                                PgValue::int4(qint32(entry.time.date().toJulianDay())),
+                                PgValue::text(AuditLine::foldKey(entry.user)),
+                                PgValue::text(auditActionName(entry.action)),
+                                PgValue::text(AuditLine::foldKey(entry.citation)),
+                                PgValue::text(QString::fromUtf8(line)),
+                                PgValue::text(QString::fromLatin1(entry.hash))},
+                               r, reason)
+            && pg.execPrepared("audit_move_head", "UPDATE audit_chain SET entries = $1, last_hash = $2",
+                               {PgValue::int8(entry.number), PgValue::text(QString::fromLatin1(entry.hash))}, r,
+                               reason);
+    }
+
+    // Runs `change` with its audit entry, when there is one, in one
+    // transaction: the entry first, then the change, then the commit.
+    template <typename Change>
+    bool audited(std::optional<AuditEntry>& entry, QString& reason, Change&& change)
+    {
+        if (!entry)
+            return change(reason);
+        return pg.exec("BEGIN", reason) && insertAudit(*entry, reason) && change(reason)
+            && pg.exec("COMMIT", reason);
+    }
 };
 
 QByteArray placeholders(int from, int count)
@@ -204,14 +266,35 @@ public:
 
     bool add(const CitationRecord& record, CitationKey& key, FileError& error) override
     {
+        std::optional<AuditEntry> entry = m_s.takePending(AuditAction::CitationAdded);
         return m_s.run("The citation was not saved", error, [&](QString& reason) {
-            return insert(record.bytes().constData(), key, reason);
+            if (!entry)
+                return insert(record.bytes().constData(), key, reason);
+            // The entry names the key the row is given, so the key is
+            // drawn first.
+            PgResult r;
+            if (!m_s.pg.exec("BEGIN", reason)
+                || !m_s.pg.execPrepared("next_citation_id",
+                                        "SELECT nextval(pg_get_serial_sequence('citations', 'id'))", {}, r, reason))
+                return false;
+            const CitationKey id = CitationKey(r.int8(0, 0));
+            entry->key = id;
+            return m_s.insertAudit(*entry, reason) && insert(record.bytes().constData(), key, reason, id)
+                && m_s.pg.exec("COMMIT", reason);
         });
     }
 
     bool save(CitationKey key, const CitationRecord& record, FileError& error) override
     {
+        std::optional<AuditEntry> entry = m_s.takePending(AuditAction::CitationEdited);
         return m_s.run("The citation was not saved", error, [&](QString& reason) {
+            return m_s.audited(entry, reason, [&](QString& reason) { return update(key, record, reason); });
+        });
+    }
+
+    bool update(CitationKey key, const CitationRecord& record, QString& reason)
+    {
+        {
             const Columns& columns = ServerSchema::CitationColumns();
             const int n = ServerSchema::ValueCount(columns) + 2;
             static const QByteArray sql = "UPDATE citations SET (" + ServerSchema::ColumnList(columns)
@@ -231,12 +314,20 @@ public:
                 return false;
             }
             return true;
-        });
+        }
     }
 
     bool remove(CitationKey key, FileError& error, const ProgressFn&) override
     {
+        std::optional<AuditEntry> entry = m_s.takePending(AuditAction::CitationDeleted);
         return m_s.run("The citation was not deleted", error, [&](QString& reason) {
+            return m_s.audited(entry, reason, [&](QString& reason) { return erase(key, reason); });
+        });
+    }
+
+    bool erase(CitationKey key, QString& reason)
+    {
+        {
             PgResult r;
             if (!m_s.pg.execPrepared("remove_citation", "DELETE FROM citations WHERE id = $1", {PgValue::int4(key)},
                                      r, reason))
@@ -246,13 +337,14 @@ public:
                 return false;
             }
             return true;
-        });
+        }
     }
 
     bool addAll(const std::vector<CitationRecord>& records, CitationKey& firstKey, FileError& error) override
     {
+        std::optional<AuditEntry> entry = m_s.takePending(AuditAction::Import);
         return m_s.run("The citations were not saved", error, [&](QString& reason) {
-            if (!m_s.pg.exec("BEGIN", reason))
+            if (!m_s.pg.exec("BEGIN", reason) || (entry && !m_s.insertAudit(*entry, reason)))
                 return false;
             for (size_t i = 0; i < records.size(); ++i) {
                 CitationKey key = 0;
@@ -310,19 +402,25 @@ public:
         });
     }
 
-    // Adds one citation inside the caller's statement or transaction.
-    bool insert(const char* record, CitationKey& key, QString& reason)
+    // Adds one citation inside the caller's statement or transaction, under
+    // the key `id` when one was drawn for it.
+    bool insert(const char* record, CitationKey& key, QString& reason, CitationKey id = 0)
     {
         const Columns& columns = ServerSchema::CitationColumns();
         const int n = ServerSchema::ValueCount(columns) + 2;
         static const QByteArray sql = "INSERT INTO citations (" + ServerSchema::ColumnList(columns)
             + ", number_key, raw_texts, created_by, desk) VALUES (" + placeholders(1, n + 2) + ") RETURNING id";
+        static const QByteArray withId = "INSERT INTO citations (" + ServerSchema::ColumnList(columns)
+            + ", number_key, raw_texts, created_by, desk, id) VALUES (" + placeholders(1, n + 3) + ") RETURNING id";
         std::vector<PgValue> values;
         bindCitation(record, values);
         values.push_back(m_s.actorName());
         values.push_back(m_s.desk());
+        if (id > 0)
+            values.push_back(PgValue::int4(id));
         PgResult r;
-        if (!m_s.pg.execPrepared("add_citation", sql.constData(), values, r, reason))
+        if (!m_s.pg.execPrepared(id > 0 ? "add_citation_with_id" : "add_citation",
+                                 (id > 0 ? withId : sql).constData(), values, r, reason))
             return false;
         key = r.int4(0, 0);
         return true;
@@ -413,12 +511,23 @@ public:
 
     bool add(const UserRecord& user, UserKey& key, FileError& error) override
     {
-        return m_s.run("The user was not saved", error, [&](QString& reason) { return insert(user, key, reason); });
+        std::optional<AuditEntry> entry = m_s.takePending(AuditAction::UserAdded);
+        return m_s.run("The user was not saved", error, [&](QString& reason) {
+            return m_s.audited(entry, reason, [&](QString& reason) { return insert(user, key, reason); });
+        });
     }
 
     bool save(UserKey key, const UserRecord& user, FileError& error) override
     {
+        std::optional<AuditEntry> entry = m_s.takePending(AuditAction::UserChanged);
         return m_s.run("The user was not saved", error, [&](QString& reason) {
+            return m_s.audited(entry, reason, [&](QString& reason) { return update(key, user, reason); });
+        });
+    }
+
+    bool update(UserKey key, const UserRecord& user, QString& reason)
+    {
+        {
             const Columns& columns = ServerSchema::UserColumns();
             const int n = ServerSchema::ValueCount(columns);
             static const QByteArray sql = "UPDATE users SET (" + ServerSchema::ColumnList(columns) + ") = ROW("
@@ -438,12 +547,20 @@ public:
                 return false;
             }
             return true;
-        });
+        }
     }
 
     bool remove(UserKey key, FileError& error) override
     {
+        std::optional<AuditEntry> entry = m_s.takePending(AuditAction::UserRemoved);
         return m_s.run("The user was not removed", error, [&](QString& reason) {
+            return m_s.audited(entry, reason, [&](QString& reason) { return erase(key, reason); });
+        });
+    }
+
+    bool erase(UserKey key, QString& reason)
+    {
+        {
             PgResult r;
             if (!m_s.pg.execPrepared("remove_user", "DELETE FROM users WHERE id = $1", {PgValue::int4(key)}, r, reason))
                 return false;
@@ -452,7 +569,7 @@ public:
                 return false;
             }
             return true;
-        });
+        }
     }
 
     bool insert(const UserRecord& user, UserKey& key, QString& reason)
@@ -595,14 +712,240 @@ public:
         return ok ? code : m_unsaved;
     }
 
+    QString value(const QString& section, const QString& key) override
+    {
+        FileError error;
+        QString value;
+        m_s.run("The shared settings could not be read", error, [&](QString& reason) {
+            PgResult r;
+            if (!m_s.pg.execPrepared("shared_value", "SELECT value FROM shared_settings WHERE name = $1",
+                                     {PgValue::text(nameOf(section, key))}, r, reason))
+                return false;
+            value = r.rows() ? r.text(0, 0) : QString();
+            return true;
+        });
+        return value;
+    }
+
+    bool setValue(const QString& section, const QString& key, const QString& value) override
+    {
+        FileError error;
+        return m_s.run("The shared settings were not saved", error, [&](QString& reason) {
+            PgResult r;
+            if (value.isEmpty())
+                return m_s.pg.execPrepared("shared_remove", "DELETE FROM shared_settings WHERE name = $1",
+                                           {PgValue::text(nameOf(section, key))}, r, reason);
+            return m_s.pg.execPrepared("shared_save",
+                                       "INSERT INTO shared_settings (name, value) VALUES ($1, $2) "
+                                       "ON CONFLICT (name) DO UPDATE SET value = EXCLUDED.value",
+                                       {PgValue::text(nameOf(section, key)), PgValue::text(value)}, r, reason);
+        });
+    }
+
 private:
+    static QString nameOf(const QString& section, const QString& key) { return section + u'/' + key; }
+
     Session& m_s;
     QString m_unsaved;
 };
 
+// The server's audit trail: the entries of changes wait for their change
+// and are written in its transaction; every other entry (a printout, a
+// log-in) is written at once. Reading filters in the server, newest first.
+class ServerAudit : public AuditStore {
+public:
+    explicit ServerAudit(Session& s) : m_s(s) {}
+
+    static bool recordsAChange(AuditAction action)
+    {
+        switch (action) {
+        case AuditAction::CitationAdded:
+        case AuditAction::CitationEdited:
+        case AuditAction::CitationDeleted:
+        case AuditAction::UserAdded:
+        case AuditAction::UserChanged:
+        case AuditAction::UserRemoved:
+        case AuditAction::Import:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    bool append(AuditEntry& entry, FileError& error) override
+    {
+        if (recordsAChange(entry.action)) {
+            // Numbered and chained when its change is written.
+            entry.number = 0;
+            m_s.pending = entry;
+            return true;
+        }
+        return m_s.run("The audit entry was not saved", error, [&](QString& reason) {
+            return m_s.pg.exec("BEGIN", reason) && m_s.insertAudit(entry, reason) && m_s.pg.exec("COMMIT", reason);
+        });
+    }
+
+    // A refused change took its entry with it (its transaction was rolled
+    // back); one never written is dropped.
+    bool withdraw(qint64, FileError& error) override
+    {
+        error.clear();
+        m_s.pending.reset();
+        return true;
+    }
+
+    bool read(const AuditFilter& filter, qint64 first, int count, QList<AuditEntry>& entries, qint64& total,
+              FileError& error) override
+    {
+        entries.clear();
+        total = 0;
+        QByteArray where = " WHERE true";
+        std::vector<PgValue> values;
+        auto condition = [&](const char* sql, PgValue value) {
+            values.push_back(std::move(value));
+            where += QByteArray(" AND ") + sql + " $" + QByteArray::number(qsizetype(values.size()));
+        };
+        if (filter.from.isValid())
+            condition("local_day >=", PgValue::int4(qint32(filter.from.toJulianDay())));
+        if (filter.to.isValid())
+            condition("local_day <=", PgValue::int4(qint32(filter.to.toJulianDay())));
+        if (!filter.user.trimmed().isEmpty())
+            condition("user_key =", PgValue::text(AuditLine::foldKey(filter.user)));
+        if (filter.action)
+            condition("action =", PgValue::text(auditActionName(*filter.action)));
+        if (!filter.citation.trimmed().isEmpty())
+            condition("citation_key =", PgValue::text(AuditLine::foldKey(filter.citation)));
+        return m_s.run("The audit trail could not be read", error, [&](QString& reason) {
+            PgResult r;
+            if (!m_s.pg.exec(ReadSnapshot, reason) || !m_s.pg.exec("SELECT count(*) FROM audit" + where, values, r, reason))
+                return false;
+            total = r.int8(0, 0);
+            if (first >= 0 && first < total && count > 0) {
+                std::vector<PgValue> page = values;
+                page.push_back(PgValue::int8(first));
+                page.push_back(PgValue::int8(count));
+                const QByteArray sql = "SELECT line FROM audit" + where + " ORDER BY entry DESC OFFSET $"
+                    + QByteArray::number(qsizetype(page.size() - 1)) + " LIMIT $"
+                    + QByteArray::number(qsizetype(page.size()));
+                if (!m_s.pg.exec(sql.constData(), page, r, reason))
+                    return false;
+                for (int i = 0; i < r.rows(); ++i) {
+                    AuditLine::Parsed parsed = AuditLine::parse(r.bytes(i, 0));
+                    if (!parsed.readable) {
+                        parsed.entry = {};
+                        parsed.entry.details.insert(QStringLiteral("unreadable line"), r.text(i, 0));
+                    }
+                    entries << parsed.entry;
+                }
+            }
+            return m_s.pg.exec("COMMIT", reason);
+        });
+    }
+
+    bool forEachLine(const LineVisit& visit, FileError& error) override
+    {
+        return m_s.run("The audit trail could not be read", error, [&](QString& reason) {
+            qint64 n = 0;
+            return m_s.pg.exec(ReadSnapshot, reason)
+                && m_s.fetch("SELECT line FROM audit ORDER BY entry", {}, reason,
+                             [&](const PgResult& r) {
+                                 for (int i = 0; i < r.rows(); ++i) {
+                                     const QByteArray line = r.bytes(i, 0);
+                                     if (!visit(++n, line, AuditLine::parse(line)))
+                                         return false;
+                                 }
+                                 return true;
+                             })
+                && m_s.pg.exec("COMMIT", reason);
+        });
+    }
+
+    // Walks the entries in order as the folder's check does: each must hash
+    // to its own hash, chain onto the one before and follow it by number,
+    // and the last must be the one the chain's head names.
+    AuditVerdict verify() override
+    {
+        AuditVerdict v;
+        auto fail = [&](qint64 at, const QString& problem) {
+            if (v.clean) {
+                v.clean = false;
+                v.firstBad = at;
+                v.problem = problem;
+            }
+            return false;
+        };
+        FileError error;
+        qint64 lines = 0, headEntries = 0;
+        QByteArray expectedPrev = AuditLine::genesisHash(), headHash;
+        const bool read = m_s.run("The audit trail could not be read", error, [&](QString& reason) {
+            PgResult r;
+            if (!m_s.pg.exec(ReadSnapshot, reason)
+                || !m_s.pg.exec("SELECT entries, last_hash FROM audit_chain", {}, r, reason))
+                return false;
+            if (r.rows() == 1) {
+                headEntries = r.int8(0, 0);
+                headHash = r.bytes(0, 1);
+            }
+            return m_s.fetch("SELECT entry, line, hash FROM audit ORDER BY entry", {}, reason,
+                             [&](const PgResult& rows) {
+                                 for (int i = 0; i < rows.rows(); ++i) {
+                                     const qint64 n = ++lines;
+                                     const qint64 stored = rows.int8(i, 0);
+                                     const AuditLine::Parsed p = AuditLine::parse(rows.bytes(i, 1));
+                                     if (stored != n || (p.readable && p.entry.number != n)) {
+                                         const qint64 number = p.readable ? p.entry.number : stored;
+                                         if (number > n)
+                                             return fail(n, number == n + 1
+                                                                ? QStringLiteral("Entry %1 was removed: entry %2 "
+                                                                                 "follows entry %3.")
+                                                                      .arg(n).arg(n + 1).arg(n - 1)
+                                                                : QStringLiteral("Entries %1 to %2 were removed: "
+                                                                                 "entry %3 follows entry %4.")
+                                                                      .arg(n).arg(number - 1).arg(number).arg(n - 1));
+                                         return fail(n, QStringLiteral("Entry %1 was inserted: it is not an entry "
+                                                                       "of the trail.").arg(n));
+                                     }
+                                     if (!p.readable || !p.hashMatches || p.entry.hash != rows.bytes(i, 2))
+                                         return fail(n, QStringLiteral("Entry %1 was changed: its content no longer "
+                                                                       "matches its hash.").arg(n));
+                                     if (p.entry.previousHash != expectedPrev)
+                                         return fail(n, QStringLiteral("Entry %1 does not follow the entry before "
+                                                                       "it.").arg(n));
+                                     expectedPrev = p.entry.hash;
+                                 }
+                                 return true;
+                             })
+                && m_s.pg.exec("COMMIT", reason);
+        });
+        v.entries = lines;
+        if (!read) {
+            fail(0, error.message());
+            return v;
+        }
+        if (!v.clean)
+            return v;
+        if (headEntries > lines)
+            fail(lines + 1, headEntries == lines + 1
+                                ? QStringLiteral("Entry %1, the last one, was removed: the trail's head counts %1 "
+                                                 "entries.").arg(lines + 1)
+                                : QStringLiteral("Entries %1 to %2, the last ones, were removed: the trail's head "
+                                                 "counts %2 entries.").arg(lines + 1).arg(headEntries));
+        else if (headEntries < lines)
+            fail(headEntries + 1, QStringLiteral("Entries %1 to %2 were added after the last entry the trail's head "
+                                                 "counts.").arg(headEntries + 1).arg(lines));
+        else if (lines > 0 && headHash != expectedPrev)
+            fail(lines, QStringLiteral("Entry %1, the last one, was replaced: its hash is not the one the trail's "
+                                       "head keeps.").arg(lines));
+        return v;
+    }
+
+private:
+    Session& m_s;
+};
+
 class ServerStorage : public Storage {
 public:
-    ServerStorage() : m_citations(m_s), m_users(m_s), m_log(m_s), m_shared(m_s) {}
+    ServerStorage() : m_citations(m_s), m_users(m_s), m_log(m_s), m_shared(m_s), m_audit(m_s) {}
 
     Session& session() { return m_s; }
 
@@ -612,6 +955,7 @@ public:
     UserStore& users() override { return m_users; }
     UserLogStore& userLog() override { return m_log; }
     SharedSettings& shared() override { return m_shared; }
+    AuditStore& audit() override { return m_audit; }
     void setActor(const StoreActor& actor) override { m_s.actor = actor; }
 
     bool readContents(StoreContents& contents, FileError& error) override
@@ -677,6 +1021,7 @@ private:
     ServerUsers m_users;
     ServerUserLog m_log;
     ServerShared m_shared;
+    ServerAudit m_audit;
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/Messages.h"
 #include "platform/Settings.h"
+#include "storage/Storage.h"
 
 #include <QUrl>
 
@@ -30,7 +31,7 @@ QString LoginLockout::keyOf(const QString& user)
 LoginLockout::State LoginLockout::read(const QString& user) const
 {
     State s;
-    const QStringList parts = GetSetting(LockoutStateSection, keyOf(user)).split(u',');
+    const QStringList parts = storage().shared().value(LockoutStateSection, keyOf(user)).split(u',');
     s.failures = qMax(0, parts.value(0).toInt());
     s.lockedUntil = QDateTime::fromString(parts.value(1), Qt::ISODate);
     return s;
@@ -38,7 +39,7 @@ LoginLockout::State LoginLockout::read(const QString& user) const
 
 void LoginLockout::write(const QString& user, const State& state)
 {
-    SaveSetting(LockoutStateSection, keyOf(user),
+    storage().shared().setValue(LockoutStateSection, keyOf(user),
                 state.failures == 0 && !state.lockedUntil.isValid()
                     ? QString()
                     : QString::number(state.failures) + u','

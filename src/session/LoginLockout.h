@@ -8,8 +8,10 @@
 //     LockoutMinutes=15    ; how long it stays locked
 //
 // Each user's count of wrong passwords in a row and the moment his lock ends
-// are kept in the settings store too (section "Lockout", one key per user),
-// so that ending and restarting the program does not reset them. The time
+// are kept with the settings every desk shares (storage().shared(), section
+// "Lockout", one key per user): for the data folder that is the settings
+// store, for a server its table, so that every desk sees them and ending and
+// restarting the program does not reset them. The time
 // comes from the clock seam. The installation's access code unlocks a name.
 #include <QDateTime>
 #include <QString>

@@ -6,6 +6,7 @@
 #include "store/FileError.h"
 
 #include <QList>
+#include <functional>
 #include <memory>
 
 class AuditStore {
@@ -24,14 +25,27 @@ public:
                       FileError& error) = 0;
     // Checks that no entry was changed, removed or inserted; changes nothing.
     virtual AuditVerdict verify() = 0;
+    // Every entry oldest first, for dumps: visit gets its place (from 1),
+    // its stored line and what the line says; false from it stops.
+    // A store that cannot list its lines says so.
+    using LineVisit = std::function<bool(qint64 line, const QByteArray& bytes, const AuditLine::Parsed& parsed)>;
+    virtual bool forEachLine(const LineVisit& visit, FileError& error)
+    {
+        (void)visit;
+        error = {};
+        error.text = QStringLiteral("The audit trail cannot be listed here.");
+        return false;
+    }
     // At start: puts the trail in order after a crash (a count one behind,
     // a withdrawal cut short). A store that cannot be left so has nothing to do.
     virtual bool finishInterrupted(FileError& error) { return error.clear(), true; }
 };
 
-// The audit store of this run: the data folder's until one is set.
+// The audit store of this run: the storage's (storage().audit()) unless a
+// test set another.
 AuditStore& auditStore();
-// Replaces it (a server's, a test's); nullptr goes back to the folder.
+// Puts another store in the storage's place (tests); nullptr goes back to
+// the storage's own.
 void setAuditStore(std::unique_ptr<AuditStore> replacement);
 
 // An entry of `action` by the logged-in user (CurrentUserName and
@@ -41,3 +55,10 @@ AuditEntry currentAuditEntry(AuditAction action);
 // unless it carries them already, and adds it to auditStore(); `number`
 // gets its number, for a withdraw() when the change it records then fails.
 bool recordAudit(AuditEntry entry, FileError& error, qint64* number = nullptr);
+
+// A change recorded in the trail: `entry` is added first (a failure to add
+// it refuses the change, `error` then being the trail's), then `change`
+// runs; when the change is refused the entry is taken back again. So the
+// trail never lacks a change made, nor holds one refused. True when both
+// were done.
+bool RunAuditedChange(AuditEntry entry, FileError& error, const std::function<bool(FileError& error)>& change);

@@ -1,6 +1,7 @@
 #include "storage/FolderAuditStore.h"
 
 #include "session/ProcessState.h"
+#include "storage/Storage.h"
 
 #include <QSysInfo>
 
@@ -12,12 +13,7 @@ std::unique_ptr<AuditStore>& current()
 }
 } // namespace
 
-AuditStore& auditStore()
-{
-    if (!current())
-        current() = std::make_unique<FolderAuditStore>();
-    return *current();
-}
+AuditStore& auditStore() { return current() ? *current() : storage().audit(); }
 
 void setAuditStore(std::unique_ptr<AuditStore> replacement) { current() = std::move(replacement); }
 
@@ -41,4 +37,19 @@ bool recordAudit(AuditEntry entry, FileError& error, qint64* number)
     if (number)
         *number = ok ? entry.number : 0;
     return ok;
+}
+
+bool RunAuditedChange(AuditEntry entry, FileError& error, const std::function<bool(FileError& error)>& change)
+{
+    qint64 number = 0;
+    if (!recordAudit(std::move(entry), error, &number))
+        return false;
+    if (change(error))
+        return true;
+    FileError withdrawal;
+    if (!auditStore().withdraw(number, withdrawal)) {
+        const QString more = QStringLiteral(", and its audit entry could not be taken back: %1").arg(withdrawal.message());
+        (error.text.isEmpty() ? error.what : error.text) += more;
+    }
+    return false;
 }

@@ -14,6 +14,7 @@ public:
     }
     AuditVerdict verify() override { return m_trail.verify(); }
     bool finishInterrupted(FileError& error) override { return m_trail.finishInterrupted(error); }
+    bool forEachLine(const LineVisit& visit, FileError& error) override { return m_trail.forEachLine(visit, error); }
 
     AuditTrailFile& trail() { return m_trail; }
 

@@ -1,7 +1,9 @@
 #include "storage/FolderStorage.h"
 
 #include "platform/Messages.h"
+#include "platform/Settings.h"
 #include "storage/AccessCode.h"
+#include "storage/FolderAuditStore.h"
 #include "store/AnsiText.h"
 #include "store/CitationFile.h"
 #include "store/CitationNumberIndex.h"
@@ -336,6 +338,11 @@ private:
 class FolderSettings final : public SharedSettings {
 public:
     QString accessCode() override { return InstallationAccessCode(); }
+    QString value(const QString& section, const QString& key) override { return GetSetting(section, key); }
+    bool setValue(const QString& section, const QString& key, const QString& value) override
+    {
+        return SaveSetting(section, key, value);
+    }
 };
 
 // A whole file's bytes; a missing file holds none.
@@ -381,6 +388,7 @@ struct FolderStorage::Parts {
     FolderUsers users;
     FolderUserLog userLog;
     FolderSettings shared;
+    FolderAuditStore audit;
 };
 
 FolderStorage::FolderStorage()
@@ -396,6 +404,7 @@ CitationStore& FolderStorage::citations() { return m_parts->citations; }
 UserStore& FolderStorage::users() { return m_parts->users; }
 UserLogStore& FolderStorage::userLog() { return m_parts->userLog; }
 SharedSettings& FolderStorage::shared() { return m_parts->shared; }
+AuditStore& FolderStorage::audit() { return m_parts->audit; }
 
 bool FolderStorage::readContents(StoreContents& contents, FileError& error)
 {

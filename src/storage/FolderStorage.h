@@ -19,6 +19,7 @@ public:
     UserStore& users() override;
     UserLogStore& userLog() override;
     SharedSettings& shared() override;
+    AuditStore& audit() override;
 
     // One desk: nobody else to tell who acts.
     void setActor(const StoreActor&) override {}

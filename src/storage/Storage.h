@@ -24,6 +24,8 @@
 #include <memory>
 #include <vector>
 
+class AuditStore;
+
 // A citation's key. In the data folder it is the record number (from 1): a
 // deletion moves every later citation up by one, so keys after it shift
 // (keysShiftOnDelete). On a server it is the row's id, which never changes.
@@ -137,6 +139,12 @@ public:
     virtual ~SharedSettings() = default;
     // The access code of user administration, made and kept on first need.
     virtual QString accessCode() = 0;
+    // Any other shared value by section and key (a name's failed log-ins,
+    // say), empty when absent; an empty value removes it. The folder keeps
+    // them in this desk's settings store, a server in its table, so that
+    // every desk sees them.
+    virtual QString value(const QString& section, const QString& key) = 0;
+    virtual bool setValue(const QString& section, const QString& key, const QString& value) = 0;
 };
 
 // Everything a store holds, in the folder's own encodings: what a backup
@@ -160,6 +168,9 @@ public:
     virtual UserStore& users() = 0;
     virtual UserLogStore& userLog() = 0;
     virtual SharedSettings& shared() = 0;
+    // The audit trail: the folder's "Sennet.Audit", or a server's table
+    // written in the same transaction as each change it records.
+    virtual AuditStore& audit() = 0;
 
     // Who acts from now on (set at each log-in).
     virtual void setActor(const StoreActor& actor) = 0;

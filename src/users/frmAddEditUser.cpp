@@ -7,6 +7,8 @@
 #include "platform/Screen.h"
 #include "store/AnsiText.h"
 #include "store/DateValue.h"
+#include "storage/AuditEvents.h"
+#include "storage/AuditStore.h"
 #include "users/Passwords.h"
 #include "storage/Storage.h"
 #include "users/UserMessages.h"
@@ -415,6 +417,7 @@ void frmAddEditUser::cmdSave_Click()
         ShowFileError(error);
         return;
     }
+    const UserRecord before = user;
     user.setFirstName(Ansi::trimSpaces(txtField[1]->text()));
     user.setLastName(Ansi::trimSpaces(txtField[2]->text()));
     user.setPassword(ScramblePassword(txtField[3]->text()));
@@ -422,8 +425,13 @@ void frmAddEditUser::cmdSave_Click()
     user.setComments(Ansi::trimSpaces(fieldText(4)));
     // A new user goes after the last one, even if the list grew meanwhile.
     UserKey key = m_recordNumber;
-    const bool written =
-        m_addMode ? storage().users().add(user, key, error) : storage().users().save(key, user, error);
+    // The trail names a new password only as changed, never what it is.
+    const AuditEntry entry = m_addMode
+        ? AuditEvents::userAdded(user)
+        : AuditEvents::userChanged(before, user, txtField[3]->text().trimmed() != UnscramblePassword(before.Password()));
+    const bool written = RunAuditedChange(entry, error, [&](FileError& e) {
+        return m_addMode ? storage().users().add(user, key, e) : storage().users().save(key, user, e);
+    });
     if (!written) {
         ShowFileError(error);
         return;

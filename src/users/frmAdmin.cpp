@@ -11,7 +11,12 @@
 #include "store/AnsiText.h"
 #include "store/DateValue.h"
 #include "storage/AccessCode.h"
+#include "session/AuditNotice.h"
+#include "storage/AuditEvents.h"
+#include "storage/AuditStore.h"
+#include "users/PasswordCheck.h"
 #include "users/Passwords.h"
+#include "users/frmAuditLog.h"
 #include "users/UserGridModel.h"
 #include "storage/Storage.h"
 #include "storage/UserLog.h"
@@ -153,14 +158,16 @@ frmAdmin::frmAdmin(QWidget* parent) : QWidget(parent)
     cmdCancel->hide();
 
     cmdAddUser = makeButton(QStringLiteral("cmdAddUser"), this);
-    cmdAddUser->setGeometry(tw(180), row2, tw(1650), row2Height);
+    cmdAddUser->setGeometry(tw(180), row2, tw(1440), row2Height);
     cmdEditUser = makeButton(QStringLiteral("cmdEditUser"), this);
-    cmdEditUser->setGeometry(tw(1905), row2, tw(1650), row2Height);
+    cmdEditUser->setGeometry(tw(1680), row2, tw(1440), row2Height);
     cmdDeleteUser = makeButton(QStringLiteral("cmdDeleteUser"), this);
-    cmdDeleteUser->setGeometry(tw(3630), row2, tw(1650), row2Height);
+    cmdDeleteUser->setGeometry(tw(3180), row2, tw(1440), row2Height);
     cmdReviewUserLog = makeButton(QStringLiteral("cmdReviewUserLog"), this);
-    cmdReviewUserLog->setGeometry(tw(5355), row2, tw(2745), row2Height);
-    for (VellButton* b : {cmdAddUser, cmdEditUser, cmdDeleteUser, cmdReviewUserLog})
+    cmdReviewUserLog->setGeometry(tw(4680), row2, tw(1890), row2Height);
+    cmdAuditLog = makeButton(QStringLiteral("cmdAuditLog"), this);
+    cmdAuditLog->setGeometry(tw(6630), row2, tw(1470), row2Height);
+    for (VellButton* b : {cmdAddUser, cmdEditUser, cmdDeleteUser, cmdReviewUserLog, cmdAuditLog})
         b->hide();
 
     cmdAdmin = makeButton(QStringLiteral("cmdAdmin"), this);
@@ -208,6 +215,7 @@ frmAdmin::frmAdmin(QWidget* parent) : QWidget(parent)
     connect(cmdEditUser, &VellButton::Click, this, &frmAdmin::cmdEditUser_Click);
     connect(cmdDeleteUser, &VellButton::Click, this, &frmAdmin::cmdDeleteUser_Click);
     connect(cmdReviewUserLog, &VellButton::Click, this, &frmAdmin::cmdReviewUserLog_Click);
+    connect(cmdAuditLog, &VellButton::Click, this, &frmAdmin::cmdAuditLog_Click);
     connect(cmdHelp, &VellButton::Click, this, &frmAdmin::cmdHelp_Click);
     connect(cmdQuit, &VellButton::Click, this, &frmAdmin::cmdQuit_Click);
 
@@ -455,6 +463,9 @@ void frmAdmin::SetButtons()
     cmdReviewUserLog->setCaption(m_logView ? QStringLiteral("Finished Viewing") : QStringLiteral("&Review User Log"));
     cmdReviewUserLog->setToolTipText(QStringLiteral(" Review the logged history of Users "));
     cmdReviewUserLog->setVisible(m_adminMode && QFileInfo::exists(UserLogFileName));
+    cmdAuditLog->setCaption(QStringLiteral("Audi&t Trail"));
+    cmdAuditLog->setToolTipText(QStringLiteral(" Review who added, changed, printed or deleted what, and when "));
+    cmdAuditLog->setVisible(adminButtons);
 
     if (m_adminMode) {
         timerFlashButton->start();
@@ -467,7 +478,7 @@ void frmAdmin::SetButtons()
         cmdAdmin->setBackOver(windowsColour(0x808000));
     }
     for (VellButton* b : {cmdAdmin, cmdHelp, cmdQuit, cmdAddUser, cmdEditUser, cmdDeleteUser, cmdUserSelected,
-                          cmdReviewUserLog})
+                          cmdReviewUserLog, cmdAuditLog})
         b->Refresh();
 }
 
@@ -558,18 +569,18 @@ void frmAdmin::cmdContinue_Click()
         ShowFileError(error);
         return;
     }
-    if (UnscramblePassword(user.Password()) != txtPassword->text()) {
-        MsgBox(QStringLiteral("That is not the correct password") + CRLF + QStringLiteral("associated with this name"),
-               Msg::OKOnly | Msg::Critical, QStringLiteral("Incorrect Password"));
+    const QString name = gridModel->cell(row - 1, UserGridModel::ColName);
+    if (!CheckLogInPassword(name, user, txtPassword->text(), m_accessCode)) {
         txtPassword->clear();
         txtPassword->setFocus();
         return;
     }
 
-    CurrentUserName = gridModel->cell(row - 1, UserGridModel::ColName);
+    CurrentUserName = name;
     CurrentAccessLevel = user.AccessLevel();
     if (!WriteUserLogLine(1))
         ShowFileError(UserLogWriteFailure(QStringLiteral("so this log-in is not recorded")));
+    RecordOrTell(AuditEvents::logIn(), QStringLiteral("this log-in"));
 
     if (FadeFlag()) {
         // The fade's end tells a log-in from a quit by this Tag.
@@ -610,6 +621,9 @@ void frmAdmin::cmdAdmin_Click()
                 InputBox(prompt, QStringLiteral("Access Code Required"), QStringLiteral("<Enter Access Code Here>"));
             if (answer.isEmpty())
                 break;
+            FileError ignored;
+            recordAudit(AuditEvents::accessCodeUsed(QStringLiteral("user administration"), answer == m_accessCode),
+                        ignored);
             if (answer == m_accessCode) {
                 m_adminMode = true;
                 break;
@@ -702,7 +716,11 @@ void frmAdmin::cmdDeleteUser_Click()
         return;
 
     FileError error;
-    if (!storage().users().remove(gridModel->row(row - 1).recordNumber, error)) {
+    const UserKey key = gridModel->row(row - 1).recordNumber;
+    UserRecord user;
+    if (!storage().users().read(key, user, error)
+        || !RunAuditedChange(AuditEvents::userRemoved(user), error,
+                             [&](FileError& e) { return storage().users().remove(key, e); })) {
         ShowFileError(error);
         return;
     }
@@ -726,6 +744,14 @@ void frmAdmin::cmdReviewUserLog_Click()
         ShowUserLog();
 }
 
+void frmAdmin::cmdAuditLog_Click()
+{
+    if (!m_adminMode)
+        return;
+    frmAuditLog viewer(auditStore(), QString(), this);
+    viewer.exec();
+}
+
 void frmAdmin::ShowUserLog()
 {
     const UserLogView log = ReadUserLogForView();
@@ -740,7 +766,7 @@ void frmAdmin::ShowUserLog()
     }
 
     m_logView = true;
-    for (VellButton* b : {cmdAdmin, cmdAddUser, cmdEditUser, cmdDeleteUser})
+    for (VellButton* b : {cmdAdmin, cmdAddUser, cmdEditUser, cmdDeleteUser, cmdAuditLog})
         b->hide();
     Tag = windowTitle();
     cmdReviewUserLog->setCaption(QStringLiteral("Finished Viewing"));

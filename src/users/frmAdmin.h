@@ -33,6 +33,8 @@ public:
     VellButton* cmdEditUser;
     VellButton* cmdDeleteUser;
     VellButton* cmdReviewUserLog;
+    // The audit trail viewer (admin mode, beside the user log).
+    VellButton* cmdAuditLog;
     QPlainTextEdit* txtUserLog;
     // Stands in the grid's place while there are no users: how to add the first.
     QLabel* lblFirstStart = nullptr;
@@ -56,6 +58,7 @@ public:
     void cmdEditUser_Click();
     void cmdDeleteUser_Click();
     void cmdReviewUserLog_Click();
+    void cmdAuditLog_Click();
     void cmdHelp_Click();
     void cmdQuit_Click();
     void chkFadeStatus_Click();

@@ -1,5 +1,7 @@
 #include "workspace/CitationImport.h"
 
+#include "storage/AuditEvents.h"
+#include "storage/AuditStore.h"
 #include "storage/Storage.h"
 #include "store/AnsiText.h"
 #include "store/CitationCsv.h"
@@ -387,7 +389,9 @@ bool preview(const QString& path, CitationImportStore& store, const ImportContex
     Progress checking;
     if (progress)
         checking = [&](int percent) { return progress(50 + percent / 2); };
-    return previewTable(table, QFileInfo(path).fileName(), numbers, context, out, error, checking);
+    const bool read = previewTable(table, QFileInfo(path).fileName(), numbers, context, out, error, checking);
+    out.path = QFileInfo(path).absoluteFilePath();
+    return read;
 }
 
 qint64 commit(CitationImportStore& store, const ImportPreview& preview, const QSet<int>& alsoRows,
@@ -411,11 +415,14 @@ qint64 commit(CitationImportStore& store, const ImportPreview& preview, const QS
             std::memcpy(scratch.data() + CitationLayout::field(f).offset, entry, sizeof entry);
         return scratch.constData();
     };
-    if (!store.appendAll(chosen.size(), recordAt, error))
+    // The audit trail records the import (who, when, how many, from which
+    // file) before the rows are written and takes it back when they are not.
+    // The user log holds log-in and log-out lines only, and its readers
+    // expect no other kind.
+    const AuditEntry imported =
+        AuditEvents::import(preview.path.isEmpty() ? preview.fileName : preview.path, chosen.size());
+    if (!RunAuditedChange(imported, error, [&](FileError& e) { return store.appendAll(chosen.size(), recordAt, e); }))
         return -1;
-    // The audit entry of an import (who, when, how many, from which file)
-    // belongs here, once the store has taken the rows. The user log holds
-    // log-in and log-out lines only, and its readers expect no other kind.
     return chosen.size();
 }
 

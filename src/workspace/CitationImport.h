@@ -76,6 +76,7 @@ struct ImportRow {
 
 struct ImportPreview {
     QString fileName; // the file's name, without its folder
+    QString path;     // the whole path of the file read (empty for a table given)
     QStringList ignoredColumns; // headings no field has (or a heading's repetition)
     bool utf8 = true;
     QList<ImportRow> rows;
@@ -101,7 +102,8 @@ bool previewTable(const CsvTable::Table& table, const QString& fileName, const Q
                   const Progress& progress = {});
 // Adds the ready rows, and the duplicates of `alsoRows` (indexes into
 // preview.rows), to the store in one step, with Date and Time Entered the
-// moment `now`. Returns the number of citations added, or -1 with `error`.
+// moment `now`, recorded in the audit trail. Returns the number of
+// citations added, or -1 with `error` (the trail's when it refused the entry).
 qint64 commit(CitationImportStore& store, const ImportPreview& preview, const QSet<int>& alsoRows,
               const QDateTime& now, FileError& error);
 } // namespace CitationImport

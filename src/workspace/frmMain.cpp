@@ -3,6 +3,7 @@
 #include "workspace/frmMain.h"
 
 #include "session/AppSettings.h"
+#include "session/IdleLock.h"
 #include "session/ProcessState.h"
 #include "session/ShutDown.h"
 #include "session/WindowHandOver.h"
@@ -76,6 +77,8 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent)
     buildControls();
     connectControls();
     connectSessionEnd();
+    idleLock = new IdleLock(this);
+    connect(idleLock, &IdleLock::lockNow, this, &frmMain::LockDesk);
     Form_Load();
 }
 
@@ -121,6 +124,7 @@ void frmMain::connectControls()
     connect(cmdEditSave, &VellButton::Click, this, &frmMain::SaveCitation);
     connect(cmdEditCancel, &VellButton::Click, this, &frmMain::EndEdit);
     connect(cmdDeleteEntry, &VellButton::Click, this, &frmMain::cmdDeleteEntry_Click);
+    connect(cmdCitationHistory, &VellButton::Click, this, &frmMain::cmdCitationHistory_Click);
     connect(cmdFindEntries, &VellButton::Click, this, &frmMain::cmdFindEntries_Click);
     connect(cmdQuit, &VellButton::Click, this, &frmMain::cmdQuit_Click);
     connect(cmdPrintEntry, &VellButton::Click, this, &frmMain::cmdPrintEntry_Click);
@@ -194,6 +198,7 @@ void frmMain::Form_Activate()
     }
     if (FadeFlag())
         fader->StartFade(0, 255, 20, false);
+    idleLock->start();
 }
 
 // The keys that press the record and list buttons, beside their access keys.
@@ -317,7 +322,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
 bool frmMain::Form_KeyDown(int KeyCode, Qt::KeyboardModifiers Shift)
 {
     (void)Shift;
-    if (KeyCode == KeyF1) {
+    if (KeyCode == KeyF1 && !isDeskLocked()) {
         cmdHelp_Click();
         return true;
     }

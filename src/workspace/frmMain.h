@@ -23,6 +23,9 @@
 #include <array>
 
 class CitationListModel;
+class DeskLockBox;
+class UserRecord;
+class IdleLock;
 class CitationRows;
 class QButtonGroup;
 class Fader;
@@ -121,6 +124,7 @@ public:
     VellButton* cmdEditCancel = nullptr;
     VellButton* cmdPrintEntry = nullptr;
     VellButton* cmdDeleteEntry = nullptr;
+    VellButton* cmdCitationHistory = nullptr; // level 4: the citation's audit trail
 
     QTimer* timerFlash = nullptr;
     Fader* fader = nullptr;
@@ -172,6 +176,8 @@ public:
     void EndAdd();
     void EndEdit();
     void cmdDeleteEntry_Click();
+    // The audit trail's entries of the citation on display.
+    void cmdCitationHistory_Click();
     // Trims and checks the editor's texts, shows what is wrong and sets InvalidField.
     void ValidateCitation();
 
@@ -221,6 +227,18 @@ public:
     bool Form_KeyDown(int KeyCode, Qt::KeyboardModifiers Shift);
     void cmdHelp_Click();
     void cmdAdminWindow_Click();
+
+    // --- The idle lock (frmMainLock.cpp) ----------------------------------------
+    // Watches for input once the window is up ([Security] IdleLockMinutes).
+    IdleLock* idleLock = nullptr;
+    // While the desk is locked: the log-in box over the whole window.
+    DeskLockBox* lockBox() const { return m_lockBox; }
+    bool isDeskLocked() const { return m_lockBox != nullptr; }
+    // Covers the window with the log-in box; everything behind it stays.
+    void LockDesk();
+    // Someone logged in at the box: the same user goes on where he was;
+    // another user ends the first one's session and gets a window of his own.
+    void UnlockDesk(const QString& name, const UserRecord& user);
     void txtDefault_Change(int Index);
     // The help topic that fits what the user is doing.
     int HelpTopicForState() const;
@@ -308,6 +326,10 @@ private:
     } m_addLayout;
 
     void returnToAdminWindow();
+    // frmMainLock.cpp
+    DeskLockBox* m_lockBox = nullptr;
+    QList<QPair<QWidget*, bool>> m_lockedChildren; // each child and whether it was enabled
+    QWidget* m_focusBeforeLock = nullptr;
     // frmMainQuit.cpp
     void connectSessionEnd();
     void writeLogOutLine();

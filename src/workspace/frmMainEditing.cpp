@@ -10,7 +10,10 @@
 #include "platform/Progress.h"
 #include "platform/Screen.h"
 #include "store/AnsiText.h"
+#include "storage/AuditEvents.h"
+#include "storage/AuditStore.h"
 #include "storage/Storage.h"
+#include "users/frmAuditLog.h"
 #include "widgets/BusyGuard.h"
 #include "widgets/VellButton.h"
 #include "widgets/WindowPlacement.h"
@@ -31,6 +34,17 @@ namespace {
 constexpr int DefaultTargets[6] = {0, 1, 9, 37, 38, 43};
 constexpr int MandatoryFields[] = {2, 3, 32, 39};
 constexpr int AddingHeightTwips = 7000;
+
+// The key an added citation will have, for its audit entry: the data folder
+// puts it after the last one; a server gives it when the row is written.
+CitationKey nextKey(CitationStore& citations)
+{
+    if (!citations.keysShiftOnDelete())
+        return 0;
+    FileError ignored;
+    const int count = citations.count(ignored);
+    return count < 0 ? 0 : count + 1;
+}
 } // namespace
 
 void frmMain::fadeAndWait(int startAlpha, int endAlpha, int step)
@@ -132,6 +146,7 @@ void frmMain::StartAdd()
     cmdEditEntry->hide();
     cmdPrintEntry->hide();
     cmdDeleteEntry->hide();
+    cmdCitationHistory->hide();
     lblInstructions->show();
     colourMandatoryLabels(true);
     MainTab->setTabEnabled(DefaultsPage, false);
@@ -177,13 +192,18 @@ bool frmMain::SaveCitation()
         CitationKey written = n;
         m_appendedRecNum = 0;
         m_appendedRecord.clear();
+        // Each save is recorded in the audit trail first; a save the trail
+        // cannot record is refused, and a refused save takes its entry back.
         if (n > 0 && citations.read(n, stored, error)) {
             // The boxes show only the date of the one and the time of the
             // other; an edit keeps the full moments as they were saved.
             record.setDate(CitationField::DateEntered, stored.date(CitationField::DateEntered));
             record.setDate(CitationField::TimeEntered, stored.date(CitationField::TimeEntered));
-            citations.save(n, record, error);
-        } else if (n == 0 && citations.add(record, written, error)) {
+            RunAuditedChange(AuditEvents::citationEdited(stored, record, n), error,
+                             [&](FileError& e) { return citations.save(n, record, e); });
+        } else if (n == 0
+                   && RunAuditedChange(AuditEvents::citationAdded(record, nextKey(citations)), error,
+                                       [&](FileError& e) { return citations.add(record, written, e); })) {
             // The full list holding every citation but the new one can take
             // it as one more row; any other list is read again.
             FileError ignored;
@@ -278,6 +298,7 @@ void frmMain::StartEdit()
     setCancelButton(cmdEditCancel);
     cmdDeleteEntry->hide();
     cmdPrintEntry->hide();
+    cmdCitationHistory->hide();
     lblInstructions->show();
     colourMandatoryLabels(true);
     if (MainTab->currentIndex() == DefaultsPage)
@@ -353,7 +374,11 @@ void frmMain::cmdDeleteEntry_Click()
         BusyGuard busy(this);
         CitationStore& citations = storage().citations();
         Progress progress(QStringLiteral("Delete Citation"), QStringLiteral("Rewriting the data file without the citation..."));
-        if (citations.remove(recNum, error, progress.fn())) {
+        // The trail keeps the whole citation as it was on file.
+        CitationRecord stored;
+        if (citations.read(recNum, stored, error)
+            && RunAuditedChange(AuditEvents::citationDeleted(stored, recNum), error,
+                                [&](FileError& e) { return citations.remove(recNum, e, progress.fn()); })) {
             // A list that held every citation (or a sub-list) loses the one
             // row; in the data file the records after it move up by one.
             FileError ignored;
@@ -378,4 +403,12 @@ void frmMain::cmdDeleteEntry_Click()
         moveFocusTo(grid);
     else
         moveFocusTo(cmdAddEntry);
+}
+
+void frmMain::cmdCitationHistory_Click()
+{
+    if (Adding || Editing || CurrentAccessLevel != 4 || SelectedRecordNumber() <= 0)
+        return;
+    frmAuditLog viewer(auditStore(), Ansi::trimSpaces(txtField[2]->text()), this);
+    viewer.exec();
 }

@@ -8,7 +8,9 @@
 #include "platform/Messages.h"
 #include "platform/Progress.h"
 #include "platform/OpenFileDialog.h"
+#include "session/AuditNotice.h"
 #include "session/ProcessState.h"
+#include "storage/AuditEvents.h"
 #include "platform/SaveFileDialog.h"
 #include "storage/Storage.h"
 #include "store/CitationCsv.h"
@@ -107,6 +109,7 @@ void frmMain::cmdExportList_Click()
                Msg::Critical | Msg::OKOnly, QStringLiteral("List Not Exported"));
         return;
     }
+    RecordOrTell(AuditEvents::listExported(shown, written, type == 1), QStringLiteral("this export"));
     MsgBox((written == 1 ? QStringLiteral("1 citation was exported to")
                          : QStringLiteral("%1 citations were exported to").arg(written))
                + CRLF + CRLF + shown,

@@ -6,6 +6,7 @@
 #include "widgets/WindowPlacement.h"
 #include "widgets/VellButton.h"
 #include "workspace/CitationList.h"
+#include "workspace/DeskLockBox.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -240,6 +241,7 @@ void frmMain::buildEditorFrame()
     cmdEditEntry = makeButton("cmdEditEntry", editor);
     cmdPrintEntry = makeButton("cmdPrintEntry", editor);
     cmdDeleteEntry = makeButton("cmdDeleteEntry", editor);
+    cmdCitationHistory = makeButton("cmdCitationHistory", editor);
     cmdHelp = makeButton("cmdHelp", editor);
     cmdAdminWindow = makeButton("cmdAdminWindow", editor);
     cmdBackupRestore = makeButton("cmdBackupRestore", editor);
@@ -276,7 +278,7 @@ void frmMain::buildEditorFrame()
 
     auto* buttons = row(4);
     for (VellButton* b : {cmdAddEntry, cmdAddSave, cmdEditSave, cmdAddCancel, cmdEditCancel, cmdEditEntry,
-                          cmdPrintEntry, cmdDeleteEntry})
+                          cmdPrintEntry, cmdDeleteEntry, cmdCitationHistory})
         buttons->addWidget(b);
     buttons->addStretch(1);
     for (VellButton* b : {cmdHelp, cmdAdminWindow, cmdBackupRestore, cmdQuit})
@@ -638,6 +640,8 @@ void frmMain::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     if (m_editorHeight > 0)
         layOutFrames(size());
+    if (m_lockBox)
+        m_lockBox->setGeometry(rect());
 }
 
 void frmMain::layOutFrames(QSize inside)

@@ -4,6 +4,9 @@
 
 #include "print/CitationSheet.h"
 #include "print/ListPrintout.h"
+#include "session/AuditNotice.h"
+#include "storage/AuditEvents.h"
+#include "store/SearchSettings.h"
 #include "workspace/CitationList.h"
 
 #include <QCheckBox>
@@ -17,7 +20,14 @@ void frmMain::cmdPrintEntry_Click()
     EditorValues values = EditorValuesFromWindow();
     for (const CheckBoxSpec& c : EditorLayout::checkBoxes())
         values[c.id] = checkBoxControl(c.id)->checkState() == Qt::Checked;
-    PrintCitation(this, values);
+    bool withNotes = false;
+    const int key = SelectedRecordNumber();
+    if (!PrintCitation(this, values, &withNotes))
+        return;
+    // The trail names the citation by the number the sheet printed.
+    CitationRecord record;
+    record.setText(CitationField::CitationNumber, values[2]);
+    RecordOrTell(AuditEvents::citationPrinted(record, key, withNotes), QStringLiteral("this printout"));
 }
 
 void frmMain::cmdPrintList_Click()
@@ -29,5 +39,10 @@ void frmMain::cmdPrintList_Click()
         const CitationRow& row = listModel->row(r);
         rows.append({row.date, row.citationNumber, row.offense, row.location});
     }
-    PrintCitationList(this, rows, frame[1]->title());
+    if (!PrintCitationList(this, rows, frame[1]->title()))
+        return;
+    const SearchSettings& search = searchSettings();
+    const QString scope = SubListMode ? QStringLiteral("search for \"%1\"").arg(search.phrase)
+                                      : QStringLiteral("all citations");
+    RecordOrTell(AuditEvents::listPrinted(count, scope), QStringLiteral("this printout"));
 }

@@ -5,6 +5,9 @@
 #include "workspace/frmMain.h"
 
 #include "session/AppSettings.h"
+#include "session/AuditNotice.h"
+#include "storage/AuditEvents.h"
+#include "storage/AuditStore.h"
 #include "session/ProcessState.h"
 #include "session/ShutDown.h"
 #include "platform/Messages.h"
@@ -78,10 +81,20 @@ void frmMain::writeLogOutLine()
     // The user still leaves: a log that cannot be written must not keep him in.
     if (!WriteUserLogLine(2))
         ShowFileError(UserLogWriteFailure(QStringLiteral("so this log-out is not recorded")));
+    RecordOrTell(AuditEvents::logOut(), QStringLiteral("this log-out"));
+    // No one is logged in from here on: what the admin window records is
+    // not this user's doing.
+    CurrentUserName.clear();
+    CurrentAccessLevel = 0;
 }
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
+    if (isDeskLocked() && !m_closingByProgram && !IsShuttingDown() && !IsSessionEnding()) {
+        // A locked desk is not closed by whoever walks up to it.
+        event->ignore();
+        return;
+    }
     if (!m_closingByProgram && !IsShuttingDown() && !IsSessionEnding()) {
         // The close box or the system menu: the window stays, and the quit
         // runs once this close is over. Run from inside the close, the quit's
@@ -113,6 +126,8 @@ void frmMain::Form_SessionEnd(bool mayAsk)
     if (!m_loggedOut) {
         m_loggedOut = true;
         WriteUserLogLine(2);
+        FileError ignored;
+        recordAudit(AuditEvents::logOut(), ignored);
     }
     if (mayAsk)
         Form_QueryUnload();

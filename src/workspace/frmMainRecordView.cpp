@@ -177,11 +177,15 @@ void frmMain::UpdateButtons()
               QStringLiteral(" Permanently remove this citation entry from the database "), deletable);
     if (deletable)
         cmdDeleteEntry->setEnabled(CurrentAccessLevel == 4);
+    // Who did what to a citation is for those who may delete it.
+    setButton(cmdCitationHistory, twoLines("Citation", "Histor&y"),
+              QStringLiteral(" Who added, changed, printed or exported this citation, and when "),
+              citations >= 1 && SelectedRow() >= 0 && CurrentAccessLevel == 4);
 
     for (VellButton* b : {cmdBackupRestore, cmdAdminWindow, cmdHelp, cmdQuit, cmdFindEntries, cmdSeeAllEntries,
                           cmdPrintList, cmdExportList, cmdImportList, cmdStatistics, cmdAddEntry, cmdAddSave, cmdAddCancel,
                           cmdEditEntry, cmdEditSave,
-                          cmdEditCancel, cmdPrintEntry, cmdDeleteEntry})
+                          cmdEditCancel, cmdPrintEntry, cmdDeleteEntry, cmdCitationHistory})
         b->Refresh();
 }
 

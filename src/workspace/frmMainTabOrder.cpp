@@ -50,7 +50,7 @@ void frmMain::orderTabStops()
     for (QRadioButton* o : optSort)
         chain << o;
     chain += QList<QWidget*>{cmdAddEntry, cmdAddSave, cmdEditSave, cmdAddCancel, cmdEditCancel, cmdEditEntry,
-                             cmdPrintEntry, cmdDeleteEntry, cmdHelp, cmdAdminWindow, cmdBackupRestore, cmdQuit,
+                             cmdPrintEntry, cmdDeleteEntry, cmdCitationHistory, cmdHelp, cmdAdminWindow, cmdBackupRestore, cmdQuit,
                              MainTab};
     for (const QList<QWidget*>& page : m_pageTabStops)
         chain += page;

@@ -5,6 +5,8 @@
 #include "platform/Progress.h"
 #include "platform/Screen.h"
 #include "print/StatisticsPrintout.h"
+#include "session/AuditNotice.h"
+#include "storage/AuditEvents.h"
 #include "storage/Storage.h"
 #include "store/CitationStatistics.h"
 #include "store/DateValue.h"
@@ -238,4 +240,9 @@ void frmStatistics::cmdAllDates_Click()
     txtTo->setDate(m_stats.last.isValid() ? m_stats.last : today);
 }
 
-void frmStatistics::cmdPrint_Click() { PrintStatistics(this, m_stats, m_listCaption); }
+void frmStatistics::cmdPrint_Click()
+{
+    if (PrintStatistics(this, m_stats, m_listCaption))
+        RecordOrTell(AuditEvents::statisticsPrinted(m_stats.total, m_stats.from, m_stats.to),
+                     QStringLiteral("this printout"));
+}

@@ -8,6 +8,8 @@
 #include "server/PgConnection.h"
 #include "server/ServerSchema.h"
 #include "server/ServerStorage.h"
+#include "storage/AuditEvents.h"
+#include "storage/AuditStore.h"
 #include "store/AnsiText.h"
 #include "store/CitationRows.h"
 #include "store/SearchMatch.h"
@@ -124,7 +126,7 @@ private slots:
         QVERIFY2(error.message().contains(QLatin1String("sennet-data server init")), qPrintable(error.message()));
         Run r = sennetData({QStringLiteral("server"), QStringLiteral("init"), url});
         QCOMPARE(r.status, 0);
-        QVERIFY(r.out.contains(QLatin1String("schema version 1")));
+        QVERIFY(r.out.contains(QLatin1String("schema version 2")));
         r = sennetData({QStringLiteral("server"), QStringLiteral("init"), url});
         QCOMPARE(r.status, 1);
         QVERIFY(r.err.contains(QLatin1String("already holds Sennet's tables")));
@@ -151,7 +153,7 @@ private slots:
         // Tables of a later version are not touched by this program.
         PgConnection sennet;
         QVERIFY(sennet.open(url, QString(), reason));
-        QVERIFY(sennet.exec("UPDATE schema_version SET version = 2", reason));
+        QVERIFY(sennet.exec("UPDATE schema_version SET version = 99", reason));
         QVERIFY(!OpenServerStorage(url, QString(), error));
         QVERIFY(error.message().contains(QLatin1String("newer than this program")));
         QCOMPARE(sennetData({QStringLiteral("server"), QStringLiteral("upgrade"), url}).status, 1);
@@ -471,6 +473,168 @@ private slots:
         QCOMPARE(read, edited);
         QVERIFY(c.add(before, key, error));
         QCOMPARE(c.count(error), 2);
+    }
+
+    // The audit trail on the server: an entry and the change it records are
+    // one transaction (a change refused after its entry was written leaves
+    // neither), the table takes no UPDATE, DELETE or TRUNCATE from anyone,
+    // and sennet-data checks and reads it.
+    void auditEntryAndChangeCommitTogether()
+    {
+        QString url;
+        auto storage = newStorage(&url);
+        QVERIFY(storage);
+        AuditStore& audit = storage->audit();
+        CitationStore& c = storage->citations();
+        FileError error;
+        auto entries = [&] {
+            QList<AuditEntry> page;
+            qint64 total = -1;
+            FileError e;
+            audit.read({}, 0, 100, page, total, e);
+            return page;
+        };
+        auto stamped = [](AuditEntry e) {
+            const AuditEntry now = makeAuditEntry(e.action, QStringLiteral("Jane Doe"), 4);
+            e.time = now.time;
+            e.user = now.user;
+            e.level = now.level;
+            e.desk = now.desk;
+            return e;
+        };
+
+        // Added: the entry carries the key the row was given.
+        CitationRecord record = CitationRecord::fromBytes(CitationBytes3000::sample("A-1", QDate(2024, 1, 2)).bytes(), 3000);
+        AuditEntry added = stamped(AuditEvents::citationAdded(record, 0));
+        QVERIFY(audit.append(added, error));
+        QCOMPARE(entries().size(), 0); // waits for its change
+        CitationKey key = 0;
+        QVERIFY2(c.add(record, key, error), qPrintable(error.message()));
+        QCOMPARE(entries().size(), 1);
+        QCOMPARE(entries()[0].key, key);
+        QCOMPARE(entries()[0].citation, QStringLiteral("A-1"));
+
+        // A change the database refuses after the entry went in: neither stays.
+        PgConnection admin;
+        QString reason;
+        QVERIFY(admin.open(url, QString(), reason));
+        QVERIFY(admin.exec("ALTER TABLE citations ADD CONSTRAINT no_fail CHECK (citation_number <> 'FAIL')", reason));
+        CitationRecord refused = record;
+        refused.setText(CitationField::CitationNumber, QStringLiteral("FAIL"));
+        AuditEntry edited = stamped(AuditEvents::citationEdited(record, refused, key));
+        QVERIFY(audit.append(edited, error));
+        QVERIFY(!c.save(key, refused, error));
+        QVERIFY2(error.message().contains(QLatin1String("no_fail")), qPrintable(error.message()));
+        QVERIFY(audit.withdraw(edited.number, error));
+        QCOMPARE(entries().size(), 1);
+        CitationRecord stored;
+        QVERIFY(c.read(key, stored, error));
+        QCOMPARE(stored, record);
+
+        // Disclosures are written at once; the deletion with its change.
+        AuditEntry printed = stamped(AuditEvents::citationPrinted(record, key, false));
+        QVERIFY(audit.append(printed, error));
+        QCOMPARE(printed.number, qint64(2));
+        AuditEntry deleted = stamped(AuditEvents::citationDeleted(record, key));
+        QVERIFY(audit.append(deleted, error));
+        QVERIFY(c.remove(key, error));
+        const QList<AuditEntry> all = entries();
+        QCOMPARE(all.size(), 3);
+        QCOMPARE(all[0].action, AuditAction::CitationDeleted); // newest first
+        QCOMPARE(AuditEvents::citationFromDetails(all[0].details)->bytes(), record.bytes());
+        // Filters in the server, as the folder's.
+        QList<AuditEntry> page;
+        qint64 total = 0;
+        AuditFilter filter;
+        filter.citation = QStringLiteral(" a-1 ");
+        filter.action = AuditAction::CitationPrinted;
+        QVERIFY(audit.read(filter, 0, 10, page, total, error));
+        QCOMPARE(total, qint64(1));
+        QCOMPARE(page[0].number, qint64(2));
+
+        // No role changes or removes an entry, not even the table's owner.
+        for (const char* sql : {"UPDATE audit SET line = 'x'", "DELETE FROM audit", "TRUNCATE audit",
+                                "UPDATE audit_chain SET entries = 0", "DELETE FROM audit_chain"}) {
+            QVERIFY2(!admin.exec(sql, reason), sql);
+            QVERIFY2(reason.contains(QLatin1String("audit trail")), qPrintable(reason));
+        }
+        QVERIFY(audit.verify().clean);
+
+        Run r = sennetData({QStringLiteral("audit"), QStringLiteral("verify"), QStringLiteral("--server"), url});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.contains(QLatin1String("3 entries, the chain is whole")), qPrintable(r.out + r.err));
+        r = sennetData({QStringLiteral("--server"), url, QStringLiteral("audit"), QStringLiteral("dump"),
+                        QStringLiteral("--action"), QStringLiteral("citation-added")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out.count(u'\n'), 1);
+        QVERIFY(r.out.startsWith(QLatin1String("{\"entry\":1,")));
+
+        // A line changed behind the triggers' back is found.
+        QVERIFY(admin.exec("ALTER TABLE audit DISABLE TRIGGER audit_only_added", reason));
+        QVERIFY(admin.exec("UPDATE audit SET line = replace(line, 'A-1', 'A-2') WHERE entry = 1", reason));
+        r = sennetData({QStringLiteral("audit"), QStringLiteral("verify"), QStringLiteral("--server"), url});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.out.contains(QLatin1String("Entry 1 was changed")), qPrintable(r.out));
+    }
+
+    // Two desks adding entries at the same moment keep one chain.
+    void twoDesksWritingAtOnceKeepOneChain()
+    {
+        QString url;
+        auto first = newStorage(&url);
+        QVERIFY(first);
+        FileError error;
+        auto second = OpenServerStorage(url, QString(), error);
+        QVERIFY(second);
+        constexpr int PerDesk = 60;
+        auto write = [](Storage* desk, const QString& user, int* failures) {
+            for (int i = 0; i < PerDesk; ++i) {
+                AuditEntry e = makeAuditEntry(AuditAction::ListPrinted, user, 2);
+                e.details = {{"count", i}};
+                FileError error;
+                if (!desk->audit().append(e, error))
+                    ++*failures;
+            }
+        };
+        int failures[2] = {0, 0};
+        std::thread a(write, first.get(), QStringLiteral("Desk One"), &failures[0]);
+        std::thread b(write, second.get(), QStringLiteral("Desk Two"), &failures[1]);
+        a.join();
+        b.join();
+        QCOMPARE(failures[0] + failures[1], 0);
+        const AuditVerdict v = first->audit().verify();
+        QVERIFY2(v.clean, qPrintable(v.problem));
+        QCOMPARE(v.entries, qint64(2 * PerDesk));
+    }
+
+    // A database of schema version 1 is brought up to the audit trail.
+    void upgradeFromVersionOne()
+    {
+        const QString url = m_cluster->createDatabase();
+        PgConnection pg;
+        QString reason;
+        QVERIFY(pg.open(url, QString(), reason));
+        QVERIFY2(ServerSchema::Init(pg, reason, 1), qPrintable(reason));
+        QVERIFY(pg.exec("INSERT INTO shared_settings (name, value) VALUES ('AccessCode', '135791')", reason));
+        FileError error;
+        QVERIFY(!OpenServerStorage(url, QString(), error));
+        QVERIFY2(error.message().contains(QLatin1String("sennet-data server upgrade")), qPrintable(error.message()));
+        const Run r = sennetData({QStringLiteral("server"), QStringLiteral("upgrade"), url});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.contains(QLatin1String("upgraded from schema version 1 to 2")), qPrintable(r.out + r.err));
+        auto storage = OpenServerStorage(url, QString(), error);
+        QVERIFY2(storage, qPrintable(error.message()));
+        QCOMPARE(storage->shared().accessCode(), QStringLiteral("135791"));
+        AuditEntry e = makeAuditEntry(AuditAction::LogIn, QStringLiteral("Jane Doe"), 4);
+        QVERIFY(storage->audit().append(e, error));
+        QCOMPARE(e.number, qint64(1));
+        QVERIFY(storage->audit().verify().clean);
+        // The lock-out counts every desk shares, under names longer than before.
+        const QString key = QString(80, u'k');
+        QVERIFY(storage->shared().setValue(QStringLiteral("Lockout"), key, QStringLiteral("2,")));
+        QCOMPARE(storage->shared().value(QStringLiteral("Lockout"), key), QStringLiteral("2,"));
+        QVERIFY(storage->shared().setValue(QStringLiteral("Lockout"), key, QString()));
+        QCOMPARE(storage->shared().value(QStringLiteral("Lockout"), key), QString());
     }
 };
 

@@ -233,6 +233,13 @@ private slots:
         QVERIFY(r.err.contains("in.csv: line 3: not imported: Offense Date: I don't recognize 2/30/2006"));
         QCOMPARE(readFile(dir.filePath("Sennet.Data")).size(), before.size() + 3000);
         QVERIFY(readFile(dir.filePath("Sennet.Data")).startsWith(before));
+        // The audit trail records the import under the login name, with its file and count.
+        const QByteArray trail = readFile(dir.filePath("Sennet.Audit"));
+        QCOMPARE(trail.count("\r\n"), 1);
+        QVERIFY2(trail.contains("\"action\":\"import\"") && trail.contains("\"file\":\"in.csv\"")
+                     && trail.contains("\"count\":1") && trail.contains("\"level\":0,"),
+                 trail.constData());
+        QCOMPARE(run(dir.path(), {"audit", "verify"}).status, 0);
         // A file with no heading of a field changes nothing.
         writeFile(csv, "a,b\n1,2\n");
         const Run refused = run(dir.path(), {"import-csv", csv});
@@ -348,6 +355,7 @@ private slots:
         QCOMPARE(CitationBytes3000::readText(records[1], "CitationNumber").trimmed(), QByteArray("OLD-2"));
         QCOMPARE(CitationBytes3000::readInt16(records[0], "FormatVersion"), qint16(315));
         QCOMPARE(run(dir.path(), {"verify"}).status, 0);
+        QVERIFY(readFile(dir.path() + "/Sennet.Audit").contains("\"action\":\"conversion\""));
 
         // Converting a current file does nothing to it.
         const QByteArray now = readFile(dir.path() + "/Sennet.Data");

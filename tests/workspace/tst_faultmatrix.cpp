@@ -58,6 +58,15 @@ void arm(InjectedFaults& f, int fault, const QString& file)
 
 QString reasonOf(int fault) { return FileIo::errorText(fault == ShortWrite || fault == DiskFull ? ENOSPC : EIO); }
 
+// The files but the audit trail's, which records a backup or restore with
+// its failure.
+FileSet withoutTrail(FileSet set)
+{
+    for (auto it = set.begin(); it != set.end();)
+        it = QFileInfo(it.key()).fileName().startsWith(QLatin1String("Sennet.Audit")) ? set.erase(it) : std::next(it);
+    return set;
+}
+
 void verifyWindowAtRest(QWidget* w)
 {
     QVERIFY(w->isEnabled());
@@ -80,8 +89,9 @@ void tst_FaultMatrix::windowOperations_data()
     for (int fault : {ShortWrite, DiskFull, FailedFlush})
         QTest::addRow("add, %s", faultName(fault)) << int(Add) << fault << data << written;
     const QString compacted = QStringLiteral("could not be compacted: ");
+    // The citation is read for its audit entry before anything is changed.
     QTest::addRow("delete, EIO on read") << int(Delete) << int(ReadError) << data
-                                         << compacted + QStringLiteral("it could not be read: ");
+                                         << QStringLiteral("could not be read: ");
     for (int fault : {ShortWrite, DiskFull, FailedFlush})
         QTest::addRow("delete, %s", faultName(fault)) << int(Delete) << fault << WorkFileName << compacted;
     QTest::addRow("delete, failed rename") << int(Delete) << int(FailedRename) << data
@@ -179,7 +189,7 @@ struct Folders {
         window.show();
         picker.answers << backup.path();
     }
-    FileSet files() const { return ReadFileSet({data.path(), backup.path()}); }
+    FileSet files() const { return withoutTrail(ReadFileSet({data.path(), backup.path()})); }
     QString backupFile(const QString& name) const { return QDir::toNativeSeparators(QDir(backup.path()).filePath(name)); }
     QString dataFile(const QString& name) const { return QDir::toNativeSeparators(QDir::current().filePath(name)); }
     void expectBackupQuestion()
@@ -279,7 +289,7 @@ void tst_FaultMatrix::backupFolderVanishesMidCopy()
     FileIo::setInterceptor({});
     QVERIFY(gone);
     QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
-    QCOMPARE(ReadFileSet({f.data.path()}), dataBefore);
+    QCOMPARE(withoutTrail(ReadFileSet({f.data.path()})), dataBefore);
     verifyWindowAtRest(&f.window);
     g_matrix << QStringLiteral("backup, folder vanishes mid-copy: reported, data unchanged, window at rest");
 }

@@ -164,8 +164,8 @@ void tst_RecordView::buttonsByLevelCountAndMode_data()
     QTest::newRow("level 2, none") << 2 << 0 << false << fixed + QStringList{"cmdBackupRestore", "-cmdAddEntry", "-cmdImportList"};
     QTest::newRow("level 4, one") << 4 << 1 << false
                                   << fixed + QStringList{"cmdBackupRestore", "cmdAddEntry", "cmdEditEntry",
-                                                         "cmdPrintEntry", "cmdDeleteEntry", "cmdStatistics",
-                                                         "cmdImportList"};
+                                                         "cmdPrintEntry", "cmdDeleteEntry", "cmdCitationHistory",
+                                                         "cmdStatistics", "cmdImportList"};
     QTest::newRow("level 1, one") << 1 << 1 << false
                                   << fixed + QStringList{"cmdBackupRestore", "-cmdAddEntry", "-cmdEditEntry",
                                                          "cmdPrintEntry", "-cmdDeleteEntry", "cmdStatistics",
@@ -180,7 +180,8 @@ void tst_RecordView::buttonsByLevelCountAndMode_data()
                                                          "-cmdDeleteEntry", "cmdImportList"};
     QTest::newRow("level 4, sub-list") << 4 << 2 << true
                                        << fixed + QStringList{"cmdSeeAllEntries", "cmdPrintList", "cmdExportList",
-                                                              "cmdStatistics", "cmdEditEntry", "cmdPrintEntry"};
+                                                              "cmdStatistics", "cmdEditEntry", "cmdPrintEntry",
+                                                              "cmdCitationHistory"};
     QTest::newRow("level 1, sub-list") << 1 << 2 << true
                                        << fixed + QStringList{"cmdSeeAllEntries", "cmdPrintList", "cmdExportList",
                                                               "cmdStatistics", "-cmdEditEntry", "cmdPrintEntry"};

@@ -3,6 +3,8 @@
 #include "Commands.h"
 
 #include "audit/AuditTrail.h"
+#include "server/ServerStorage.h"
+#include "storage/FolderAuditStore.h"
 #include "platform/ApplicationTitle.h"
 #include "session/ProcessState.h"
 #include "store/CitationCsv.h"
@@ -22,34 +24,36 @@ int usage(QTextStream& err, const QString& problem)
     return Usage;
 }
 
-int verifyTrail(QTextStream& out)
+// The trail a command reads: the data folder's, or a server's table.
+struct Trail {
+    AuditStore& store;
+    QString name; // "Sennet.Audit", or the server and database
+};
+
+int verifyTrail(const Trail& trail, QTextStream& out)
 {
-    AuditTrailFile trail;
-    trail.setWriteIndex(false);
-    const AuditVerdict v = trail.verify();
+    const AuditVerdict v = trail.store.verify();
     for (const QString& note : v.notes)
-        out << AuditFiles::trail() << ": " << note << '\n';
+        out << trail.name << ": " << note << '\n';
     if (!v.clean) {
-        out << AuditFiles::trail() << ": PROBLEM: " << v.problem << '\n';
+        out << trail.name << ": PROBLEM: " << v.problem << '\n';
         return Problems;
     }
-    out << AuditFiles::trail() << ": " << v.entries << " entries, the chain is whole\n";
+    out << trail.name << ": " << v.entries << " entries, the chain is whole\n";
     return Clean;
 }
 
 // Visits the entries that pass `filter`, oldest first, with their stored
 // line. An unreadable line is named on `err` and makes the status Problems.
-int eachEntry(const AuditFilter& filter, QTextStream& err,
+int eachEntry(const Trail& trail, const AuditFilter& filter, QTextStream& err,
               const std::function<bool(const AuditEntry& entry, const QByteArray& line)>& visit)
 {
-    AuditTrailFile trail;
-    trail.setWriteIndex(false);
     int status = Clean;
     FileError error;
-    const bool ok = trail.forEachLine(
+    const bool ok = trail.store.forEachLine(
         [&](qint64 line, const QByteArray& bytes, const AuditLine::Parsed& parsed) {
             if (!parsed.readable) {
-                err << AuditFiles::trail() << ": line " << line << " is not an entry of the trail\n";
+                err << trail.name << ": line " << line << " is not an entry of the trail\n";
                 status = Problems;
                 return true;
             }
@@ -65,11 +69,11 @@ int eachEntry(const AuditFilter& filter, QTextStream& err,
     return status;
 }
 
-int dump(const AuditFilter& filter)
+int dump(const Trail& trail, const AuditFilter& filter)
 {
     QTextStream err(stderr);
     // Each entry as stored, so that a dump can be hashed again.
-    return eachEntry(filter, err, [](const AuditEntry&, const QByteArray& stored) {
+    return eachEntry(trail, filter, err, [](const AuditEntry&, const QByteArray& stored) {
         const QByteArray line = stored + '\n';
         return std::fwrite(line.constData(), 1, size_t(line.size()), stdout) == size_t(line.size());
     });
@@ -101,7 +105,7 @@ QStringList csvCells(const AuditEntry& e)
     return cells;
 }
 
-int exportCsv(const AuditFilter& filter, const QString& output, QTextStream& err)
+int exportCsv(const Trail& trail, const AuditFilter& filter, const QString& output, QTextStream& err)
 {
     const bool toFile = !output.isEmpty() && output != QLatin1String("-");
     ReplacingFile file(output);
@@ -115,7 +119,7 @@ int exportCsv(const AuditFilter& filter, const QString& output, QTextStream& err
     };
     qint64 written = 0;
     bool ok = write(CitationCsv::byteOrderMark() + CitationCsv::row(csvHeader()));
-    const int status = ok ? eachEntry(filter, err, [&](const AuditEntry& e, const QByteArray&) {
+    const int status = ok ? eachEntry(trail, filter, err, [&](const AuditEntry& e, const QByteArray&) {
         ++written;
         return ok = write(CitationCsv::row(csvCells(e)));
     })
@@ -146,7 +150,7 @@ std::optional<int> runAuditCommand(const QStringList& args, QTextStream& out, QT
     qsizetype at = -1;
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--data-folder") || args[i] == QLatin1String("--output")
-            || args[i] == QLatin1String("-o")) {
+            || args[i] == QLatin1String("-o") || args[i] == QLatin1String("--server")) {
             ++i;
             continue;
         }
@@ -158,7 +162,7 @@ std::optional<int> runAuditCommand(const QStringList& args, QTextStream& out, QT
     if (at < 0 || args[at] != QLatin1String("audit"))
         return std::nullopt;
 
-    QString folder, output, sub;
+    QString folder, output, sub, server;
     AuditFilter filter;
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (i == at)
@@ -184,6 +188,9 @@ std::optional<int> runAuditCommand(const QStringList& args, QTextStream& out, QT
         if (name == QLatin1String("--data-folder")) {
             if (!next(folder))
                 return usage(err, QStringLiteral("--data-folder needs a folder"));
+        } else if (name == QLatin1String("--server")) {
+            if (!next(server))
+                return usage(err, QStringLiteral("--server needs the server's URL"));
         } else if (name == QLatin1String("--output") || name == QLatin1String("-o")) {
             if (!next(output))
                 return usage(err, QStringLiteral("--output needs a file name"));
@@ -225,22 +232,40 @@ std::optional<int> runAuditCommand(const QStringList& args, QTextStream& out, QT
         return usage(err, QStringLiteral("--from comes after --to"));
     if (!output.isEmpty() && output != QLatin1String("-"))
         output = QDir::current().absoluteFilePath(output);
+    if (!folder.isEmpty() && !server.isEmpty())
+        return usage(err, QStringLiteral("--data-folder and --server name two different trails"));
     if (!folder.isEmpty() && !QDir::setCurrent(folder))
         return usage(err, QStringLiteral("the data folder \"%1\" cannot be opened").arg(folder));
     InitialiseProcessState();
     FileIo::setFinishInterruptedWrites(false);
-    if (FileIo::hasInterruptedWrite(AuditFiles::trail()))
+
+    // The folder's trail is read without writing a byte, its index kept in
+    // memory only; a server's is read in one snapshot.
+    FolderAuditStore folderTrail;
+    folderTrail.trail().setWriteIndex(false);
+    std::unique_ptr<Storage> serverStorage;
+    if (!server.isEmpty()) {
+        FileError error;
+        serverStorage = OpenServerStorage(server, QString(), error);
+        if (!serverStorage) {
+            err << error.message() << '\n';
+            return Problems;
+        }
+    } else if (FileIo::hasInterruptedWrite(AuditFiles::trail())) {
         err << AuditFiles::trail() << ": an interrupted write is waiting; start " << ApplicationTitle()
             << " to finish it\n";
+    }
+    const Trail trail = serverStorage ? Trail{serverStorage->audit(), serverStorage->description()}
+                                      : Trail{folderTrail, AuditFiles::trail()};
 
     out.flush();
     int status;
     if (sub == QLatin1String("verify"))
-        status = verifyTrail(out);
+        status = verifyTrail(trail, out);
     else if (sub == QLatin1String("dump"))
-        status = dump(filter);
+        status = dump(trail, filter);
     else
-        status = exportCsv(filter, output, err);
+        status = exportCsv(trail, filter, output, err);
     out.flush();
     err.flush();
     return status;

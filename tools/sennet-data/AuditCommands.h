@@ -1,6 +1,6 @@
 #pragma once
 // sennet-data audit verify | dump | export-csv: the audit trail of a data
-// folder, read without changing a byte of it.
+// folder, read without changing a byte of it, or of a server (--server URL).
 #include <QStringList>
 #include <QTextStream>
 #include <optional>

@@ -4,6 +4,8 @@
 
 #include "app/SingleInstance.h"
 #include "session/ProcessState.h"
+#include "storage/AuditEvents.h"
+#include "storage/AuditStore.h"
 #include "storage/Storage.h"
 #include "store/CitationCheck.h"
 #include "store/CitationCsv.h"
@@ -517,6 +519,14 @@ int exportCsv(bool everyField, bool includeDamaged, const QString& output, QText
 
 namespace {
 
+// A command that changes the data is recorded in the audit trail under the
+// login name of whoever ran it, without an access level.
+void actAsLoginUser()
+{
+    CurrentUserName = qEnvironmentVariable("USER");
+    CurrentAccessLevel = 0;
+}
+
 // Takes the program's one-copy lock for a command that writes as the program
 // does; with it held the program cannot be writing, so what it left
 // unfinished is finished as the program would. False, told on `err`, while
@@ -569,14 +579,22 @@ int convert(QTextStream& out, QTextStream& err)
         out << CitationFileName << ": already in the current format; nothing to convert\n";
         return Clean;
     }
+    actAsLoginUser();
     const qint64 converted = ConvertLegacyDataFile(error);
+    FileError auditError;
+    const bool recorded = recordAudit(
+        AuditEvents::conversion(CitationFileName, qMax<qint64>(converted, 0),
+                                converted < 0 ? error.message() : QStringLiteral("done")),
+        auditError);
+    if (!recorded)
+        err << auditError.message() << "\nThe audit trail does not record this conversion.\n";
     if (converted < 0) {
         err << error.message() << "\nThe data file has been left as it was.\n";
         return Problems;
     }
     out << CitationFileName << ": " << converted << " citation(s) converted; the older file is kept as "
         << LegacyBackupFileName() << '\n';
-    return Clean;
+    return recorded ? Clean : Problems;
 }
 
 int importCsv(const QString& file, QTextStream& out, QTextStream& err)
@@ -612,6 +630,7 @@ int importCsv(const QString& file, QTextStream& out, QTextStream& err)
             << '\n';
     }
     FileError writeError;
+    actAsLoginUser();
     const qint64 added = CitationImport::commit(store, preview, {}, now, writeError);
     if (added < 0) {
         err << writeError.message() << "\nNothing has been imported; the data file is as it was.\n";

@@ -35,10 +35,10 @@ SYNOPSIS
                 [--to YYYY-MM-DD]
     sennet-data server init URL | server upgrade URL
     sennet-data copy --from FOLDER|URL --to FOLDER|URL [--replace]
-    sennet-data [--data-folder PATH] audit verify
-    sennet-data [--data-folder PATH] audit dump | export-csv [--output FILE]
-                [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--citation NUMBER]
-                [--user NAME] [--action ACTION]
+    sennet-data [--data-folder PATH | --server URL] audit verify
+    sennet-data [--data-folder PATH | --server URL] audit dump | export-csv
+                [--output FILE] [--from YYYY-MM-DD] [--to YYYY-MM-DD]
+                [--citation NUMBER] [--user NAME] [--action ACTION]
     sennet-data --help | --version
 
 DESCRIPTION
@@ -129,7 +129,9 @@ COMMANDS
         hash of its own content and of the entry before it, and the trail
         must end with the entry its count "Sennet.AuditCount" names. The
         first entry changed, removed or inserted, an entry cut off and last
-        entries dropped are named, with exit status 1.
+        entries dropped are named, with exit status 1. With --server URL
+        the trail is the server's audit table, checked the same way against
+        the last entry its head names. Every audit command takes --server.
 
     audit dump [--from --to --citation --user --action]
         Prints the entries of the audit trail, oldest first, as JSON lines
