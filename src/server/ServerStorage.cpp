@@ -31,6 +31,7 @@ public:
     template <typename Work>
     bool run(const char* what, FileError& error, Work&& work)
     {
+        const StoreWait waiting;
         QString reason;
         if (!pg.ready(reason)) {
             error.text = QStringLiteral("%1 (%2): the server could not be reached: %3.")
