@@ -682,12 +682,17 @@ private:
 
 } // namespace
 
-std::unique_ptr<Storage> OpenServerStorage(const QString& url, const QString& password, FileError& error)
+std::unique_ptr<Storage> OpenServerStorage(const QString& url, const QString& password, FileError& error,
+                                           bool* passwordWanted)
 {
     auto storage = std::make_unique<ServerStorage>();
     PgConnection& pg = storage->session().pg;
     QString reason;
+    if (passwordWanted)
+        *passwordWanted = false;
     if (!pg.open(url, password, reason)) {
+        if (passwordWanted)
+            *passwordWanted = pg.wantedPassword();
         error.text = QStringLiteral("The %1 could not be reached: %2.").arg(pg.place(), reason);
         return nullptr;
     }
