@@ -32,6 +32,20 @@ using namespace modBackupRestore;
 
 namespace {
 
+struct Run {
+    int status;
+    QByteArray out, err;
+};
+
+Run runSennetData(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral(SENNET_DATA_EXE), args);
+    p.waitForFinished(300000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
+}
+
 int sennetData(const QStringList& args)
 {
     QProcess p;
@@ -203,6 +217,7 @@ private slots:
     void restoreIntoTheServer_data();
     void restoreIntoTheServer();
     void lostConnectionFailsTheSaveAndTheNextSaveWorks();
+    void dataToolReadsAndImportsOnTheServer();
 };
 
 void tst_ServerMode::startAsksForThePasswordOnlyWhenTheServerWantsOne_data()
@@ -481,6 +496,56 @@ void tst_ServerMode::lostConnectionFailsTheSaveAndTheNextSaveWorks()
     QList<CitationKey> keys;
     QVERIFY(storage().citations().findNumber(QStringLiteral("LOST-1"), 0, keys, error));
     QCOMPARE(keys.size(), 1);
+}
+
+void tst_ServerMode::dataToolReadsAndImportsOnTheServer()
+{
+    // The same citations in a folder and on a server read the same, a
+    // damaged one named on both.
+    Files agency = agencyFiles("TOOL", 300);
+    agency.data.replace(2 * 3000, 2, QByteArray("\x2b\x01", 2)); // record 3: format version 299
+    QTemporaryDir folder;
+    agency.writeTo(folder.path());
+    const QString url = serverHolding(agency);
+    QVERIFY(!url.isEmpty());
+    const QStringList folderSide{QStringLiteral("--data-folder"), folder.path()};
+    const QStringList serverSide{QStringLiteral("--server"), url};
+    const QList<QStringList> reading{
+        {QStringLiteral("dump")},
+        {QStringLiteral("dump"), QStringLiteral("users")},
+        {QStringLiteral("export-csv"), QStringLiteral("--every-field"), QStringLiteral("--include-damaged")},
+        {QStringLiteral("stats"), QStringLiteral("--from"), QStringLiteral("2006-03-01")},
+    };
+    for (const QStringList& command : reading) {
+        const Run onFolder = runSennetData(folderSide + command);
+        const Run onServer = runSennetData(serverSide + command);
+        QVERIFY2(onServer.status == onFolder.status, qPrintable(command.join(u' ') + ": " + onServer.err));
+        QVERIFY2(onServer.out == onFolder.out, qPrintable(command.join(u' ')));
+        QVERIFY(onServer.out.size() > 100);
+        if (command.first() != QLatin1String("dump") || command.size() == 1)
+            QVERIFY2(onServer.err.contains("database \"case_") && onServer.err.contains(": record 3 is damaged"),
+                     onServer.err.constData());
+    }
+
+    // An import adds its rows in one step.
+    const QString csv = folder.filePath(QStringLiteral("handheld.csv"));
+    WriteFile(csv, "Citation Number,Offense Date,Code Section,Occurred on (Hwy / Street / Route) (Direction)\r\nHH-1,2024-05-01,46.2-862,Rt 1 NB\r\n"
+                   "HH-2,2024-05-02,46.2-862,Rt 2 SB\r\n");
+    Run run = runSennetData(serverSide + QStringList{QStringLiteral("import-csv"), csv});
+    QVERIFY2(run.status == 0, run.err.constData());
+    FileError error;
+    QCOMPARE(storage().citations().count(error), 302);
+
+    // The folder's own checks are refused, and a server not there is named.
+    for (const char* command : {"verify", "convert"}) {
+        run = runSennetData(serverSide + QStringList{QLatin1String(command)});
+        QCOMPARE(run.status, 2);
+        QVERIFY(run.err.contains("works on a data folder's files only, not with --server"));
+    }
+    run = runSennetData({QStringLiteral("--server"), QStringLiteral("host=%1/none dbname=gone").arg(folder.path()),
+                         QStringLiteral("stats")});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains("database \"gone\" could not be reached"), run.err.constData());
 }
 
 QTEST_MAIN(tst_ServerMode)
