@@ -48,12 +48,10 @@ Run runSennetData(const QStringList& args)
 
 int sennetData(const QStringList& args)
 {
-    QProcess p;
-    p.start(QStringLiteral(SENNET_DATA_EXE), args);
-    p.waitForFinished(300000);
-    if (p.exitCode() != 0)
-        qWarning("%s", p.readAllStandardError().constData());
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    const Run run = runSennetData(args);
+    if (run.status != 0)
+        qWarning("%s", run.err.constData());
+    return run.status;
 }
 
 // A connection string's value for `key` ("host=/tmp/x dbname=case_1").
