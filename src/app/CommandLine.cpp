@@ -21,6 +21,7 @@ const QStringList QtOptionsAlone = {
 };
 
 const QString DataFolderOption = QStringLiteral("--data-folder");
+const QString ServerOption = QStringLiteral("--server");
 
 } // namespace
 
@@ -56,6 +57,18 @@ CommandLine ParseCommandLine(const QStringList& arguments)
                 return refuse(QStringLiteral("option --data-folder needs a folder"));
             result.dataFolder = value;
             result.dataFolderArgument = i;
+        } else if (arg == ServerOption || arg.startsWith(ServerOption + u'=')) {
+            QString value;
+            if (arg == ServerOption) {
+                if (i + 1 >= arguments.size())
+                    return refuse(QStringLiteral("option --server needs the server's URL"));
+                value = arguments.at(++i);
+            } else {
+                value = arg.mid(ServerOption.size() + 1);
+            }
+            if (value.trimmed().isEmpty())
+                return refuse(QStringLiteral("option --server needs the server's URL"));
+            result.server = value;
         } else if (QtOptionsWithValue.contains(arg)) {
             if (i + 1 >= arguments.size())
                 return refuse(QStringLiteral("option %1 needs a value").arg(arg));
@@ -68,6 +81,9 @@ CommandLine ParseCommandLine(const QStringList& arguments)
             return refuse(QStringLiteral("unexpected argument %1").arg(arg));
         }
     }
+    // The data live in one place: a folder or a server.
+    if (!result.server.isEmpty() && result.dataFolderArgument >= 0)
+        return refuse(QStringLiteral("options --server and --data-folder cannot be used together"));
     // Asking for help or the version wins over starting, whatever else is given.
     if (help)
         result.action = CommandLine::Action::Help;
@@ -78,7 +94,7 @@ CommandLine ParseCommandLine(const QStringList& arguments)
 
 QString UsageLine()
 {
-    return QStringLiteral("Usage: sennet [--help] [--version] [--data-folder PATH]");
+    return QStringLiteral("Usage: sennet [--help] [--version] [--data-folder PATH | --server URL]");
 }
 
 QString HelpText()
@@ -91,14 +107,20 @@ QString HelpText()
               "  -h, --help            show this help and end\n"
               "  --version             show the version and end\n"
               "  --data-folder PATH    keep the data files in PATH (created when missing)\n"
+              "  --server URL          work on an agency's PostgreSQL server instead of a data\n"
+              "                        folder; URL is a libpq URI or key=value string, such as\n"
+              "                        postgresql://clerk@db.example/sennet?sslmode=verify-full\n"
               "  --from-menu           started from the desktop menu: use the user's data folder\n"
               "\n"
               "The data folder is, in this order: the folder given with --data-folder;\n"
               "$SENNET_DATA when set; ~/.local/share/Sennet when started from the desktop menu\n"
               "($XDG_DATA_HOME/Sennet when that is set); otherwise the current folder.\n"
+              "Without --server or --data-folder, a server named in the settings file\n"
+              "(~/.config/Sennet/Sennet.ini, section [Server], key Url) is used. The\n"
+              "server's password comes from ~/.pgpass or PGPASSWORD, else Sennet asks.\n"
               "\n"
-              "Exit status: 0 normally, 1 when the data folder cannot be created or used,\n"
-              "2 when the command line is wrong.\n");
+              "Exit status: 0 normally, 1 when the data folder cannot be created or used\n"
+              "or the server cannot be reached, 2 when the command line is wrong.\n");
 }
 
 QString VersionLine()

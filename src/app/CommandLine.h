@@ -17,6 +17,9 @@ struct CommandLine {
     // Which argument holds it (an index into the arguments read), so that
     // its bytes as the system gave them can be looked at; -1 when not given.
     qsizetype dataFolderArgument = -1;
+    // --server URL: work on an agency's server (a libpq connection URI or
+    // key=value string) instead of a data folder; empty when not given.
+    QString server;
     // --from-menu: the desktop entry starts the program with it, because a
     // menu start happens in whatever folder the desktop chose (mostly the
     // home folder), which is no place for the data files.
@@ -42,5 +45,6 @@ QString VersionLine();
 enum ExitStatus {
     ExitOk = 0,
     ExitDataFolderUnusable = 1,
+    ExitServerUnusable = 1,
     ExitUsage = 2,
 };

@@ -31,16 +31,21 @@ QString ConvertQuestionText(ConvertAskedBy askedBy, const QString& note)
         QString(),
         QStringLiteral("Would you like to convert"),
         QStringLiteral("your older data file now?"),
-        QString(),
-        QStringLiteral("If you click 'Yes', a copy of your"),
-        QStringLiteral("older data file will be kept as '") + backup + QStringLiteral("'"),
-        QStringLiteral("just in case you want to re-install your older"),
-        QStringLiteral("previous version of ") + title + QStringLiteral(" at some later time."),
-        QString(),
-        QStringLiteral("If you click 'No', your older version data file"),
-        QStringLiteral("will be re-named to '") + backup + QStringLiteral("' and you"),
-        QStringLiteral("will start fresh with an empty data file."),
     };
+    if (askedBy == ConvertAskedBy::ServerRestore)
+        lines << QString() << QStringLiteral("If you click 'Yes', its citations are converted")
+              << QStringLiteral("as they are restored; the backed up file itself")
+              << QStringLiteral("is left as it is.") << QString()
+              << QStringLiteral("If you click 'No', the other files are restored")
+              << QStringLiteral("and the server starts fresh with no citations.");
+    else
+        lines << QString() << QStringLiteral("If you click 'Yes', a copy of your")
+              << QStringLiteral("older data file will be kept as '") + backup + QStringLiteral("'")
+              << QStringLiteral("just in case you want to re-install your older")
+              << QStringLiteral("previous version of ") + title + QStringLiteral(" at some later time.") << QString()
+              << QStringLiteral("If you click 'No', your older version data file")
+              << QStringLiteral("will be re-named to '") + backup + QStringLiteral("' and you")
+              << QStringLiteral("will start fresh with an empty data file.");
     if (!note.isEmpty())
         lines << QString() << note;
     lines << QString();

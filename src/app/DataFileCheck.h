@@ -10,9 +10,10 @@ class QWidget;
 
 // The question asked when the data file needs converting. A restore asks
 // it about the backup's data file; its Cancel leaves the current files as
-// they are instead of ending the program. `note`, when given, is added as a
-// paragraph of its own.
-enum class ConvertAskedBy { Start, Restore };
+// they are instead of ending the program. A restore onto a server converts
+// the citations as it reads them and renames no file. `note`, when given,
+// is added as a paragraph of its own.
+enum class ConvertAskedBy { Start, Restore, ServerRestore };
 QString ConvertQuestionText(ConvertAskedBy askedBy = ConvertAskedBy::Start, const QString& note = QString());
 
 // Carries out Yes (convert) or No (keep the old file under the backup name)

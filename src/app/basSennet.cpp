@@ -3,10 +3,13 @@
 #include "session/ProcessState.h"
 #include "app/CommandLine.h"
 #include "app/DataFolder.h"
+#include "app/ServerChoice.h"
 #include "app/SingleInstance.h"
+#include "app/StartupHooks.h"
 #include "app/frmTitlePage.h"
 #include "platform/Messages.h"
 #include "platform/Printer.h"
+#include "session/ShutDown.h"
 #include "storage/AuditStore.h"
 #include "storage/Storage.h"
 #include "store/DataFileNames.h"
@@ -83,6 +86,66 @@ QIcon ApplicationIcon()
     return icon;
 }
 
+namespace {
+
+void SetUpApplication()
+{
+    QApplication::setApplicationName(ApplicationTitle());
+    QApplication::setApplicationVersion(
+        QStringLiteral("%1.%2.%3").arg(VersionMajor).arg(VersionMinor).arg(VersionRevision));
+    QApplication::setWindowIcon(ApplicationIcon());
+    // Lets the desktop match the windows to the menu entry (and its icon).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.sennet.sennet"));
+    // An intent file set aside is told once the operation that opened the
+    // file is over, not from inside it.
+    FileIo::setNoticeReceiver([](const QString& text) {
+        QTimer::singleShot(0, qApp, [text] { MsgBox(text, Msg::OKOnly | Msg::Exclamation, QStringLiteral("File Error")); });
+    });
+}
+
+// A run on an agency's server: connect (asking for the password where
+// needed), then the title page as on a folder, without the folder's steps.
+int RunOnServer(int argc, char** argv, const QString& url, bool fromMenu)
+{
+    QApplication app(argc, argv);
+    SetUpApplication();
+    std::unique_ptr<Storage> server;
+    QString reason;
+    switch (ConnectToServer(url, server, reason)) {
+    case ServerConnection::Connected:
+        break;
+    case ServerConnection::Cancelled:
+        QTextStream(stderr) << ApplicationTitle() << ": no password was given for the server; nothing was done.\n";
+        return ExitServerUnusable;
+    case ServerConnection::Failed: {
+        const QString text = ServerUnusableText(reason);
+        QTextStream(stderr) << QString(text).replace(CRLF, QStringLiteral(" ")) << '\n';
+        // Started from the menu there is no terminal to read it on.
+        if (fromMenu)
+            MsgBox(text, Msg::Critical | Msg::OKOnly, QString());
+        return ExitServerUnusable;
+    }
+    }
+    StartUpOnServer(std::move(server));
+    auto* title = new frmTitlePage;
+    title->show();
+    return app.exec();
+}
+
+} // namespace
+
+void StartUpOnServer(std::unique_ptr<Storage> server)
+{
+    InitialiseProcessState();
+    setStorage(std::move(server));
+    // No data file of the folder's to check or convert, and none to tidy
+    // away at the end.
+    startupHooks().checkDataFileFormat = nullptr;
+    SetDataFolderInUse(false);
+    ShowWaitPointerDuringStoreCalls();
+    SetPrinterUnitToInches();
+}
+
 int Main(int argc, char** argv)
 {
     // The command line is read before anything else, so that --help and
@@ -104,6 +167,12 @@ int Main(int argc, char** argv)
         QTextStream(stderr) << "sennet: " << commandLine.error << '\n' << UsageLine() << '\n';
         return ExitUsage;
     }
+
+    // An agency's server, when one is chosen, takes the data folder's place:
+    // no folder is chosen, locked, checked or converted.
+    const QString serverUrl = ChosenServerUrl(commandLine.server, commandLine.dataFolderArgument >= 0);
+    if (!serverUrl.isEmpty())
+        return RunOnServer(argc, argv, serverUrl, commandLine.fromMenu);
 
     const DataFolderChoice folder = ChooseDataFolder(commandLine.dataFolder, qEnvironmentVariable("SENNET_DATA"),
                                                      commandLine.fromMenu, QDir::currentPath(), UserDataHome());
@@ -128,17 +197,7 @@ int Main(int argc, char** argv)
         return ExitDataFolderUnusable;
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(ApplicationTitle());
-    QApplication::setApplicationVersion(
-        QStringLiteral("%1.%2.%3").arg(VersionMajor).arg(VersionMinor).arg(VersionRevision));
-    QApplication::setWindowIcon(ApplicationIcon());
-    // Lets the desktop match the windows to the menu entry (and its icon).
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.sennet.sennet"));
-    // An intent file set aside is told once the operation that opened the
-    // file is over, not from inside it.
-    FileIo::setNoticeReceiver([](const QString& text) {
-        QTimer::singleShot(0, qApp, [text] { MsgBox(text, Msg::OKOnly | Msg::Exclamation, QStringLiteral("File Error")); });
-    });
+    SetUpApplication();
 
     if (!folderReady) {
         // Started from the menu there is no terminal to read it on.

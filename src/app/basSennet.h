@@ -1,6 +1,7 @@
 #pragma once
 // Start-up: from launch to the title page.
 #include <QString>
+#include <memory>
 
 class QIcon;
 
@@ -10,6 +11,7 @@ inline constexpr int ApplicationIconSizes[] = { 16, 24, 32, 48, 64, 128, 256 };
 QIcon ApplicationIcon();
 
 class SingleInstanceGuard;
+class Storage;
 
 // Renames "Sennet.dat" of an older version to the data file name, but only
 // when no data file of that name exists yet.
@@ -23,6 +25,12 @@ void RemoveLeftoverWorkFile();
 // lists, a leftover work file, printer unit. Returns false when another copy is running (the user
 // has then been told, and the program must end at once).
 bool StartUp(SingleInstanceGuard& guard);
+
+// Start-up steps on an agency's server, once connected: the process-wide
+// lists, `server` as this run's storage, the wait pointer during every call
+// to it, and none of the data folder's steps (lock, leftover work file, older
+// file name, format check, removing empty files at the end).
+void StartUpOnServer(std::unique_ptr<Storage> server);
 
 // The entry point: the command line, the data folder, start-up, then the
 // title page and the event loop. Returns the exit status (see CommandLine.h).

@@ -6,6 +6,7 @@
 #include "app/StartupHooks.h"
 #include "platform/Messages.h"
 #include "platform/Screen.h"
+#include "storage/Storage.h"
 #include "widgets/VellButton.h"
 #include "widgets/WindowPlacement.h"
 #include "widgets/modFadeInOut.h"
@@ -94,9 +95,11 @@ frmTitlePage::frmTitlePage(QWidget* parent) : QWidget(parent)
     cmdContinue->setDefault(true);
     connect(cmdContinue, &VellButton::Click, this, &frmTitlePage::cmdContinue_Click);
 
-    // Where the data files are is shown here, so that a user who started from
-    // the menu can find (and back up) them.
-    setToolTip(DataFolderToolTip(QDir::currentPath()));
+    // Where the data are is shown here, so that a user who started from the
+    // menu can find (and back up) the data files, or tell which server he
+    // works on.
+    setToolTip(storage().isServer() ? ServerToolTip(storage().description())
+                                    : DataFolderToolTip(QDir::currentPath()));
 
     fader->closeAction = [this] { handOver(); };
     CenterOnScreen(this);
@@ -111,6 +114,11 @@ QString frmTitlePage::VersionText(int major, int minor, int revision)
 QString frmTitlePage::DataFolderToolTip(const QString& folder)
 {
     return QStringLiteral("Data folder: ") + QDir::toNativeSeparators(folder);
+}
+
+QString frmTitlePage::ServerToolTip(const QString& place)
+{
+    return QStringLiteral("Data on the ") + place;
 }
 
 QString frmTitlePage::ScreenWarningText(int width, int height)

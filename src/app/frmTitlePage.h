@@ -25,6 +25,8 @@ public:
     static QString VersionText(int major, int minor, int revision);
     // The title page's tool tip: where the data files are.
     static QString DataFolderToolTip(const QString& folder);
+    // On an agency's server: "Data on the server "h", database "d"".
+    static QString ServerToolTip(const QString& place);
     // The warning for a screen narrower than 800 pixels.
     static QString ScreenWarningText(int width, int height);
 

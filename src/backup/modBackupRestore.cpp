@@ -12,12 +12,15 @@
 #include "store/FileCopy.h"
 #include "store/FileIo.h"
 #include "store/LegacyConversion.h"
+#include "storage/Storage.h"
+#include "store/CitationFile.h"
 #include "widgets/BusyGuard.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QWidget>
+#include <limits>
 #include <sys/stat.h>
 
 namespace modBackupRestore {
@@ -61,6 +64,16 @@ QString programFolder() { return QDir::currentPath(); }
 
 QString inFolder(const QString& folder, const QString& name) { return QDir(folder).filePath(name); }
 
+// Whether a restore would replace citations: the data folder's data file,
+// or a server holding any (asked, too, when the server cannot tell).
+bool holdsCitations()
+{
+    if (!storage().isServer())
+        return QFileInfo::exists(inFolder(programFolder(), DataFileNames.value(0)));
+    FileError error;
+    return storage().citations().count(error) != 0;
+}
+
 // Lists the folder's normal files; false when the folder cannot be read.
 bool listFiles(const QString& folder, QStringList& files)
 {
@@ -72,13 +85,14 @@ bool listFiles(const QString& folder, QStringList& files)
     return true;
 }
 
-// The two refusals every run starts with: the program's own folder ("You
+// The two refusals every run starts with: the program's own data folder ("You
 // can't backup/restore"), and a folder that cannot be listed (`access` is
 // the middle of that message). On success `chosen` ends with the separator
 // and `present` lists its normal files.
 bool acceptFolder(QString& chosen, const QString& verb, QStringList& present, const QString& access)
 {
-    if (SameFolder(chosen, programFolder())) {
+    // On a server the program has no data folder of its own to protect.
+    if (!storage().isServer() && SameFolder(chosen, programFolder())) {
         MsgBox(QStringLiteral("You can't ") + verb + CRLF + ApplicationTitle() + QStringLiteral(" data") + CRLF
                    + QStringLiteral("to itself in the same folder!"),
                Msg::Critical | Msg::OKOnly, QStringLiteral("What are you doing?"));
@@ -93,10 +107,12 @@ bool acceptFolder(QString& chosen, const QString& verb, QStringList& present, co
     return true;
 }
 
+QString sentence(const FileError& error);
+
 void showRestoreError(const QString& name, const FileError& error)
 {
     MsgBox(QStringLiteral("There is some kind of problem") + CRLF + QStringLiteral("trying to restore ") + name + CRLF
-               + CRLF + error.message() + u'.',
+               + CRLF + sentence(error),
            Msg::Exclamation | Msg::OKOnly, QStringLiteral("File Restore Error"));
 }
 
@@ -110,6 +126,132 @@ QString incompleteNote(const QString& name, qint64 length)
 }
 
 void showOutcome(const QString& outcome) { MsgBox(outcome, Msg::OKOnly, ApplicationTitle()); }
+
+// A failure as the last sentence of a message: a file's gets its full stop,
+// a server's sentence has its own.
+QString sentence(const FileError& error)
+{
+    const QString text = error.message();
+    return !error.text.isEmpty() && text.endsWith(u'.') ? text : text + u'.';
+}
+
+// What every data file is called together, where one failure is about all
+// three (a server's data read or replaced in one step).
+QString allDataFiles() { return QStringLiteral("the ") + ApplicationTitle() + QStringLiteral(" data files"); }
+
+// A backup or restore file read whole through the file layer.
+bool readWhole(const QString& path, QByteArray& bytes, FileError& error)
+{
+    error.clear();
+    FileIo::File file;
+    QString what;
+    if (!file.open(path, FileIo::File::ReadOnly, what)) {
+        error = {path, what};
+        return false;
+    }
+    const qint64 size = file.size();
+    if (size < 0 || size > std::numeric_limits<qsizetype>::max() / 2) {
+        error = {path, QStringLiteral("could not be read: %1").arg(size < 0 ? file.reason() : QStringLiteral("too large"))};
+        return false;
+    }
+    bytes.resize(qsizetype(size));
+    if (file.readAt(0, bytes.data(), size) != size) {
+        error = {path, QStringLiteral("could not be read: %1").arg(file.reason())};
+        return false;
+    }
+    return true;
+}
+
+// The server's backup: one consistent snapshot of everything it holds,
+// written as the three files of a data folder, byte for byte what a folder
+// holding the same data would hold. A part that is empty has no file, as a
+// folder keeps none; the backup skips it as it skips a missing file.
+// Returns the cancel text on a failure (told to the user), else empty.
+QString backUpServer(CopyingWindow& copying, const QString& chosen)
+{
+    StoreContents contents;
+    FileError error;
+    if (!storage().readContents(contents, error)) {
+        MsgBox(QStringLiteral("There is some kind of problem") + CRLF + QStringLiteral("trying to copy ") + allDataFiles()
+                   + CRLF + CRLF + sentence(error),
+               Msg::Exclamation | Msg::OKOnly, QStringLiteral("File Backup Error"));
+        return BackupCancelledText;
+    }
+    QByteArray citations, users;
+    citations.reserve(qsizetype(contents.citations.size()) * CitationLayout::RecordLength);
+    for (const CitationRecord& c : contents.citations)
+        citations += c.bytes();
+    for (const UserRecord& u : contents.users)
+        users += u.bytes();
+    const QByteArray* files[] = {&citations, &users, &contents.userLog};
+    for (int i = 0; i < DataFileNames.size() && i < 3; ++i) {
+        const QString& name = DataFileNames[i];
+        if (files[i]->isEmpty())
+            continue;
+        copying.show(QStringLiteral("Copying ") + name);
+        if (!FileCopy::WriteFile(*files[i], inFolder(chosen, name), error)) {
+            MsgBox(QStringLiteral("There is some kind of problem") + CRLF + QStringLiteral("trying to copy ") + name
+                       + CRLF + CRLF + sentence(error),
+                   Msg::Exclamation | Msg::OKOnly, QStringLiteral("File Backup Error"));
+            return BackupCancelledText;
+        }
+    }
+    return QString();
+}
+
+// The server's restore: the backup's files read whole, the citations as a
+// data folder would list them (an older file converted or left out as the
+// user chose, a cut last citation completed with blanks when more than half
+// of it is there), and everything put in place of the server's data in one
+// transaction, so a failure leaves the server as it was. A file the backup
+// lacks leaves that part of the server's data as it is.
+// Returns the cancel text on a failure (told to the user), else empty.
+QString restoreServer(CopyingWindow& copying, const QString& chosen, const QStringList& toCopy,
+                      const QStringList& lacking, int conversion)
+{
+    StoreContents contents, current;
+    FileError error;
+    if (!lacking.isEmpty() && !storage().readContents(current, error)) {
+        showRestoreError(allDataFiles(), error);
+        return RestoreCancelledText;
+    }
+    for (const QString& name : toCopy) {
+        copying.show(QStringLiteral("Restoring ") + name);
+        QByteArray bytes;
+        if (!readWhole(inFolder(chosen, name), bytes, error)) {
+            showRestoreError(name, error);
+            return RestoreCancelledText;
+        }
+        if (name == DataFileNames.value(0)) {
+            if (conversion == Msg::No)
+                continue;
+            if (conversion == Msg::Yes)
+                bytes = ConvertLegacyBytes(bytes);
+            const qint64 count = CitationFile::CountForLength(bytes.size());
+            contents.citations.reserve(size_t(count));
+            for (qint64 n = 0; n < count; ++n) {
+                const qint64 at = n * CitationLayout::RecordLength;
+                contents.citations.push_back(CitationRecord::fromBytes(
+                    bytes.constData() + at, qMin<qint64>(CitationLayout::RecordLength, bytes.size() - at)));
+            }
+        } else if (name == DataFileNames.value(1)) {
+            for (qsizetype at = 0; at + UserLayout::RecordLength <= bytes.size(); at += UserLayout::RecordLength)
+                contents.users.append(UserRecord::fromBytes(bytes.constData() + at, UserLayout::RecordLength));
+        } else {
+            contents.userLog = bytes;
+        }
+    }
+    if (lacking.contains(DataFileNames.value(1)))
+        contents.users = current.users;
+    if (lacking.contains(DataFileNames.value(2)))
+        contents.userLog = current.userLog;
+    copying.show(QStringLiteral("Restoring ") + allDataFiles());
+    if (!storage().replaceContents(contents, error)) {
+        showRestoreError(allDataFiles(), error);
+        return RestoreCancelledText;
+    }
+    return QString();
+}
 
 } // namespace
 
@@ -175,7 +317,17 @@ void Backup(QWidget* window)
     const bool copies = outcome.isEmpty();
     QStringList copied;
     QString failure;
-    if (outcome.isEmpty()) {
+    if (outcome.isEmpty() && storage().isServer()) {
+        CopyingWindow copying(window);
+        outcome = backUpServer(copying, chosen);
+        if (outcome.isEmpty()) {
+            for (const QString& name : DataFileNames)
+                if (QFileInfo::exists(inFolder(chosen, name)))
+                    copied << name;
+        } else {
+            failure = outcome;
+        }
+    } else if (outcome.isEmpty()) {
         CopyingWindow copying(window);
         for (const QString& name : DataFileNames) {
             const QString source = inFolder(programFolder(), name);
@@ -272,7 +424,9 @@ void Restore(QWidget* window)
             if (length % recordLength != 0)
                 note = incompleteNote(name, length);
             if (format == DataFileFormat::NeedsConversion) {
-                conversion = MsgBox(ConvertQuestionText(ConvertAskedBy::Restore, note),
+                conversion = MsgBox(ConvertQuestionText(storage().isServer() ? ConvertAskedBy::ServerRestore
+                                                                             : ConvertAskedBy::Restore,
+                                                        note),
                                     Msg::YesNoCancel | Msg::Question | Msg::DefaultButton3,
                                     QStringLiteral("Update existing data file?"));
                 if (conversion != Msg::Yes && conversion != Msg::No)
@@ -282,7 +436,7 @@ void Restore(QWidget* window)
         }
     }
 
-    if (outcome.isEmpty() && QFileInfo::exists(inFolder(programFolder(), DataFileNames.value(0)))) {
+    if (outcome.isEmpty() && holdsCitations()) {
         const int answer = MsgBox(QStringLiteral("Note:") + CRLF + CRLF
                                       + QStringLiteral("You are about to replace your current data files") + CRLF
                                       + QStringLiteral("with previously made backup data files.") + CRLF + CRLF
@@ -299,7 +453,15 @@ void Restore(QWidget* window)
     const bool copies = outcome.isEmpty();
     QStringList restored;
     QString failure;
-    if (outcome.isEmpty()) {
+    if (outcome.isEmpty() && storage().isServer()) {
+        CopyingWindow copying(window);
+        outcome = restoreServer(copying, chosen, toCopy, lacking, conversion);
+        conversion = 0; // done as the citations were read
+        if (outcome.isEmpty())
+            restored = toCopy;
+        else
+            failure = outcome;
+    } else if (outcome.isEmpty()) {
         CopyingWindow copying(window);
         for (const QString& name : toCopy) {
             copying.show(QStringLiteral("Restoring ") + name);

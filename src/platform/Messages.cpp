@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QInputDialog>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpacerItem>
@@ -101,8 +102,20 @@ public:
 
     QString inputBox(const QString& prompt, const QString& title, const QString& preset) override
     {
+        return ask(prompt, title, preset, QLineEdit::Normal);
+    }
+
+    QString passwordBox(const QString& prompt, const QString& title) override
+    {
+        return ask(prompt, title, QString(), QLineEdit::Password);
+    }
+
+private:
+    static QString ask(const QString& prompt, const QString& title, const QString& preset, QLineEdit::EchoMode echo)
+    {
         QInputDialog dialog(ownerWindow());
         dialog.setInputMode(QInputDialog::TextInput);
+        dialog.setTextEchoMode(echo);
         dialog.setWindowTitle(title);
         dialog.setLabelText(displayText(prompt));
         dialog.setTextValue(preset);
@@ -132,4 +145,9 @@ int MsgBox(const QString& text, int flags, const QString& caption)
 QString InputBox(const QString& prompt, const QString& title, const QString& preset)
 {
     return messageService().inputBox(prompt, title.isEmpty() ? ApplicationTitle() : title, preset);
+}
+
+QString PasswordBox(const QString& prompt, const QString& title)
+{
+    return messageService().passwordBox(prompt, title.isEmpty() ? ApplicationTitle() : title);
 }

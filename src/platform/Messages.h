@@ -33,6 +33,9 @@ public:
     virtual int msgBox(const QString& text, int flags, const QString& caption) = 0;
     // Returns the typed answer; an empty text when cancelled.
     virtual QString inputBox(const QString& prompt, const QString& title, const QString& preset) = 0;
+    // As inputBox, but what is typed shows as dots (a password). A service
+    // that does not tell the two apart answers it as an input box.
+    virtual QString passwordBox(const QString& prompt, const QString& title) { return inputBox(prompt, title, QString()); }
 };
 
 // Text lines in messages are joined by CR LF, as the program's texts are written.
@@ -41,6 +44,7 @@ inline const QString CRLF = QStringLiteral("\r\n");
 // An empty caption means the application title.
 int MsgBox(const QString& text, int flags = Msg::OKOnly, const QString& caption = QString());
 QString InputBox(const QString& prompt, const QString& title = QString(), const QString& preset = QString());
+QString PasswordBox(const QString& prompt, const QString& title = QString());
 
 // Replaces the service (tests); nullptr restores the real dialogs.
 void setMessageService(MessageService* service);

@@ -16,7 +16,7 @@ QByteArray bigEndian(T value)
 
 // The pieces of a connection string, for naming the server before (or
 // without) a connection.
-void parsedPlace(const QByteArray& url, QString& host, QString& database)
+void parsedPlace(const QByteArray& url, QString& host, QString& database, QString* user = nullptr)
 {
     char* error = nullptr;
     PQconninfoOption* options = PQconninfoParse(url.constData(), &error);
@@ -30,6 +30,8 @@ void parsedPlace(const QByteArray& url, QString& host, QString& database)
             host = QString::fromUtf8(o->val);
         else if (qstrcmp(o->keyword, "dbname") == 0)
             database = QString::fromUtf8(o->val);
+        else if (user && qstrcmp(o->keyword, "user") == 0)
+            *user = QString::fromUtf8(o->val);
     }
     PQconninfoFree(options);
 }
@@ -148,8 +150,10 @@ bool PgConnection::connect(QString& reason)
         PQsetNoticeProcessor(m_conn, [](void*, const char*) {}, nullptr);
     if (!m_conn || PQstatus(m_conn) != CONNECTION_OK) {
         reason = m_conn ? connectionFailure() : QStringLiteral("out of memory");
+        m_wantedPassword = m_conn && PQconnectionNeedsPassword(m_conn);
         return false;
     }
+    m_wantedPassword = false;
     return setUpSession(reason);
 }
 
@@ -249,6 +253,30 @@ void PgConnection::rollback()
 {
     if (m_conn && PQstatus(m_conn) == CONNECTION_OK && PQtransactionStatus(m_conn) != PQTRANS_IDLE)
         PQclear(PQexec(m_conn, "ROLLBACK"));
+}
+
+PgConnection::Login PgConnection::loginOf(const QString& url)
+{
+    Login login;
+    parsedPlace(url.toUtf8(), login.host, login.database, &login.user);
+    PQconninfoOption* defaults = PQconndefaults();
+    for (PQconninfoOption* o = defaults; o && o->keyword; ++o) {
+        if (!o->val || !*o->val)
+            continue;
+        const QString value = QString::fromUtf8(o->val);
+        if (qstrcmp(o->keyword, "host") == 0 && login.host.isEmpty())
+            login.host = value;
+        else if (qstrcmp(o->keyword, "user") == 0 && login.user.isEmpty())
+            login.user = value;
+        else if (qstrcmp(o->keyword, "dbname") == 0 && login.database.isEmpty())
+            login.database = value;
+    }
+    PQconninfoFree(defaults);
+    if (login.host.isEmpty())
+        login.host = QStringLiteral("localhost");
+    if (login.database.isEmpty())
+        login.database = login.user;
+    return login;
 }
 
 bool PgConnection::needsPassword(const QString& url)

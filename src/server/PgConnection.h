@@ -112,6 +112,15 @@ public:
     // Whether libpq asks for a password to connect to `url` (none was in
     // ~/.pgpass, PGPASSWORD or the URL).
     static bool needsPassword(const QString& url);
+    // The server, database and role `url` names, libpq's defaults (the
+    // environment's PGHOST, PGDATABASE, PGUSER, else the system user) filling
+    // what it leaves out; for asking a password before any connection.
+    struct Login {
+        QString host, database, user;
+    };
+    static Login loginOf(const QString& url);
+    // After a failed open(): whether it failed for want of a password.
+    bool wantedPassword() const { return m_wantedPassword; }
 
 private:
     bool connect(QString& reason);
@@ -124,6 +133,7 @@ private:
     QString m_host, m_database;
     QSet<QByteArray> m_prepared;
     bool m_broken = false; // a failure showed the connection lost
+    bool m_wantedPassword = false;
     QByteArray m_lastState;
 };
 

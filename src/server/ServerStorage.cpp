@@ -32,6 +32,7 @@ public:
     template <typename Work>
     bool run(const char* what, FileError& error, Work&& work)
     {
+        const StoreWait waiting;
         QString reason;
         if (!pg.ready(reason)) {
             error.text = QStringLiteral("%1 (%2): the server could not be reached: %3.")
@@ -1026,12 +1027,17 @@ private:
 
 } // namespace
 
-std::unique_ptr<Storage> OpenServerStorage(const QString& url, const QString& password, FileError& error)
+std::unique_ptr<Storage> OpenServerStorage(const QString& url, const QString& password, FileError& error,
+                                           bool* passwordWanted)
 {
     auto storage = std::make_unique<ServerStorage>();
     PgConnection& pg = storage->session().pg;
     QString reason;
+    if (passwordWanted)
+        *passwordWanted = false;
     if (!pg.open(url, password, reason)) {
+        if (passwordWanted)
+            *passwordWanted = pg.wantedPassword();
         error.text = QStringLiteral("The %1 could not be reached: %2.").arg(pg.place(), reason);
         return nullptr;
     }

@@ -11,8 +11,11 @@
 // Connects to `url` (a libpq URI or key=value string) with `password` when
 // not empty (else libpq's ~/.pgpass or PGPASSWORD), and checks that the
 // database holds the current Sennet tables. Null with `error` set, naming
-// the server, the database and the reason, when it cannot be used.
-std::unique_ptr<Storage> OpenServerStorage(const QString& url, const QString& password, FileError& error);
+// the server, the database and the reason, when it cannot be used; then
+// `passwordWanted`, when given, tells whether the server asked for a
+// password that was not given (so the program can ask for one and try again).
+std::unique_ptr<Storage> OpenServerStorage(const QString& url, const QString& password, FileError& error,
+                                           bool* passwordWanted = nullptr);
 
 // Whether connecting to `url` needs a password that libpq was not given,
 // so the program should ask for one.

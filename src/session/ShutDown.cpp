@@ -9,7 +9,10 @@
 namespace {
 bool g_shuttingDown = false;
 bool g_sessionEnding = false;
+bool g_dataFolderInUse = true;
 }
+
+void SetDataFolderInUse(bool inUse) { g_dataFolderInUse = inUse; }
 
 bool IsShuttingDown() { return g_shuttingDown; }
 bool IsSessionEnding() { return g_sessionEnding; }
@@ -37,7 +40,8 @@ void ShutDown()
     // Every data file is opened for one operation and closed at its end, so no
     // file is open here.
     QCoreApplication::processEvents();
-    DeleteEmptyDataFiles();
+    if (g_dataFolderInUse)
+        DeleteEmptyDataFiles();
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget* w : windows) {
         if (w->isWindow() && w->isVisible()) {

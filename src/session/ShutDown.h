@@ -21,6 +21,9 @@ void ResetShutDownState();
 
 // Deletes each of DataFileNames that exists with length 0.
 void DeleteEmptyDataFiles();
+// Whether this run works in a data folder (so ShutDown tidies its empty
+// files away); not on an agency's server. True until set otherwise.
+void SetDataFolderInUse(bool inUse);
 
 // The close box asks what the quit button asks. A window cannot close itself
 // from within its own close, so its close event is refused and `quit` runs

@@ -10,6 +10,12 @@ std::unique_ptr<Storage>& current()
     return s;
 }
 
+std::function<void(bool)>& waitIndicator()
+{
+    static std::function<void(bool)> indicator;
+    return indicator;
+}
+
 } // namespace
 
 Storage& storage()
@@ -54,4 +60,18 @@ CitationSource SourceOf(CitationStore& store)
     return [&store](const QList<int>& keys, const CitationVisit& visit, FileError& error) {
         return store.forKeys(keys, visit, error);
     };
+}
+
+void setStoreWaitIndicator(std::function<void(bool waiting)> indicator) { waitIndicator() = std::move(indicator); }
+
+StoreWait::StoreWait() : m_told(bool(waitIndicator()))
+{
+    if (m_told)
+        waitIndicator()(true);
+}
+
+StoreWait::~StoreWait()
+{
+    if (m_told && waitIndicator())
+        waitIndicator()(false);
 }

@@ -191,3 +191,21 @@ void setStorage(std::unique_ptr<Storage> replacement);
 // A store's citations as a source for export and statistics (the store must
 // outlive it).
 CitationSource SourceOf(CitationStore& store);
+
+// While a store waits on something slower than a disk (a server's answer),
+// the indicator is told true before and false after, so the program can show
+// the wait pointer whichever window asked. Unset (tools, most tests) nothing
+// is told.
+void setStoreWaitIndicator(std::function<void(bool waiting)> indicator);
+
+// Tells the indicator for as long as it lives.
+class StoreWait {
+public:
+    StoreWait();
+    ~StoreWait();
+    StoreWait(const StoreWait&) = delete;
+    StoreWait& operator=(const StoreWait&) = delete;
+
+private:
+    bool m_told;
+};

@@ -8,6 +8,47 @@ namespace FileCopy {
 
 QString PartialName(const QString& target) { return target + QStringLiteral(".$$$"); }
 
+namespace {
+
+// A replaced copy keeps the permissions and owner of the file it replaces.
+void keepModeOf(const QString& target, FileIo::File& out)
+{
+    FileIo::File old;
+    QString ignored;
+    if (old.open(target, FileIo::File::ReadOnly, ignored)) {
+        out.setPermissions(old.permissions());
+        FileIo::copyOwnership(old, out);
+    }
+}
+
+} // namespace
+
+bool WriteFile(const QByteArray& bytes, const QString& target, FileError& error)
+{
+    error.clear();
+    const QString partial = PartialName(target);
+    FileIo::File out;
+    QString what;
+    if (!out.open(partial, FileIo::File::CreateNew, what)) {
+        error = {target, what};
+        return false;
+    }
+    keepModeOf(target, out);
+    FileError renamed;
+    if (!out.writeAt(0, bytes.constData(), bytes.size()) || !out.sync()) {
+        error = {target, QStringLiteral("could not be written: %1").arg(out.reason())};
+    } else {
+        out.close();
+        if (FileIo::replaceFile(partial, target, renamed))
+            return true;
+        error = renamed;
+    }
+    out.close();
+    QString ignored;
+    FileIo::removeFile(partial, ignored);
+    return false;
+}
+
 bool CopyFile(const QString& source, const QString& target, FileError& error, const ProgressFn& progress)
 {
     error.clear();
@@ -32,15 +73,7 @@ bool CopyFile(const QString& source, const QString& target, FileError& error, co
         return false;
     };
 
-    // A replaced copy keeps the permissions and owner of the file it replaces.
-    {
-        FileIo::File old;
-        QString ignored;
-        if (old.open(target, FileIo::File::ReadOnly, ignored)) {
-            out.setPermissions(old.permissions());
-            FileIo::copyOwnership(old, out);
-        }
-    }
+    keepModeOf(target, out);
 
     const qint64 total = progress ? in.size() : 0;
     constexpr qint64 Block = 1 << 20;

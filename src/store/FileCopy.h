@@ -19,4 +19,8 @@ QString PartialName(const QString& target);
 // `progress` is told the bytes copied (the copy runs to its end).
 bool CopyFile(const QString& source, const QString& target, FileError& error, const ProgressFn& progress = {});
 
+// Writes `bytes` as the file `target` the same way: under PartialName,
+// flushed, renamed over the target when complete, its permissions kept.
+bool WriteFile(const QByteArray& bytes, const QString& target, FileError& error);
+
 } // namespace FileCopy

@@ -208,6 +208,19 @@ qint64 ConvertLegacyDataFile(FileError& error, const QString& fileName, const Pr
     return count;
 }
 
+QByteArray ConvertLegacyBytes(const QByteArray& old)
+{
+    const qint64 count = RecordFile::CountForLength(old.size(), LegacyLayout::RecordLength);
+    QByteArray padded = old;
+    if (padded.size() < count * LegacyLayout::RecordLength)
+        padded.append(QByteArray(count * LegacyLayout::RecordLength - padded.size(), ' '));
+    QByteArray converted(count * CitationLayout::RecordLength, Qt::Uninitialized);
+    for (qint64 i = 0; i < count; ++i)
+        convertRecord(padded.constData() + i * LegacyLayout::RecordLength,
+                      converted.data() + i * CitationLayout::RecordLength);
+    return converted;
+}
+
 bool KeepDataFileAsBackup(FileError& error, const QString& fileName)
 {
     error.clear();

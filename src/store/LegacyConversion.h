@@ -45,6 +45,10 @@ DataFileFormat CheckDataFileFormat(FileError& error, const QString& fileName = Q
 // `progress` is told the records converted (the conversion runs to its end).
 qint64 ConvertLegacyDataFile(FileError& error, const QString& fileName = QString(), const ProgressFn& progress = {});
 
+// The records of an older data file's bytes in the current layout, as the
+// conversion writes them (a cut last record completed with blanks).
+QByteArray ConvertLegacyBytes(const QByteArray& old);
+
 // Renames the data file to the backup name (replacing an earlier backup), so
 // that the program starts afresh with an empty data file.
 bool KeepDataFileAsBackup(FileError& error, const QString& fileName = QString());

@@ -89,6 +89,9 @@ private slots:
     void dataFolderThatCannotBeMadeEndsWithStatus1();
     void dataFolderNameThatIsNotTextIsRefused();
     void programWorksInTheChosenFolder();
+    void serverOption_data();
+    void serverOption();
+    void serverThatCannotBeReachedEndsWithStatus1();
 };
 
 void tst_CommandLine::parsing_data()
@@ -148,7 +151,8 @@ void tst_CommandLine::helpAndVersionNeedNoDisplay()
     QCOMPARE(help.status, 0);
     QCOMPARE(help.out, HelpText());
     QVERIFY(help.out.startsWith(UsageLine() + "\n"));
-    for (const char* mention : { "--data-folder PATH", "--version", "SENNET_DATA", "~/.local/share/Sennet" })
+    for (const char* mention : { "--data-folder PATH", "--version", "SENNET_DATA", "~/.local/share/Sennet",
+                                 "--server URL", "[Server], key Url", "~/.pgpass" })
         QVERIFY2(help.out.contains(QLatin1String(mention)), mention);
     QCOMPARE(help.err, QString());
 }
@@ -239,6 +243,86 @@ void tst_CommandLine::programWorksInTheChosenFolder()
     QCOMPARE(folderTheProgramRunsIn({ "--from-menu" }, home, withEnvironment, candidates), environment);
     QCOMPARE(folderTheProgramRunsIn({ "--from-menu", "--data-folder", option }, home, withEnvironment, candidates),
              option);
+}
+
+void tst_CommandLine::serverOption_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("error");
+    const QString url = QStringLiteral("postgresql://clerk@db.example/sennet?sslmode=verify-full");
+    QTest::newRow("URI") << QStringList { "--server", url } << url << "";
+    QTest::newRow("=key=value") << QStringList { "--server=host=db dbname=sennet" } << "host=db dbname=sennet" << "";
+    QTest::newRow("with the menu") << QStringList { "--from-menu", "--server", url } << url << "";
+    QTest::newRow("missing") << QStringList { "--server" } << "" << "option --server needs the server's URL";
+    QTest::newRow("blank") << QStringList { "--server= " } << "" << "option --server needs the server's URL";
+    QTest::newRow("with a folder") << QStringList { "--server", url, "--data-folder", "/srv/x" } << url
+                                   << "options --server and --data-folder cannot be used together";
+}
+
+void tst_CommandLine::serverOption()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, server);
+    QFETCH(QString, error);
+    const CommandLine line = ParseCommandLine(arguments);
+    QCOMPARE(line.action, error.isEmpty() ? Action::Run : Action::Refuse);
+    QCOMPARE(line.error, error);
+    if (error.isEmpty())
+        QCOMPARE(line.server, server);
+}
+
+void tst_CommandLine::serverThatCannotBeReachedEndsWithStatus1()
+{
+    // No server listens on a socket in an empty folder; libpq says so at once.
+    QTemporaryDir root;
+    const QString socket = root.filePath("no-server");
+    const QString url = QStringLiteral("host=%1 dbname=agency user=clerk").arg(socket);
+    const QString config = root.filePath("config");
+    QVERIFY(QDir().mkpath(config + "/Sennet"));
+    const QString data = root.filePath("data");
+    QVERIFY(QDir().mkpath(data));
+    auto start = [&](const QStringList& arguments) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("SENNET_DATA");
+        env.remove("PGHOST");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_CONFIG_HOME", config);
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(data);
+        process.start(QStringLiteral(SENNET_EXECUTABLE), arguments);
+        Run run;
+        if (!process.waitForFinished(30000))
+            process.kill();
+        process.waitForFinished();
+        run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        run.err = QString::fromLocal8Bit(process.readAllStandardError());
+        return run;
+    };
+    const QString expected = QStringLiteral("Sennet cannot work on its server: The server \"%1\", database \"agency\" "
+                                            "could not be reached: connection to server on socket \"%1/.s.PGSQL.5432\" "
+                                            "failed: No such file or directory")
+                                 .arg(socket);
+
+    // Given on the command line, and named in the settings file.
+    Run run = start({ "--server", url });
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(expected), qPrintable(run.err));
+    QFile settings(config + "/Sennet/Sennet.ini");
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("[Server]\nUrl=" + url.toUtf8() + "\n");
+    settings.close();
+    run = start({});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(expected), qPrintable(run.err));
+    // Nothing of the folder's was touched: no lock, no files.
+    QVERIFY(QDir(data).isEmpty());
+
+    // A data folder on the command line wins over the settings file.
+    QCOMPARE(folderTheProgramRunsIn({ "--data-folder", data }, root.path(), { { "XDG_CONFIG_HOME", config } },
+                                    { data }),
+             data);
 }
 
 QTEST_MAIN(tst_CommandLine)

@@ -1,6 +1,7 @@
 #include "Doubles.h"
 
 #include <QMap>
+#include <QRegularExpression>
 
 ScriptedMessages::ScriptedMessages() { setMessageService(this); }
 ScriptedMessages::~ScriptedMessages() { setMessageService(nullptr); }
@@ -15,6 +16,21 @@ ScriptedMessages& ScriptedMessages::expect(const QString& text, const QString& c
     e.answer = answer;
     e.during = std::move(during);
     m_queue.append(e);
+    return *this;
+}
+
+ScriptedMessages& ScriptedMessages::expectMatching(const QString& pattern, const QString& caption, int flags,
+                                                   int answer)
+{
+    expect(pattern, caption, flags, answer);
+    m_queue.last().matching = true;
+    return *this;
+}
+
+ScriptedMessages& ScriptedMessages::expectPassword(const QString& prompt, const QString& title, const QString& answer)
+{
+    expectInput(prompt, title, QString(), answer);
+    m_queue.last().password = true;
     return *this;
 }
 
@@ -53,7 +69,8 @@ int ScriptedMessages::msgBox(const QString& text, int flags, const QString& capt
         return fallback;
     }
     const Expected e = m_queue.takeFirst();
-    if (e.text != text || e.caption != caption || e.flags != flags) {
+    const bool textFits = e.matching ? QRegularExpression(e.text).match(text).hasMatch() : e.text == text;
+    if (!textFits || e.caption != caption || e.flags != flags) {
         m_failures << QStringLiteral("box differs:\n  expected [%1] %2 (flags %3)\n  shown    [%4] %5 (flags %6)")
                           .arg(e.caption, visible(e.text))
                           .arg(e.flags)
@@ -67,12 +84,26 @@ int ScriptedMessages::msgBox(const QString& text, int flags, const QString& capt
 
 QString ScriptedMessages::inputBox(const QString& prompt, const QString& title, const QString& preset)
 {
-    shown << QStringLiteral("input ") + title + QStringLiteral(": ") + visible(prompt);
+    return answerInput(prompt, title, preset, false);
+}
+
+QString ScriptedMessages::passwordBox(const QString& prompt, const QString& title)
+{
+    return answerInput(prompt, title, QString(), true);
+}
+
+QString ScriptedMessages::answerInput(const QString& prompt, const QString& title, const QString& preset, bool password)
+{
+    shown << (password ? QStringLiteral("password ") : QStringLiteral("input ")) + title + QStringLiteral(": ")
+            + visible(prompt);
     if (m_queue.isEmpty() || !m_queue.first().input) {
         m_failures << QStringLiteral("unexpected input box [%1] %2").arg(title, visible(prompt));
         return QString();
     }
     const Expected e = m_queue.takeFirst();
+    if (e.password != password)
+        m_failures << QStringLiteral("%1 box expected, %2 box shown: [%3]")
+                          .arg(e.password ? "password" : "input", password ? "password" : "input", title);
     if (e.text != prompt || e.caption != title || e.preset != preset)
         m_failures << QStringLiteral("input box differs: expected [%1] %2 (%3), shown [%4] %5 (%6)")
                           .arg(e.caption, visible(e.text), e.preset, title, visible(prompt), preset);

@@ -27,9 +27,14 @@ public:
     // `during` runs while the box is "open" (to look at the window behind it).
     ScriptedMessages& expect(const QString& text, const QString& caption, int flags, int answer,
                              std::function<void()> during = {});
+    // Expects a message box whose text matches `pattern` (for a text that
+    // carries a system's own words), with exactly this caption and flags.
+    ScriptedMessages& expectMatching(const QString& pattern, const QString& caption, int flags, int answer);
     // Expects an input box with exactly this prompt, title and preset answer.
     ScriptedMessages& expectInput(const QString& prompt, const QString& title, const QString& preset,
                                   const QString& answer);
+    // Expects a password box (what is typed shown as dots).
+    ScriptedMessages& expectPassword(const QString& prompt, const QString& title, const QString& answer);
 
     bool allMet() const { return m_failures.isEmpty() && m_queue.isEmpty(); }
     int pending() const { return int(m_queue.size()); }
@@ -39,10 +44,14 @@ public:
 
     int msgBox(const QString& text, int flags, const QString& caption) override;
     QString inputBox(const QString& prompt, const QString& title, const QString& preset) override;
+    QString passwordBox(const QString& prompt, const QString& title) override;
 
 private:
+    QString answerInput(const QString& prompt, const QString& title, const QString& preset, bool password);
     struct Expected {
         bool input = false;
+        bool password = false;
+        bool matching = false;
         QString text, caption, preset;
         int flags = 0;
         int answer = 0;

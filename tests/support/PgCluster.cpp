@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QThread>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -117,6 +118,39 @@ bool PgCluster::stopImmediately()
 QString PgCluster::url(const QString& name) const
 {
     return QStringLiteral("host=%1 port=%2 user=postgres dbname=%3").arg(m_dir.path()).arg(Port).arg(name);
+}
+
+QString PgCluster::addPasswordRole(const QString& user, const QString& password, const QString& name)
+{
+    PgConnection pg;
+    QString reason;
+    if (!pg.open(url(QStringLiteral("postgres")), QString(), reason))
+        return QString();
+    // Names are the test's own; the password is bound through a function.
+    const QByteArray create = "CREATE ROLE " + user.toUtf8() + " LOGIN SUPERUSER";
+    PgResult r;
+    if (!pg.exec(create.constData(), reason)
+        || !pg.exec("SELECT set_config('sennet.pw', $1, false)", {PgValue::text(password)}, r, reason)
+        || !pg.exec(QByteArray("DO $$ BEGIN EXECUTE format('ALTER ROLE " + user.toUtf8()
+                               + " PASSWORD %L', current_setting('sennet.pw')); END $$")
+                        .constData(),
+                    reason))
+        return QString();
+    // The role's line goes before the cluster's "trust" lines.
+    QFile hba(m_data + QStringLiteral("/pg_hba.conf"));
+    if (!hba.open(QIODevice::ReadOnly))
+        return QString();
+    const QByteArray rest = hba.readAll();
+    hba.close();
+    if (!hba.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return QString();
+    hba.write("local all " + user.toUtf8() + " scram-sha-256\n" + rest);
+    hba.close();
+    QString output;
+    if (!run(BinFolder + QStringLiteral("pg_ctl"), {QStringLiteral("-D"), m_data, QStringLiteral("reload")}, output))
+        return QString();
+    QThread::msleep(300); // the server reads the file again on the signal
+    return QStringLiteral("host=%1 port=%2 user=%3 dbname=%4").arg(m_dir.path()).arg(Port).arg(user, name);
 }
 
 QString PgCluster::createDatabase()

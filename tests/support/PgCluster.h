@@ -26,6 +26,11 @@ public:
     // The connection string of database `name`.
     QString url(const QString& name) const;
 
+    // Makes a role `user` with `password` that may log in only with it
+    // (the cluster's other roles need none); its connection string for
+    // database `name`, without the password.
+    QString addPasswordRole(const QString& user, const QString& password, const QString& name);
+
     // Stops the server at once, as a crash or a power cut would
     // (pg_ctl stop -m immediate), and starts it again.
     bool stopImmediately();

@@ -349,13 +349,37 @@ bool openForReading(CitationFileView& reader, QTextStream& err)
     return true;
 }
 
-// Names a damaged record on err; returns whether record n is damaged.
-bool reportDamage(const CitationFileView& reader, const char* record, int n, QTextStream& err)
+// Where the citations come from, as the reading commands name it: the data
+// file, or the server and database.
+QString citationsSource() { return storage().isServer() ? storage().description() : CitationFileName; }
+
+// How many of record n's bytes its source holds: a server holds them all.
+qint64 bytesHeld(const CitationFileView* reader, int n)
 {
-    const QString damage = CitationCheck::damage(record, CitationCheck::BytesOnFile(reader.size(), n));
+    return reader ? CitationCheck::BytesOnFile(reader->size(), n) : qint64(CitationLayout::RecordLength);
+}
+
+// Names a damaged record on err; returns whether record n is damaged.
+// `reader` is the data file's view, null on a server.
+bool reportDamage(const CitationFileView* reader, const char* record, int n, QTextStream& err)
+{
+    const QString damage = CitationCheck::damage(record, bytesHeld(reader, n));
     if (damage.isEmpty())
         return false;
-    err << CitationFileName << ": record " << n << " is damaged: " << damage << '\n';
+    err << citationsSource() << ": record " << n << " is damaged: " << damage << '\n';
+    return true;
+}
+
+// The data file opened for a reading command, in `reader`; on a server
+// there is none, and `view` is null.
+bool openSource(CitationFileView& reader, const CitationFileView*& view, QTextStream& err)
+{
+    view = nullptr;
+    if (storage().isServer())
+        return true;
+    if (!openForReading(reader, err))
+        return false;
+    view = &reader;
     return true;
 }
 
@@ -375,7 +399,7 @@ void reportDamagedTotal(int damaged, bool included, const char* leftOutOf, QText
 {
     if (damaged == 0)
         return;
-    err << CitationFileName << ": " << damaged << " damaged record(s) ";
+    err << citationsSource() << ": " << damaged << " damaged record(s) ";
     if (included)
         err << "included\n";
     else
@@ -385,11 +409,12 @@ void reportDamagedTotal(int damaged, bool included, const char* leftOutOf, QText
 // The record numbers of the file's sound citations, or of all with
 // includeDamaged; each damaged record named on err. False when the file
 // could not be read to its end (err says why).
-bool readableRecords(const CitationFileView& reader, bool includeDamaged, QList<int>& records, int& damaged,
+bool readableRecords(const CitationFileView* reader, bool includeDamaged, QList<int>& records, int& damaged,
                      QTextStream& err)
 {
     records.clear();
-    records.reserve(reader.count());
+    if (reader)
+        records.reserve(reader->count());
     damaged = 0;
     FileError error;
     const bool read = storage().citations().forEach(
@@ -422,8 +447,9 @@ int verify(QTextStream& out, QTextStream&)
 
 int dumpCitations(bool includeDamaged, QTextStream& out, QTextStream& err)
 {
-    CitationFileView reader;
-    if (!openForReading(reader, err))
+    CitationFileView file;
+    const CitationFileView* reader = nullptr;
+    if (!openSource(file, reader, err))
         return Problems;
     int damaged = 0;
     FileError error;
@@ -434,8 +460,7 @@ int dumpCitations(bool includeDamaged, QTextStream& out, QTextStream& err)
             return true;
         QString line = QStringLiteral("{\"record\":%1").arg(n);
         if (bad)
-            line += QStringLiteral(",\"damaged\":")
-                + jsonString(CitationCheck::damage(record, CitationCheck::BytesOnFile(reader.size(), n)));
+            line += QStringLiteral(",\"damaged\":") + jsonString(CitationCheck::damage(record, bytesHeld(reader, n)));
         for (const FieldSpec& f : CitationLayout::fields()) {
             line += QStringLiteral(",\"%1\":").arg(QLatin1String(f.name));
             switch (f.type) {
@@ -451,7 +476,7 @@ int dumpCitations(bool includeDamaged, QTextStream& out, QTextStream& err)
         err << error.message() << '\n';
         return Problems;
     }
-    const bool loose = reportLooseTail(reader, err);
+    const bool loose = reader && reportLooseTail(*reader, err);
     reportDamagedTotal(damaged, includeDamaged, "", err);
     return damaged || loose ? Problems : Clean;
 }
@@ -480,14 +505,15 @@ int dumpUsers(QTextStream& out, QTextStream& err)
 
 int exportCsv(bool everyField, bool includeDamaged, const QString& output, QTextStream&, QTextStream& err)
 {
-    CitationFileView reader;
-    if (!openForReading(reader, err))
+    CitationFileView file;
+    const CitationFileView* reader = nullptr;
+    if (!openSource(file, reader, err))
         return Problems;
     QList<int> records;
     int damaged = 0;
     if (!readableRecords(reader, includeDamaged, records, damaged, err))
         return Problems;
-    const bool loose = reportLooseTail(reader, err);
+    const bool loose = reader && reportLooseTail(*reader, err);
     const int found = damaged || loose ? Problems : Clean;
     const CsvColumns columns = everyField ? CsvColumns::Every : CsvColumns::Listed;
     if (!output.isEmpty() && output != QLatin1String("-")) {
@@ -599,16 +625,20 @@ int convert(QTextStream& out, QTextStream& err)
 
 int importCsv(const QString& file, QTextStream& out, QTextStream& err)
 {
-    // Written as the program writes: never beside it.
+    // Written into a folder as the program writes: never beside it. A
+    // server takes the rows in one transaction beside any desk.
+    const bool server = storage().isServer();
     SingleInstanceGuard guard;
-    if (!takeTheProgramsPlace(guard, "import", err))
-        return Problems;
-    if (!isRegularOrMissing(CitationFileName, err))
-        return Problems;
-    FileError formatError;
-    if (CheckDataFileFormat(formatError) == DataFileFormat::NeedsConversion) {
-        err << CitationFileName << ": written by an older version; convert it first (sennet-data convert)\n";
-        return Problems;
+    if (!server) {
+        if (!takeTheProgramsPlace(guard, "import", err))
+            return Problems;
+        if (!isRegularOrMissing(CitationFileName, err))
+            return Problems;
+        FileError formatError;
+        if (CheckDataFileFormat(formatError) == DataFileFormat::NeedsConversion) {
+            err << CitationFileName << ": written by an older version; convert it first (sennet-data convert)\n";
+            return Problems;
+        }
     }
     StorageImportStore store(storage().citations());
     ImportPreview preview;
@@ -633,7 +663,8 @@ int importCsv(const QString& file, QTextStream& out, QTextStream& err)
     actAsLoginUser();
     const qint64 added = CitationImport::commit(store, preview, {}, now, writeError);
     if (added < 0) {
-        err << writeError.message() << "\nNothing has been imported; the data file is as it was.\n";
+        err << writeError.message() << "\nNothing has been imported; "
+            << (server ? "the server's citations are as they were.\n" : "the data file is as it was.\n");
         return Problems;
     }
     out << preview.fileName << ": " << added << " citation(s) imported, " << left << " row(s) left out\n";
@@ -642,14 +673,15 @@ int importCsv(const QString& file, QTextStream& out, QTextStream& err)
 
 int stats(const QDate& from, const QDate& to, bool includeDamaged, QTextStream& out, QTextStream& err)
 {
-    CitationFileView reader;
-    if (!openForReading(reader, err))
+    CitationFileView file;
+    const CitationFileView* reader = nullptr;
+    if (!openSource(file, reader, err))
         return Problems;
     QList<int> records;
     int damaged = 0;
     if (!readableRecords(reader, includeDamaged, records, damaged, err))
         return Problems;
-    const bool loose = reportLooseTail(reader, err);
+    const bool loose = reader && reportLooseTail(*reader, err);
     CitationStatistics result;
     FileError error;
     if (!CountCitations(SourceOf(storage().citations()), records, from, to, result, error)) {

@@ -9,6 +9,8 @@
 #include "ServerCommands.h"
 
 #include "platform/ApplicationTitle.h"
+#include "server/ServerStorage.h"
+#include "storage/Storage.h"
 #include "app/CommandLine.h"
 #include "session/ProcessState.h"
 #include "store/DataFileNames.h"
@@ -17,6 +19,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QStringList>
+#include <QSysInfo>
 #include <cstdio>
 
 namespace {
@@ -33,6 +36,7 @@ SYNOPSIS
     sennet-data [--data-folder PATH] import-csv FILE
     sennet-data [--data-folder PATH] stats [--include-damaged] [--from YYYY-MM-DD]
                 [--to YYYY-MM-DD]
+    sennet-data --server URL dump | export-csv | stats | import-csv ...
     sennet-data server init URL | server upgrade URL
     sennet-data copy --from FOLDER|URL --to FOLDER|URL [--replace]
     sennet-data [--data-folder PATH | --server URL] audit verify
@@ -166,6 +170,12 @@ DAMAGED CITATIONS
 OPTIONS
     --data-folder PATH
         The data folder to work in; the current folder when not given.
+    --server URL
+        dump, export-csv, stats and import-csv: work on an agency's server
+        (a libpq URI or key=value string, as for "server init") instead of
+        a data folder. The citations are named by their keys on the
+        server. verify and convert look at a folder's files and are refused
+        with --server.
     --every-field
         export-csv: every field of each citation, not only the list's columns.
     --include-damaged
@@ -192,6 +202,7 @@ EXAMPLES
     sennet-data export-csv --every-field --output citations.csv
     sennet-data stats --from 2024-01-01 --to 2024-12-31
     sennet-data import-csv handheld.csv
+    sennet-data --server postgresql://clerk@db.example/sennet stats
 )";
 
 int usage(QTextStream& err, const QString& problem)
@@ -213,7 +224,7 @@ int main(int argc, char** argv)
         return SennetData::serverCommand(args, out, err);
     if (const std::optional<int> status = SennetData::runAuditCommand(args, out, err))
         return *status;
-    QString folder, command, output;
+    QString folder, server, command, output;
     QStringList operands;
     bool everyField = false;
     bool includeDamaged = false;
@@ -244,6 +255,9 @@ int main(int argc, char** argv)
         } else if (isOption(arg, "--data-folder")) {
             if (!takeValue(i, QStringLiteral("--data-folder"), folder) || folder.isEmpty())
                 return usage(err, QStringLiteral("--data-folder needs a folder"));
+        } else if (isOption(arg, "--server")) {
+            if (!takeValue(i, QStringLiteral("--server"), server) || server.trimmed().isEmpty())
+                return usage(err, QStringLiteral("--server needs the server's URL"));
         } else if (isOption(arg, "--output") || arg == QLatin1String("-o")) {
             if (!takeValue(i, arg == QLatin1String("-o") ? QStringLiteral("-o") : QStringLiteral("--output"), output)
                 || output.isEmpty())
@@ -296,6 +310,11 @@ int main(int argc, char** argv)
     if (from.isValid() && to.isValid() && from > to)
         return usage(err, QStringLiteral("--from comes after --to"));
 
+    if (!server.isEmpty() && !folder.isEmpty())
+        return usage(err, QStringLiteral("--server and --data-folder cannot be used together"));
+    if (!server.isEmpty() && (command == QLatin1String("verify") || command == QLatin1String("convert")))
+        return usage(err, QStringLiteral("%1 works on a data folder's files only, not with --server").arg(command));
+
     // An output file named relative to where the tool was started.
     if (!output.isEmpty() && output != QLatin1String("-"))
         output = QDir::current().absoluteFilePath(output);
@@ -304,10 +323,23 @@ int main(int argc, char** argv)
     if (!folder.isEmpty() && !QDir::setCurrent(folder))
         return usage(err, QStringLiteral("the data folder \"%1\" cannot be opened").arg(folder));
     InitialiseProcessState();
+    if (!server.isEmpty()) {
+        // The password comes from ~/.pgpass or PGPASSWORD, never from here.
+        FileError error;
+        std::unique_ptr<Storage> opened = OpenServerStorage(server, QString(), error);
+        if (!opened) {
+            err << error.message() << '\n';
+            return SennetData::Problems;
+        }
+        const QString user = qEnvironmentVariable("USER");
+        opened->setActor({QStringLiteral("sennet-data") + (user.isEmpty() ? QString() : u' ' + user), 4,
+                          QSysInfo::machineHostName()});
+        setStorage(std::move(opened));
+    }
     // Reading must leave every byte as it is, and an intent replayed beside
     // a running program could put an older write over a newer save.
     FileIo::setFinishInterruptedWrites(false);
-    if (command != QLatin1String("convert") && !importing)
+    if (server.isEmpty() && command != QLatin1String("convert") && !importing)
         for (const QString& file : DataFileNames)
             if (FileIo::hasInterruptedWrite(file))
                 err << file << ": an interrupted write is waiting; start " << ApplicationTitle()
