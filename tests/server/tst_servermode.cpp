@@ -336,6 +336,10 @@ void tst_ServerMode::backupFromTheServerIsAFolderByteForByte()
                                        "The server's data could not be read \\(server \".+\", database \"case_\\d+\"\\): "
                                        ".+\\.$"),
                         QStringLiteral("File Backup Error"), Msg::Exclamation | Msg::OKOnly, Msg::OK);
+    // The trail lives on the same server: the failed backup cannot be recorded either.
+    msgs.expectMatching(QStringLiteral("^The audit entry was not saved .+\r\n\r\nThe audit trail does not record "
+                                       "this backup\\.$"),
+                        QStringLiteral("Audit Trail"), Msg::Exclamation | Msg::OKOnly, Msg::OK);
     expectOutcome(msgs, BackupCancelledText);
     Backup(&window);
     QVERIFY(m_cluster->start());
@@ -421,6 +425,10 @@ void tst_ServerMode::restoreIntoTheServer()
                                            "\r\n\r\nThe server's data was not replaced \\(server \".+\", database "
                                            "\"case_\\d+\"\\): .+\\.$"),
                             QStringLiteral("File Restore Error"), Msg::Exclamation | Msg::OKOnly, Msg::OK);
+    if (backup == QLatin1String("gone"))
+        msgs.expectMatching(QStringLiteral("^The audit entry was not saved .+\r\n\r\nThe audit trail does not "
+                                           "record this restore\\.$"),
+                            QStringLiteral("Audit Trail"), Msg::Exclamation | Msg::OKOnly, Msg::OK);
     expectOutcome(msgs, !restored ? RestoreCancelledText
                          : backup == QLatin1String("no log")
                          ? RestoredText + QStringLiteral("\r\n\r\nThe backup did not hold these files,\r\nso they were "
