@@ -6,6 +6,7 @@
 #include "store/DateValue.h"
 #include "storage/Storage.h"
 
+#include <QSysInfo>
 
 QString UserLogLine(qint16 flag, const QDateTime& moment, const QString& userName, int accessLevel)
 {
@@ -30,6 +31,9 @@ FileError& lastFailure()
 bool WriteUserLogLine(qint16 flag)
 {
     lastFailure().clear();
+    // A log-in line is written as soon as the user is known: from here on
+    // the store keeps this user (and this desk) as who changes what.
+    storage().setActor({CurrentUserName, CurrentAccessLevel, QSysInfo::machineHostName()});
     FileError error;
     if (storage().userLog().append(UserLogLine(flag, Now(), CurrentUserName, CurrentAccessLevel), error))
         return true;

@@ -462,7 +462,8 @@ void frmAdmin::SetButtons()
     cmdUserSelected->setVisible(!m_adminMode && rows);
     cmdReviewUserLog->setCaption(m_logView ? QStringLiteral("Finished Viewing") : QStringLiteral("&Review User Log"));
     cmdReviewUserLog->setToolTipText(QStringLiteral(" Review the logged history of Users "));
-    cmdReviewUserLog->setVisible(m_adminMode && QFileInfo::exists(UserLogFileName));
+    // A server's log is always there to look at; the folder's only once its file is.
+    cmdReviewUserLog->setVisible(m_adminMode && (storage().isServer() || QFileInfo::exists(UserLogFileName)));
     cmdAuditLog->setCaption(QStringLiteral("Audi&t Trail"));
     cmdAuditLog->setToolTipText(QStringLiteral(" Review who added, changed, printed or deleted what, and when "));
     cmdAuditLog->setVisible(adminButtons);

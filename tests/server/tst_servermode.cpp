@@ -16,6 +16,7 @@
 #include "server/ServerStorage.h"
 #include "session/ShutDown.h"
 #include "storage/FolderStorage.h"
+#include "storage/UserLog.h"
 #include "widgets/VellButton.h"
 
 #include "workspace/Validation.h"
@@ -26,6 +27,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QSysInfo>
 #include <QTest>
 
 using namespace modBackupRestore;
@@ -461,7 +463,8 @@ void tst_ServerMode::restoreIntoTheServer()
 void tst_ServerMode::lostConnectionFailsTheSaveAndTheNextSaveWorks()
 {
     MainWindowFixture f;
-    QVERIFY(!serverHolding(agencyFiles("ON", 3)).isEmpty());
+    const QString url = serverHolding(agencyFiles("ON", 3));
+    QVERIFY(!url.isEmpty());
     int waits = 0, open = 0;
     setStoreWaitIndicator([&](bool waiting) {
         open += waiting ? 1 : -1;
@@ -491,8 +494,11 @@ void tst_ServerMode::lostConnectionFailsTheSaveAndTheNextSaveWorks()
     QCOMPARE(w.txtField[2]->text(), QStringLiteral("LOST-1"));
     QCOMPARE(w.txtField[39]->text(), QStringLiteral("Rt 1 NB"));
 
-    // The server back: the same save goes through on a new connection.
+    // The server back: the same save goes through on a new connection,
+    // under the name of the user whose log-in was written last.
     QVERIFY(m_cluster->start());
+    CurrentUserName = QStringLiteral("ZO\u00cb BRA\u00d1A");
+    QVERIFY(WriteUserLogLine(1));
     QTest::mouseClick(w.cmdAddSave, Qt::LeftButton);
     QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
     QVERIFY(!w.Adding);
@@ -502,6 +508,13 @@ void tst_ServerMode::lostConnectionFailsTheSaveAndTheNextSaveWorks()
     QList<CitationKey> keys;
     QVERIFY(storage().citations().findNumber(QStringLiteral("LOST-1"), 0, keys, error));
     QCOMPARE(keys.size(), 1);
+    PgConnection pg;
+    QString reason;
+    PgResult who;
+    QVERIFY2(pg.open(url, QString(), reason), qPrintable(reason));
+    QVERIFY(pg.exec("SELECT created_by, desk FROM citations WHERE id = $1", {PgValue::int4(keys[0])}, who, reason));
+    QCOMPARE(who.text(0, 0), CurrentUserName);
+    QCOMPARE(who.text(0, 1), QSysInfo::machineHostName());
 }
 
 void tst_ServerMode::dataToolReadsAndImportsOnTheServer()
