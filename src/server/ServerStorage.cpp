@@ -8,7 +8,9 @@
 #include "store/SearchMatch.h"
 
 #include <QSet>
+#include <algorithm>
 #include <cstring>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -17,6 +19,9 @@ using ServerSchema::Columns;
 using F = CitationField;
 
 constexpr int FetchRows = 5000;
+// Rows sent by one COPY statement: each statement ends well within the
+// statement timeout, however many rows a transaction adds.
+constexpr int CopyRows = 5000;
 const char* const ReadSnapshot = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
 
 // The connection and who acts, shared by the stores of one storage.
@@ -252,16 +257,8 @@ public:
     bool addAll(const std::vector<CitationRecord>& records, CitationKey& firstKey, FileError& error) override
     {
         return m_s.run("The citations were not saved", error, [&](QString& reason) {
-            if (!m_s.pg.exec("BEGIN", reason))
-                return false;
-            for (size_t i = 0; i < records.size(); ++i) {
-                CitationKey key = 0;
-                if (!insert(records[i].bytes().constData(), key, reason))
-                    return false;
-                if (i == 0)
-                    firstKey = key;
-            }
-            return m_s.pg.exec("COMMIT", reason);
+            return m_s.pg.exec("BEGIN", reason) && insertAll(records, firstKey, reason)
+                && m_s.pg.exec("COMMIT", reason);
         });
     }
 
@@ -308,6 +305,46 @@ public:
                              })
                 && m_s.pg.exec("COMMIT", reason);
         });
+    }
+
+    // Adds the citations, in their order, inside the caller's transaction,
+    // by COPY: their keys are taken from the key sequence first, so that
+    // firstKey is known and the keys ascend as the records do.
+    bool insertAll(const std::vector<CitationRecord>& records, CitationKey& firstKey, QString& reason)
+    {
+        if (records.empty())
+            return true;
+        PgResult r;
+        if (!m_s.pg.exec("SELECT nextval(pg_get_serial_sequence('citations', 'id')) FROM generate_series(1, $1)",
+                         {PgValue::int4(qint32(records.size()))}, r, reason))
+            return false;
+        std::vector<qint64> keys(size_t(r.rows()));
+        for (int i = 0; i < r.rows(); ++i)
+            keys[size_t(i)] = r.int8(i, 0);
+        std::sort(keys.begin(), keys.end());
+        if (keys.size() != records.size() || keys.back() > std::numeric_limits<qint32>::max()) {
+            reason = QStringLiteral("no more citation keys are free");
+            return false;
+        }
+        firstKey = CitationKey(keys.front());
+        static const QByteArray sql = "COPY citations (id, " + ServerSchema::ColumnList(ServerSchema::CitationColumns())
+            + ", number_key, raw_texts, created_by, desk) FROM STDIN (FORMAT binary)";
+        QByteArray rows;
+        std::vector<PgValue> values;
+        for (size_t i = 0; i < records.size(); ++i) {
+            values.clear();
+            values.push_back(PgValue::int4(CitationKey(keys[i])));
+            bindCitation(records[i].bytes().constData(), values);
+            values.push_back(m_s.actorName());
+            values.push_back(m_s.desk());
+            PgConnection::appendCopyRow(rows, values);
+            if ((i + 1) % CopyRows == 0 || i + 1 == records.size()) {
+                if (!m_s.pg.copyIn(sql.constData(), rows, reason))
+                    return false;
+                rows.clear();
+            }
+        }
+        return true;
     }
 
     // Adds one citation inside the caller's statement or transaction.
@@ -535,13 +572,23 @@ public:
     // transaction.
     bool insert(const QByteArray& bytes, bool endsLine, QString& reason)
     {
-        const bool raw = bytes.contains('\0');
+        std::vector<PgValue> values;
+        bindLine(bytes, endsLine, m_s.desk(), values);
         PgResult r;
         return m_s.pg.execPrepared(
-            "add_log_line", "INSERT INTO user_log (line, line_raw, ends_line, desk) VALUES ($1, $2, $3, $4)",
-            {raw ? PgValue::nullOf(PgType::Text) : PgValue::text(Ansi::decode(bytes)),
-             raw ? PgValue::bytea(bytes) : PgValue::nullOf(PgType::Bytea), PgValue::boolean(endsLine), m_s.desk()},
+            "add_log_line", "INSERT INTO user_log (line, line_raw, ends_line, desk) VALUES ($1, $2, $3, $4)", values,
             r, reason);
+    }
+
+    // A line's values for (line, line_raw, ends_line, desk): its text, or
+    // its bytes when they hold a NUL.
+    static void bindLine(const QByteArray& bytes, bool endsLine, const PgValue& desk, std::vector<PgValue>& values)
+    {
+        const bool raw = bytes.contains('\0');
+        values.push_back(raw ? PgValue::nullOf(PgType::Text) : PgValue::text(Ansi::decode(bytes)));
+        values.push_back(raw ? PgValue::bytea(bytes) : PgValue::nullOf(PgType::Bytea));
+        values.push_back(PgValue::boolean(endsLine));
+        values.push_back(desk);
     }
 
     static QByteArray lineOf(const PgResult& r, int row)
@@ -646,11 +693,9 @@ public:
             if (!m_s.pg.exec("BEGIN", reason)
                 || !m_s.pg.exec("TRUNCATE citations, users, user_log RESTART IDENTITY", reason))
                 return false;
-            for (const CitationRecord& c : contents.citations) {
-                CitationKey key = 0;
-                if (!m_citations.insert(c.bytes().constData(), key, reason))
-                    return false;
-            }
+            CitationKey first = 0;
+            if (!m_citations.insertAll(contents.citations, first, reason))
+                return false;
             for (const UserRecord& u : contents.users) {
                 UserKey key = 0;
                 if (!m_users.insert(u, key, reason))
@@ -659,13 +704,24 @@ public:
             // The log's lines as the folder's file holds them, each with its
             // CR LF; a last line without one keeps that too.
             const QByteArray& log = contents.userLog;
+            QByteArray rows;
+            int pending = 0;
+            std::vector<PgValue> values;
             qsizetype at = 0;
             while (at < log.size()) {
                 const qsizetype end = log.indexOf("\r\n", at);
                 const bool ends = end >= 0;
-                if (!m_log.insert(log.mid(at, (ends ? end : log.size()) - at), ends, reason))
-                    return false;
+                values.clear();
+                ServerUserLog::bindLine(log.mid(at, (ends ? end : log.size()) - at), ends, m_s.desk(), values);
+                PgConnection::appendCopyRow(rows, values);
                 at = ends ? end + 2 : log.size();
+                if (++pending == CopyRows || at >= log.size()) {
+                    if (!m_s.pg.copyIn("COPY user_log (line, line_raw, ends_line, desk) FROM STDIN (FORMAT binary)",
+                                       rows, reason))
+                        return false;
+                    rows.clear();
+                    pending = 0;
+                }
             }
             return m_s.pg.exec("COMMIT", reason);
         });
