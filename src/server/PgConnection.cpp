@@ -158,8 +158,9 @@ bool PgConnection::setUpSession(QString& reason)
     m_prepared.clear();
     m_broken = false;
     const QByteArray set = "SET statement_timeout TO " + QByteArray::number(StatementTimeoutMs);
-    PgResult r;
-    return exec(set.constData(), {}, r, reason);
+    // Every cursor of the program is read to its end: it is planned for all
+    // its rows, not for the first few.
+    return exec(set.constData(), reason) && exec("SET cursor_tuple_fraction TO 1", reason);
 }
 
 bool PgConnection::ready(QString& reason)

@@ -23,7 +23,7 @@ namespace ServerSchema {
 
 // The schema this program works with; sennet-data server upgrade brings an
 // older one up to it.
-constexpr int CurrentVersion = 1;
+constexpr int CurrentVersion = 2;
 
 struct Column {
     QByteArray name; // the typed column
@@ -40,6 +40,9 @@ const Columns& CitationColumns();
 const Columns& UserColumns();
 // The columns of some fields only, in the order given.
 Columns CitationColumnsOf(std::initializer_list<CitationField> fields);
+// The fields a citation's list row is made of; an index holds them beside
+// the key, so the list is read from it alone.
+const Columns& ListColumns();
 
 // "a, a_raw, b, ..." : what a SELECT or INSERT names, in column order.
 QByteArray ColumnList(const Columns& columns);
