@@ -22,6 +22,7 @@
 
 #include "platform/Messages.h"
 #include "server/PgConnection.h"
+#include "server/ServerStorage.h"
 #include "session/ProcessState.h"
 #include "store/AnsiText.h"
 #include "store/CitationRecord.h"
@@ -536,6 +537,33 @@ double databaseMegabytes(const QString& url)
     return double(r.int8(0, 0)) / 1e6;
 }
 
+// The indexes the server's plans for a search take, as EXPLAIN names them.
+QString indexesOfPlans(const QString& url, const SearchSettings& search)
+{
+    PgConnection pg;
+    QString reason;
+    if (!pg.open(url, QString(), reason))
+        return reason;
+    QStringList out;
+    for (const ServerStatement& statement : ServerSearchStatements(search)) {
+        PgResult r;
+        if (!pg.exec("EXPLAIN " + statement.sql, statement.values, r, reason))
+            return reason;
+        QStringList scans;
+        for (int i = 0; i < r.rows(); ++i) {
+            const QString line = r.text(i, 0);
+            if (line.contains(QLatin1String("Seq Scan")))
+                scans << QStringLiteral("the whole table");
+            // "Index Scan using <index> on citations", "Bitmap Index Scan on <index>"
+            for (const QLatin1String marker : {QLatin1String(" using "), QLatin1String("Bitmap Index Scan on ")})
+                if (const qsizetype at = line.indexOf(marker); at >= 0)
+                    scans << line.mid(at + marker.size()).section(u' ', 0, 0);
+        }
+        out << scans.join(QStringLiteral(", "));
+    }
+    return out.join(QStringLiteral("; then "));
+}
+
 int serverBench(int n)
 {
     // Durable, as an agency's server runs; the cache large enough for the
@@ -623,8 +651,10 @@ int serverBench(int n)
         bool wholeWord;
     };
     const Search searches[] = {{"rare", "RADAR Stopped", false}, {"common", "Hanover", false}, {"whole-word", "cat", true}};
+    QStringList plans;
     for (const Search& s : searches) {
         const SearchSettings settings{QString::fromLatin1(s.phrase), 1, 1, qint16(s.wholeWord ? 1 : 0)};
+        plans << QStringLiteral("\"%1\" %2").arg(QLatin1String(s.phrase), indexesOfPlans(url, settings));
         const Stat t = timeRuns([&] { open(&settings); });
         check(error);
         lines.append({QStringLiteral("search \"%1\" (%2%3; %4 found)")
@@ -698,8 +728,9 @@ int serverBench(int n)
                 "the list is listRows, the list model's fill and its date sort; a search is listRows with the "
                 "search in the broadest scope, then the same; a save is the store's add or save and the list's "
                 "one-row change; a delete is the store's delete (a server does not compact). The folder's medians "
-                "are from the run above.\n",
-                version.rows() ? version.data(0, 0) : "?", loadSeconds, vacuumSeconds, databaseMegabytes(url));
+                "are from the run above. The searches' plans (EXPLAIN) take these indexes: %s.\n",
+                version.rows() ? version.data(0, 0) : "?", loadSeconds, vacuumSeconds, databaseMegabytes(url),
+                qPrintable(plans.join(QStringLiteral("; "))));
     std::fflush(stdout);
     return 0;
 }
