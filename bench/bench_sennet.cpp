@@ -8,13 +8,21 @@
 // is the min and the median of several runs, warm cache; the table gives each
 // median's ratio to both.
 //
-//   bench_sennet N [runs]      (run by scripts/bench, which builds it)
+//   bench_sennet N [runs]            the data folder (run by scripts/bench)
+//   bench_sennet N [runs] --server   the same citations on a PostgreSQL server
 //
 // The work folder is the current folder: the data file and the SQLite
-// database are made there and left for the caller to remove.
+// database are made there and left for the caller to remove. The folder's
+// medians are kept there too (folder-figures.tsv), so that the server's run
+// after it in the same folder sets its own beside them. The server run
+// starts a PostgreSQL 15 of its own in a temporary folder, with every commit
+// flushed to disk as a real server's, and stops it at the end.
 #include "CitationGenerator.h"
+#include "PgCluster.h"
 
 #include "platform/Messages.h"
+#include "server/PgConnection.h"
+#include "server/ServerStorage.h"
 #include "session/ProcessState.h"
 #include "store/AnsiText.h"
 #include "store/CitationRecord.h"
@@ -22,6 +30,7 @@
 #include "workspace/CitationList.h"
 #include "store/ListDateText.h"
 #include "store/SearchSettings.h"
+#include "storage/Storage.h"
 #include "workspace/frmMain.h"
 
 #include <QApplication>
@@ -30,7 +39,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMap>
 #include <QRadioButton>
+#include <QTextStream>
 #include <QTableView>
 #include <algorithm>
 #if defined(__SSE2__)
@@ -39,6 +50,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <malloc.h>
 #include <functional>
 #include <sqlite3.h>
 #include <thread>
@@ -481,6 +493,251 @@ void selectRecord(frmMain& w, int recNum)
     w.SelectRow(w.listModel->rowOfRecord(recNum), false);
 }
 
+// ---- The folder's medians, for the server's table beside them
+
+const QString FiguresFile = QStringLiteral("folder-figures.tsv");
+
+void writeFolderFigures(const QList<QPair<QString, double>>& figures)
+{
+    QFile f(FiguresFile);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return;
+    QTextStream out(&f);
+    for (const auto& [key, value] : figures)
+        out << key << '\t' << QString::number(value, 'g', 10) << '\n';
+}
+
+QMap<QString, double> readFolderFigures()
+{
+    QMap<QString, double> figures;
+    QFile f(FiguresFile);
+    if (f.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : f.readAll().split('\n'))
+            if (const QList<QByteArray> parts = line.split('\t'); parts.size() == 2)
+                figures.insert(QString::fromUtf8(parts[0]), parts[1].toDouble());
+    return figures;
+}
+
+// ---- The server: the same citations in PostgreSQL
+
+struct ServerLine {
+    QString operation;
+    Stat server;
+    QString folderKey;
+};
+
+// The size of a database's files, as the server counts them.
+double databaseMegabytes(const QString& url)
+{
+    PgConnection pg;
+    QString reason;
+    PgResult r;
+    if (!pg.open(url, QString(), reason) || !pg.exec("SELECT pg_database_size(current_database())", {}, r, reason))
+        return -1;
+    return double(r.int8(0, 0)) / 1e6;
+}
+
+// The indexes the server's plans for a search take, as EXPLAIN names them.
+QString indexesOfPlans(const QString& url, const SearchSettings& search)
+{
+    PgConnection pg;
+    QString reason;
+    if (!pg.open(url, QString(), reason))
+        return reason;
+    QStringList out;
+    for (const ServerStatement& statement : ServerSearchStatements(search)) {
+        PgResult r;
+        if (!pg.exec("EXPLAIN " + statement.sql, statement.values, r, reason))
+            return reason;
+        QStringList scans;
+        for (int i = 0; i < r.rows(); ++i) {
+            const QString line = r.text(i, 0);
+            if (line.contains(QLatin1String("Seq Scan")))
+                scans << QStringLiteral("the whole table");
+            // "Index Scan using <index> on citations", "Bitmap Index Scan on <index>"
+            for (const QLatin1String marker : {QLatin1String(" using "), QLatin1String("Bitmap Index Scan on ")})
+                if (const qsizetype at = line.indexOf(marker); at >= 0)
+                    scans << line.mid(at + marker.size()).section(u' ', 0, 0);
+        }
+        out << scans.join(QStringLiteral(", "));
+    }
+    return out.join(QStringLiteral("; then "));
+}
+
+int serverBench(int n)
+{
+    // Durable, as an agency's server runs; the cache large enough for the
+    // citations' list columns and search indexes of a million citations.
+    PgCluster cluster(PgCluster::Durability::Durable,
+                      QStringLiteral("shared_buffers = 1GB\nwork_mem = 64MB\nmaintenance_work_mem = 512MB\n"
+                                     "max_wal_size = 8GB\n"));
+    if (!cluster.available()) {
+        std::fprintf(stderr, "no PostgreSQL for the benchmark: %s\n", qPrintable(cluster.problem()));
+        return 1;
+    }
+    QString url, problem;
+    std::unique_ptr<Storage> storage = makeServerStorage(cluster, &url, &problem);
+    if (!storage) {
+        std::fprintf(stderr, "the benchmark's database could not be made: %s\n", qPrintable(problem));
+        return 1;
+    }
+    CitationStore& citations = storage->citations();
+    const auto check = [](const FileError& error) {
+        if (error.isError())
+            std::fprintf(stderr, "server: %s\n", qPrintable(error.message()));
+    };
+
+    // The folder's citations, made again from the same seed, added in
+    // batches so that the client never holds them all.
+    QElapsedTimer made;
+    made.start();
+    {
+        QRandomGenerator rng(1);
+        constexpr int Batch = 20000;
+        for (int first = 1; first <= n; first += Batch) {
+            std::vector<CitationRecord> batch;
+            for (int i = first; i < first + Batch && i <= n; ++i)
+                batch.push_back(bench::makeCitation(i, rng));
+            FileError error;
+            CitationKey key = 0;
+            if (!citations.addAll(batch, key, error)) {
+                check(error);
+                return 1;
+            }
+        }
+    }
+    const double loadSeconds = made.nsecsElapsed() / 1e9;
+    made.restart();
+    {
+        // What autovacuum does after a large load, at once.
+        PgConnection pg;
+        QString reason;
+        if (!pg.open(url, QString(), reason) || !pg.exec("VACUUM ANALYZE citations", reason))
+            std::fprintf(stderr, "server: VACUUM: %s\n", qPrintable(reason));
+    }
+    const double vacuumSeconds = made.nsecsElapsed() / 1e9;
+    std::fprintf(stderr, "%d citations added to the server in %.1f s, vacuumed in %.1f s\n", n, loadSeconds,
+                 vacuumSeconds);
+
+    QList<ServerLine> lines;
+    CitationListModel model;
+    FileError error;
+    const auto open = [&](const SearchSettings* search) {
+        model.setRows(citations.listRows(search, error));
+        model.sortByColumn(ListColumn::DateSort);
+    };
+    open(nullptr); // warm the server's cache
+    check(error);
+
+    // The load's buffers go back to the system first: the peak is the list's.
+    malloc_trim(0);
+    resetPeakMemory();
+    const Stat load = timeRuns([&] { open(nullptr); });
+    check(error);
+    const long peakKib = kibFromStatus("VmHWM:");
+    lines.append({QStringLiteral("open the list (listRows, fill, date sort; %1 rows)").arg(model.rowCount()), load,
+                  QStringLiteral("open")});
+
+    const char* const sortNames[3] = {"Date", "Citation#", "Offense"};
+    const int sortColumns[3] = {ListColumn::DateSort, ListColumn::CitationNumber, ListColumn::Offense};
+    for (int i : {1, 2, 0})
+        lines.append({QStringLiteral("re-sort by %1").arg(QLatin1String(sortNames[i])),
+                      timeRuns([&] { model.sortByColumn(sortColumns[i]); }),
+                      QStringLiteral("sort %1").arg(QLatin1String(sortNames[i]))});
+
+    struct Search {
+        const char* label;
+        const char* phrase;
+        bool wholeWord;
+    };
+    const Search searches[] = {{"rare", "RADAR Stopped", false}, {"common", "Hanover", false}, {"whole-word", "cat", true}};
+    QStringList plans;
+    for (const Search& s : searches) {
+        const SearchSettings settings{QString::fromLatin1(s.phrase), 1, 1, qint16(s.wholeWord ? 1 : 0)};
+        plans << QStringLiteral("\"%1\" %2").arg(QLatin1String(s.phrase), indexesOfPlans(url, settings));
+        const Stat t = timeRuns([&] { open(&settings); });
+        check(error);
+        lines.append({QStringLiteral("search \"%1\" (%2%3; %4 found)")
+                          .arg(QLatin1String(s.phrase), QLatin1String(s.label),
+                               s.wholeWord ? QStringLiteral(", whole words") : QString())
+                          .arg(model.rowCount()),
+                      t, QStringLiteral("search %1").arg(QLatin1String(s.label))});
+    }
+    open(nullptr);
+
+    // Saves as the window makes them: the store's add or save, then the
+    // list's one-row change.
+    int added = 0;
+    CitationRecord record;
+    QRandomGenerator rng(2);
+    const Stat saveNew = timeRuns(
+        [&] {
+            CitationKey key = 0;
+            if (citations.add(record, key, error))
+                model.insertRecord(record.bytes().constData(), key, false);
+        },
+        [&] {
+            record = bench::makeCitation(n + ++added, rng);
+            record.setText(CitationField::CitationNumber, QStringLiteral("B%1").arg(added));
+        });
+    check(error);
+    lines.append({QStringLiteral("save a new citation"), saveNew, QStringLiteral("save new")});
+
+    // The window knows the row it edits (its selection), as the folder's
+    // run selects it before the timing.
+    int edits = 0, editRow = -1;
+    const Stat saveEdit = timeRuns(
+        [&] {
+            if (citations.save(3, record, error))
+                model.updateRecord(editRow, record.bytes().constData(), false);
+        },
+        [&] {
+            editRow = model.rowOfRecord(3);
+            citations.read(3, record, error);
+            record.setText(CitationField::OccurredAt, QStringLiteral("MM %1").arg(++edits));
+        });
+    check(error);
+    lines.append({QStringLiteral("save an edited citation"), saveEdit, QStringLiteral("save edit")});
+
+    // Deletes near the start: the row goes, no other row moves.
+    int victim = 1;
+    const Stat del = timeRuns([&] { citations.remove(++victim, error); });
+    check(error);
+    lines.append({QStringLiteral("delete a citation near the start"), del, QStringLiteral("delete")});
+    const long peakAllKib = kibFromStatus("VmHWM:");
+
+    const QMap<QString, double> folder = readFolderFigures();
+    std::printf("\n### %d citations on a local PostgreSQL server, %d runs each, warm cache\n\n", n, Runs);
+    std::printf("| operation | server min | server median | folder median | × folder |\n");
+    std::printf("|---|---|---|---|---|\n");
+    for (const ServerLine& l : lines) {
+        const double f = folder.value(l.folderKey, -1);
+        std::printf("| %s | %s | %s | %s | %s |\n", qPrintable(l.operation), qPrintable(ms(l.server.min)),
+                    qPrintable(ms(l.server.median)), qPrintable(ms(f)), qPrintable(ratio(l.server.median, f)));
+    }
+    const double folderPeak = folder.value(QStringLiteral("peak"), -1);
+    std::printf("| peak client memory with the list loaded | %.0f MB | (after every operation: %.0f MB) | %s | – |\n",
+                peakKib / 1024.0, peakAllKib / 1024.0,
+                folderPeak < 0 ? "–" : qPrintable(QStringLiteral("%1 MB").arg(folderPeak, 0, 'f', 0)));
+    PgConnection pg;
+    QString reason;
+    PgResult version;
+    pg.open(url, QString(), reason);
+    pg.exec("SHOW server_version", {}, version, reason);
+    std::printf("\nServer: PostgreSQL %s in a cluster of its own, reached over its Unix socket; fsync, "
+                "full_page_writes and synchronous_commit on, shared_buffers 1 GB. The citations were added in "
+                "batches of 20,000 through the store's bulk add in %.1f s and vacuumed (as autovacuum would) in "
+                "%.1f s; the database takes %.0f MB. Each figure is the program's own path through the storage: "
+                "the list is listRows, the list model's fill and its date sort; a search is listRows with the "
+                "search in the broadest scope, then the same; a save is the store's add or save and the list's "
+                "one-row change; a delete is the store's delete (a server does not compact). The folder's medians "
+                "are from the run above. The searches' plans (EXPLAIN) take these indexes: %s.\n",
+                version.rows() ? version.data(0, 0) : "?", loadSeconds, vacuumSeconds, databaseMegabytes(url),
+                qPrintable(plans.join(QStringLiteral("; "))));
+    std::fflush(stdout);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -491,6 +748,8 @@ int main(int argc, char** argv)
     const int n = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 10000;
     if (argc > 2)
         Runs = qMax(5, QString::fromLocal8Bit(argv[2]).toInt());
+    if (argc > 3 && qstrcmp(argv[3], "--server") == 0)
+        return serverBench(n);
     InitialiseProcessState();
     SetFadeFlag(false);
     AnsweringMessages messages;
@@ -651,6 +910,17 @@ int main(int argc, char** argv)
     removeFloorCopy(CitationFileName);
     lines.append({QStringLiteral("(of which the store's compaction)"), compact, compactFloor.median, -1});
 
+    writeFolderFigures({{QStringLiteral("open"), lines[0].sennet.median},
+                        {QStringLiteral("sort Citation#"), lines[1].sennet.median},
+                        {QStringLiteral("sort Offense"), lines[2].sennet.median},
+                        {QStringLiteral("sort Date"), lines[3].sennet.median},
+                        {QStringLiteral("search rare"), lines[4].sennet.median},
+                        {QStringLiteral("search common"), lines[5].sennet.median},
+                        {QStringLiteral("search whole-word"), lines[6].sennet.median},
+                        {QStringLiteral("save new"), lines[7].sennet.median},
+                        {QStringLiteral("save edit"), lines[8].sennet.median},
+                        {QStringLiteral("delete"), lines[9].sennet.median},
+                        {QStringLiteral("peak"), peakKib / 1024.0}});
     std::printf("\n### %d citations (%.0f MB data file), %d runs each, warm cache\n\n", n, n * 3000.0 / 1e6, Runs);
     std::printf("| operation | Sennet min | Sennet median | floor | × floor | SQLite | × SQLite | SQLite FTS5 |\n");
     std::printf("|---|---|---|---|---|---|---|---|\n");

@@ -162,8 +162,9 @@ bool PgConnection::setUpSession(QString& reason)
     m_prepared.clear();
     m_broken = false;
     const QByteArray set = "SET statement_timeout TO " + QByteArray::number(StatementTimeoutMs);
-    PgResult r;
-    return exec(set.constData(), {}, r, reason);
+    // Every cursor of the program is read to its end: it is planned for all
+    // its rows, not for the first few.
+    return exec(set.constData(), reason) && exec("SET cursor_tuple_fraction TO 1", reason);
 }
 
 bool PgConnection::ready(QString& reason)
@@ -247,6 +248,47 @@ bool PgConnection::execPrepared(const char* name, const char* sql, const std::ve
         m_prepared.insert(name);
     }
     return finish(PQexecPrepared(m_conn, name, n, data.data(), lengths.data(), formats.data(), 1), result, reason);
+}
+
+void PgConnection::appendCopyRow(QByteArray& rows, const std::vector<PgValue>& values)
+{
+    rows += bigEndian<qint16>(qint16(values.size()));
+    for (const PgValue& v : values) {
+        rows += bigEndian<qint32>(v.null ? -1 : qint32(v.bytes.size()));
+        if (!v.null)
+            rows += v.bytes;
+    }
+}
+
+bool PgConnection::copyIn(const char* sql, const QByteArray& rows, QString& reason)
+{
+    if (!m_conn) {
+        reason = QStringLiteral("not connected");
+        return false;
+    }
+    PgResult result;
+    PGresult* started = PQexec(m_conn, sql);
+    if (PQresultStatus(started) != PGRES_COPY_IN) {
+        if (finish(started, result, reason))
+            reason = QStringLiteral("the server did not take the rows");
+        return false;
+    }
+    PQclear(started);
+    // The binary form's signature, no flags, no header extension.
+    static const QByteArray header = QByteArray("PGCOPY\n\xff\r\n\0", 11) + bigEndian<qint32>(0) + bigEndian<qint32>(0);
+    static const QByteArray trailer = bigEndian<qint16>(-1);
+    bool sent = PQputCopyData(m_conn, header.constData(), int(header.size())) == 1;
+    constexpr qsizetype Chunk = 1 << 20;
+    for (qsizetype at = 0; sent && at < rows.size(); at += Chunk)
+        sent = PQputCopyData(m_conn, rows.constData() + at, int(qMin(Chunk, rows.size() - at))) == 1;
+    sent = sent && PQputCopyData(m_conn, trailer.constData(), int(trailer.size())) == 1;
+    // On a failed send the copy is ended as failed, so the server keeps none of it.
+    PQputCopyEnd(m_conn, sent ? nullptr : "the rows could not be sent");
+    bool ok = finish(PQgetResult(m_conn), result, reason);
+    // The end of the copy's results.
+    while (PGresult* more = PQgetResult(m_conn))
+        PQclear(more);
+    return ok;
 }
 
 void PgConnection::rollback()

@@ -97,6 +97,14 @@ public:
     // As exec, through a statement prepared once per connection under `name`.
     bool execPrepared(const char* name, const char* sql, const std::vector<PgValue>& values, PgResult& result,
                       QString& reason);
+    // Sends rows to `sql`, a "COPY ... FROM STDIN (FORMAT binary)": `rows`
+    // holds them as CopyRow encodes them, without the header and trailer,
+    // which are added here. False with the reason when the server refused
+    // a row or the statement; nothing of it is then kept.
+    bool copyIn(const char* sql, const QByteArray& rows, QString& reason);
+    // Appends one row of values to what copyIn sends.
+    static void appendCopyRow(QByteArray& rows, const std::vector<PgValue>& values);
+
     // Ends an open transaction (ROLLBACK), ignoring a lost connection.
     void rollback();
     // The SQLSTATE of the last failed statement ("42P01"...), empty when none.

@@ -23,8 +23,9 @@ namespace ServerSchema {
 
 // The schema this program works with; sennet-data server upgrade brings an
 // older one up to it.
-// Version 2 added the audit trail.
-constexpr int CurrentVersion = 2;
+// Version 2 added the audit trail, version 3 the list's covering index and
+// the index of the rows whose texts keep raw bytes.
+constexpr int CurrentVersion = 3;
 
 struct Column {
     QByteArray name; // the typed column
@@ -41,6 +42,9 @@ const Columns& CitationColumns();
 const Columns& UserColumns();
 // The columns of some fields only, in the order given.
 Columns CitationColumnsOf(std::initializer_list<CitationField> fields);
+// The fields a citation's list row is made of; an index holds them beside
+// the key, so the list is read from it alone.
+const Columns& ListColumns();
 
 // "a, a_raw, b, ..." : what a SELECT or INSERT names, in column order.
 QByteArray ColumnList(const Columns& columns);

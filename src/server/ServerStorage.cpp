@@ -9,7 +9,10 @@
 #include "store/SearchMatch.h"
 
 #include <QSet>
+#include <QtEndian>
+#include <algorithm>
 #include <cstring>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -18,6 +21,9 @@ using ServerSchema::Columns;
 using F = CitationField;
 
 constexpr int FetchRows = 5000;
+// Rows sent by one COPY statement: each statement ends well within the
+// statement timeout, however many rows a transaction adds.
+constexpr int CopyRows = 5000;
 const char* const ReadSnapshot = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
 
 // The connection and who acts, shared by the stores of one storage.
@@ -137,17 +143,45 @@ QByteArray placeholders(int from, int count)
     return out;
 }
 
+// Adds the list row of result row `row`, whose list columns follow its id,
+// as ReadRecord and CitationRows::append(record) together would, without a
+// record between: a raw twin wins, and a text of plain ASCII is already
+// its Windows-1252 bytes.
+void appendListRow(CitationRows& rows, const PgResult& r, int row, bool withTime)
+{
+    const Columns& columns = ServerSchema::ListColumns();
+    QByteArrayView texts[4];
+    QByteArray encoded[4];
+    double dates[2] = {0, 0};
+    int t = 0, d = 0, at = 1;
+    for (const ServerSchema::Column& c : columns) {
+        const int typed = at++;
+        const int raw = at++;
+        const bool useRaw = !r.isNull(row, raw) && r.length(row, raw) == c.width;
+        if (c.type == FieldType::Text) {
+            QByteArrayView text;
+            if (useRaw) {
+                text = QByteArrayView(r.data(row, raw), c.width);
+            } else if (!r.isNull(row, typed)) {
+                text = QByteArrayView(r.data(row, typed), r.length(row, typed));
+                if (std::any_of(text.begin(), text.end(), [](char b) { return b & 0x80; })) {
+                    encoded[t] = Ansi::encode(QString::fromUtf8(text)).left(c.width);
+                    text = encoded[t];
+                }
+            }
+            texts[t++] = text;
+        } else {
+            dates[d++] = useRaw             ? qFromLittleEndian<double>(r.data(row, raw))
+                : r.isNull(row, typed) ? 0.0
+                                       : ServerSchema::DateValueOf(r.int8(row, typed));
+        }
+    }
+    rows.append(texts, dates[0], dates[1], r.int4(row, 0), withTime);
+}
+
 QString numberKey(const char* record)
 {
     return CitationNumberIndex::normalised(CitationBytes::text(record, F::CitationNumber));
-}
-
-// The fields a citation's list row is made of.
-const Columns& listColumns()
-{
-    static const Columns columns = ServerSchema::CitationColumnsOf(
-        {F::CitationNumber, F::CodeSection, F::OccurredOn, F::OccurredAt, F::OffenseDate, F::OffenseTime});
-    return columns;
 }
 
 // The values of a citation row after its fields: the number key and whether
@@ -161,58 +195,145 @@ void bindCitation(const char* record, std::vector<PgValue>& values)
     values.push_back(PgValue::boolean(rawText));
 }
 
-// What the server narrows a search down to: rows whose texts match a
-// regular expression made of one space-free piece of the phrase, each
-// character as the set of Windows-1252 characters it matches, together with
-// the rows whose texts keep raw bytes. Every citation the search finds is
-// among them (others may be).
+// What the server narrows a search down to, chosen as the program's own
+// matcher chooses its prefilter (store/SearchMatch): the phrase as the
+// matcher's bytes (folded when case does not count), and its longest
+// space-free run that no date or time text can hold, the piece. Rows whose
+// texts match the piece's regular expression (each byte as the set of
+// Windows-1252 characters the matcher takes for it), together with the rows
+// whose texts keep raw bytes, hold every citation the search finds.
 struct Candidates {
     bool none = false;    // no stored text can hold the phrase
-    bool every = false;   // the texts cannot tell (each piece could lie in a date or time text)
+    bool every = false;   // the texts cannot tell (the phrase could lie in a date or time text)
     bool rawOnly = false; // only a text with raw bytes can hold it (a NUL)
+    // The piece is the whole phrase: a row without raw texts is found
+    // exactly when the pattern matches one of the scope's texts, as the
+    // matcher then decides on the piece alone.
+    bool decides = false;
     QString pattern;
 };
+
+// The characters of the bytes that stand for phrase byte `b`.
+QString membersOf(unsigned char b, bool ignoreCase)
+{
+    const unsigned char* fold = AnsiFold::foldTable();
+    QString members;
+    for (int m = 1; m < 256; ++m)
+        if (ignoreCase ? fold[m] == b : m == b) {
+            const char byte = char(m);
+            members += Ansi::decode(&byte, 1);
+        }
+    return members;
+}
+
+QString regexSet(const QString& members, bool negated = false)
+{
+    QString set;
+    for (const QChar m : members)
+        set += QStringLiteral("\\u%1").arg(m.unicode(), 4, 16, QLatin1Char('0'));
+    return negated || members.size() != 1 ? (negated ? QStringLiteral("[^") : QStringLiteral("[")) + set + u']' : set;
+}
 
 Candidates candidatesOf(const SearchSettings& search)
 {
     Candidates out;
     const bool ignoreCase = search.ignoreCase == 1;
-    static const QString dateCharacters = QStringLiteral("0123456789/:apm");
-    qsizetype bestLength = 0;
-    for (const QString& piece : search.phrase.split(u' ', Qt::SkipEmptyParts)) {
-        if (piece.contains(QChar(0))) {
-            out.rawOnly = true;
+    if (search.phrase.contains(QChar(0))) {
+        out.rawOnly = true;
+        return out;
+    }
+    QByteArray phrase;
+    for (const QChar c : search.phrase) {
+        int b = -1;
+        if (ignoreCase) {
+            b = AnsiFold::foldedByteOf(c);
+        } else {
+            bool ok = true;
+            const QByteArray one = Ansi::encode(QString(c), &ok);
+            b = ok ? static_cast<unsigned char>(one.at(0)) : -1;
+        }
+        if (b < 0) {
+            out.none = true;
             return out;
         }
-        QString pattern;
-        bool couldBeDate = true;
-        for (const QChar c : piece) {
-            QString members;
-            for (int b = 1; b < 256; ++b) {
-                const char byte = char(b);
-                const QChar m = Ansi::decode(&byte, 1).at(0);
-                if (ignoreCase ? m.toCaseFolded() == c.toCaseFolded() : m == c)
-                    members += m;
-            }
-            if (members.isEmpty()) {
-                out.none = true;
-                return out;
-            }
-            bool inDates = false;
-            for (const QChar m : members)
-                inDates = inDates || dateCharacters.contains(m);
-            couldBeDate = couldBeDate && inDates;
-            QString set;
-            for (const QChar m : members)
-                set += QStringLiteral("\\u%1").arg(m.unicode(), 4, 16, QLatin1Char('0'));
-            pattern += members.size() == 1 ? set : u'[' + set + u']';
-        }
-        if (!couldBeDate && piece.size() > bestLength) {
-            out.pattern = pattern;
-            bestLength = piece.size();
-        }
+        phrase += char(b);
     }
-    out.every = out.pattern.isEmpty();
+    const unsigned char* fold = AnsiFold::foldTable();
+    const auto byteOf = [&](char c) { return char(ignoreCase ? fold[static_cast<unsigned char>(c)] : c); };
+    const char a = byteOf('a'), p = byteOf('p'), m = byteOf('m');
+    QByteArray piece;
+    for (const QByteArray& run : phrase.split(' ')) {
+        const bool couldBeDate = std::all_of(run.begin(), run.end(), [&](char c) {
+            return (c >= '0' && c <= '9') || c == '/' || c == ':' || c == a || c == p || c == m;
+        });
+        if (run.size() > piece.size() && !couldBeDate)
+            piece = run;
+    }
+    if (piece.isEmpty()) {
+        out.every = true;
+        return out;
+    }
+    for (const char b : piece) {
+        const QString members = membersOf(static_cast<unsigned char>(b), ignoreCase);
+        if (members.isEmpty()) {
+            out.none = true;
+            return out;
+        }
+        out.pattern += regexSet(members);
+    }
+    out.decides = piece.size() == phrase.size();
+    if (out.decides && search.wholeWord == 1) {
+        // Not run on into a neighbouring word where the phrase begins or
+        // ends with a letter or digit; the texts of the scope are joined by
+        // blanks, so a field's edge is a blank or the text's end here.
+        const bool* word = AnsiFold::wordTable();
+        QString other;
+        for (int b = 1; b < 256; ++b)
+            if (!word[fold[b]]) {
+                const char byte = char(b);
+                other += Ansi::decode(&byte, 1);
+            }
+        const auto isWord = [](QChar c) { return c.isLetter() || c.isDigit(); };
+        if (isWord(search.phrase.front()))
+            out.pattern = QStringLiteral("(?:^|%1)").arg(regexSet(other)) + out.pattern;
+        if (isWord(search.phrase.back()))
+            out.pattern += QStringLiteral("(?:%1|$)").arg(regexSet(other));
+    }
+    return out;
+}
+
+// What a search runs: the candidates the matcher confirms (every column of
+// them) and, when the server's pattern decides, the rows it finds (the
+// list's columns only).
+struct SearchStatements {
+    Candidates candidates;
+    ServerStatement confirmed;
+    ServerStatement decided;
+};
+
+SearchStatements searchStatements(const SearchSettings& search)
+{
+    SearchStatements out;
+    out.candidates = candidatesOf(search);
+    const Candidates& candidates = out.candidates;
+    if (candidates.none)
+        return out;
+    QByteArray texts;
+    for (const QByteArray& text : ServerSchema::SearchTexts(search.scope))
+        texts += (texts.isEmpty() ? "" : " OR ") + text + " ~ $1";
+    QByteArray& sql = out.confirmed.sql;
+    sql = "SELECT id, " + ServerSchema::ColumnList(ServerSchema::CitationColumns()) + " FROM citations";
+    if (candidates.rawOnly || candidates.decides) {
+        sql += " WHERE raw_texts";
+    } else if (!candidates.every) {
+        sql += " WHERE raw_texts OR " + texts;
+        out.confirmed.values.push_back(PgValue::text(candidates.pattern));
+    }
+    sql += " ORDER BY id";
+    if (candidates.decides)
+        out.decided = {"SELECT id, " + ServerSchema::ColumnList(ServerSchema::ListColumns())
+                           + " FROM citations WHERE NOT raw_texts AND (" + texts + ") ORDER BY id",
+                       {PgValue::text(candidates.pattern)}};
     return out;
 }
 
@@ -345,16 +466,8 @@ public:
     {
         std::optional<AuditEntry> entry = m_s.takePending(AuditAction::Import);
         return m_s.run("The citations were not saved", error, [&](QString& reason) {
-            if (!m_s.pg.exec("BEGIN", reason) || (entry && !m_s.insertAudit(*entry, reason)))
-                return false;
-            for (size_t i = 0; i < records.size(); ++i) {
-                CitationKey key = 0;
-                if (!insert(records[i].bytes().constData(), key, reason))
-                    return false;
-                if (i == 0)
-                    firstKey = key;
-            }
-            return m_s.pg.exec("COMMIT", reason);
+            return m_s.pg.exec("BEGIN", reason) && (!entry || m_s.insertAudit(*entry, reason))
+                && insertAll(records, firstKey, reason) && m_s.pg.exec("COMMIT", reason);
         });
     }
 
@@ -403,6 +516,46 @@ public:
         });
     }
 
+    // Adds the citations, in their order, inside the caller's transaction,
+    // by COPY: their keys are taken from the key sequence first, so that
+    // firstKey is known and the keys ascend as the records do.
+    bool insertAll(const std::vector<CitationRecord>& records, CitationKey& firstKey, QString& reason)
+    {
+        if (records.empty())
+            return true;
+        PgResult r;
+        if (!m_s.pg.exec("SELECT nextval(pg_get_serial_sequence('citations', 'id')) FROM generate_series(1, $1)",
+                         {PgValue::int4(qint32(records.size()))}, r, reason))
+            return false;
+        std::vector<qint64> keys(size_t(r.rows()));
+        for (int i = 0; i < r.rows(); ++i)
+            keys[size_t(i)] = r.int8(i, 0);
+        std::sort(keys.begin(), keys.end());
+        if (keys.size() != records.size() || keys.back() > std::numeric_limits<qint32>::max()) {
+            reason = QStringLiteral("no more citation keys are free");
+            return false;
+        }
+        firstKey = CitationKey(keys.front());
+        static const QByteArray sql = "COPY citations (id, " + ServerSchema::ColumnList(ServerSchema::CitationColumns())
+            + ", number_key, raw_texts, created_by, desk) FROM STDIN (FORMAT binary)";
+        QByteArray rows;
+        std::vector<PgValue> values;
+        for (size_t i = 0; i < records.size(); ++i) {
+            values.clear();
+            values.push_back(PgValue::int4(CitationKey(keys[i])));
+            bindCitation(records[i].bytes().constData(), values);
+            values.push_back(m_s.actorName());
+            values.push_back(m_s.desk());
+            PgConnection::appendCopyRow(rows, values);
+            if ((i + 1) % CopyRows == 0 || i + 1 == records.size()) {
+                if (!m_s.pg.copyIn(sql.constData(), rows, reason))
+                    return false;
+                rows.clear();
+            }
+        }
+        return true;
+    }
+
     // Adds one citation inside the caller's statement or transaction, under
     // the key `id` when one was drawn for it.
     bool insert(const char* record, CitationKey& key, QString& reason, CitationKey id = 0)
@@ -431,54 +584,68 @@ private:
     void listAll(CitationRows& rows, FileError& error)
     {
         m_s.run("The citations could not be read", error, [&](QString& reason) {
-            QByteArray bytes = CitationRecord().bytes();
             return m_s.pg.exec(ReadSnapshot, reason)
-                && m_s.fetch("SELECT id, " + ServerSchema::ColumnList(listColumns()) + " FROM citations ORDER BY id",
+                && m_s.fetch("SELECT id, " + ServerSchema::ColumnList(ServerSchema::ListColumns())
+                                 + " FROM citations ORDER BY id",
                              {}, reason,
                              [&](const PgResult& r) {
-                                 for (int i = 0; i < r.rows(); ++i) {
-                                     ServerSchema::ReadRecord(listColumns(), r, i, 1, bytes.data());
-                                     rows.append(bytes.constData(), r.int4(i, 0), false);
-                                 }
+                                 for (int i = 0; i < r.rows(); ++i)
+                                     appendListRow(rows, r, i, false);
                                  return true;
                              })
                 && m_s.pg.exec("COMMIT", reason);
         });
     }
 
-    // The server narrows the citations down by the texts; every candidate
-    // is then decided by the program's own matcher, so the rows are exactly
-    // those the data folder's search finds.
+    // The server narrows the citations down by the texts, over its trigram
+    // indexes. A candidate is decided by the program's own matcher, unless
+    // the server's pattern decides by itself: then only the list's columns
+    // of the rows found travel. Either way the rows are exactly those the
+    // data folder's search finds.
     void listFound(const SearchSettings& search, CitationRows& rows, FileError& error)
     {
-        const Candidates candidates = candidatesOf(search);
-        if (candidates.none)
+        const SearchStatements statements = searchStatements(search);
+        if (statements.candidates.none)
             return;
-        QByteArray sql = "SELECT id, " + ServerSchema::ColumnList(ServerSchema::CitationColumns()) + " FROM citations";
-        std::vector<PgValue> values;
-        if (candidates.rawOnly) {
-            sql += " WHERE raw_texts";
-        } else if (!candidates.every) {
-            sql += " WHERE raw_texts";
-            for (const QByteArray& text : ServerSchema::SearchTexts(search.scope))
-                sql += " OR " + text + " ~ $1";
-            values.push_back(PgValue::text(candidates.pattern));
-        }
-        sql += " ORDER BY id";
+        const Candidates& candidates = statements.candidates;
         RecordMatcher matcher(search.phrase, search.scope, search.ignoreCase == 1, search.wholeWord == 1);
         m_s.run("The citations could not be searched", error, [&](QString& reason) {
             QByteArray bytes = CitationRecord().bytes();
-            return m_s.pg.exec(ReadSnapshot, reason)
-                && m_s.fetch(sql, values, reason,
-                             [&](const PgResult& r) {
-                                 for (int i = 0; i < r.rows(); ++i) {
-                                     ServerSchema::ReadRecord(ServerSchema::CitationColumns(), r, i, 1, bytes.data());
-                                     if (matcher.matches(bytes.constData()))
-                                         rows.append(bytes.constData(), r.int4(i, 0), true);
-                                 }
-                                 return true;
-                             })
-                && m_s.pg.exec("COMMIT", reason);
+            // The candidates the matcher confirms, in key order.
+            std::vector<std::pair<CitationKey, QByteArray>> confirmed;
+            if (!m_s.pg.exec(ReadSnapshot, reason)
+                || !m_s.fetch(statements.confirmed.sql, statements.confirmed.values, reason, [&](const PgResult& r) {
+                       for (int i = 0; i < r.rows(); ++i) {
+                           ServerSchema::ReadRecord(ServerSchema::CitationColumns(), r, i, 1, bytes.data());
+                           if (!matcher.matches(bytes.constData()))
+                               continue;
+                           if (candidates.decides)
+                               confirmed.emplace_back(r.int4(i, 0), bytes);
+                           else
+                               rows.append(bytes.constData(), r.int4(i, 0), true);
+                       }
+                       return true;
+                   }))
+                return false;
+            if (candidates.decides) {
+                // The rows without raw texts that the pattern finds, joined
+                // with the confirmed ones in key order.
+                size_t next = 0;
+                const auto confirmedBefore = [&](qint64 key) {
+                    for (; next < confirmed.size() && confirmed[next].first < key; ++next)
+                        rows.append(confirmed[next].second.constData(), confirmed[next].first, true);
+                };
+                if (!m_s.fetch(statements.decided.sql, statements.decided.values, reason, [&](const PgResult& r) {
+                                   for (int i = 0; i < r.rows(); ++i) {
+                                       confirmedBefore(r.int4(i, 0));
+                                       appendListRow(rows, r, i, true);
+                                   }
+                                   return true;
+                               }))
+                    return false;
+                confirmedBefore(std::numeric_limits<qint64>::max());
+            }
+            return m_s.pg.exec("COMMIT", reason);
         });
     }
 
@@ -653,13 +820,23 @@ public:
     // transaction.
     bool insert(const QByteArray& bytes, bool endsLine, QString& reason)
     {
-        const bool raw = bytes.contains('\0');
+        std::vector<PgValue> values;
+        bindLine(bytes, endsLine, m_s.desk(), values);
         PgResult r;
         return m_s.pg.execPrepared(
-            "add_log_line", "INSERT INTO user_log (line, line_raw, ends_line, desk) VALUES ($1, $2, $3, $4)",
-            {raw ? PgValue::nullOf(PgType::Text) : PgValue::text(Ansi::decode(bytes)),
-             raw ? PgValue::bytea(bytes) : PgValue::nullOf(PgType::Bytea), PgValue::boolean(endsLine), m_s.desk()},
+            "add_log_line", "INSERT INTO user_log (line, line_raw, ends_line, desk) VALUES ($1, $2, $3, $4)", values,
             r, reason);
+    }
+
+    // A line's values for (line, line_raw, ends_line, desk): its text, or
+    // its bytes when they hold a NUL.
+    static void bindLine(const QByteArray& bytes, bool endsLine, const PgValue& desk, std::vector<PgValue>& values)
+    {
+        const bool raw = bytes.contains('\0');
+        values.push_back(raw ? PgValue::nullOf(PgType::Text) : PgValue::text(Ansi::decode(bytes)));
+        values.push_back(raw ? PgValue::bytea(bytes) : PgValue::nullOf(PgType::Bytea));
+        values.push_back(PgValue::boolean(endsLine));
+        values.push_back(desk);
     }
 
     static QByteArray lineOf(const PgResult& r, int row)
@@ -991,11 +1168,9 @@ public:
             if (!m_s.pg.exec("BEGIN", reason)
                 || !m_s.pg.exec("TRUNCATE citations, users, user_log RESTART IDENTITY", reason))
                 return false;
-            for (const CitationRecord& c : contents.citations) {
-                CitationKey key = 0;
-                if (!m_citations.insert(c.bytes().constData(), key, reason))
-                    return false;
-            }
+            CitationKey first = 0;
+            if (!m_citations.insertAll(contents.citations, first, reason))
+                return false;
             for (const UserRecord& u : contents.users) {
                 UserKey key = 0;
                 if (!m_users.insert(u, key, reason))
@@ -1004,13 +1179,24 @@ public:
             // The log's lines as the folder's file holds them, each with its
             // CR LF; a last line without one keeps that too.
             const QByteArray& log = contents.userLog;
+            QByteArray rows;
+            int pending = 0;
+            std::vector<PgValue> values;
             qsizetype at = 0;
             while (at < log.size()) {
                 const qsizetype end = log.indexOf("\r\n", at);
                 const bool ends = end >= 0;
-                if (!m_log.insert(log.mid(at, (ends ? end : log.size()) - at), ends, reason))
-                    return false;
+                values.clear();
+                ServerUserLog::bindLine(log.mid(at, (ends ? end : log.size()) - at), ends, m_s.desk(), values);
+                PgConnection::appendCopyRow(rows, values);
                 at = ends ? end + 2 : log.size();
+                if (++pending == CopyRows || at >= log.size()) {
+                    if (!m_s.pg.copyIn("COPY user_log (line, line_raw, ends_line, desk) FROM STDIN (FORMAT binary)",
+                                       rows, reason))
+                        return false;
+                    rows.clear();
+                    pending = 0;
+                }
             }
             return m_s.pg.exec("COMMIT", reason);
         });
@@ -1049,3 +1235,14 @@ std::unique_ptr<Storage> OpenServerStorage(const QString& url, const QString& pa
 }
 
 bool ServerNeedsPassword(const QString& url) { return PgConnection::needsPassword(url); }
+
+std::vector<ServerStatement> ServerSearchStatements(const SearchSettings& search)
+{
+    const SearchStatements statements = searchStatements(search);
+    std::vector<ServerStatement> out;
+    if (!statements.candidates.none)
+        out.push_back(statements.confirmed);
+    if (statements.candidates.decides)
+        out.push_back(statements.decided);
+    return out;
+}

@@ -4,6 +4,7 @@
 // through one libpq connection. Each user action is one statement or one
 // transaction; a connection lost in the middle of one fails that action,
 // and the next one connects again.
+#include "server/PgConnection.h"
 #include "storage/Storage.h"
 
 #include <memory>
@@ -20,3 +21,12 @@ std::unique_ptr<Storage> OpenServerStorage(const QString& url, const QString& pa
 // Whether connecting to `url` needs a password that libpq was not given,
 // so the program should ask for one.
 bool ServerNeedsPassword(const QString& url);
+
+// The statements a search runs on the server, each with its values, in the
+// order it runs them (none when no stored text can hold the phrase): for
+// looking at the server's plans with EXPLAIN.
+struct ServerStatement {
+    QByteArray sql;
+    std::vector<PgValue> values;
+};
+std::vector<ServerStatement> ServerSearchStatements(const SearchSettings& search);

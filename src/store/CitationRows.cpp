@@ -69,19 +69,6 @@ namespace {
 constexpr CitationField TextFields[4] = {CitationField::CitationNumber, CitationField::CodeSection,
                                          CitationField::OccurredOn, CitationField::OccurredAt};
 
-void trimmed(const char* record, CitationField f, const char*& from, int& length)
-{
-    const FieldSpec& field = CitationLayout::field(f);
-    const char* begin = record + field.offset;
-    const char* end = begin + field.width;
-    while (begin < end && *begin == ' ')
-        ++begin;
-    while (end > begin && end[-1] == ' ')
-        --end;
-    from = begin;
-    length = int(end - begin);
-}
-
 QString digits(int value, int count)
 {
     QString s(count, Qt::Uninitialized);
@@ -176,31 +163,48 @@ std::vector<CitationRows::Packed> CitationRows::Blocks::flat() const
 
 CitationRows::Packed CitationRows::packed(const char* record, int recNum, bool withTime)
 {
+    QByteArrayView texts[4];
+    for (int t = 0; t < 4; ++t) {
+        const FieldSpec& field = CitationLayout::field(TextFields[t]);
+        texts[t] = QByteArrayView(record + field.offset, field.width);
+    }
+    return packedOf(texts, CitationBytes::date(record, CitationField::OffenseDate),
+                    CitationBytes::date(record, CitationField::OffenseTime), recNum, withTime);
+}
+
+CitationRows::Packed CitationRows::packedOf(const QByteArrayView (&texts)[4], DateValue offenseDate,
+                                            DateValue offenseTime, int recNum, bool withTime)
+{
     Packed row;
     row.recNum = recNum;
     row.text = m_text.size();
     for (int t = 0; t < 4; ++t) {
-        const char* from;
-        int length;
-        trimmed(record, TextFields[t], from, length);
-        row.length[t] = quint8(length);
-        m_text.append(from, length);
+        const char* begin = texts[t].data();
+        const char* end = begin + texts[t].size();
+        while (begin < end && *begin == ' ')
+            ++begin;
+        while (end > begin && end[-1] == ' ')
+            --end;
+        row.length[t] = quint8(end - begin);
+        m_text.append(begin, end - begin);
     }
-    const DateValue offenseDate = CitationBytes::date(record, CitationField::OffenseDate);
     if (IsInDateRange(offenseDate)) {
         const QDate d = DatePart(offenseDate);
         int year = 0, month = 0, day = 0;
         d.getDate(&year, &month, &day); // one calendar conversion, not three
         row.day = quint32(year * 10000 + month * 100 + day);
     }
-    if (withTime) {
-        const DateValue offenseTime = CitationBytes::date(record, CitationField::OffenseTime);
-        if (IsInDateRange(offenseTime)) {
-            const QTime t = TimePart(offenseTime);
-            row.time = qint16(t.hour() * 100 + t.minute());
-        }
+    if (withTime && IsInDateRange(offenseTime)) {
+        const QTime t = TimePart(offenseTime);
+        row.time = qint16(t.hour() * 100 + t.minute());
     }
     return row;
+}
+
+void CitationRows::append(const QByteArrayView (&texts)[4], double offenseDate, double offenseTime, int recNum,
+                          bool withTime)
+{
+    m_rows.push_back(packedOf(texts, offenseDate, offenseTime, recNum, withTime));
 }
 
 void CitationRows::append(const char* record, int recNum, bool withTime)

@@ -7,6 +7,7 @@
 #include "store/FileError.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <vector>
@@ -111,6 +112,11 @@ public:
     void reserve(qsizetype rows, qsizetype textBytes);
     // Adds the row of one record (3000 bytes) at the end.
     void append(const char* record, int recNum, bool withTime);
+    // Adds the row of a citation given by its parts, as append(record...)
+    // does for a record holding them: the citation number, code section,
+    // occurred on and occurred at as Windows-1252 bytes (blanks at either
+    // end are dropped), and the offense date and time values.
+    void append(const QByteArrayView (&texts)[4], double offenseDate, double offenseTime, int recNum, bool withTime);
     // Adds every row of `more` at the end.
     void append(const CitationRows& more);
     // A row for `record` whose texts are stored at the end of the block, not placed.
@@ -124,6 +130,8 @@ public:
 
 private:
     friend class CitationListModel;
+    Packed packedOf(const QByteArrayView (&texts)[4], double offenseDate, double offenseTime, int recNum,
+                    bool withTime);
     Blocks m_rows;
     QByteArray m_text;
 };

@@ -126,7 +126,7 @@ private slots:
         QVERIFY2(error.message().contains(QLatin1String("sennet-data server init")), qPrintable(error.message()));
         Run r = sennetData({QStringLiteral("server"), QStringLiteral("init"), url});
         QCOMPARE(r.status, 0);
-        QVERIFY(r.out.contains(QLatin1String("schema version 2")));
+        QVERIFY(r.out.contains(QStringLiteral("schema version %1").arg(ServerSchema::CurrentVersion)));
         r = sennetData({QStringLiteral("server"), QStringLiteral("init"), url});
         QCOMPARE(r.status, 1);
         QVERIFY(r.err.contains(QLatin1String("already holds Sennet's tables")));
@@ -150,9 +150,24 @@ private slots:
         QVERIFY(pg.exec("SELECT count(*) FROM pg_tables WHERE schemaname = 'public'", {}, tables, reason));
         QCOMPARE(tables.int8(0, 0), qint64(1));
 
-        // Tables of a later version are not touched by this program.
+        // Tables of version 2 (without the list's and the raw texts'
+        // indexes) are brought up to date, and are refused until then.
         PgConnection sennet;
         QVERIFY(sennet.open(url, QString(), reason));
+        QVERIFY(sennet.exec("DROP INDEX citations_list, citations_raw_texts", reason));
+        QVERIFY(sennet.exec("DELETE FROM schema_version WHERE version > 2", reason));
+        QVERIFY(!OpenServerStorage(url, QString(), error));
+        QVERIFY(error.message().contains(QLatin1String("sennet-data server upgrade")));
+        r = sennetData({QStringLiteral("server"), QStringLiteral("upgrade"), url});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.contains(QLatin1String("from schema version 2 to 3")), qPrintable(r.out));
+        QVERIFY(sennet.exec("SELECT count(*) FROM pg_indexes WHERE indexname IN ('citations_list', "
+                            "'citations_raw_texts')",
+                            {}, tables, reason));
+        QCOMPARE(tables.int8(0, 0), qint64(2));
+        QVERIFY(OpenServerStorage(url, QString(), error));
+
+        // Tables of a later version are not touched by this program.
         QVERIFY(sennet.exec("UPDATE schema_version SET version = 99", reason));
         QVERIFY(!OpenServerStorage(url, QString(), error));
         QVERIFY(error.message().contains(QLatin1String("newer than this program")));
@@ -171,7 +186,8 @@ private slots:
         auto storage = newStorage(&url);
         QVERIFY(storage);
         CitationStore& citations = storage->citations();
-        const std::vector<CitationRecord> set = generatedSet(300);
+        // More than one statement of the bulk add's rows.
+        const std::vector<CitationRecord> set = generatedSet(5003);
         FileError error;
         CitationKey first = 0;
         QVERIFY2(citations.addAll(set, first, error), qPrintable(error.message()));
@@ -187,7 +203,7 @@ private slots:
         CitationRecord one;
         QVERIFY(citations.read(first + 9, one, error));
         QCOMPARE(one.bytes(), set[9].bytes());
-        QCOMPARE(citations.count(error), 300);
+        QCOMPARE(citations.count(error), int(set.size()));
 
         // Plain values sit in typed columns; only what they cannot hold is raw.
         const QByteArray plain = CitationBytes3000::sample("B-1", QDate(2024, 3, 7)).bytes();
@@ -204,14 +220,17 @@ private slots:
         QCOMPARE(r.text(0, 0), QStringLiteral("B-1"));
         QCOMPARE(r.text(0, 1), QStringLiteral("2024-03-07 00:00:00"));
         QVERIFY(r.boolean(0, 2));
-        QVERIFY(r.int8(0, 4) > 0 && r.int8(0, 4) < 300); // the NUL texts only
+        QVERIFY(r.int8(0, 4) > 0 && r.int8(0, 4) < qint64(set.size())); // the NUL texts only
 
         // Users and the log, with a last line left without its CR LF.
         StoreContents contents;
         contents.citations = set;
         contents.users << UserRecord::fromBytes(UserBytes500::user("J\xC9R\xD4ME", "O'Brien", "x", 4).bytes(), 500)
                        << UserRecord::fromBytes(UserBytes500().level(9).created(std::nan("")).bytes(), 500);
-        contents.userLog = QByteArray("03/07/2024 at 14:05:09 - Jane Doe logged in.\r\nodd\nline\0\x81\r\ncut", 61);
+        const QByteArray tail("03/07/2024 at 14:05:09 - Jane Doe logged in.\r\nodd\nline\0\x81\r\ncut", 61);
+        for (int i = 0; i < 5003; ++i)
+            contents.userLog += "03/06/2024 at 09:00:00 - Clerk " + QByteArray::number(i) + " logged out.\r\n";
+        contents.userLog += tail;
         QVERIFY2(storage->replaceContents(contents, error), qPrintable(error.message()));
         StoreContents back;
         QVERIFY(storage->readContents(back, error));
@@ -222,7 +241,7 @@ private slots:
         bool partial = false;
         QVERIFY(storage->userLog().readLatest(2, 1000, latest, partial, error));
         QVERIFY(partial);
-        QCOMPARE(latest, contents.userLog.mid(46));
+        QCOMPARE(latest, tail.mid(46));
     }
 
     void hostileTextComesBackOrIsRefused()
@@ -329,6 +348,49 @@ private slots:
         QCOMPARE(all.size(), 240);
         QCOMPARE(all.decoded(17), CitationRowOf(set[17].bytes().constData(), first + 17, false));
         QLocale::setDefault(QLocale::c());
+    }
+
+    void searchesTakeTheIndexes()
+    {
+        QString url;
+        auto storage = newStorage(&url);
+        QVERIFY(storage);
+        FileError error;
+        CitationKey first = 0;
+        QVERIFY(storage->citations().addAll(generatedSet(60), first, error));
+        PgConnection pg;
+        QString reason;
+        QVERIFY(pg.open(url, QString(), reason));
+        // So few rows would be read whole, through the table or an index in
+        // key order; with both barred, a statement that cannot narrow its
+        // rows down by its indexes still reads the table.
+        QVERIFY(pg.exec("ANALYZE citations", reason));
+        for (const char* setting : {"SET enable_seqscan TO off", "SET enable_indexscan TO off",
+                                    "SET enable_indexonlyscan TO off"})
+            QVERIFY(pg.exec(setting, reason));
+        const struct {
+            QString phrase;
+            qint16 scope, wholeWord;
+            int statements;
+        } cases[] = {{QStringLiteral("RADAR Stopped"), 1, 0, 1}, {QStringLiteral("Hanover"), 1, 0, 2},
+                     {QStringLiteral("cat"), 1, 1, 2}, {QStringLiteral("m\u00FCller"), 3, 0, 2},
+                     {QStringLiteral("O'Brien 9:05"), 2, 0, 1}, {QStringLiteral("\u2603"), 1, 0, 0}};
+        for (const auto& c : cases) {
+            const std::vector<ServerStatement> statements =
+                ServerSearchStatements(SearchSettings{c.phrase, c.scope, 1, c.wholeWord});
+            QCOMPARE(int(statements.size()), c.statements);
+            for (const ServerStatement& statement : statements) {
+                PgResult r;
+                QVERIFY2(pg.exec("EXPLAIN " + statement.sql, statement.values, r, reason), qPrintable(reason));
+                QString plan;
+                for (int i = 0; i < r.rows(); ++i)
+                    plan += r.text(i, 0) + u'\n';
+                QVERIFY2(!plan.contains(QLatin1String("Seq Scan")), qPrintable(c.phrase + u'\n' + plan));
+                QVERIFY2(plan.contains(QLatin1String(" on citations_search_"))
+                             || plan.contains(QLatin1String(" on citations_raw_texts")),
+                         qPrintable(c.phrase + u'\n' + plan));
+            }
+        }
     }
 
     void keysNumbersUsersAndTheAccessCode()
@@ -621,7 +683,7 @@ private slots:
         QVERIFY2(error.message().contains(QLatin1String("sennet-data server upgrade")), qPrintable(error.message()));
         const Run r = sennetData({QStringLiteral("server"), QStringLiteral("upgrade"), url});
         QCOMPARE(r.status, 0);
-        QVERIFY2(r.out.contains(QLatin1String("upgraded from schema version 1 to 2")), qPrintable(r.out + r.err));
+        QVERIFY2(r.out.contains(QLatin1String("upgraded from schema version 1 to 3")), qPrintable(r.out + r.err));
         auto storage = OpenServerStorage(url, QString(), error);
         QVERIFY2(storage, qPrintable(error.message()));
         QCOMPARE(storage->shared().accessCode(), QStringLiteral("135791"));

@@ -18,8 +18,9 @@ constexpr int Port = 5432;
 
 } // namespace
 
-PgCluster::PgCluster()
+PgCluster::PgCluster(Durability durability, const QString& settings)
 {
+    const bool fast = durability == Durability::Fast;
     if (!QFileInfo(BinFolder + QStringLiteral("initdb")).isExecutable()) {
         m_problem = QStringLiteral("PostgreSQL 15 is not installed (%1initdb is missing); scripts/install-deps "
                                    "installs it")
@@ -42,9 +43,10 @@ PgCluster::PgCluster()
     }
     QString output;
     if (!run(BinFolder + QStringLiteral("initdb"),
-             {QStringLiteral("-D"), m_data, QStringLiteral("-U"), QStringLiteral("postgres"), QStringLiteral("-A"),
-              QStringLiteral("trust"), QStringLiteral("-E"), QStringLiteral("UTF8"), QStringLiteral("--locale=C"),
-              QStringLiteral("--no-sync")},
+             QStringList{QStringLiteral("-D"), m_data, QStringLiteral("-U"), QStringLiteral("postgres"),
+                         QStringLiteral("-A"), QStringLiteral("trust"), QStringLiteral("-E"), QStringLiteral("UTF8"),
+                         QStringLiteral("--locale=C")}
+                 + (fast ? QStringList{QStringLiteral("--no-sync")} : QStringList()),
              output)) {
         m_problem = QStringLiteral("initdb failed: %1").arg(output);
         return;
@@ -54,14 +56,17 @@ PgCluster::PgCluster()
         m_problem = QStringLiteral("postgresql.conf cannot be written");
         return;
     }
-    // Without fsync the data still survives a stopped server (the machine
-    // keeps running); commits stay synchronous, so a commit reported is kept.
     conf.write(QStringLiteral("listen_addresses = ''\nunix_socket_directories = '%1'\nport = %2\n"
-                              "fsync = off\nfull_page_writes = off\n"
-                              "max_connections = 20\nshared_buffers = 32MB\n")
+                              "max_connections = 20\n")
                    .arg(m_dir.path())
                    .arg(Port)
                    .toUtf8());
+    // A fast cluster flushes nothing: its data still survive a stopped
+    // server (the machine keeps running), and commits stay synchronous, so
+    // a commit reported is kept.
+    conf.write(fast ? "fsync = off\nfull_page_writes = off\nshared_buffers = 32MB\n"
+                    : "fsync = on\nfull_page_writes = on\nsynchronous_commit = on\n");
+    conf.write(settings.toUtf8());
     conf.close();
     start();
 }

@@ -1,7 +1,7 @@
 #pragma once
-// A real PostgreSQL 15 for the tests: a cluster made in a temporary folder
-// (initdb), listening only on a Unix socket in that folder, run as the
-// "postgres" system user when the tests run as root, and stopped when the
+// A real PostgreSQL 15 for the tests and the benchmark: a cluster made in a
+// temporary folder (initdb), listening only on a Unix socket in that folder,
+// run as the "postgres" system user when run as root, and stopped when the
 // object goes, also when a test fails. Each test case takes a database of
 // its own. Where the server's programs are missing, available() is false
 // and problem() says why, so the tests can skip.
@@ -13,7 +13,12 @@ class Storage;
 
 class PgCluster {
 public:
-    PgCluster();
+    // Fast: nothing flushed to disk, for tests (the data still survive a
+    // stopped server while the machine runs). Durable: every commit flushed
+    // as a real server does, for timing.
+    enum class Durability { Fast, Durable };
+    // `settings`: further postgresql.conf lines.
+    explicit PgCluster(Durability durability = Durability::Fast, const QString& settings = QString());
     ~PgCluster();
     PgCluster(const PgCluster&) = delete;
     PgCluster& operator=(const PgCluster&) = delete;
