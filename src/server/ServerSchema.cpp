@@ -201,6 +201,9 @@ std::vector<QByteArray> versionTwo()
                 "FOR EACH STATEMENT EXECUTE FUNCTION sennet_audit_refuse()");
     s.push_back("REVOKE UPDATE, DELETE, TRUNCATE ON audit FROM PUBLIC");
     s.push_back("REVOKE DELETE, TRUNCATE ON audit_chain FROM PUBLIC");
+    return s;
+}
+
 std::vector<QByteArray> versionThree()
 {
     std::vector<QByteArray> s;
