@@ -201,23 +201,35 @@ bool PgConnection::finish(PGresult* r, PgResult& result, QString& reason)
     return false;
 }
 
+namespace {
+// The values in the arrays libpq takes, every one in binary form.
+struct BoundValues {
+    explicit BoundValues(const std::vector<PgValue>& values)
+        : types(values.size()), data(values.size()), lengths(values.size()), formats(values.size(), 1)
+    {
+        for (size_t i = 0; i < values.size(); ++i) {
+            types[i] = values[i].type;
+            data[i] = values[i].null ? nullptr : values[i].bytes.constData();
+            lengths[i] = int(values[i].bytes.size());
+        }
+    }
+    std::vector<unsigned> types;
+    std::vector<const char*> data;
+    std::vector<int> lengths, formats;
+};
+} // namespace
+
 bool PgConnection::exec(const char* sql, const std::vector<PgValue>& values, PgResult& result, QString& reason)
 {
     if (!m_conn) {
         reason = QStringLiteral("not connected");
         return false;
     }
+    const BoundValues bound(values);
     const int n = int(values.size());
-    std::vector<unsigned> types(values.size());
-    std::vector<const char*> data(values.size());
-    std::vector<int> lengths(values.size()), formats(values.size(), 1);
-    for (int i = 0; i < n; ++i) {
-        types[size_t(i)] = values[size_t(i)].type;
-        data[size_t(i)] = values[size_t(i)].null ? nullptr : values[size_t(i)].bytes.constData();
-        lengths[size_t(i)] = int(values[size_t(i)].bytes.size());
-    }
-    return finish(PQexecParams(m_conn, sql, n, types.data(), data.data(), lengths.data(), formats.data(), 1), result,
-                  reason);
+    return finish(PQexecParams(m_conn, sql, n, bound.types.data(), bound.data.data(), bound.lengths.data(),
+                               bound.formats.data(), 1),
+                  result, reason);
 }
 
 bool PgConnection::exec(const char* sql, QString& reason)
@@ -233,21 +245,16 @@ bool PgConnection::execPrepared(const char* name, const char* sql, const std::ve
         reason = QStringLiteral("not connected");
         return false;
     }
+    const BoundValues bound(values);
     const int n = int(values.size());
-    std::vector<unsigned> types(values.size());
-    std::vector<const char*> data(values.size());
-    std::vector<int> lengths(values.size()), formats(values.size(), 1);
-    for (int i = 0; i < n; ++i) {
-        types[size_t(i)] = values[size_t(i)].type;
-        data[size_t(i)] = values[size_t(i)].null ? nullptr : values[size_t(i)].bytes.constData();
-        lengths[size_t(i)] = int(values[size_t(i)].bytes.size());
-    }
     if (!m_prepared.contains(name)) {
-        if (!finish(PQprepare(m_conn, name, sql, n, types.data()), result, reason))
+        if (!finish(PQprepare(m_conn, name, sql, n, bound.types.data()), result, reason))
             return false;
         m_prepared.insert(name);
     }
-    return finish(PQexecPrepared(m_conn, name, n, data.data(), lengths.data(), formats.data(), 1), result, reason);
+    return finish(
+        PQexecPrepared(m_conn, name, n, bound.data.data(), bound.lengths.data(), bound.formats.data(), 1), result,
+        reason);
 }
 
 void PgConnection::appendCopyRow(QByteArray& rows, const std::vector<PgValue>& values)

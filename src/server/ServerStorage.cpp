@@ -244,14 +244,7 @@ Candidates candidatesOf(const SearchSettings& search)
     }
     QByteArray phrase;
     for (const QChar c : search.phrase) {
-        int b = -1;
-        if (ignoreCase) {
-            b = AnsiFold::foldedByteOf(c);
-        } else {
-            bool ok = true;
-            const QByteArray one = Ansi::encode(QString(c), &ok);
-            b = ok ? static_cast<unsigned char>(one.at(0)) : -1;
-        }
+        const int b = SearchPhraseByte(c, ignoreCase);
         if (b < 0) {
             out.none = true;
             return out;

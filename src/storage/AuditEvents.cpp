@@ -43,8 +43,8 @@ QString dateText(const QDate& d) { return d.isValid() ? d.toString(Qt::ISODate) 
 
 QJsonValue citationFieldValue(const CitationRecord& record, CitationField field)
 {
-    const FieldSpec& spec = CitationLayout::field(field);
-    switch (spec.type) {
+    const FieldSpec& layout = CitationLayout::field(field);
+    switch (layout.type) {
     case FieldType::Text:
         return record.text(field);
     case FieldType::Int16:

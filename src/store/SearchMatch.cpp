@@ -161,19 +161,21 @@ char* put4(char* out, int n)
 
 } // namespace
 
+int SearchPhraseByte(QChar c, bool ignoreCase)
+{
+    if (ignoreCase)
+        return AnsiFold::foldedByteOf(c);
+    bool ok = true;
+    const QByteArray one = Ansi::encode(QString(c), &ok);
+    return ok ? static_cast<unsigned char>(one.at(0)) : -1;
+}
+
 RecordMatcher::RecordMatcher(const QString& phrase, int scope, bool ignoreCase, bool wholeWord)
     : m_ignoreCase(ignoreCase), m_wholeWord(wholeWord), m_scope(scope), m_dateOrder(int(NumericDateOrder()))
 {
     m_phrase.reserve(phrase.size());
     for (QChar c : phrase) {
-        int b = -1;
-        if (ignoreCase) {
-            b = AnsiFold::foldedByteOf(c);
-        } else {
-            bool ok = true;
-            const QByteArray one = Ansi::encode(QString(c), &ok);
-            b = ok ? static_cast<unsigned char>(one.at(0)) : -1;
-        }
+        const int b = SearchPhraseByte(c, ignoreCase);
         if (b < 0) {
             m_impossible = true;
             break;

@@ -33,6 +33,11 @@ QString SearchedText(const char* record, int scope);
 // is tried, so "cat" is found in "concat cat".
 bool MatchesSearch(const QString& text, const QString& phrase, bool ignoreCase, bool wholeWord);
 
+// The byte one character of a search phrase is looked for as: the
+// Windows-1252 byte, folded when case does not count; -1 when no record's
+// text can hold the character.
+int SearchPhraseByte(QChar c, bool ignoreCase);
+
 // The same answer as MatchesSearch(SearchedText(record, scope), ...) for every
 // record, found on the record's bytes. The raw bytes of the scope's text
 // fields are scanned first, sixteen at a time, for a space-free piece of the

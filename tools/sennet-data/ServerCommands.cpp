@@ -26,11 +26,11 @@ int usage(QTextStream& err, const QString& problem)
 }
 
 // A libpq URI ("postgresql://...") or key=value string ("host=... dbname=...").
-bool isServerAddress(const QString& spec)
+bool isServerAddress(const QString& place)
 {
     static const QRegularExpression keyValue(QStringLiteral("^\\s*[A-Za-z_]+\\s*="));
-    return spec.startsWith(QLatin1String("postgresql://")) || spec.startsWith(QLatin1String("postgres://"))
-        || keyValue.match(spec).hasMatch();
+    return place.startsWith(QLatin1String("postgresql://")) || place.startsWith(QLatin1String("postgres://"))
+        || keyValue.match(place).hasMatch();
 }
 
 // ---- the folder side: the three files in the folder's own formats ----
@@ -170,13 +170,13 @@ QString amounts(const StoreContents& c)
 
 class Side {
 public:
-    explicit Side(const QString& spec) : m_spec(spec), m_server(isServerAddress(spec)) {}
+    explicit Side(const QString& place) : m_place(place), m_server(isServerAddress(place)) {}
 
     bool isServer() const { return m_server; }
     QString name() const
     {
         return m_server ? (m_storage ? QStringLiteral("the ") + m_storage->description() : QStringLiteral("the server"))
-                        : QStringLiteral("the data folder \"%1\"").arg(QDir::toNativeSeparators(m_spec));
+                        : QStringLiteral("the data folder \"%1\"").arg(QDir::toNativeSeparators(m_place));
     }
 
     bool open(QString& problem)
@@ -184,7 +184,7 @@ public:
         if (!m_server)
             return true;
         FileError error;
-        m_storage = OpenServerStorage(m_spec, QString(), error);
+        m_storage = OpenServerStorage(m_place, QString(), error);
         problem = error.message();
         if (m_storage)
             m_storage->setActor({QStringLiteral("sennet-data copy"), 4, QSysInfo::machineHostName()});
@@ -197,11 +197,11 @@ public:
     {
         if (m_server)
             return true;
-        if (!QDir().mkpath(m_spec)) {
-            problem = QStringLiteral("The data folder \"%1\" could not be made.").arg(QDir::toNativeSeparators(m_spec));
+        if (!QDir().mkpath(m_place)) {
+            problem = QStringLiteral("The data folder \"%1\" could not be made.").arg(QDir::toNativeSeparators(m_place));
             return false;
         }
-        m_guard = std::make_unique<SingleInstanceGuard>(m_spec);
+        m_guard = std::make_unique<SingleInstanceGuard>(m_place);
         switch (m_guard->acquire()) {
         case SingleInstanceGuard::Outcome::Acquired:
             return true;
@@ -218,7 +218,7 @@ public:
     bool read(StoreContents& contents, QString& problem)
     {
         if (!m_server)
-            return readFolder(m_spec, contents, problem);
+            return readFolder(m_place, contents, problem);
         FileError error;
         if (m_storage->readContents(contents, error))
             return true;
@@ -229,7 +229,7 @@ public:
     bool write(const StoreContents& contents, QString& problem)
     {
         if (!m_server)
-            return writeFolder(m_spec, contents, problem);
+            return writeFolder(m_place, contents, problem);
         FileError error;
         if (m_storage->replaceContents(contents, error))
             return true;
@@ -238,7 +238,7 @@ public:
     }
 
 private:
-    QString m_spec;
+    QString m_place;
     bool m_server;
     std::unique_ptr<Storage> m_storage;
     std::unique_ptr<SingleInstanceGuard> m_guard;
