@@ -18,8 +18,10 @@
 #include "store/UserRecord.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -46,6 +48,40 @@ struct StoreActor {
     QString userName;
     int accessLevel = 0;
     QString desk; // the host name
+};
+
+// A citation's version and who made it. On a server every change counts the
+// row's version up; a save or delete names the version the user was shown,
+// and is refused when another desk changed the row since. The folder keeps
+// no versions (0) and refuses nothing for them: one desk works on it.
+struct RowStamp {
+    qint64 version = 0;
+    QString user;   // who made this version, empty when unknown
+    QString desk;   // at which desk (its host name)
+    QDateTime when; // local time; invalid when unknown
+};
+
+// Why a checked write was refused.
+enum class RowConflict {
+    None,
+    Changed,     // another desk changed the citation since it was shown (WriteCheck::current says who)
+    Deleted,     // another desk deleted it
+    NumberTaken, // another desk saved a citation with this number since the user was asked
+};
+
+// What a checked write is to make sure of, and what it found.
+struct WriteCheck {
+    // In: the version the user was shown (save, remove); 0 checks nothing.
+    qint64 shownVersion = 0;
+    // In: when set, the write is refused (NumberTaken) if a citation with
+    // the record's number, other than those in knownDuplicates (the keys
+    // the user was told about), is on file by then.
+    bool checkNumber = false;
+    QList<CitationKey> knownDuplicates;
+    // Out: why it was refused (the call then returns false with error set
+    // to a sentence too), and for Changed the citation's stamp now.
+    RowConflict conflict = RowConflict::None;
+    RowStamp current;
 };
 
 class CitationStore {
@@ -94,6 +130,31 @@ public:
     // can fetch many at once does better.
     virtual bool forKeys(const QList<CitationKey>& keys,
                          const std::function<bool(CitationKey key, const char* record)>& visit, FileError& error);
+
+    // As read, and the citation's stamp (the folder's is empty).
+    virtual bool readStamped(CitationKey key, CitationRecord& record, RowStamp& stamp, FileError& error)
+    {
+        stamp = {};
+        return read(key, record, error);
+    }
+    // As add, save and remove, refused when `check` finds another desk's
+    // change in the way (check.conflict says which); nothing is written
+    // then. The folder's are the plain ones: it has no other desks.
+    virtual bool addChecked(const CitationRecord& record, CitationKey& key, WriteCheck& check, FileError& error)
+    {
+        check.conflict = RowConflict::None;
+        return add(record, key, error);
+    }
+    virtual bool saveChecked(CitationKey key, const CitationRecord& record, WriteCheck& check, FileError& error)
+    {
+        check.conflict = RowConflict::None;
+        return save(key, record, error);
+    }
+    virtual bool removeChecked(CitationKey key, WriteCheck& check, FileError& error, const ProgressFn& progress = {})
+    {
+        check.conflict = RowConflict::None;
+        return remove(key, error, progress);
+    }
 
     // Something the user should be told once about the citations the last
     // listRows read (the folder: a data file whose length is not whole
@@ -155,6 +216,33 @@ struct StoreContents {
     QByteArray userLog;                    // the bytes of "User.Log"
 };
 
+// A change another desk made to the citations, as the server tells it.
+struct CitationChange {
+    enum class Kind {
+        Added,
+        Changed,
+        Deleted,
+        Many, // too many to name one by one (an import, a restore): read the list again
+    };
+    Kind kind = Kind::Many;
+    CitationKey key = 0;
+    qint64 version = 0;
+};
+
+// The state of the link a desk keeps to its server for hearing changes.
+enum class ServerLink {
+    Lost, // the server cannot be reached; the feed tries again by itself, waiting longer each time
+    Back, // reached again: changes made meanwhile were not heard, so read the list again
+};
+
+// While it lives, tells this desk what the other desks change. Calls come
+// on the thread that made it, from its event loop, never inside a call to
+// the store.
+class ChangeFeed {
+public:
+    virtual ~ChangeFeed() = default;
+};
+
 class Storage {
 public:
     virtual ~Storage() = default;
@@ -174,6 +262,28 @@ public:
 
     // Who acts from now on (set at each log-in).
     virtual void setActor(const StoreActor& actor) = 0;
+
+    // Starts hearing the other desks' changes: `changed` gets them a few at
+    // a time (this desk's own are left out), `link` is told when the server
+    // is lost and when it is back. Null where there are no other desks (the
+    // folder).
+    virtual std::unique_ptr<ChangeFeed> followChanges(std::function<void(const QList<CitationChange>&)> changed,
+                                                      std::function<void(ServerLink)> link)
+    {
+        (void)changed;
+        (void)link;
+        return nullptr;
+    }
+
+    // The other desks working on this store now, each as "<desk> (<user>)",
+    // for a restore that must not replace what they are looking at. The
+    // folder has none.
+    virtual bool otherDesks(QStringList& desks, FileError& error)
+    {
+        (void)error;
+        desks.clear();
+        return true;
+    }
 
     // A consistent copy of everything, as of one moment.
     virtual bool readContents(StoreContents& contents, FileError& error) = 0;
