@@ -4,12 +4,13 @@
 // line on stdout, flushed at once, so a desk killed mid-way has reported
 // exactly what it was told.
 //
-//   desk_driver URL DESK USER ADDS PREFIX [heard]
+//   desk_driver URL DESK USER ADDS PREFIX [heard|shown]
 //
 // ADDS > 0: on "go" (stdin) adds that many citations numbered
 // "PREFIX-<n>" as fast as it can, each checked for its number, then says
 // "done <saved> <failed>". ADDS < 0: on "go" adds one every 20 ms until
-// told to ("stop"). "heard" prints every change heard. "count" says
+// told to ("stop"). "heard" prints every change heard; "shown" reads each
+// citation added or changed first, as a list showing it would. "count" says
 // "heard-total <citations added elsewhere>"; "quit" or the end of stdin
 // says it too and ends the desk.
 //
@@ -57,12 +58,13 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 6) {
-        std::fprintf(stderr, "usage: desk_driver URL DESK USER ADDS PREFIX [heard]\n");
+        std::fprintf(stderr, "usage: desk_driver URL DESK USER ADDS PREFIX [heard|shown]\n");
         return 2;
     }
     const int adds = args[4].toInt();
     const QString prefix = args[5];
-    const bool printHeard = args.size() > 6 && args[6] == QLatin1String("heard");
+    const bool readsRow = args.size() > 6 && args[6] == QLatin1String("shown");
+    const bool printHeard = readsRow || (args.size() > 6 && args[6] == QLatin1String("heard"));
 
     FileError error;
     std::unique_ptr<Storage> storage = OpenServerStorage(args[1], QString(), error);
@@ -78,6 +80,12 @@ int main(int argc, char** argv)
             for (const CitationChange& c : changes) {
                 if (c.kind == CitationChange::Kind::Added)
                     heardAdded.insert(c.key);
+                if (readsRow && (c.kind == CitationChange::Kind::Added || c.kind == CitationChange::Kind::Changed)) {
+                    CitationRecord record;
+                    RowStamp stamp;
+                    FileError failure;
+                    storage->citations().readStamped(c.key, record, stamp, failure);
+                }
                 if (printHeard)
                     say(QByteArray("heard ") + kindName(c.kind) + ' ' + QByteArray::number(c.key) + ' '
                         + QByteArray::number(c.version) + ' ' + now());
