@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <atomic>
 #include <barrier>
+#include <csignal>
 #include <thread>
 
 namespace {
@@ -383,6 +384,43 @@ private slots:
         QVERIFY(other->citations().add(citation("LAST"), key, error));
         QTRY_VERIFY_WITH_TIMEOUT(!feed, 5000);
         QTest::qWait(100);
+    }
+
+    // A server that stops answering without closing the connection (a
+    // cable pulled, a machine frozen) is found lost by the feed's periodic
+    // question, told once, and back once a new connection is made.
+    void silentServerIsFoundLost()
+    {
+        QString url;
+        auto mine = makeServerStorage(*m_cluster, &url);
+        QVERIFY(mine);
+        mine->setActor({QStringLiteral("Jane Roe"), 4, QStringLiteral("DESK-A")});
+        QList<ServerLink> links;
+        QElapsedTimer sinceFrozen;
+        qint64 lostAfter = -1;
+        auto feed = mine->followChanges({}, [&](ServerLink l) {
+            if (l == ServerLink::Lost)
+                lostAfter = sinceFrozen.elapsed();
+            links << l;
+        });
+        QTest::qWait(300);
+        PgConnection pg;
+        QString reason;
+        PgResult r;
+        QVERIFY(pg.open(url, QString(), reason));
+        QVERIFY(pg.exec("SELECT pid FROM pg_stat_activity WHERE application_name LIKE 'Sennet listener %' "
+                        "AND datname = current_database()",
+                        {}, r, reason));
+        QCOMPARE(r.rows(), 1);
+        const pid_t listener = r.int4(0, 0);
+        QCOMPARE(::kill(listener, SIGSTOP), 0);
+        sinceFrozen.start();
+        QTRY_COMPARE_WITH_TIMEOUT(links.size(), 2, 15000);
+        ::kill(listener, SIGCONT);
+        QCOMPARE(links, (QList<ServerLink>{ServerLink::Lost, ServerLink::Back}));
+        QVERIFY2(lostAfter >= 3000 && lostAfter < 10000, qPrintable(QString::number(lostAfter)));
+        QTest::qWait(2500);
+        QCOMPARE(links.size(), 2);
     }
 
     // Two desks on the same citation: the second write is refused, naming
