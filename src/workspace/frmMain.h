@@ -378,6 +378,11 @@ private:
     QTimer* m_changesTimer = nullptr;
     RowStamp m_shownStamp;
     CitationKey m_shownKey = 0;
+    // The citation as shown (and as the edit began): what a save or a
+    // deletion naming its version replaces, when the store cannot be read
+    // just then (a row another desk deleted is then refused as such).
+    CitationRecord m_shownRecord;
+    CitationRecord m_editRecord;
     CitationKey m_editKey = 0;
     qint64 m_editVersion = 0;       // the version of it the user was shown
     bool m_editedDeleted = false;   // the edited citation was deleted at another desk

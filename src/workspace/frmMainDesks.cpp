@@ -87,6 +87,12 @@ void frmMain::ServerLinkChanged(ServerLink link)
         return;
     }
     lblServerLost->hide();
+    // This desk's own connection went with the server too and is found
+    // broken by the first call that uses it, which then fails: a call of
+    // no consequence takes that, so the user's next action works.
+    FileError ignored;
+    if (storage().citations().count(ignored) < 0)
+        storage().citations().count(ignored);
     // What changed meanwhile was not heard: the list is read again, once
     // the window can take it.
     m_pendingChanges.clear();

@@ -47,6 +47,22 @@ CitationKey nextKey(CitationStore& citations)
     const int count = citations.count(ignored);
     return count < 0 ? 0 : count + 1;
 }
+
+// The citation as stored, for the audit entry of its change. A write that
+// names the version shown changes nothing unless the stored citation is
+// still that version, so when it cannot be read (another desk deleted it,
+// say) the one shown stands in: the write then tells what happened.
+bool readForWrite(CitationStore& citations, CitationKey key, qint64 shownVersion, const CitationRecord& shown,
+                  CitationRecord& stored, FileError& error)
+{
+    if (citations.read(key, stored, error))
+        return true;
+    if (shownVersion <= 0)
+        return false;
+    error.clear();
+    stored = shown;
+    return true;
+}
 } // namespace
 
 void frmMain::fadeAndWait(int startAlpha, int endAlpha, int step)
@@ -207,7 +223,7 @@ bool frmMain::SaveCitation()
         check.conflict = RowConflict::None;
         // Each save is recorded in the audit trail first; a save the trail
         // cannot record is refused, and a refused save takes its entry back.
-        if (n > 0 && citations.read(n, stored, error)) {
+        if (n > 0 && readForWrite(citations, n, check.shownVersion, m_editRecord, stored, error)) {
             // The boxes show only the date of the one and the time of the
             // other; an edit keeps the full moments as they were saved.
             record.setDate(CitationField::DateEntered, stored.date(CitationField::DateEntered));
@@ -380,6 +396,7 @@ void frmMain::StartEdit()
     // while other desks change the list.
     m_editKey = SelectedRecordNumber();
     m_editVersion = m_shownKey == m_editKey ? m_shownStamp.version : 0;
+    m_editRecord = m_shownRecord;
     m_editedDeleted = false;
     fadeAndWait(255, 0, 40);
     frame[1]->setEnabled(false);
@@ -494,7 +511,7 @@ void frmMain::cmdDeleteEntry_Click()
         Progress progress(QStringLiteral("Delete Citation"), QStringLiteral("Rewriting the data file without the citation..."));
         // The trail keeps the whole citation as it was on file.
         CitationRecord stored;
-        if (citations.read(recNum, stored, error)
+        if (readForWrite(citations, recNum, check.shownVersion, m_shownRecord, stored, error)
             && RunAuditedChange(AuditEvents::citationDeleted(stored, recNum), error, [&](FileError& e) {
                    return citations.removeChecked(recNum, check, e, progress.fn());
                })) {

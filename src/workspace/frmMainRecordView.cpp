@@ -71,6 +71,7 @@ void frmMain::ShowSelectedCitation()
         // names it, so another desk's change since is never overwritten.
         if (storage().citations().readStamped(n, record, m_shownStamp, error)) {
             m_shownKey = n;
+            m_shownRecord = record;
             ShowEditorValues(EditorValuesFromRecord(record));
         } else {
             MsgBox(error.message(), Msg::OKOnly | Msg::Critical);
