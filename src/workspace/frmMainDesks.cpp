@@ -104,9 +104,14 @@ void frmMain::placeServerNotice()
 {
     if (!lblServerLost)
         return;
-    QWidget* over = frame[1]->isVisible() ? frame[1] : frame[2];
+    // Along the foot of the list, so the caption with its count stays in
+    // sight; over the editor's top while an add hides the list.
     const int height = lblServerLost->fontMetrics().height() * 2 + 8;
-    lblServerLost->setGeometry(over->x(), over->y(), over->width(), height);
+    if (frame[1]->isVisible())
+        lblServerLost->setGeometry(frame[1]->x(), frame[1]->y() + frame[1]->height() - height, frame[1]->width(),
+                                   height);
+    else
+        lblServerLost->setGeometry(frame[2]->x(), frame[2]->y(), frame[2]->width(), height);
 }
 
 void frmMain::takePendingChanges()
