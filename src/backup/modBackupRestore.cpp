@@ -207,12 +207,16 @@ QString backUpServer(CopyingWindow& copying, const QString& chosen)
 // lacks leaves that part of the server's data as it is.
 // Returns the cancel text on a failure (told to the user), else empty.
 // A restore replaces what every desk is looking at: while other desks work
-// on the server it is refused, naming them. True when none is.
-bool noOtherDesks()
+// on the server it is refused, naming them. True when none is. A look-up
+// that fails is told when `tellFailure`, else let pass: the replacement
+// that follows then says what is wrong with the server.
+bool noOtherDesks(bool tellFailure)
 {
     QStringList desks;
     FileError error;
     if (!storage().otherDesks(desks, error)) {
+        if (!tellFailure)
+            return true;
         showRestoreError(allDataFiles(), error);
         return false;
     }
@@ -266,7 +270,7 @@ QString restoreServer(CopyingWindow& copying, const QString& chosen, const QStri
         contents.userLog = current.userLog;
     copying.show(QStringLiteral("Restoring ") + allDataFiles());
     // A desk that logged in while the user answered the questions.
-    if (!noOtherDesks())
+    if (!noOtherDesks(false))
         return RestoreCancelledText;
     if (!storage().replaceContents(contents, error)) {
         showRestoreError(allDataFiles(), error);
@@ -381,7 +385,7 @@ void Backup(QWidget* window)
 void Restore(QWidget* window)
 {
     const QString title = ApplicationTitle();
-    if (storage().isServer() && !noOtherDesks()) {
+    if (storage().isServer() && !noOtherDesks(true)) {
         showOutcome(RestoreCancelledText);
         return;
     }

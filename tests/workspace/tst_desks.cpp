@@ -21,6 +21,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QTest>
 
@@ -169,6 +170,7 @@ private slots:
     void citationDeletedUnderTheEdit();
     void deletionsMeetingTheOtherDesk();
     void numberTypedAtTwoDesks();
+    void restoreRefusedWhileAnotherDeskWorks_data();
     void restoreRefusedWhileAnotherDeskWorks();
     void serverLostAndBack_data();
     void serverLostAndBack();
@@ -532,21 +534,44 @@ void tst_Desks::numberTypedAtTwoDesks()
     QCOMPARE(keys.size(), 1);
 }
 
+void tst_Desks::restoreRefusedWhileAnotherDeskWorks_data()
+{
+    QTest::addColumn<bool>("lateComer"); // B logs in while the user answers the last question
+    QTest::newRow("working from the start") << false;
+    QTest::newRow("logged in during the question") << true;
+}
+
 void tst_Desks::restoreRefusedWhileAnotherDeskWorks()
 {
+    QFETCH(bool, lateComer);
     MainWindowFixture f;
     QVERIFY(serverWith(4));
     QWidget window;
     FakeFolderPicker picker;
     // The server names a desk's connection in ASCII only.
-    m_b->setActor({QStringLiteral("BOB NUNEZ"), 4, QStringLiteral("DESK-B")});
+    const StoreActor bob{QStringLiteral("BOB NUNEZ"), 4, QStringLiteral("DESK-B")};
+    QTemporaryDir backup;
+    if (lateComer) {
+        FileError error;
+        m_b = OpenServerStorage(m_url, QString(), error); // connected, nobody logged in yet
+        QVERIFY(m_b);
+        WriteCitations(backup.filePath(QStringLiteral("Sennet.Data")), {agencyCitation("OLD-1", 1)});
+        picker.answers << backup.path();
+        f.msgs.expect(QStringLiteral("Note:\r\n\r\nYou are about to replace your current data files\r\nwith previously "
+                                     "made backup data files.\r\n\r\nOnce completed, this action can not be undone."
+                                     "\r\n\r\nAre you sure you're ready to continue?"),
+                      QStringLiteral("Important! Please read carefully..."),
+                      Msg::Exclamation | Msg::YesNo | Msg::DefaultButton2, Msg::Yes, [&] { m_b->setActor(bob); });
+    } else {
+        m_b->setActor(bob);
+    }
     f.msgs.expect(QStringLiteral("The data cannot be restored while other desks\r\nare working on the server:\r\n\r\n"
                                  "DESK-B (BOB NUNEZ)\r\n\r\nPlease have them log out first,\r\nthen restore again."),
                   QStringLiteral("Other Desks Are Working"), Msg::Exclamation | Msg::OKOnly, Msg::OK);
     f.msgs.expect(modBackupRestore::RestoreCancelledText, QStringLiteral("Sennet"), Msg::OKOnly, Msg::OK);
     modBackupRestore::Restore(&window);
     QVERIFY2(f.msgs.allMet(), qPrintable(f.msgs.report()));
-    QVERIFY(picker.titles.isEmpty()); // refused before a folder is asked for
+    QCOMPARE(picker.titles.isEmpty(), !lateComer); // refused before a folder is asked for
     QVERIFY(!modBackupRestore::RestoreDone());
     FileError error;
     QCOMPARE(b().count(error), 4);
