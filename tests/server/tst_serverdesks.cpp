@@ -505,6 +505,52 @@ private slots:
         QLocale::setDefault(QLocale::c());
     }
 
+    // The same as two desk processes, as users would: both edit one
+    // citation, the second save is refused naming the first desk; a
+    // citation deleted at one desk while the other edits it is refused as
+    // deleted there.
+    void twoDeskProcessesOnOneCitation()
+    {
+        QString url;
+        auto storage = makeServerStorage(*m_cluster, &url);
+        QVERIFY(storage);
+        FileError error;
+        CitationKey edited = 0, deleted = 0;
+        QVERIFY(storage->citations().add(citation("BOTH-1"), edited, error));
+        QVERIFY(storage->citations().add(citation("BOTH-2"), deleted, error));
+        std::vector<std::unique_ptr<Desk>> desks;
+        for (int i = 1; i <= 2; ++i)
+            desks.push_back(std::make_unique<Desk>(url, i, 0));
+        QVERIFY(waitUntil([&] { return allSaid(desks, "ready"); }, 30000));
+        const QDateTime before = QDateTime::currentDateTime().addSecs(-2);
+        Desk& a = *desks[0];
+        Desk& b = *desks[1];
+        for (auto& d : desks) {
+            d->tell("edit " + QByteArray::number(edited));
+            d->tell("edit " + QByteArray::number(deleted));
+        }
+        QVERIFY(waitUntil([&] { return allSaid(desks, "shown", 2); }, 10000));
+        a.tell("save " + QByteArray::number(edited) + " FROM-A");
+        QVERIFY(waitUntil([&] { return !a.said("saved").isEmpty(); }, 10000));
+        b.tell("save " + QByteArray::number(edited) + " FROM-B");
+        b.tell("delete " + QByteArray::number(deleted));
+        QVERIFY(waitUntil([&] { return !b.said("refused").isEmpty() && !b.said("deleted").isEmpty(); }, 10000));
+        a.tell("save " + QByteArray::number(deleted) + " FROM-A");
+        QVERIFY(waitUntil([&] { return !a.said("refused").isEmpty(); }, 10000));
+
+        const QByteArray refusedAtB = b.said("refused").first().join(' ');
+        QVERIFY2(refusedAtB.startsWith("refused changed Clerk 1|DESK-1|"), refusedAtB.constData());
+        const QByteArray at = refusedAtB.split('|')[2].split(' ')[0];
+        const QDateTime when = QDateTime::fromString(QString::fromLatin1(at), Qt::ISODate);
+        QVERIFY2(when >= before && when <= QDateTime::currentDateTime().addSecs(2), at.constData());
+        QVERIFY2(refusedAtB.contains("Clerk 1 at the desk \"DESK-1\""), refusedAtB.constData());
+        QCOMPARE(a.said("refused").first()[1], QByteArray("deleted"));
+        CitationRecord stored;
+        QVERIFY(storage->citations().read(edited, stored, error));
+        QCOMPARE(stored.text(CitationField::CitationNumber).trimmed(), QStringLiteral("FROM-A"));
+        QVERIFY(!storage->citations().read(deleted, stored, error));
+    }
+
     // A number saved at another desk since the user was asked refuses the
     // save; the numbers the user was told about do not. Of two desks saving
     // one new number at the same instant, one is saved and one asked.
