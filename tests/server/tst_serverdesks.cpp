@@ -297,24 +297,26 @@ private slots:
         QList<Sent> sent;
         CitationStore& c = writer->citations();
         FileError error;
+        // Each change waits until every desk heard the one before, so none
+        // are told together (they would be one change then).
+        const auto heardAll = [&] { return waitUntil([&] { return allSaid(desks, "heard", int(sent.size())); }, 10000); };
         for (int i = 0; i < 10; ++i) {
             CitationKey key = 0;
             qint64 at = nowMs();
             QVERIFY(c.add(citation("N-" + QByteArray::number(i)), key, error));
             sent << Sent{"added", key, 1, at};
-            QTest::qWait(30);
+            QVERIFY(heardAll());
             at = nowMs();
             QVERIFY(c.save(key, citation("M-" + QByteArray::number(i)), error));
             sent << Sent{"changed", key, 2, at};
-            QTest::qWait(30);
+            QVERIFY(heardAll());
             if (i % 2) {
                 at = nowMs();
                 QVERIFY(c.remove(key, error));
                 sent << Sent{"deleted", key, 2, at};
-                QTest::qWait(30);
+                QVERIFY(heardAll());
             }
         }
-        QVERIFY(waitUntil([&] { return allSaid(desks, "heard", int(sent.size())); }, 10000));
         QTest::qWait(200);
         QList<qint64> latencies;
         for (auto& d : desks) {
