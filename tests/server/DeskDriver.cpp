@@ -155,7 +155,8 @@ int main(int argc, char** argv)
             : check.conflict == RowConflict::NumberTaken        ? "number"
                                                                 : "none";
         say(QByteArray("refused ") + why + ' '
-            + (check.current.user + u'|' + check.current.desk + u'|' + check.current.when.toString(Qt::ISODate)).toUtf8()
+            + (check.current.user + u'|' + check.current.desk + u'|' + check.current.when.toString(Qt::ISODate))
+                  .toUtf8()
             + ' ' + failure.message().toUtf8());
     };
 

@@ -299,7 +299,9 @@ private slots:
         FileError error;
         // Each change waits until every desk heard the one before, so none
         // are told together (they would be one change then).
-        const auto heardAll = [&] { return waitUntil([&] { return allSaid(desks, "heard", int(sent.size())); }, 10000); };
+        const auto heardAll = [&] {
+            return waitUntil([&] { return allSaid(desks, "heard", int(sent.size())); }, 10000);
+        };
         for (int i = 0; i < 10; ++i) {
             CitationKey key = 0;
             qint64 at = nowMs();
@@ -621,7 +623,8 @@ private slots:
             QByteArray name;
         } names[] = {
             {QStringLiteral("DESK-1"), QStringLiteral("Jane Doe"), "Sennet desk DESK-1 Jane Doe"},
-            {QStringLiteral("Front Office"), QStringLiteral("J\u00F6rg \u00C9mile"), "Sennet desk Front_Office J?rg ?mile"},
+            {QStringLiteral("Front Office"), QStringLiteral("J\u00F6rg \u00C9mile"),
+             "Sennet desk Front_Office J?rg ?mile"},
             {QStringLiteral("D"), QString(80, u'W'), "Sennet desk D " + QByteArray(49, 'W')},
         };
         for (const auto& n : names) {
@@ -752,8 +755,8 @@ private slots:
             QCOMPARE(links[1][1], QByteArray("back"));
             for (const auto& saved : d->said("saved")) {
                 PgResult r;
-                QVERIFY(pg.exec("SELECT citation_number FROM citations WHERE id = $1", {PgValue::int4(saved[1].toInt())},
-                                r, reason));
+                QVERIFY(pg.exec("SELECT citation_number FROM citations WHERE id = $1",
+                                {PgValue::int4(saved[1].toInt())}, r, reason));
                 QCOMPARE(r.rows(), 1);
                 QCOMPARE(r.bytes(0, 0), saved[2]);
             }
