@@ -589,6 +589,16 @@ private slots:
         QCOMPARE(check.conflict, RowConflict::NumberTaken);
         check.knownDuplicates = {theirs, mine};
         QVERIFY(second->citations().saveChecked(third, citation("N-1"), check, error));
+        // A number holding a NUL (a damaged record's) is looked up among the
+        // rows that keep raw bytes, not sent to the server as text.
+        const QByteArray damaged("D\0-1", 4);
+        CitationKey raw = 0;
+        QVERIFY(first->citations().add(citation(damaged), raw, error));
+        check = WriteCheck();
+        check.checkNumber = true;
+        QVERIFY2(second->citations().saveChecked(raw, citation(damaged), check, error), qPrintable(error.message()));
+        QVERIFY(!second->citations().addChecked(citation(damaged), mine, check, error));
+        QCOMPARE(check.conflict, RowConflict::NumberTaken);
 
         std::barrier start(2);
         for (int round = 0; round < 10; ++round) {
