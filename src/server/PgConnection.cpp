@@ -1,7 +1,6 @@
 #include "server/PgConnection.h"
 
 #include <QStringList>
-#include <algorithm>
 #include <QtEndian>
 #include <libpq-fe.h>
 
@@ -169,12 +168,16 @@ bool PgConnection::setUpSession(QString& reason)
     const QByteArray set = "SET statement_timeout TO " + QByteArray::number(StatementTimeoutMs);
     // Every cursor of the program is read to its end: it is planned for all
     // its rows, not for the first few.
-    PgResult r;
     // A connection made again (PQreset) starts under the name it was opened with.
     return exec(set.constData(), reason) && exec("SET cursor_tuple_fraction TO 1", reason)
-        && (m_applicationName.isEmpty()
-            || exec("SELECT set_config('application_name', $1, false)", {PgValue::text(QString::fromLatin1(m_applicationName))},
-                    r, reason));
+        && (m_applicationName.isEmpty() || sendApplicationName(reason));
+}
+
+bool PgConnection::sendApplicationName(QString& reason)
+{
+    PgResult r;
+    return exec("SELECT set_config('application_name', $1, false)",
+                {PgValue::text(QString::fromLatin1(m_applicationName))}, r, reason);
 }
 
 QByteArray PgConnection::applicationNameOf(const QString& text)
@@ -191,11 +194,7 @@ QByteArray PgConnection::applicationNameOf(const QString& text)
 bool PgConnection::setApplicationName(const QByteArray& name, QString& reason)
 {
     m_applicationName = name.left(63);
-    if (!m_conn || PQstatus(m_conn) != CONNECTION_OK)
-        return true;
-    PgResult r;
-    return exec("SELECT set_config('application_name', $1, false)", {PgValue::text(QString::fromLatin1(m_applicationName))},
-                r, reason);
+    return !m_conn || PQstatus(m_conn) != CONNECTION_OK || sendApplicationName(reason);
 }
 
 bool PgConnection::openLike(const PgConnection& other, QString& reason)
@@ -206,11 +205,6 @@ bool PgConnection::openLike(const PgConnection& other, QString& reason)
     m_host = other.m_host;
     m_database = other.m_database;
     return connect(reason);
-}
-
-int PgConnection::backendPid() const
-{
-    return m_conn && PQstatus(m_conn) == CONNECTION_OK ? PQbackendPID(m_conn) : 0;
 }
 
 int PgConnection::socket() const { return m_conn ? PQsocket(m_conn) : -1; }

@@ -130,11 +130,9 @@ public:
     // Connects to the same server, database and role as `other`, with its
     // password (a second connection of the same desk).
     bool openLike(const PgConnection& other, QString& reason);
-    // The server process serving this connection (a notification names the
-    // one whose transaction sent it); 0 when not connected.
-    int backendPid() const;
-    // Whether `pid` served this connection lately (before it was made
-    // again): a notification sent from there was this desk's own.
+    // Whether server process `pid` served this connection lately (also
+    // before it was made again): a notification names the process whose
+    // transaction sent it, so one sent from there was this desk's own.
     bool servedBy(int pid) const { return pid != 0 && m_pids.contains(pid); }
 
     // Hearing notifications: LISTEN on the connection, then read what the
@@ -167,6 +165,7 @@ public:
 private:
     bool connect(QString& reason);
     bool setUpSession(QString& reason);
+    bool sendApplicationName(QString& reason);
     QString connectionFailure() const;
     bool finish(PGresult* r, PgResult& result, QString& reason);
 

@@ -237,7 +237,8 @@ std::vector<QByteArray> versionFour()
                 "      PERFORM pg_notify('" + ChangeNotice::Channel + "', 'many');\n"
                 "    ELSE\n"
                 "      FOR r IN SELECT id, row_version FROM gone LOOP\n"
-                "        PERFORM pg_notify('" + ChangeNotice::Channel + "', 'deleted ' || r.id || ' ' || r.row_version);\n"
+                "        PERFORM pg_notify('" + ChangeNotice::Channel
+                    + "', 'deleted ' || r.id || ' ' || r.row_version);\n"
                 "      END LOOP;\n"
                 "    END IF;\n"
                 "  ELSE\n"
@@ -347,7 +348,8 @@ std::optional<Parsed> parse(const QByteArray& payload)
         return std::nullopt;
     // Digits only: toInt() alone would take blanks and a sign.
     const auto digits = [](const QByteArray& t) {
-        return !t.isEmpty() && t.size() <= 19 && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
+        return !t.isEmpty() && t.size() <= 19
+            && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
     };
     bool keyOk = false, versionOk = false;
     out.key = digits(parts[1]) ? parts[1].toInt(&keyOk) : 0;

@@ -204,7 +204,9 @@ RowStamp stampOf(const PgResult& r, int row, int first)
     s.user = r.isNull(row, first + 1) ? QString() : r.text(row, first + 1);
     s.desk = r.isNull(row, first + 2) ? QString() : r.text(row, first + 2);
     if (!r.isNull(row, first + 3))
-        s.when = QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC).addMSecs(r.int8(row, first + 3) / 1000).toLocalTime();
+        s.when = QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC)
+                     .addMSecs(r.int8(row, first + 3) / 1000)
+                     .toLocalTime();
     return s;
 }
 
@@ -1510,8 +1512,9 @@ public:
         desks.clear();
         return m_s.run("The desks working on the server could not be found out", error, [&](QString& reason) {
             PgResult r;
-            if (!m_s.pg.exec("SELECT DISTINCT application_name FROM pg_stat_activity WHERE datname = current_database() "
-                             "AND pid <> pg_backend_pid() AND application_name LIKE 'Sennet desk %' ORDER BY 1",
+            if (!m_s.pg.exec("SELECT DISTINCT application_name FROM pg_stat_activity "
+                             "WHERE datname = current_database() AND pid <> pg_backend_pid() "
+                             "AND application_name LIKE 'Sennet desk %' ORDER BY 1",
                              {}, r, reason))
                 return false;
             for (int i = 0; i < r.rows(); ++i) {

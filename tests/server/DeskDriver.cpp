@@ -14,6 +14,11 @@
 // "heard-total <citations added elsewhere>"; "quit" or the end of stdin
 // says it too and ends the desk.
 //
+// A user's edits, one stdin line each: "edit KEY" shows the citation
+// ("shown KEY VERSION"); "save KEY NUMBER" saves it with that number over the
+// version shown, "delete KEY" deletes it: "saved KEY NUMBER" or "deleted
+// KEY", else "refused changed|deleted|number USER|DESK|WHEN(ISO) MESSAGE".
+//
 // Lines: "ready", "saved <key> <number>", "failed <message>", "done <saved>
 // <failed>", "heard <added|changed|deleted|many> <key> <version> <ms>",
 // "link <lost|back> <ms>", "heard-total <n>" (ms: milliseconds since the
@@ -23,6 +28,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QHash>
 #include <QSet>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -117,6 +123,43 @@ int main(int argc, char** argv)
         }
     });
 
+    QHash<CitationKey, qint64> shown;
+    const auto edit = [&](const QList<QByteArray>& words) {
+        const CitationKey key = words.value(1).toInt();
+        CitationRecord record;
+        RowStamp stamp;
+        FileError failure;
+        if (words[0] == "edit") {
+            if (storage->citations().readStamped(key, record, stamp, failure)) {
+                shown[key] = stamp.version;
+                say("shown " + QByteArray::number(key) + ' ' + QByteArray::number(stamp.version));
+            } else {
+                say("failed " + failure.message().toUtf8());
+            }
+            return;
+        }
+        WriteCheck check;
+        check.shownVersion = shown.value(key);
+        const bool saving = words[0] == "save";
+        const QByteArray number = words.value(2);
+        const QByteArray bytes = CitationBytes3000::sample(number, QDate(2024, 2, 2)).bytes();
+        const bool done = saving ? storage->citations().saveChecked(
+                                       key, CitationRecord::fromBytes(bytes.constData(), bytes.size()), check, failure)
+                                 : storage->citations().removeChecked(key, check, failure);
+        if (done) {
+            say((saving ? "saved " : "deleted ") + QByteArray::number(key) + (saving ? ' ' + number : QByteArray()));
+            return;
+        }
+        const char* why = check.conflict == RowConflict::Changed ? "changed"
+            : check.conflict == RowConflict::Deleted            ? "deleted"
+            : check.conflict == RowConflict::NumberTaken        ? "number"
+                                                                : "none";
+        say(QByteArray("refused ") + why + ' '
+            + (check.current.user + u'|' + check.current.desk + u'|' + check.current.when.toString(Qt::ISODate))
+                  .toUtf8()
+            + ' ' + failure.message().toUtf8());
+    };
+
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QByteArray pending;
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
@@ -136,6 +179,8 @@ int main(int argc, char** argv)
                 work.start();
             else if (line == "stop")
                 work.stop();
+            else if (line.startsWith("edit ") || line.startsWith("save ") || line.startsWith("delete "))
+                edit(line.split(' '));
             else if (line == "count")
                 say("heard-total " + QByteArray::number(heardAdded.size()));
             else if (line == "quit") {

@@ -297,24 +297,28 @@ private slots:
         QList<Sent> sent;
         CitationStore& c = writer->citations();
         FileError error;
+        // Each change waits until every desk heard the one before, so none
+        // are told together (they would be one change then).
+        const auto heardAll = [&] {
+            return waitUntil([&] { return allSaid(desks, "heard", int(sent.size())); }, 10000);
+        };
         for (int i = 0; i < 10; ++i) {
             CitationKey key = 0;
             qint64 at = nowMs();
             QVERIFY(c.add(citation("N-" + QByteArray::number(i)), key, error));
             sent << Sent{"added", key, 1, at};
-            QTest::qWait(30);
+            QVERIFY(heardAll());
             at = nowMs();
             QVERIFY(c.save(key, citation("M-" + QByteArray::number(i)), error));
             sent << Sent{"changed", key, 2, at};
-            QTest::qWait(30);
+            QVERIFY(heardAll());
             if (i % 2) {
                 at = nowMs();
                 QVERIFY(c.remove(key, error));
                 sent << Sent{"deleted", key, 2, at};
-                QTest::qWait(30);
+                QVERIFY(heardAll());
             }
         }
-        QVERIFY(waitUntil([&] { return allSaid(desks, "heard", int(sent.size())); }, 10000));
         QTest::qWait(200);
         QList<qint64> latencies;
         for (auto& d : desks) {
@@ -505,6 +509,52 @@ private slots:
         QLocale::setDefault(QLocale::c());
     }
 
+    // The same as two desk processes, as users would: both edit one
+    // citation, the second save is refused naming the first desk; a
+    // citation deleted at one desk while the other edits it is refused as
+    // deleted there.
+    void twoDeskProcessesOnOneCitation()
+    {
+        QString url;
+        auto storage = makeServerStorage(*m_cluster, &url);
+        QVERIFY(storage);
+        FileError error;
+        CitationKey edited = 0, deleted = 0;
+        QVERIFY(storage->citations().add(citation("BOTH-1"), edited, error));
+        QVERIFY(storage->citations().add(citation("BOTH-2"), deleted, error));
+        std::vector<std::unique_ptr<Desk>> desks;
+        for (int i = 1; i <= 2; ++i)
+            desks.push_back(std::make_unique<Desk>(url, i, 0));
+        QVERIFY(waitUntil([&] { return allSaid(desks, "ready"); }, 30000));
+        const QDateTime before = QDateTime::currentDateTime().addSecs(-2);
+        Desk& a = *desks[0];
+        Desk& b = *desks[1];
+        for (auto& d : desks) {
+            d->tell("edit " + QByteArray::number(edited));
+            d->tell("edit " + QByteArray::number(deleted));
+        }
+        QVERIFY(waitUntil([&] { return allSaid(desks, "shown", 2); }, 10000));
+        a.tell("save " + QByteArray::number(edited) + " FROM-A");
+        QVERIFY(waitUntil([&] { return !a.said("saved").isEmpty(); }, 10000));
+        b.tell("save " + QByteArray::number(edited) + " FROM-B");
+        b.tell("delete " + QByteArray::number(deleted));
+        QVERIFY(waitUntil([&] { return !b.said("refused").isEmpty() && !b.said("deleted").isEmpty(); }, 10000));
+        a.tell("save " + QByteArray::number(deleted) + " FROM-A");
+        QVERIFY(waitUntil([&] { return !a.said("refused").isEmpty(); }, 10000));
+
+        const QByteArray refusedAtB = b.said("refused").first().join(' ');
+        QVERIFY2(refusedAtB.startsWith("refused changed Clerk 1|DESK-1|"), refusedAtB.constData());
+        const QByteArray at = refusedAtB.split('|')[2].split(' ')[0];
+        const QDateTime when = QDateTime::fromString(QString::fromLatin1(at), Qt::ISODate);
+        QVERIFY2(when >= before && when <= QDateTime::currentDateTime().addSecs(2), at.constData());
+        QVERIFY2(refusedAtB.contains("Clerk 1 at the desk \"DESK-1\""), refusedAtB.constData());
+        QCOMPARE(a.said("refused").first()[1], QByteArray("deleted"));
+        CitationRecord stored;
+        QVERIFY(storage->citations().read(edited, stored, error));
+        QCOMPARE(stored.text(CitationField::CitationNumber).trimmed(), QStringLiteral("FROM-A"));
+        QVERIFY(!storage->citations().read(deleted, stored, error));
+    }
+
     // A number saved at another desk since the user was asked refuses the
     // save; the numbers the user was told about do not. Of two desks saving
     // one new number at the same instant, one is saved and one asked.
@@ -539,6 +589,16 @@ private slots:
         QCOMPARE(check.conflict, RowConflict::NumberTaken);
         check.knownDuplicates = {theirs, mine};
         QVERIFY(second->citations().saveChecked(third, citation("N-1"), check, error));
+        // A number holding a NUL (a damaged record's) is looked up among the
+        // rows that keep raw bytes, not sent to the server as text.
+        const QByteArray damaged("D\0-1", 4);
+        CitationKey raw = 0;
+        QVERIFY(first->citations().add(citation(damaged), raw, error));
+        check = WriteCheck();
+        check.checkNumber = true;
+        QVERIFY2(second->citations().saveChecked(raw, citation(damaged), check, error), qPrintable(error.message()));
+        QVERIFY(!second->citations().addChecked(citation(damaged), mine, check, error));
+        QCOMPARE(check.conflict, RowConflict::NumberTaken);
 
         std::barrier start(2);
         for (int round = 0; round < 10; ++round) {
@@ -573,7 +633,8 @@ private slots:
             QByteArray name;
         } names[] = {
             {QStringLiteral("DESK-1"), QStringLiteral("Jane Doe"), "Sennet desk DESK-1 Jane Doe"},
-            {QStringLiteral("Front Office"), QStringLiteral("J\u00F6rg \u00C9mile"), "Sennet desk Front_Office J?rg ?mile"},
+            {QStringLiteral("Front Office"), QStringLiteral("J\u00F6rg \u00C9mile"),
+             "Sennet desk Front_Office J?rg ?mile"},
             {QStringLiteral("D"), QString(80, u'W'), "Sennet desk D " + QByteArray(49, 'W')},
         };
         for (const auto& n : names) {
@@ -704,8 +765,8 @@ private slots:
             QCOMPARE(links[1][1], QByteArray("back"));
             for (const auto& saved : d->said("saved")) {
                 PgResult r;
-                QVERIFY(pg.exec("SELECT citation_number FROM citations WHERE id = $1", {PgValue::int4(saved[1].toInt())},
-                                r, reason));
+                QVERIFY(pg.exec("SELECT citation_number FROM citations WHERE id = $1",
+                                {PgValue::int4(saved[1].toInt())}, r, reason));
                 QCOMPARE(r.rows(), 1);
                 QCOMPARE(r.bytes(0, 0), saved[2]);
             }
