@@ -210,8 +210,8 @@ bool frmMain::SaveCitation()
     FillCitationRecord(EditorValuesFromWindow(), Now(), record);
     FileError error;
     CitationKey written = 0;
-    for (;;) {
-      {
+    // One attempt at the write, under the wait pointer.
+    const auto writeOnce = [&] {
         BusyGuard busy(this);
         CitationStore& citations = storage().citations();
         const CitationKey n = asNew ? 0 : m_editKey;
@@ -240,7 +240,9 @@ bool frmMain::SaveCitation()
             m_appendedRecNum = listIsFile ? written : 0;
             m_appendedRecord = m_appendedRecNum ? record.bytes() : QByteArray();
         }
-      }
+    };
+    for (;;) {
+        writeOnce();
         if (check.conflict != RowConflict::NumberTaken)
             break;
         // Another desk saved this number since the user was asked (or was
