@@ -184,11 +184,13 @@ void tst_Desks::listFollowsTheOtherDesk_data()
     QTest::newRow("full list, added") << "" << "add" << true;
     QTest::newRow("full list, edited") << "" << "edit" << true;
     QTest::newRow("full list, deleted") << "" << "delete" << false;
+    QTest::newRow("full list, an import") << "" << "import" << true;
     QTest::newRow("sub-list, added and matching") << "ELM" << "add" << true;
     QTest::newRow("sub-list, added elsewhere") << "ELM" << "add elsewhere" << false;
     QTest::newRow("sub-list, edited into it") << "ELM" << "edit" << true;
     QTest::newRow("sub-list, edited out of it") << "ELM" << "edit out" << false;
     QTest::newRow("sub-list, deleted") << "ELM" << "delete" << false;
+    QTest::newRow("sub-list, an import") << "ELM" << "import" << true;
 }
 
 void tst_Desks::listFollowsTheOtherDesk()
@@ -227,6 +229,13 @@ void tst_Desks::listFollowsTheOtherDesk()
         key = phrase.isEmpty() ? elm1 : plain;
         bEdits(key, "OccurredOn", "ELM STREET");
         bEdits(key, "CitationNumber", "AAA-1");
+    } else if (change == QLatin1String("import")) {
+        // Too many to be told one by one: the list is read again.
+        std::vector<CitationRecord> records;
+        for (int n = 0; n < 120; ++n)
+            records.push_back(recordOf(agencyCitation("IMP-" + QByteArray::number(n), n, n % 2 ? "OAK AVENUE" : "ELM STREET")));
+        FileError error;
+        QVERIFY2(b().addAll(records, key, error), qPrintable(error.message()));
     } else if (change == QLatin1String("edit out")) {
         key = elm1;
         bEdits(key, "OccurredOn", "OAK AVENUE");
@@ -240,7 +249,8 @@ void tst_Desks::listFollowsTheOtherDesk()
     heard.start();
     const int expected = before + (change.startsWith(QLatin1String("add")) ? int(shown) : 0)
         - (change == QLatin1String("delete") || change == QLatin1String("edit out") ? 1 : 0)
-        + (change == QLatin1String("edit") && !phrase.isEmpty() ? 1 : 0);
+        + (change == QLatin1String("edit") && !phrase.isEmpty() ? 1 : 0)
+        + (change == QLatin1String("import") ? (phrase.isEmpty() ? 120 : 60) : 0);
     const auto settled = [&] {
         const int row = w.listModel->rowOfRecord(key);
         return (row >= 0) == shown && w.CitationsInList() == expected
