@@ -22,6 +22,9 @@ const QStringList QtOptionsAlone = {
 
 const QString DataFolderOption = QStringLiteral("--data-folder");
 const QString ServerOption = QStringLiteral("--server");
+const QString DeskOption = QStringLiteral("--desk");
+// A desk's name is stored beside each change on a server: one line, short.
+constexpr int DeskNameLimit = 63;
 
 } // namespace
 
@@ -69,6 +72,21 @@ CommandLine ParseCommandLine(const QStringList& arguments)
             if (value.trimmed().isEmpty())
                 return refuse(QStringLiteral("option --server needs the server's URL"));
             result.server = value;
+        } else if (arg == DeskOption || arg.startsWith(DeskOption + u'=')) {
+            QString value;
+            if (arg == DeskOption) {
+                if (i + 1 >= arguments.size())
+                    return refuse(QStringLiteral("option --desk needs a name"));
+                value = arguments.at(++i);
+            } else {
+                value = arg.mid(DeskOption.size() + 1);
+            }
+            value = value.trimmed();
+            if (value.isEmpty())
+                return refuse(QStringLiteral("option --desk needs a name"));
+            if (value.size() > DeskNameLimit || value.contains(u'\n') || value.contains(u'\r'))
+                return refuse(QStringLiteral("option --desk takes one line of at most %1 characters").arg(DeskNameLimit));
+            result.desk = value;
         } else if (QtOptionsWithValue.contains(arg)) {
             if (i + 1 >= arguments.size())
                 return refuse(QStringLiteral("option %1 needs a value").arg(arg));
@@ -94,7 +112,7 @@ CommandLine ParseCommandLine(const QStringList& arguments)
 
 QString UsageLine()
 {
-    return QStringLiteral("Usage: sennet [--help] [--version] [--data-folder PATH | --server URL]");
+    return QStringLiteral("Usage: sennet [--help] [--version] [--data-folder PATH | --server URL [--desk NAME]]");
 }
 
 QString HelpText()
@@ -110,6 +128,10 @@ QString HelpText()
               "  --server URL          work on an agency's PostgreSQL server instead of a data\n"
               "                        folder; URL is a libpq URI or key=value string, such as\n"
               "                        postgresql://clerk@db.example/sennet?sslmode=verify-full\n"
+              "  --desk NAME           the name of this desk (default: the computer's host name),\n"
+              "                        recorded with each change, log-in and audit entry; on a\n"
+              "                        server each desk runs one copy, and one user may work at\n"
+              "                        two desks\n"
               "  --from-menu           started from the desktop menu: use the user's data folder\n"
               "\n"
               "The data folder is, in this order: the folder given with --data-folder;\n"

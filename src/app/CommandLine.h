@@ -20,6 +20,11 @@ struct CommandLine {
     // --server URL: work on an agency's server (a libpq connection URI or
     // key=value string) instead of a data folder; empty when not given.
     QString server;
+    // --desk NAME: the name this desk goes by in the audit trail, the user
+    // log and a server's rows; empty when not given (the host name then).
+    // On a server each desk runs one copy, so two copies on one computer
+    // with two names are two desks.
+    QString desk;
     // --from-menu: the desktop entry starts the program with it, because a
     // menu start happens in whatever folder the desktop chose (mostly the
     // home folder), which is no place for the data files.

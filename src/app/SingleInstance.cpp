@@ -4,6 +4,7 @@
 #include "platform/Messages.h"
 #include "store/FileIo.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 
 namespace {
@@ -36,6 +37,24 @@ SingleInstanceGuard::SingleInstanceGuard(const QString& folder)
     m_lock.setStaleLockTime(0); // only a lock whose process is gone is stale
 }
 
+SingleInstanceGuard::SingleInstanceGuard(const QString& folder, const QString& lockName)
+    : m_folder(QDir(folder).absolutePath())
+    , m_lockPath(QDir(folder).filePath(lockName))
+    , m_lock(m_lockPath)
+    , m_dataFolder(false)
+{
+    m_lock.setStaleLockTime(0);
+}
+
+QString DeskLockName(const QString& server, const QString& desk)
+{
+    // Hashed: a server's name and a desk's may hold anything a file name cannot.
+    const QByteArray key = server.toUtf8() + '\n' + desk.toUtf8();
+    return ApplicationTitle() + QStringLiteral("-desk-")
+        + QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(24))
+        + QStringLiteral(".lock");
+}
+
 SingleInstanceGuard::Outcome SingleInstanceGuard::acquire()
 {
     m_failure.clear();
@@ -44,7 +63,7 @@ SingleInstanceGuard::Outcome SingleInstanceGuard::acquire()
     if (m_lock.error() == QLockFile::LockFailedError)
         return Outcome::AlreadyRunning;
     m_failure = ApplicationTitle() + QStringLiteral(" cannot start: its lock file could not be created") + CRLF
-        + QStringLiteral("in the data folder ") + QDir::toNativeSeparators(m_folder) + CRLF + QStringLiteral("(")
+        + (m_dataFolder ? QStringLiteral("in the data folder ") : QStringLiteral("in the folder ")) + QDir::toNativeSeparators(m_folder) + CRLF + QStringLiteral("(")
         + whyNoLockFile(m_lockPath) + QStringLiteral(").");
     return Outcome::Failed;
 }

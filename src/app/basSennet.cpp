@@ -7,6 +7,7 @@
 #include "app/SingleInstance.h"
 #include "app/StartupHooks.h"
 #include "app/frmTitlePage.h"
+#include "audit/AuditEntry.h"
 #include "platform/Messages.h"
 #include "platform/Printer.h"
 #include "session/ShutDown.h"
@@ -109,6 +110,24 @@ int RunOnServer(int argc, char** argv, const QString& url, bool fromMenu)
 {
     QApplication app(argc, argv);
     SetUpApplication();
+    // One copy per desk: any number of desks (and one user at two of them)
+    // work on the server at once, but a desk's second copy is refused.
+    QString serverName = url;
+    if (serverAccess().loginOf) {
+        const ServerLogin login = serverAccess().loginOf(url);
+        serverName = login.host + u'\n' + login.database;
+    }
+    SingleInstanceGuard deskLock(QDir::tempPath(), DeskLockName(serverName, DeskName()));
+    switch (deskLock.acquire()) {
+    case SingleInstanceGuard::Outcome::Acquired:
+        break;
+    case SingleInstanceGuard::Outcome::AlreadyRunning:
+        MsgBox(AlreadyRunningText(), Msg::Critical | Msg::OKOnly, AlreadyRunningCaption);
+        return ExitOk;
+    case SingleInstanceGuard::Outcome::Failed:
+        MsgBox(deskLock.failureText(), Msg::Critical | Msg::OKOnly, AlreadyRunningCaption);
+        return ExitOk;
+    }
     std::unique_ptr<Storage> server;
     QString reason;
     switch (ConnectToServer(url, server, reason)) {
@@ -167,6 +186,8 @@ int Main(int argc, char** argv)
         QTextStream(stderr) << "sennet: " << commandLine.error << '\n' << UsageLine() << '\n';
         return ExitUsage;
     }
+
+    SetDeskName(commandLine.desk);
 
     // An agency's server, when one is chosen, takes the data folder's place:
     // no folder is chosen, locked, checked or converted.

@@ -80,6 +80,22 @@ std::optional<AuditAction> auditActionFromName(const QString& name)
     return std::nullopt;
 }
 
+namespace {
+QString& givenDeskName()
+{
+    static QString name;
+    return name;
+}
+} // namespace
+
+QString DeskName()
+{
+    const QString& given = givenDeskName();
+    return given.isEmpty() ? QSysInfo::machineHostName() : given;
+}
+
+void SetDeskName(const QString& name) { givenDeskName() = name.trimmed(); }
+
 AuditEntry makeAuditEntry(AuditAction action, const QString& user, int level)
 {
     AuditEntry entry;
@@ -89,7 +105,7 @@ AuditEntry makeAuditEntry(AuditAction action, const QString& user, int level)
     entry.time = now.toOffsetFromUtc(now.offsetFromUtc());
     entry.user = user;
     entry.level = level;
-    entry.desk = QSysInfo::machineHostName();
+    entry.desk = DeskName();
     entry.action = action;
     return entry;
 }

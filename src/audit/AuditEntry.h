@@ -47,7 +47,7 @@ struct AuditEntry {
     QDateTime time;     // the local moment; its offset from UTC is kept with it
     QString user;       // the display name; for a failed log-in the name chosen
     int level = 0;      // the access level, 0 when none
-    QString desk;       // the host name
+    QString desk;       // the desk's name (DeskName())
     AuditAction action = AuditAction::LogIn;
     QString citation;   // the citation number, empty when none applies
     qint32 key = 0;     // the citation's record key, 0 when none applies
@@ -58,7 +58,15 @@ struct AuditEntry {
     QDateTime utc() const { return time.toUTC(); }
 };
 
-// An entry made now at this desk (the clock seam, the host name), for
+// The name of this desk, as the audit trail, the user log and a server's
+// rows record who changed what from where: the host name unless the
+// command line gave another (--desk), so that two program windows on one
+// computer can stand for two desks.
+QString DeskName();
+// Names this desk; an empty name goes back to the host name.
+void SetDeskName(const QString& name);
+
+// An entry made now at this desk (the clock seam, DeskName()), for
 // `user` with `level`.
 AuditEntry makeAuditEntry(AuditAction action, const QString& user, int level);
 

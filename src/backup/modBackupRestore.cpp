@@ -206,6 +206,29 @@ QString backUpServer(CopyingWindow& copying, const QString& chosen)
 // transaction, so a failure leaves the server as it was. A file the backup
 // lacks leaves that part of the server's data as it is.
 // Returns the cancel text on a failure (told to the user), else empty.
+// A restore replaces what every desk is looking at: while other desks work
+// on the server it is refused, naming them. True when none is. A look-up
+// that fails is told when `tellFailure`, else let pass: the replacement
+// that follows then says what is wrong with the server.
+bool noOtherDesks(bool tellFailure)
+{
+    QStringList desks;
+    FileError error;
+    if (!storage().otherDesks(desks, error)) {
+        if (!tellFailure)
+            return true;
+        showRestoreError(allDataFiles(), error);
+        return false;
+    }
+    if (desks.isEmpty())
+        return true;
+    MsgBox(QStringLiteral("The data cannot be restored while other desks") + CRLF
+               + QStringLiteral("are working on the server:") + CRLF + CRLF + desks.join(CRLF) + CRLF + CRLF
+               + QStringLiteral("Please have them log out first,") + CRLF + QStringLiteral("then restore again."),
+           Msg::Exclamation | Msg::OKOnly, QStringLiteral("Other Desks Are Working"));
+    return false;
+}
+
 QString restoreServer(CopyingWindow& copying, const QString& chosen, const QStringList& toCopy,
                       const QStringList& lacking, int conversion)
 {
@@ -246,6 +269,9 @@ QString restoreServer(CopyingWindow& copying, const QString& chosen, const QStri
     if (lacking.contains(DataFileNames.value(2)))
         contents.userLog = current.userLog;
     copying.show(QStringLiteral("Restoring ") + allDataFiles());
+    // A desk that logged in while the user answered the questions.
+    if (!noOtherDesks(false))
+        return RestoreCancelledText;
     if (!storage().replaceContents(contents, error)) {
         showRestoreError(allDataFiles(), error);
         return RestoreCancelledText;
@@ -359,6 +385,10 @@ void Backup(QWidget* window)
 void Restore(QWidget* window)
 {
     const QString title = ApplicationTitle();
+    if (storage().isServer() && !noOtherDesks(true)) {
+        showOutcome(RestoreCancelledText);
+        return;
+    }
     QString chosen = BrowseForFolder(window, QStringLiteral("Select the disk/drive/folder that contains your") + CRLF
                                                  + QStringLiteral("previously backed up ") + title
                                                  + QStringLiteral(" data files") + CRLF

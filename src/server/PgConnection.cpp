@@ -123,10 +123,11 @@ bool PgConnection::connect(QString& reason)
 {
     // The URL's own settings win over the bounded waits given before it; the
     // password given and the client's character set win over the URL.
-    const QByteArray timeout = QByteArray::number(ConnectTimeoutSeconds);
+    const QByteArray timeout = QByteArray::number(m_connectTimeout > 0 ? m_connectTimeout : ConnectTimeoutSeconds);
+    const QByteArray name = m_applicationName.isEmpty() ? QByteArray("Sennet") : m_applicationName;
     std::vector<const char*> keys{"connect_timeout", "keepalives_idle", "keepalives_interval", "keepalives_count",
                                   "application_name", "dbname"};
-    std::vector<const char*> values{timeout.constData(), "15", "5", "3", "Sennet", m_url.constData()};
+    std::vector<const char*> values{timeout.constData(), "15", "5", "3", name.constData(), m_url.constData()};
     if (!m_password.isEmpty()) {
         keys.push_back("password");
         values.push_back(m_password.constData());
@@ -161,10 +162,88 @@ bool PgConnection::setUpSession(QString& reason)
 {
     m_prepared.clear();
     m_broken = false;
+    m_pids.append(PQbackendPID(m_conn));
+    if (m_pids.size() > 8)
+        m_pids.removeFirst();
     const QByteArray set = "SET statement_timeout TO " + QByteArray::number(StatementTimeoutMs);
     // Every cursor of the program is read to its end: it is planned for all
     // its rows, not for the first few.
-    return exec(set.constData(), reason) && exec("SET cursor_tuple_fraction TO 1", reason);
+    // A connection made again (PQreset) starts under the name it was opened with.
+    return exec(set.constData(), reason) && exec("SET cursor_tuple_fraction TO 1", reason)
+        && (m_applicationName.isEmpty() || sendApplicationName(reason));
+}
+
+bool PgConnection::sendApplicationName(QString& reason)
+{
+    PgResult r;
+    return exec("SELECT set_config('application_name', $1, false)",
+                {PgValue::text(QString::fromLatin1(m_applicationName))}, r, reason);
+}
+
+QByteArray PgConnection::applicationNameOf(const QString& text)
+{
+    QByteArray out;
+    for (const QChar c : text) {
+        if (out.size() == 63)
+            break;
+        out += c.unicode() >= 32 && c.unicode() < 127 ? char(c.unicode()) : '?';
+    }
+    return out;
+}
+
+bool PgConnection::setApplicationName(const QByteArray& name, QString& reason)
+{
+    m_applicationName = name.left(63);
+    return !m_conn || PQstatus(m_conn) != CONNECTION_OK || sendApplicationName(reason);
+}
+
+bool PgConnection::openLike(const PgConnection& other, QString& reason)
+{
+    close();
+    m_url = other.m_url;
+    m_password = other.m_password;
+    m_host = other.m_host;
+    m_database = other.m_database;
+    return connect(reason);
+}
+
+int PgConnection::socket() const { return m_conn ? PQsocket(m_conn) : -1; }
+
+bool PgConnection::readInput(QList<Notification>& out, bool& pinged)
+{
+    pinged = false;
+    if (!m_conn || PQconsumeInput(m_conn) == 0 || PQstatus(m_conn) != CONNECTION_OK) {
+        m_broken = true;
+        return false;
+    }
+    // The answers to a ping, once all of it is here.
+    while (PQisBusy(m_conn) == 0) {
+        PGresult* r = PQgetResult(m_conn);
+        if (!r)
+            break;
+        const ExecStatusType status = PQresultStatus(r);
+        PQclear(r);
+        if (status == PGRES_FATAL_ERROR) {
+            m_broken = true;
+            return false;
+        }
+        pinged = true;
+    }
+    while (PGnotify* n = PQnotifies(m_conn)) {
+        out.append({QByteArray(n->relname), QByteArray(n->extra), n->be_pid});
+        PQfreemem(n);
+    }
+    return true;
+}
+
+bool PgConnection::sendPing()
+{
+    if (!m_conn || PQstatus(m_conn) != CONNECTION_OK || PQsendQuery(m_conn, "") == 0) {
+        m_broken = true;
+        return false;
+    }
+    PQflush(m_conn);
+    return true;
 }
 
 bool PgConnection::ready(QString& reason)

@@ -5,6 +5,7 @@
 // words a user can act on. A connection found lost is made again at the
 // start of the next operation, not in the middle of one.
 #include <QByteArray>
+#include <QList>
 #include <QSet>
 #include <QString>
 #include <vector>
@@ -117,6 +118,37 @@ public:
     // "server "host", database "db""
     QString place() const;
 
+    // The name the server shows for this connection (pg_stat_activity's
+    // application_name): ASCII only, at most 63 bytes, anything else made
+    // '?' or cut. Set on a live connection at once and again after every
+    // reconnection; "Sennet" until set.
+    bool setApplicationName(const QByteArray& name, QString& reason);
+    static QByteArray applicationNameOf(const QString& text);
+    // The shorter wait for connecting used instead of ConnectTimeoutSeconds
+    // (libpq waits 2 seconds at least); 0 goes back to the default.
+    void setConnectTimeout(int seconds) { m_connectTimeout = seconds; }
+    // Connects to the same server, database and role as `other`, with its
+    // password (a second connection of the same desk).
+    bool openLike(const PgConnection& other, QString& reason);
+    // Whether server process `pid` served this connection lately (also
+    // before it was made again): a notification names the process whose
+    // transaction sent it, so one sent from there was this desk's own.
+    bool servedBy(int pid) const { return pid != 0 && m_pids.contains(pid); }
+
+    // Hearing notifications: LISTEN on the connection, then read what the
+    // socket brings without ever waiting on it.
+    struct Notification {
+        QByteArray channel, payload;
+        int senderPid = 0;
+    };
+    int socket() const;
+    // Reads what the server has sent: notifications into `out`, and whether
+    // the answer to the last sendPing() came. False when the connection is
+    // gone.
+    bool readInput(QList<Notification>& out, bool& pinged);
+    // Asks the server for a trivial answer without waiting for it.
+    bool sendPing();
+
     // Whether libpq asks for a password to connect to `url` (none was in
     // ~/.pgpass, PGPASSWORD or the URL).
     static bool needsPassword(const QString& url);
@@ -133,6 +165,7 @@ public:
 private:
     bool connect(QString& reason);
     bool setUpSession(QString& reason);
+    bool sendApplicationName(QString& reason);
     QString connectionFailure() const;
     bool finish(PGresult* r, PgResult& result, QString& reason);
 
@@ -143,6 +176,9 @@ private:
     bool m_broken = false; // a failure showed the connection lost
     bool m_wantedPassword = false;
     QByteArray m_lastState;
+    QByteArray m_applicationName;
+    int m_connectTimeout = 0;
+    QList<int> m_pids; // the latest server processes, newest last
 };
 
 // libpq's words for a failure, on one line and without a final full stop.

@@ -6,6 +6,7 @@
 #include "store/SearchMatch.h"
 
 #include <QSet>
+#include <algorithm>
 #include <QtEndian>
 #include <cmath>
 #include <cstring>
@@ -217,9 +218,55 @@ std::vector<QByteArray> versionThree()
     return s;
 }
 
+// Every change to the citations is told on one channel after its statement,
+// one notification per row ("added 12 1", "changed 12 4", "deleted 12 4":
+// the kind, the key and the row's version), or one "many" for a statement
+// of more rows than a desk would want one by one (an import, a restore) and
+// for an emptied table. The server delivers them when the transaction
+// commits, and never those of one rolled back.
+std::vector<QByteArray> versionFour()
+{
+    std::vector<QByteArray> s;
+    const QByteArray many = QByteArray::number(ChangeNotice::ManyRows);
+    s.push_back("CREATE FUNCTION sennet_citations_told() RETURNS trigger LANGUAGE plpgsql AS $$\n"
+                "DECLARE\n  r record;\nBEGIN\n"
+                "  IF TG_OP = 'TRUNCATE' THEN\n"
+                "    PERFORM pg_notify('" + ChangeNotice::Channel + "', 'many');\n"
+                "  ELSIF TG_OP = 'DELETE' THEN\n"
+                "    IF (SELECT count(*) FROM (SELECT 1 FROM gone LIMIT " + many + " + 1) t) > " + many + " THEN\n"
+                "      PERFORM pg_notify('" + ChangeNotice::Channel + "', 'many');\n"
+                "    ELSE\n"
+                "      FOR r IN SELECT id, row_version FROM gone LOOP\n"
+                "        PERFORM pg_notify('" + ChangeNotice::Channel
+                    + "', 'deleted ' || r.id || ' ' || r.row_version);\n"
+                "      END LOOP;\n"
+                "    END IF;\n"
+                "  ELSE\n"
+                "    IF (SELECT count(*) FROM (SELECT 1 FROM made LIMIT " + many + " + 1) t) > " + many + " THEN\n"
+                "      PERFORM pg_notify('" + ChangeNotice::Channel + "', 'many');\n"
+                "    ELSE\n"
+                "      FOR r IN SELECT id, row_version FROM made LOOP\n"
+                "        PERFORM pg_notify('" + ChangeNotice::Channel + "', CASE TG_OP WHEN 'INSERT' THEN 'added ' "
+                "ELSE 'changed ' END || r.id || ' ' || r.row_version);\n"
+                "      END LOOP;\n"
+                "    END IF;\n"
+                "  END IF;\n"
+                "  RETURN NULL;\nEND $$");
+    s.push_back("CREATE TRIGGER citations_added AFTER INSERT ON citations REFERENCING NEW TABLE AS made "
+                "FOR EACH STATEMENT EXECUTE FUNCTION sennet_citations_told()");
+    s.push_back("CREATE TRIGGER citations_changed AFTER UPDATE ON citations REFERENCING NEW TABLE AS made "
+                "FOR EACH STATEMENT EXECUTE FUNCTION sennet_citations_told()");
+    s.push_back("CREATE TRIGGER citations_deleted AFTER DELETE ON citations REFERENCING OLD TABLE AS gone "
+                "FOR EACH STATEMENT EXECUTE FUNCTION sennet_citations_told()");
+    s.push_back("CREATE TRIGGER citations_emptied AFTER TRUNCATE ON citations "
+                "FOR EACH STATEMENT EXECUTE FUNCTION sennet_citations_told()");
+    return s;
+}
+
 const std::vector<Migration>& migrations()
 {
-    static const std::vector<Migration> all{{1, versionOne()}, {2, versionTwo()}, {3, versionThree()}};
+    static const std::vector<Migration> all{
+        {1, versionOne()}, {2, versionTwo()}, {3, versionThree()}, {4, versionFour()}};
     return all;
 }
 
@@ -280,6 +327,39 @@ bool applyFrom(PgConnection& pg, int from, QString& reason, int upTo = CurrentVe
 }
 
 } // namespace
+
+namespace ChangeNotice {
+
+std::optional<Parsed> parse(const QByteArray& payload)
+{
+    if (payload == "many")
+        return Parsed{};
+    const QList<QByteArray> parts = payload.split(' ');
+    if (parts.size() != 3)
+        return std::nullopt;
+    Parsed out;
+    if (parts[0] == "added")
+        out.kind = Parsed::Kind::Added;
+    else if (parts[0] == "changed")
+        out.kind = Parsed::Kind::Changed;
+    else if (parts[0] == "deleted")
+        out.kind = Parsed::Kind::Deleted;
+    else
+        return std::nullopt;
+    // Digits only: toInt() alone would take blanks and a sign.
+    const auto digits = [](const QByteArray& t) {
+        return !t.isEmpty() && t.size() <= 19
+            && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    bool keyOk = false, versionOk = false;
+    out.key = digits(parts[1]) ? parts[1].toInt(&keyOk) : 0;
+    out.version = digits(parts[2]) ? parts[2].toLongLong(&versionOk) : 0;
+    if (!keyOk || !versionOk || out.key <= 0 || out.version <= 0)
+        return std::nullopt;
+    return out;
+}
+
+} // namespace ChangeNotice
 
 QByteArray ColumnName(const char* layoutName)
 {

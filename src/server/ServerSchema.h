@@ -24,8 +24,25 @@ namespace ServerSchema {
 // The schema this program works with; sennet-data server upgrade brings an
 // older one up to it.
 // Version 2 added the audit trail, version 3 the list's covering index and
-// the index of the rows whose texts keep raw bytes.
-constexpr int CurrentVersion = 3;
+// the index of the rows whose texts keep raw bytes, version 4 the
+// notifications of every change to the citations.
+constexpr int CurrentVersion = 4;
+
+// What the server tells the desks listening on Channel after each change to
+// the citations: one payload per row, "<kind> <key> <version>" with kind
+// "added", "changed" or "deleted", or "many" alone when a statement touched
+// more than ManyRows rows or emptied the table. Anyone may notify on a
+// channel: parse() takes nothing else.
+namespace ChangeNotice {
+inline const QByteArray Channel = "sennet_citations";
+constexpr int ManyRows = 100;
+struct Parsed {
+    enum class Kind { Added, Changed, Deleted, Many } kind = Kind::Many;
+    qint32 key = 0;
+    qint64 version = 0;
+};
+std::optional<Parsed> parse(const QByteArray& payload);
+} // namespace ChangeNotice
 
 struct Column {
     QByteArray name; // the typed column

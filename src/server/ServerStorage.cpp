@@ -8,7 +8,11 @@
 #include "store/CitationNumberIndex.h"
 #include "store/SearchMatch.h"
 
+#include <QCryptographicHash>
+#include <QLocale>
 #include <QSet>
+#include <QSocketNotifier>
+#include <QTimer>
 #include <QtEndian>
 #include <algorithm>
 #include <cstring>
@@ -25,6 +29,12 @@ constexpr int FetchRows = 5000;
 // statement timeout, however many rows a transaction adds.
 constexpr int CopyRows = 5000;
 const char* const ReadSnapshot = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
+
+bool& toolConnections()
+{
+    static bool tool = false;
+    return tool;
+}
 
 // The connection and who acts, shared by the stores of one storage.
 class Session {
@@ -182,6 +192,42 @@ void appendListRow(CitationRows& rows, const PgResult& r, int row, bool withTime
 QString numberKey(const char* record)
 {
     return CitationNumberIndex::normalised(CitationBytes::text(record, F::CitationNumber));
+}
+
+// What a citation row says of its version, read beside its fields.
+const QByteArray StampColumns = "row_version, coalesce(changed_by, created_by), desk, coalesce(changed_at, created_at)";
+
+RowStamp stampOf(const PgResult& r, int row, int first)
+{
+    RowStamp s;
+    s.version = r.int4(row, first);
+    s.user = r.isNull(row, first + 1) ? QString() : r.text(row, first + 1);
+    s.desk = r.isNull(row, first + 2) ? QString() : r.text(row, first + 2);
+    if (!r.isNull(row, first + 3))
+        s.when = QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC)
+                     .addMSecs(r.int8(row, first + 3) / 1000)
+                     .toLocalTime();
+    return s;
+}
+
+// "Jane Doe at the desk "DESK-2" on 12/8/26 9:15 PM" as far as the stamp knows.
+QString whoAndWhen(const RowStamp& stamp)
+{
+    QString out = stamp.user.isEmpty() ? QStringLiteral("another desk") : stamp.user;
+    if (!stamp.desk.isEmpty())
+        out += QStringLiteral(" at the desk \"%1\"").arg(stamp.desk);
+    if (stamp.when.isValid())
+        out += QStringLiteral(" on %1").arg(QLocale().toString(stamp.when, QLocale::ShortFormat));
+    return out;
+}
+
+// The advisory lock a number check takes, the same at every desk for the
+// same number key: one desk at a time looks a number up and saves it.
+constexpr qint32 NumberLockClass = 0x53654e6e;
+qint32 numberLockOf(const QString& key)
+{
+    const QByteArray digest = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1);
+    return qFromBigEndian<qint32>(digest.constData());
 }
 
 // The values of a citation row after its fields: the number key and whether
@@ -379,6 +425,128 @@ public:
         });
     }
 
+    bool readStamped(CitationKey key, CitationRecord& record, RowStamp& stamp, FileError& error) override
+    {
+        stamp = {};
+        return m_s.run("The citation could not be read", error, [&](QString& reason) {
+            const Columns& columns = ServerSchema::CitationColumns();
+            PgResult r;
+            if (!m_s.pg.execPrepared("read_stamped_citation",
+                                     "SELECT " + ServerSchema::ColumnList(columns) + ", " + StampColumns
+                                         + " FROM citations WHERE id = $1",
+                                     {PgValue::int4(key)}, r, reason))
+                return false;
+            if (r.rows() == 0) {
+                reason = QStringLiteral("it is no longer on the server");
+                return false;
+            }
+            QByteArray bytes = CitationRecord().bytes();
+            ServerSchema::ReadRecord(columns, r, 0, 0, bytes.data());
+            record = CitationRecord::fromBytes(bytes.constData(), bytes.size());
+            stamp = stampOf(r, 0, ServerSchema::ValueCount(columns));
+            return true;
+        });
+    }
+
+    // A checked write is one transaction: the number's lock and look-up
+    // first, then the audit entry (which the chain's lock orders), then the
+    // row, whose version the UPDATE or DELETE names. A refusal rolls all of
+    // it back, the entry too.
+    bool addChecked(const CitationRecord& record, CitationKey& key, WriteCheck& check, FileError& error) override
+    {
+        check.conflict = RowConflict::None;
+        check.current = {};
+        if (!check.checkNumber)
+            return add(record, key, error);
+        std::optional<AuditEntry> entry = m_s.takePending(AuditAction::CitationAdded);
+        return m_s.run("The citation was not saved", error, [&](QString& reason) {
+            if (!m_s.pg.exec("BEGIN", reason) || !numberIsFree(record, 0, check, reason))
+                return false;
+            CitationKey id = 0;
+            if (entry) {
+                PgResult r;
+                if (!m_s.pg.execPrepared("next_citation_id",
+                                         "SELECT nextval(pg_get_serial_sequence('citations', 'id'))", {}, r, reason))
+                    return false;
+                id = CitationKey(r.int8(0, 0));
+                entry->key = id;
+                if (!m_s.insertAudit(*entry, reason))
+                    return false;
+            }
+            return insert(record.bytes().constData(), key, reason, id) && m_s.pg.exec("COMMIT", reason);
+        });
+    }
+
+    bool saveChecked(CitationKey key, const CitationRecord& record, WriteCheck& check, FileError& error) override
+    {
+        check.conflict = RowConflict::None;
+        check.current = {};
+        std::optional<AuditEntry> entry = m_s.takePending(AuditAction::CitationEdited);
+        return m_s.run("The citation was not saved", error, [&](QString& reason) {
+            return m_s.pg.exec("BEGIN", reason) && (!check.checkNumber || numberIsFree(record, key, check, reason))
+                && (!entry || m_s.insertAudit(*entry, reason))
+                && update(key, record, reason, check.shownVersion, &check) && m_s.pg.exec("COMMIT", reason);
+        });
+    }
+
+    bool removeChecked(CitationKey key, WriteCheck& check, FileError& error, const ProgressFn&) override
+    {
+        check.conflict = RowConflict::None;
+        check.current = {};
+        std::optional<AuditEntry> entry = m_s.takePending(AuditAction::CitationDeleted);
+        return m_s.run("The citation was not deleted", error, [&](QString& reason) {
+            return m_s.pg.exec("BEGIN", reason) && (!entry || m_s.insertAudit(*entry, reason))
+                && erase(key, reason, check.shownVersion, &check) && m_s.pg.exec("COMMIT", reason);
+        });
+    }
+
+    // Why a write naming `key` at `shown` touched no row: the row changed
+    // since (its stamp now in check.current) or is gone.
+    bool refuse(CitationKey key, WriteCheck& check, QString& reason)
+    {
+        PgResult r;
+        if (!m_s.pg.execPrepared("citation_stamp", "SELECT " + StampColumns + " FROM citations WHERE id = $1",
+                                 {PgValue::int4(key)}, r, reason))
+            return false;
+        if (r.rows() == 0) {
+            check.conflict = RowConflict::Deleted;
+            reason = QStringLiteral("another desk deleted it meanwhile");
+        } else {
+            check.conflict = RowConflict::Changed;
+            check.current = stampOf(r, 0, 0);
+            reason = QStringLiteral("%1 changed it since it was shown here").arg(whoAndWhen(check.current));
+        }
+        return false;
+    }
+
+    // Inside the caller's transaction: takes the number's lock (held to the
+    // commit) and refuses when a citation other than `except` and those the
+    // user was told about has the record's number by now.
+    bool numberIsFree(const CitationRecord& record, CitationKey except, WriteCheck& check, QString& reason)
+    {
+        const QString wanted = numberKey(record.bytes().constData());
+        PgResult r;
+        QList<CitationKey> keys;
+        if (!m_s.pg.execPrepared("lock_number", "SELECT pg_advisory_xact_lock($1, $2)",
+                                 {PgValue::int4(NumberLockClass), PgValue::int4(numberLockOf(wanted))}, r, reason)
+            || !lookUpNumber(wanted, except, keys, reason))
+            return false;
+        for (const CitationKey k : std::as_const(keys)) {
+            if (check.knownDuplicates.contains(k))
+                continue;
+            check.conflict = RowConflict::NumberTaken;
+            if (m_s.pg.execPrepared("citation_stamp", "SELECT " + StampColumns + " FROM citations WHERE id = $1",
+                                    {PgValue::int4(k)}, r, reason)
+                && r.rows() == 1)
+                check.current = stampOf(r, 0, 0);
+            reason = QStringLiteral("%1 saved a citation with the number \"%2\" meanwhile")
+                         .arg(whoAndWhen(check.current),
+                              Ansi::trimSpaces(record.text(CitationField::CitationNumber)));
+            return false;
+        }
+        return true;
+    }
+
     bool add(const CitationRecord& record, CitationKey& key, FileError& error) override
     {
         std::optional<AuditEntry> entry = m_s.takePending(AuditAction::CitationAdded);
@@ -407,29 +575,35 @@ public:
         });
     }
 
-    bool update(CitationKey key, const CitationRecord& record, QString& reason)
+    // Replaces the row under `key` when it is still at version `shown` (0:
+    // whatever its version); with `check`, a row changed or gone is refused
+    // as a conflict.
+    bool update(CitationKey key, const CitationRecord& record, QString& reason, qint64 shown = 0,
+                WriteCheck* check = nullptr)
     {
-        {
-            const Columns& columns = ServerSchema::CitationColumns();
-            const int n = ServerSchema::ValueCount(columns) + 2;
-            static const QByteArray sql = "UPDATE citations SET (" + ServerSchema::ColumnList(columns)
-                + ", number_key, raw_texts) = ROW(" + placeholders(1, n) + "), row_version = row_version + 1, "
-                + "changed_by = $" + QByteArray::number(n + 1) + ", changed_at = now(), desk = $"
-                + QByteArray::number(n + 2) + " WHERE id = $" + QByteArray::number(n + 3);
-            std::vector<PgValue> values;
-            bindCitation(record.bytes().constData(), values);
-            values.push_back(m_s.actorName());
-            values.push_back(m_s.desk());
-            values.push_back(PgValue::int4(key));
-            PgResult r;
-            if (!m_s.pg.execPrepared("save_citation", sql.constData(), values, r, reason))
-                return false;
-            if (r.affected() == 0) {
-                reason = QStringLiteral("it is no longer on the server (another desk may have deleted it)");
-                return false;
-            }
-            return true;
+        const Columns& columns = ServerSchema::CitationColumns();
+        const int n = ServerSchema::ValueCount(columns) + 2;
+        static const QByteArray sql = "UPDATE citations SET (" + ServerSchema::ColumnList(columns)
+            + ", number_key, raw_texts) = ROW(" + placeholders(1, n) + "), row_version = row_version + 1, "
+            + "changed_by = $" + QByteArray::number(n + 1) + ", changed_at = now(), desk = $"
+            + QByteArray::number(n + 2) + " WHERE id = $" + QByteArray::number(n + 3) + " AND ($"
+            + QByteArray::number(n + 4) + " = 0 OR row_version = $" + QByteArray::number(n + 4) + ")";
+        std::vector<PgValue> values;
+        bindCitation(record.bytes().constData(), values);
+        values.push_back(m_s.actorName());
+        values.push_back(m_s.desk());
+        values.push_back(PgValue::int4(key));
+        values.push_back(PgValue::int8(shown));
+        PgResult r;
+        if (!m_s.pg.execPrepared("save_citation", sql.constData(), values, r, reason))
+            return false;
+        if (r.affected() == 0) {
+            if (check)
+                return refuse(key, *check, reason);
+            reason = QStringLiteral("it is no longer on the server (another desk may have deleted it)");
+            return false;
         }
+        return true;
     }
 
     bool remove(CitationKey key, FileError& error, const ProgressFn&) override
@@ -440,19 +614,21 @@ public:
         });
     }
 
-    bool erase(CitationKey key, QString& reason)
+    // Removes the row under `key` as update() replaces it.
+    bool erase(CitationKey key, QString& reason, qint64 shown = 0, WriteCheck* check = nullptr)
     {
-        {
-            PgResult r;
-            if (!m_s.pg.execPrepared("remove_citation", "DELETE FROM citations WHERE id = $1", {PgValue::int4(key)},
-                                     r, reason))
-                return false;
-            if (r.affected() == 0) {
-                reason = QStringLiteral("it is no longer on the server (another desk may have deleted it)");
-                return false;
-            }
-            return true;
+        PgResult r;
+        if (!m_s.pg.execPrepared("remove_citation",
+                                 "DELETE FROM citations WHERE id = $1 AND ($2 = 0 OR row_version = $2)",
+                                 {PgValue::int4(key), PgValue::int8(shown)}, r, reason))
+            return false;
+        if (r.affected() == 0) {
+            if (check)
+                return refuse(key, *check, reason);
+            reason = QStringLiteral("it is no longer on the server (another desk may have deleted it)");
+            return false;
         }
+        return true;
     }
 
     bool addAll(const std::vector<CitationRecord>& records, CitationKey& firstKey, FileError& error) override
@@ -468,25 +644,35 @@ public:
     {
         keys.clear();
         const QString wanted = CitationNumberIndex::normalised(number);
-        return m_s.run("The citation numbers could not be read", error, [&](QString& reason) {
-            // Rows whose number keeps raw bytes have no key: they are
-            // compared here, as every candidate is.
-            const Columns columns = ServerSchema::CitationColumnsOf({F::CitationNumber});
-            PgResult r;
-            if (!m_s.pg.execPrepared("find_number",
-                                     "SELECT id, " + ServerSchema::ColumnList(columns)
-                                         + " FROM citations WHERE (number_key = $1 OR number_key IS NULL) "
-                                           "AND id <> $2 ORDER BY id",
-                                     {PgValue::text(wanted), PgValue::int4(except)}, r, reason))
-                return false;
-            QByteArray bytes = CitationRecord().bytes();
-            for (int i = 0; i < r.rows(); ++i) {
-                ServerSchema::ReadRecord(columns, r, i, 1, bytes.data());
-                if (numberKey(bytes.constData()) == wanted)
-                    keys << r.int4(i, 0);
-            }
-            return true;
-        });
+        return m_s.run("The citation numbers could not be read", error,
+                       [&](QString& reason) { return lookUpNumber(wanted, except, keys, reason); });
+    }
+
+    // The keys of the citations other than `except` whose number key is
+    // `wanted`. Rows whose number keeps raw bytes have no key: they are
+    // compared here, as every candidate is.
+    bool lookUpNumber(const QString& wanted, CitationKey except, QList<CitationKey>& keys, QString& reason)
+    {
+        keys.clear();
+        const Columns columns = ServerSchema::CitationColumnsOf({F::CitationNumber});
+        PgResult r;
+        if (!m_s.pg.execPrepared("find_number",
+                                 "SELECT id, " + ServerSchema::ColumnList(columns)
+                                     + " FROM citations WHERE (number_key = $1 OR number_key IS NULL) "
+                                       "AND id <> $2 ORDER BY id",
+                                 {wanted.contains(QChar(0)) ? PgValue::nullOf(PgType::Text) : PgValue::text(wanted),
+                                  PgValue::int4(except)},
+                                 r, reason))
+            return false;
+        QByteArray bytes = CitationRecord().bytes();
+        // A key holding a NUL is never stored (its row keeps none): only the
+        // rows without a key can hold that number.
+        for (int i = 0; i < r.rows(); ++i) {
+            ServerSchema::ReadRecord(columns, r, i, 1, bytes.data());
+            if (numberKey(bytes.constData()) == wanted)
+                keys << r.int4(i, 0);
+        }
+        return true;
     }
 
     bool forEach(const std::function<bool(CitationKey key, const char* record)>& visit, FileError& error) override
@@ -789,13 +975,18 @@ public:
         partial = false;
         return m_s.run("The user log could not be read", error, [&](QString& reason) {
             PgResult r;
-            if (!m_s.pg.exec("SELECT line, line_raw, ends_line FROM user_log ORDER BY id DESC LIMIT $1",
+            if (!m_s.pg.exec("SELECT line, line_raw, ends_line, desk FROM user_log ORDER BY id DESC LIMIT $1",
                              {PgValue::int8(qint64(qMax(limitLines, 0)) + 1)}, r, reason))
                 return false;
             QList<QByteArray> lines;
             qint64 bytes = 0;
             for (int i = 0; i < r.rows(); ++i) {
-                const QByteArray line = lineOf(r, i);
+                // For the view, each line names the desk that wrote it.
+                QByteArray line = lineOf(r, i);
+                const QString desk = r.isNull(i, 3) ? QString() : r.text(i, 3).trimmed();
+                if (!desk.isEmpty())
+                    line.insert(r.boolean(i, 2) ? line.size() - 2 : line.size(),
+                                " (desk " + Ansi::encode(desk) + ')');
                 if (lines.size() >= limitLines || bytes + line.size() > limitBytes) {
                     partial = true;
                     break;
@@ -1114,6 +1305,180 @@ private:
     Session& m_s;
 };
 
+// Hears the other desks' changes on a connection of its own that does
+// nothing but LISTEN, read whenever its socket has something: nothing here
+// ever waits on the server but a new connection's making, which is kept
+// short. Changes are told a few milliseconds after the first of them
+// arrives, one entry per citation. A connection found broken, or a server
+// that leaves a trivial question unanswered for some seconds, is told as
+// lost once; the feed then tries again, waiting longer each time, and tells
+// when the server is back.
+class ServerFeed : public ChangeFeed {
+public:
+    static constexpr int BatchMs = 5;
+    static constexpr int CheckMs = 2000;
+    static constexpr int UnansweredChecks = 3;
+    static constexpr int FirstRetryMs = 500;
+    static constexpr int LongestRetryMs = 8000;
+    static constexpr int ConnectSeconds = 2;
+
+    ServerFeed(Session& s, std::function<void(const QList<CitationChange>&)> changed,
+               std::function<void(ServerLink)> link)
+        : m_s(s), m_changed(std::move(changed)), m_link(std::move(link))
+    {
+        m_listener.setConnectTimeout(ConnectSeconds);
+        m_batch.setSingleShot(true);
+        m_batch.setInterval(BatchMs);
+        QObject::connect(&m_batch, &QTimer::timeout, &m_batch, [this] { deliver(); });
+        m_retry.setSingleShot(true);
+        QObject::connect(&m_retry, &QTimer::timeout, &m_retry, [this] { reconnect(); });
+        m_check.setInterval(CheckMs);
+        QObject::connect(&m_check, &QTimer::timeout, &m_check, [this] { check(); });
+        m_check.start();
+        if (!listen()) {
+            // Told from the event loop, as every call is.
+            m_lost = true;
+            QTimer::singleShot(0, &m_retry, [this] {
+                if (tell(ServerLink::Lost))
+                    retryLater(FirstRetryMs);
+            });
+        }
+    }
+
+    ~ServerFeed() override
+    {
+        *m_alive = false;
+        stopListening();
+    }
+
+private:
+    bool listen()
+    {
+        QString reason;
+        m_listener.setApplicationName(ServerListenerName(m_s.actor), reason);
+        if (!m_listener.openLike(m_s.pg, reason)
+            || !m_listener.exec("LISTEN " + ServerSchema::ChangeNotice::Channel, reason)) {
+            m_listener.close();
+            return false;
+        }
+        m_unanswered = 0;
+        m_notifier = std::make_unique<QSocketNotifier>(qintptr(m_listener.socket()), QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [this] { readable(); });
+        return true;
+    }
+
+    void stopListening()
+    {
+        if (m_notifier) {
+            // It may be the one whose signal is being handled.
+            m_notifier->setEnabled(false);
+            m_notifier.release()->deleteLater();
+        }
+        m_listener.close();
+    }
+
+    void readable()
+    {
+        QList<PgConnection::Notification> heard;
+        bool answered = false;
+        if (!m_listener.readInput(heard, answered)) {
+            lose();
+            return;
+        }
+        if (answered)
+            m_unanswered = 0;
+        for (const PgConnection::Notification& n : std::as_const(heard)) {
+            if (n.channel != ServerSchema::ChangeNotice::Channel || m_s.pg.servedBy(n.senderPid))
+                continue;
+            const std::optional<ServerSchema::ChangeNotice::Parsed> p = ServerSchema::ChangeNotice::parse(n.payload);
+            if (!p)
+                continue; // someone else's words on the channel
+            using K = ServerSchema::ChangeNotice::Parsed::Kind;
+            const CitationChange::Kind kind = p->kind == K::Added ? CitationChange::Kind::Added
+                : p->kind == K::Changed                          ? CitationChange::Kind::Changed
+                : p->kind == K::Deleted                          ? CitationChange::Kind::Deleted
+                                                                 : CitationChange::Kind::Many;
+            MergeChange(m_pending, {kind, p->key, p->version});
+        }
+        if (!m_pending.isEmpty() && !m_batch.isActive())
+            m_batch.start();
+    }
+
+    void deliver()
+    {
+        QList<CitationChange> batch;
+        batch.swap(m_pending);
+        if (!batch.isEmpty() && m_changed) {
+            const std::shared_ptr<bool> alive = m_alive;
+            m_changed(batch);
+            (void)alive;
+        }
+    }
+
+    void check()
+    {
+        if (m_lost)
+            return;
+        if (m_unanswered >= UnansweredChecks || (m_unanswered == 0 && !m_listener.sendPing())) {
+            lose();
+            return;
+        }
+        // One question at a time: the next goes out once this is answered.
+        ++m_unanswered;
+    }
+
+    void lose()
+    {
+        if (m_lost)
+            return;
+        m_lost = true;
+        stopListening();
+        m_batch.stop();
+        // What was heard before the loss is still told.
+        const std::shared_ptr<bool> alive = m_alive;
+        deliver();
+        if (*alive && tell(ServerLink::Lost))
+            retryLater(FirstRetryMs);
+    }
+
+    void retryLater(int ms)
+    {
+        m_wait = ms;
+        m_retry.start(ms);
+    }
+
+    void reconnect()
+    {
+        if (!listen()) {
+            retryLater(qMin(m_wait * 2, LongestRetryMs));
+            return;
+        }
+        m_lost = false;
+        tell(ServerLink::Back);
+    }
+
+    // Tells the link's state; false when the feed went with the call.
+    bool tell(ServerLink state)
+    {
+        const std::shared_ptr<bool> alive = m_alive;
+        if (m_link)
+            m_link(state);
+        return *alive;
+    }
+
+    Session& m_s;
+    std::function<void(const QList<CitationChange>&)> m_changed;
+    std::function<void(ServerLink)> m_link;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    PgConnection m_listener;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    QTimer m_batch, m_check, m_retry;
+    QList<CitationChange> m_pending;
+    bool m_lost = false;
+    int m_unanswered = 0;
+    int m_wait = FirstRetryMs;
+};
+
 class ServerStorage : public Storage {
 public:
     ServerStorage() : m_citations(m_s), m_users(m_s), m_log(m_s), m_shared(m_s), m_audit(m_s) {}
@@ -1127,7 +1492,39 @@ public:
     UserLogStore& userLog() override { return m_log; }
     SharedSettings& shared() override { return m_shared; }
     AuditStore& audit() override { return m_audit; }
-    void setActor(const StoreActor& actor) override { m_s.actor = actor; }
+    void setActor(const StoreActor& actor) override
+    {
+        m_s.actor = actor;
+        // Shown to the other desks; a name the server will not take is no
+        // reason to refuse the log-in.
+        QString reason;
+        m_s.pg.setApplicationName(toolConnections() ? QByteArray("sennet-data") : ServerDeskName(actor), reason);
+    }
+
+    std::unique_ptr<ChangeFeed> followChanges(std::function<void(const QList<CitationChange>&)> changed,
+                                              std::function<void(ServerLink)> link) override
+    {
+        return std::make_unique<ServerFeed>(m_s, std::move(changed), std::move(link));
+    }
+
+    bool otherDesks(QStringList& desks, FileError& error) override
+    {
+        desks.clear();
+        return m_s.run("The desks working on the server could not be found out", error, [&](QString& reason) {
+            PgResult r;
+            if (!m_s.pg.exec("SELECT DISTINCT application_name FROM pg_stat_activity "
+                             "WHERE datname = current_database() AND pid <> pg_backend_pid() "
+                             "AND application_name LIKE 'Sennet desk %' ORDER BY 1",
+                             {}, r, reason))
+                return false;
+            for (int i = 0; i < r.rows(); ++i) {
+                const QString desk = ServerDeskOf(r.text(i, 0));
+                if (!desk.isEmpty() && !desks.contains(desk))
+                    desks << desk;
+            }
+            return true;
+        });
+    }
 
     bool readContents(StoreContents& contents, FileError& error) override
     {
@@ -1180,7 +1577,9 @@ public:
                 const qsizetype end = log.indexOf("\r\n", at);
                 const bool ends = end >= 0;
                 values.clear();
-                ServerUserLog::bindLine(log.mid(at, (ends ? end : log.size()) - at), ends, m_s.desk(), values);
+                // Written at desks unknown: the restoring desk is not theirs.
+                ServerUserLog::bindLine(log.mid(at, (ends ? end : log.size()) - at), ends,
+                                        PgValue::nullOf(PgType::Text), values);
                 PgConnection::appendCopyRow(rows, values);
                 at = ends ? end + 2 : log.size();
                 if (++pending == CopyRows || at >= log.size()) {
@@ -1228,6 +1627,64 @@ std::unique_ptr<Storage> OpenServerStorage(const QString& url, const QString& pa
 }
 
 bool ServerNeedsPassword(const QString& url) { return PgConnection::needsPassword(url); }
+
+void MarkServerConnectionsAsTool() { toolConnections() = true; }
+
+namespace {
+QString deskAndUser(const StoreActor& actor)
+{
+    QString desk = actor.desk.trimmed();
+    desk.replace(u' ', u'_');
+    return (desk.isEmpty() ? QStringLiteral("?") : desk) + u' ' + actor.userName.trimmed();
+}
+} // namespace
+
+QByteArray ServerDeskName(const StoreActor& actor)
+{
+    return PgConnection::applicationNameOf(QStringLiteral("Sennet desk ") + deskAndUser(actor));
+}
+
+QByteArray ServerListenerName(const StoreActor& actor)
+{
+    return PgConnection::applicationNameOf(QStringLiteral("Sennet listener ") + deskAndUser(actor));
+}
+
+QString ServerDeskOf(const QString& applicationName)
+{
+    static const QString prefix = QStringLiteral("Sennet desk ");
+    if (!applicationName.startsWith(prefix))
+        return QString();
+    const QString rest = applicationName.mid(prefix.size());
+    const qsizetype blank = rest.indexOf(u' ');
+    const QString desk = blank < 0 ? rest : rest.left(blank);
+    const QString user = blank < 0 ? QString() : rest.mid(blank + 1).trimmed();
+    if (desk.isEmpty())
+        return QString();
+    return user.isEmpty() ? desk : QStringLiteral("%1 (%2)").arg(desk, user);
+}
+
+void MergeChange(QList<CitationChange>& batch, const CitationChange& change)
+{
+    using K = CitationChange::Kind;
+    if (!batch.isEmpty() && batch.front().kind == K::Many)
+        return;
+    if (change.kind == K::Many) {
+        batch = {change};
+        return;
+    }
+    for (CitationChange& earlier : batch) {
+        if (earlier.key != change.key)
+            continue;
+        // An addition not yet told stays one; a deletion ends the story.
+        if (earlier.kind == K::Deleted || change.kind == K::Deleted)
+            earlier.kind = K::Deleted;
+        else if (earlier.kind != K::Added)
+            earlier.kind = change.kind;
+        earlier.version = qMax(earlier.version, change.version);
+        return;
+    }
+    batch.append(change);
+}
 
 std::vector<ServerStatement> ServerSearchStatements(const SearchSettings& search)
 {

@@ -18,6 +18,25 @@
 std::unique_ptr<Storage> OpenServerStorage(const QString& url, const QString& password, FileError& error,
                                            bool* passwordWanted = nullptr);
 
+// Called once by a tool (sennet-data) before it opens a server: its
+// connections are named as the tool's, so no desk counts them among the
+// other desks working on the server.
+void MarkServerConnectionsAsTool();
+
+// How the server's connections are named in pg_stat_activity: each desk's
+// main connection "Sennet desk <desk> <user>" once someone logs in (a blank
+// in the desk's name becomes '_'), its listener "Sennet listener ...".
+QByteArray ServerDeskName(const StoreActor& actor);
+QByteArray ServerListenerName(const StoreActor& actor);
+// "<desk> (<user>)" of a desk's connection name; empty for any other name.
+QString ServerDeskOf(const QString& applicationName);
+
+// Adds a change heard to the batch waiting to be told, one entry per key:
+// a later change of the same citation takes the earlier one's place (an
+// addition stays an addition, a deletion wins), and "many" stands alone
+// for everything.
+void MergeChange(QList<CitationChange>& batch, const CitationChange& change);
+
 // Whether connecting to `url` needs a password that libpq was not given,
 // so the program should ask for one.
 bool ServerNeedsPassword(const QString& url);

@@ -238,6 +238,8 @@ enum class ServerLink {
 // While it lives, tells this desk what the other desks change. Calls come
 // on the thread that made it, from its event loop, never inside a call to
 // the store.
+// The storage that made it must outlive it (a server's feed listens on a
+// second connection beside the storage's own); a call may destroy it.
 class ChangeFeed {
 public:
     virtual ~ChangeFeed() = default;

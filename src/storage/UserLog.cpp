@@ -1,12 +1,12 @@
 #include "storage/UserLog.h"
 
 #include "session/ProcessState.h"
+#include "audit/AuditEntry.h"
 #include "platform/Clock.h"
 #include "store/AnsiText.h"
 #include "store/DateValue.h"
 #include "storage/Storage.h"
 
-#include <QSysInfo>
 
 QString UserLogLine(qint16 flag, const QDateTime& moment, const QString& userName, int accessLevel)
 {
@@ -33,7 +33,7 @@ bool WriteUserLogLine(qint16 flag)
     lastFailure().clear();
     // A log-in line is written as soon as the user is known: from here on
     // the store keeps this user (and this desk) as who changes what.
-    storage().setActor({CurrentUserName, CurrentAccessLevel, QSysInfo::machineHostName()});
+    storage().setActor({CurrentUserName, CurrentAccessLevel, DeskName()});
     FileError error;
     if (storage().userLog().append(UserLogLine(flag, Now(), CurrentUserName, CurrentAccessLevel), error))
         return true;

@@ -189,6 +189,8 @@ void frmMain::Form_Activate()
         <= lblUserInfo->contentsRect().width() - 2 * lblUserInfo->margin();
     lblUserInfo->setToolTip(nameFits ? QString() : QStringLiteral("User: ") + CurrentUserName);
     MainTab->setCurrentIndex(0);
+    // Heard from before the list is read, so no change falls between.
+    FollowOtherDesks();
     cmdSeeAllEntries_Click();
     if (CitationsInList() > 0) {
         moveFocusTo(grid);

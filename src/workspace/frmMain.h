@@ -12,6 +12,8 @@
 //   frmMainBackup.cpp      the backup and restore menu
 //   frmMainExport.cpp      exporting the list as CSV, importing a CSV file, the statistics window
 //   frmMainDuplicate.cpp   the warning about a citation number already on file
+//   frmMainDesks.cpp       on a server: following the other desks' changes, the lost server
+#include "storage/Storage.h"
 #include "store/CitationNumberIndex.h"
 #include "store/EditorValues.h"
 #include "widgets/TextBox.h"
@@ -211,7 +213,28 @@ public:
     // changed number of an edited one, is already on file, asks whether to
     // save anyway. False when the user chose not to (the focus is then back
     // on the number) or the file could not be checked (the user was told).
-    bool ConfirmCitationNumber();
+    // `toldAbout`, when given, gets the keys of the citations found with
+    // the number (those the user was told about), and `numberLookedUp`
+    // whether the number was looked up at all, for a save that must make
+    // sure no other desk took the number since.
+    bool ConfirmCitationNumber(QList<CitationKey>* toldAbout = nullptr, bool* numberLookedUp = nullptr);
+
+    // --- Other desks on a server (frmMainDesks.cpp) --------------------------
+    // Starts hearing the other desks' changes (on a server; the folder has
+    // no other desks), once the list is loaded.
+    void FollowOtherDesks();
+    // Another desk added, changed or deleted citations: the list follows,
+    // keeping the selected citation, the sort and an add or edit under way.
+    void OtherDesksChanged(const QList<CitationChange>& changes);
+    // The server went away or came back: a notice over the list, no box.
+    void ServerLinkChanged(ServerLink link);
+    // The notice shown while the server cannot be reached.
+    QLabel* lblServerLost = nullptr;
+    // The stamp of the citation on display (who changed it last, its
+    // version), and the key it was read under.
+    const RowStamp& ShownStamp() const { return m_shownStamp; }
+    // The citation an edit under way changes (0 when none).
+    CitationKey EditedKey() const { return m_editKey; }
 
     // --- Backup and restore (frmMainBackup.cpp) ---------------------------------
     // Level 4 gets the pop-up menu, any other level a message.
@@ -326,6 +349,48 @@ private:
     } m_addLayout;
 
     void returnToAdminWindow();
+    // A save refused because another desk changed or deleted the citation:
+    // what the user chooses next. True when the entries ended up saved.
+    bool resolveSaveConflict(const WriteCheck& check);
+    // "by <user> at <desk> on <date> at <time>" of a stamp.
+    static QString changedByText(const RowStamp& stamp);
+
+    // frmMainDesks.cpp
+    // Changes heard while the window could not take them (a box open, a
+    // save under way) wait here and are taken as soon as it can.
+    void takePendingChanges();
+    void applyChanges(const QList<CitationChange>& changes);
+    // After rows changed under the feed: the sort, the caption and the
+    // selection (the citation `keep`, else the row nearest `nearRow`),
+    // without any message box.
+    void presentFollowedList(CitationKey keep, int nearRow);
+    // Reads the list again, keeping the selected citation, without a box;
+    // a failure leaves the list as it is.
+    void reloadFollowingOthers();
+    void placeServerNotice();
+    // The citation on display, or the one an edit changes.
+    CitationKey keptKey() const;
+    std::unique_ptr<ChangeFeed> m_feed;
+    QList<CitationChange> m_pendingChanges;
+    bool m_reloadPending = false;   // a reload waits for the add or edit to end
+    int m_holdChanges = 0;          // > 0 while an operation of this window runs
+    bool m_takingChanges = false;
+    QTimer* m_changesTimer = nullptr;
+    RowStamp m_shownStamp;
+    CitationKey m_shownKey = 0;
+    // The citation as shown (and as the edit began): what a save or a
+    // deletion naming its version replaces, when the store cannot be read
+    // just then (a row another desk deleted is then refused as such).
+    CitationRecord m_shownRecord;
+    CitationRecord m_editRecord;
+    CitationKey m_editKey = 0;
+    qint64 m_editVersion = 0;       // the version of it the user was shown
+    bool m_editedDeleted = false;   // the edited citation was deleted at another desk
+    struct ChangeHold {
+        explicit ChangeHold(frmMain* w) : window(w) { ++window->m_holdChanges; }
+        ~ChangeHold();
+        frmMain* window;
+    };
     // frmMainLock.cpp
     DeskLockBox* m_lockBox = nullptr;
     QList<QPair<QWidget*, bool>> m_lockedChildren; // each child and whether it was enabled

@@ -15,12 +15,17 @@
 #include <QLineEdit>
 #include <QTabWidget>
 
-bool frmMain::ConfirmCitationNumber()
+bool frmMain::ConfirmCitationNumber(QList<CitationKey>* toldAbout, bool* numberLookedUp)
 {
     CitationStore& citations = storage().citations();
     const QString number = Ansi::trimSpaces(txtField[2]->text());
-    const int n = Adding ? 0 : SelectedRecordNumber();
+    // An edit whose citation was deleted at another desk is saved as a new one.
+    const int n = Adding || m_editedDeleted ? 0 : (m_editKey > 0 ? m_editKey : SelectedRecordNumber());
     FileError error;
+    if (toldAbout)
+        toldAbout->clear();
+    if (numberLookedUp)
+        *numberLookedUp = false;
 
     if (n > 0) {
         // An edit that keeps its number asks nothing.
@@ -40,7 +45,15 @@ bool frmMain::ConfirmCitationNumber()
         BusyGuard busy(this); // the first look-up reads the file once
         checked = citations.findNumber(number, n, others, error);
     }
-    if (!checked || others.isEmpty())
+    if (!checked)
+        return true;
+    // On a server the save then makes sure that no other desk took the
+    // number since (two desks typing the same number at once).
+    if (numberLookedUp)
+        *numberLookedUp = true;
+    if (toldAbout)
+        *toldAbout = others;
+    if (others.isEmpty())
         return true;
 
     QString dated;

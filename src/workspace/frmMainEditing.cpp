@@ -10,6 +10,7 @@
 #include "platform/Progress.h"
 #include "platform/Screen.h"
 #include "store/AnsiText.h"
+#include "store/DateValue.h"
 #include "storage/AuditEvents.h"
 #include "storage/AuditStore.h"
 #include "storage/Storage.h"
@@ -28,6 +29,7 @@
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 
 namespace {
 // The fields a plain add fills from the default values, by default box.
@@ -44,6 +46,22 @@ CitationKey nextKey(CitationStore& citations)
     FileError ignored;
     const int count = citations.count(ignored);
     return count < 0 ? 0 : count + 1;
+}
+
+// The citation as stored, for the audit entry of its change. A write that
+// names the version shown changes nothing unless the stored citation is
+// still that version, so when it cannot be read (another desk deleted it,
+// say) the one shown stands in: the write then tells what happened.
+bool readForWrite(CitationStore& citations, CitationKey key, qint64 shownVersion, const CitationRecord& shown,
+                  CitationRecord& stored, FileError& error)
+{
+    if (citations.read(key, stored, error))
+        return true;
+    if (shownVersion <= 0)
+        return false;
+    error.clear();
+    stored = shown;
+    return true;
 }
 } // namespace
 
@@ -136,6 +154,8 @@ void frmMain::StartAdd()
         m_addLayout.shrunk = true;
     }
 
+    placeServerNotice();
+
     if (cmdBackupRestore->isVisible())
         cmdBackupRestore->setEnabled(false);
     cmdAdminWindow->setEnabled(false);
@@ -172,46 +192,68 @@ bool frmMain::SaveCitation()
 {
     if (!Adding && !Editing)
         return false;
+    ChangeHold hold(this);
     ValidateCitation();
     if (InvalidField) {
         MainTab->setCurrentIndex(PageOfField(InvalidField));
         moveFocusTo(txtField[InvalidField].widget());
         return false;
     }
-    if (!ConfirmCitationNumber())
+    WriteCheck check;
+    if (!ConfirmCitationNumber(&check.knownDuplicates, &check.checkNumber))
         return false;
+    // An edit whose citation another desk deleted is saved as a new one.
+    const bool asNew = Adding || m_editedDeleted;
+    check.shownVersion = asNew ? 0 : m_editVersion;
 
     CitationRecord record;
     FillCitationRecord(EditorValuesFromWindow(), Now(), record);
     FileError error;
-    {
+    CitationKey written = 0;
+    // One attempt at the write, under the wait pointer.
+    const auto writeOnce = [&] {
         BusyGuard busy(this);
         CitationStore& citations = storage().citations();
-        const CitationKey n = Adding ? 0 : SelectedRecordNumber();
+        const CitationKey n = asNew ? 0 : m_editKey;
         CitationRecord stored;
-        CitationKey written = n;
+        written = n;
         m_appendedRecNum = 0;
         m_appendedRecord.clear();
+        error.clear();
+        check.conflict = RowConflict::None;
         // Each save is recorded in the audit trail first; a save the trail
         // cannot record is refused, and a refused save takes its entry back.
-        if (n > 0 && citations.read(n, stored, error)) {
+        if (n > 0 && readForWrite(citations, n, check.shownVersion, m_editRecord, stored, error)) {
             // The boxes show only the date of the one and the time of the
             // other; an edit keeps the full moments as they were saved.
             record.setDate(CitationField::DateEntered, stored.date(CitationField::DateEntered));
             record.setDate(CitationField::TimeEntered, stored.date(CitationField::TimeEntered));
             RunAuditedChange(AuditEvents::citationEdited(stored, record, n), error,
-                             [&](FileError& e) { return citations.save(n, record, e); });
+                             [&](FileError& e) { return citations.saveChecked(n, record, check, e); });
         } else if (n == 0
                    && RunAuditedChange(AuditEvents::citationAdded(record, nextKey(citations)), error,
-                                       [&](FileError& e) { return citations.add(record, written, e); })) {
+                                       [&](FileError& e) { return citations.addChecked(record, written, check, e); })) {
             // The full list holding every citation but the new one can take
             // it as one more row; any other list is read again.
             FileError ignored;
-            const bool listIsFile = FullListMode && CitationsInList() == citations.count(ignored) - 1;
+            const bool listIsFile = Adding && FullListMode && CitationsInList() == citations.count(ignored) - 1;
             m_appendedRecNum = listIsFile ? written : 0;
             m_appendedRecord = m_appendedRecNum ? record.bytes() : QByteArray();
         }
+    };
+    for (;;) {
+        writeOnce();
+        if (check.conflict != RowConflict::NumberTaken)
+            break;
+        // Another desk saved this number since the user was asked (or was
+        // told nothing): the question again, with what is on file now.
+        check.knownDuplicates.clear();
+        check.checkNumber = false;
+        if (!ConfirmCitationNumber(&check.knownDuplicates, &check.checkNumber))
+            return false;
     }
+    if (check.conflict == RowConflict::Changed || check.conflict == RowConflict::Deleted)
+        return resolveSaveConflict(check);
     if (error.isError()) {
         // Nothing was written: the user stays where he was, with every entry.
         MsgBox(error.message() + CRLF + CRLF + QStringLiteral("The citation was not saved; your entries") + CRLF
@@ -226,10 +268,76 @@ bool frmMain::SaveCitation()
         cmdAddSave->Tag = QStringLiteral("Save");
         EndAdd();
     } else {
+        if (asNew) {
+            m_editKey = written;
+            m_editedDeleted = false;
+        }
         cmdEditSave->Tag = QStringLiteral("Save");
         EndEdit();
     }
     return true;
+}
+
+QString frmMain::changedByText(const RowStamp& stamp)
+{
+    QString text = QStringLiteral("by ") + (stamp.user.isEmpty() ? QStringLiteral("another user") : stamp.user);
+    if (!stamp.desk.isEmpty())
+        text += QStringLiteral(" at the desk ") + stamp.desk;
+    if (stamp.when.isValid()) {
+        const DateValue when = ToDateValue(stamp.when);
+        text += QStringLiteral(" on ") + FormatNumericDate(when) + QStringLiteral(" at ")
+            + FormatDateValue(when, QStringLiteral("h:nnam/pm"));
+    }
+    return text;
+}
+
+bool frmMain::resolveSaveConflict(const WriteCheck& check)
+{
+    const QString number = Ansi::trimSpaces(txtField[2]->text());
+    if (check.conflict == RowConflict::Deleted) {
+        const int answer = MsgBox(QStringLiteral("Citation Number ") + number + CRLF
+                                      + QStringLiteral("has been deleted at another desk") + CRLF
+                                      + QStringLiteral("while you were editing it.") + CRLF + CRLF
+                                      + QStringLiteral("Do you want to save your entries") + CRLF
+                                      + QStringLiteral("as a new citation?"),
+                                  Msg::YesNo | Msg::Question, QStringLiteral("Citation Deleted"));
+        if (answer == Msg::Yes) {
+            m_editedDeleted = true;
+            return SaveCitation();
+        }
+        // Dropped: the list no longer holds it.
+        if (listModel->rowOfRecord(m_editKey) >= 0) {
+            m_loadingList = true;
+            listModel->removeRecord(m_editKey, false);
+            m_loadingList = false;
+        }
+        m_editKey = 0;
+        presentFollowedList(0, SelectedRow());
+        cmdEditSave->Tag.clear();
+        EndEdit();
+        return false;
+    }
+    const int answer = MsgBox(QStringLiteral("Citation Number ") + number + QStringLiteral(" was changed at another desk")
+                                  + CRLF + changedByText(check.current) + CRLF
+                                  + QStringLiteral("while you were editing it. Your entries were not saved;") + CRLF
+                                  + QStringLiteral("they are still on the screen.") + CRLF + CRLF
+                                  + QStringLiteral("Click 'Yes' to save your entries over that change,") + CRLF
+                                  + QStringLiteral("'No' to drop your entries and see the stored citation,") + CRLF
+                                  + QStringLiteral("'Cancel' to go on editing."),
+                              Msg::YesNoCancel | Msg::Exclamation | Msg::DefaultButton3,
+                              QStringLiteral("Citation Changed at Another Desk"));
+    if (answer == Msg::Yes) {
+        // The user has seen who changed it and chose his entries over it.
+        m_editVersion = check.current.version;
+        return SaveCitation();
+    }
+    if (answer == Msg::No) {
+        // The stored version on screen, and in the list's row.
+        refreshSelectedRow();
+        cmdEditSave->Tag.clear();
+        EndEdit();
+    }
+    return false;
 }
 
 void frmMain::EndAdd()
@@ -253,6 +361,7 @@ void frmMain::EndAdd()
     }
     layOutFrames(size());
     frame[1]->show();
+    placeServerNotice();
 
     if (cmdAddSave->Tag == QLatin1String("Save")) {
         if (m_appendedRecNum > 0) {
@@ -275,6 +384,9 @@ void frmMain::EndAdd()
         moveFocusTo(grid);
     else
         moveFocusTo(cmdAddEntry);
+    // What the other desks changed meanwhile, now that the add is over.
+    if ((m_reloadPending || !m_pendingChanges.isEmpty()) && m_changesTimer)
+        m_changesTimer->start(0);
 }
 
 void frmMain::StartEdit()
@@ -282,6 +394,12 @@ void frmMain::StartEdit()
     if (Adding || Editing || SelectedRecordNumber() <= 0)
         return;
     Editing = FlagOn;
+    // The edited citation is kept by its key: the list's selection may move
+    // while other desks change the list.
+    m_editKey = SelectedRecordNumber();
+    m_editVersion = m_shownKey == m_editKey ? m_shownStamp.version : 0;
+    m_editRecord = m_shownRecord;
+    m_editedDeleted = false;
     fadeAndWait(255, 0, 40);
     frame[1]->setEnabled(false);
     // "Date Entered" and "Time Entered" (frame 3) stay as they were saved.
@@ -324,21 +442,26 @@ void frmMain::EndEdit()
         refreshSelectedRow();
         cmdEditSave->Tag.clear();
     }
+    m_editKey = 0;
+    m_editVersion = 0;
+    m_editedDeleted = false;
     ShowSelectedCitation();
     UpdateButtons();
-    frame[1]->setEnabled(true);
+    frame[1]->setEnabled(CitationsInList() >= 1 || FullListMode);
     fadeAndWait(0, 255, 40);
-    moveFocusTo(grid);
+    moveFocusTo(CitationsInList() > 0 ? static_cast<QWidget*>(grid) : cmdAddEntry);
+    if ((m_reloadPending || !m_pendingChanges.isEmpty()) && m_changesTimer)
+        m_changesTimer->start(0);
 }
 
 // The edited row shows what a reload would show, keys included, so a later
 // sort places the citation by its new date.
 void frmMain::refreshSelectedRow()
 {
-    const int row = SelectedRow();
-    const int recNum = SelectedRecordNumber();
-    if (row < 0 || recNum <= 0)
+    const int recNum = m_editKey > 0 ? m_editKey : SelectedRecordNumber();
+    if (recNum <= 0)
         return;
+    const int row = listModel->rowOfRecord(recNum);
     CitationRecord record;
     FileError error;
     if (!storage().citations().read(recNum, record, error))
@@ -346,9 +469,17 @@ void frmMain::refreshSelectedRow()
     // The row moves to where a reload would place it and stays selected.
     const bool wasLoading = m_loadingList;
     m_loadingList = true;
-    const int now = listModel->updateRecord(row, record.bytes().constData(), SubListMode != 0);
-    if (now != row)
-        SelectRow(now, false);
+    if (row >= 0) {
+        const int now = listModel->updateRecord(row, record.bytes().constData(), SubListMode != 0);
+        if (now != SelectedRow())
+            SelectRow(now, false);
+        m_loadingList = wasLoading;
+        return;
+    }
+    // An edit saved as a new citation (the old one deleted at another
+    // desk): its row joins the list, and a sub-list's count.
+    listModel->insertRecord(record.bytes().constData(), recNum, SubListMode != 0);
+    presentFollowedList(recNum, -1);
     m_loadingList = wasLoading;
 }
 
@@ -357,6 +488,7 @@ void frmMain::cmdDeleteEntry_Click()
     const int recNum = SelectedRecordNumber();
     if (Adding || Editing || recNum <= 0)
         return;
+    ChangeHold hold(this);
     if (FadeFlag())
         fadeAndWait(255, 217, 2);
     else
@@ -370,15 +502,21 @@ void frmMain::cmdDeleteEntry_Click()
         return;
 
     FileError error;
+    // The version the user was shown: another desk's change since then is
+    // shown first, and the question asked again.
+    WriteCheck check;
+    check.shownVersion = m_shownKey == recNum ? m_shownStamp.version : 0;
+    const QString number = Ansi::trimSpaces(txtField[2]->text());
     {
         BusyGuard busy(this);
         CitationStore& citations = storage().citations();
         Progress progress(QStringLiteral("Delete Citation"), QStringLiteral("Rewriting the data file without the citation..."));
         // The trail keeps the whole citation as it was on file.
         CitationRecord stored;
-        if (citations.read(recNum, stored, error)
-            && RunAuditedChange(AuditEvents::citationDeleted(stored, recNum), error,
-                                [&](FileError& e) { return citations.remove(recNum, e, progress.fn()); })) {
+        if (readForWrite(citations, recNum, check.shownVersion, m_shownRecord, stored, error)
+            && RunAuditedChange(AuditEvents::citationDeleted(stored, recNum), error, [&](FileError& e) {
+                   return citations.removeChecked(recNum, check, e, progress.fn());
+               })) {
             // A list that held every citation (or a sub-list) loses the one
             // row; in the data file the records after it move up by one.
             FileError ignored;
@@ -393,6 +531,32 @@ void frmMain::cmdDeleteEntry_Click()
             ShowSelectedCitation();
             UpdateButtons();
         }
+    }
+    if (check.conflict == RowConflict::Changed) {
+        MsgBox(QStringLiteral("Citation Number ") + number + QStringLiteral(" was changed at another desk") + CRLF
+                   + changedByText(check.current) + CRLF + QStringLiteral("since it was shown, and was not deleted.")
+                   + CRLF + CRLF + QStringLiteral("The citation as it is stored now is on the screen."),
+               Msg::OKOnly | Msg::Exclamation, QStringLiteral("Citation Changed at Another Desk"));
+        refreshSelectedRow();
+        ShowSelectedCitation();
+        UpdateButtons();
+        cmdDeleteEntry_Click();
+        return;
+    }
+    if (check.conflict == RowConflict::Deleted) {
+        if (listModel->rowOfRecord(recNum) >= 0) {
+            const int near = SelectedRow();
+            m_loadingList = true;
+            listModel->removeRecord(recNum, false);
+            m_loadingList = false;
+            presentFollowedList(0, near);
+        }
+        ShowSelectedCitation();
+        UpdateButtons();
+        MsgBox(QStringLiteral("Citation Number ") + number + CRLF
+                   + QStringLiteral("had already been deleted at another desk."),
+               Msg::OKOnly | Msg::Information, QStringLiteral("Citation Deleted"));
+        return;
     }
     if (error.isError()) {
         MsgBox(error.message() + CRLF + CRLF + QStringLiteral("The citation was not deleted."),

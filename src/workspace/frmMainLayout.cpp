@@ -642,6 +642,7 @@ void frmMain::resizeEvent(QResizeEvent* event)
         layOutFrames(size());
     if (m_lockBox)
         m_lockBox->setGeometry(rect());
+    placeServerNotice();
 }
 
 void frmMain::layOutFrames(QSize inside)

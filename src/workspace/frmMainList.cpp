@@ -203,6 +203,40 @@ void frmMain::presentChangedList(int selectRow)
     m_loadingList = wasLoading;
 }
 
+void frmMain::presentFollowedList(CitationKey keep, int nearRow)
+{
+    const int count = listModel->rowCount();
+    const bool wasLoading = m_loadingList;
+    m_loadingList = true;
+    if (count >= 2) {
+        const int key = SortKeyColumns[selectedSortIndex()];
+        if (listModel->sortColumn() != key)
+            listModel->sortByColumn(key);
+    }
+    setSortControlsVisible(count >= 2);
+    if (count >= 1 && grid->isHidden()) {
+        grid->show();
+        grid->setUpdatesEnabled(true);
+        showListColumns();
+    } else if (count == 0) {
+        grid->hide();
+    }
+    frame[1]->setEnabled(!Editing && (count >= 1 || FullListMode));
+    if (count == 0)
+        frame[1]->setTitle(QString());
+    else if (FullListMode)
+        frame[1]->setTitle(fullListCaption(count));
+    else
+        frame[1]->setTitle(subListCaption(searchSettings().phrase, count));
+
+    int row = keep > 0 ? listModel->rowOfRecord(keep) : -1;
+    if (row < 0 && count > 0)
+        row = nearRow >= 0 ? qMin(nearRow, count - 1) : (FullListMode ? count - 1 : 0);
+    if (row >= 0 && row != SelectedRow())
+        SelectRow(row, false);
+    m_loadingList = wasLoading;
+}
+
 void frmMain::optSort_Click(int Index)
 {
     const int key = SortKeyColumns[qBound(0, Index, 2)];
@@ -238,6 +272,9 @@ void frmMain::grid_RowColChange()
 {
     // While the list is being rebuilt or sorted, row changes show nothing.
     if (m_loadingList || grid->isHidden())
+        return;
+    // An add or edit under way keeps its entries, whatever the list does.
+    if (Adding || Editing)
         return;
     ShowSelectedCitation();
     UpdateButtons();

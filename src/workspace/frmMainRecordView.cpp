@@ -57,6 +57,8 @@ void frmMain::ShowSelectedCitation()
         MainTab->setCurrentIndex(0);
     MainTab->setTabEnabled(DefaultsPage, FullListMode != 0);
 
+    m_shownKey = 0;
+    m_shownStamp = {};
     if (CitationsInList() == 0) {
         MainTab->hide();
         return;
@@ -65,10 +67,15 @@ void frmMain::ShowSelectedCitation()
     if (n > 0) {
         CitationRecord record;
         FileError error;
-        if (storage().citations().read(n, record, error))
+        // The stamp says which version the user sees: a save or deletion
+        // names it, so another desk's change since is never overwritten.
+        if (storage().citations().readStamped(n, record, m_shownStamp, error)) {
+            m_shownKey = n;
+            m_shownRecord = record;
             ShowEditorValues(EditorValuesFromRecord(record));
-        else
+        } else {
             MsgBox(error.message(), Msg::OKOnly | Msg::Critical);
+        }
     }
     MainTab->show();
 }

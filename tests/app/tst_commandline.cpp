@@ -3,11 +3,13 @@
 // works in the data folder the options and the environment choose.
 #include "app/CommandLine.h"
 #include "app/frmTitlePage.h"
+#include "audit/AuditEntry.h"
 #include "session/ProcessState.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sys/stat.h>
@@ -91,6 +93,8 @@ private slots:
     void programWorksInTheChosenFolder();
     void serverOption_data();
     void serverOption();
+    void deskOption_data();
+    void deskOption();
     void serverThatCannotBeReachedEndsWithStatus1();
 };
 
@@ -152,7 +156,7 @@ void tst_CommandLine::helpAndVersionNeedNoDisplay()
     QCOMPARE(help.out, HelpText());
     QVERIFY(help.out.startsWith(UsageLine() + "\n"));
     for (const char* mention : { "--data-folder PATH", "--version", "SENNET_DATA", "~/.local/share/Sennet",
-                                 "--server URL", "[Server], key Url", "~/.pgpass" })
+                                 "--server URL", "[Server], key Url", "~/.pgpass", "--desk NAME" })
         QVERIFY2(help.out.contains(QLatin1String(mention)), mention);
     QCOMPARE(help.err, QString());
 }
@@ -270,6 +274,40 @@ void tst_CommandLine::serverOption()
     QCOMPARE(line.error, error);
     if (error.isEmpty())
         QCOMPARE(line.server, server);
+}
+
+void tst_CommandLine::deskOption_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("desk"); // the name this desk goes by
+    QTest::addColumn<QString>("error");
+    const QString host = QSysInfo::machineHostName();
+    QTest::newRow("not given: the host name") << QStringList { "--server", "host=db" } << host << "";
+    QTest::newRow("given") << QStringList { "--server", "host=db", "--desk", "FRONT DESK 2" } << "FRONT DESK 2" << "";
+    QTest::newRow("=name, accents, blanks around")
+        << QStringList { "--desk= Z\u00dcRICH-\u00c9TAGE ", "--server", "host=db" } << "Z\u00dcRICH-\u00c9TAGE" << "";
+    QTest::newRow("on a folder") << QStringList { "--desk", "A" } << "A" << "";
+    QTest::newRow("missing") << QStringList { "--desk" } << host << "option --desk needs a name";
+    QTest::newRow("blank") << QStringList { "--desk", "  " } << host << "option --desk needs a name";
+    QTest::newRow("too long") << QStringList { "--desk", QString(64, u'D') } << host
+                              << "option --desk takes one line of at most 63 characters";
+    QTest::newRow("two lines") << QStringList { "--desk", "A\nB" } << host
+                               << "option --desk takes one line of at most 63 characters";
+}
+
+void tst_CommandLine::deskOption()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, desk);
+    QFETCH(QString, error);
+    const CommandLine line = ParseCommandLine(arguments);
+    QCOMPARE(line.action, error.isEmpty() ? Action::Run : Action::Refuse);
+    QCOMPARE(line.error, error);
+    // The name the start-up gives the desk is the one every record carries.
+    SetDeskName(line.desk);
+    QCOMPARE(DeskName(), desk);
+    QCOMPARE(makeAuditEntry(AuditAction::LogIn, QStringLiteral("JANE DOE"), 4).desk, desk);
+    SetDeskName(QString());
 }
 
 void tst_CommandLine::serverThatCannotBeReachedEndsWithStatus1()

@@ -155,12 +155,13 @@ private slots:
         PgConnection sennet;
         QVERIFY(sennet.open(url, QString(), reason));
         QVERIFY(sennet.exec("DROP INDEX citations_list, citations_raw_texts", reason));
+        QVERIFY(sennet.exec("DROP FUNCTION sennet_citations_told CASCADE", reason));
         QVERIFY(sennet.exec("DELETE FROM schema_version WHERE version > 2", reason));
         QVERIFY(!OpenServerStorage(url, QString(), error));
         QVERIFY(error.message().contains(QLatin1String("sennet-data server upgrade")));
         r = sennetData({QStringLiteral("server"), QStringLiteral("upgrade"), url});
         QCOMPARE(r.status, 0);
-        QVERIFY2(r.out.contains(QLatin1String("from schema version 2 to 3")), qPrintable(r.out));
+        QVERIFY2(r.out.contains(QLatin1String("from schema version 2 to 4")), qPrintable(r.out));
         QVERIFY(sennet.exec("SELECT count(*) FROM pg_indexes WHERE indexname IN ('citations_list', "
                             "'citations_raw_texts')",
                             {}, tables, reason));
@@ -683,7 +684,7 @@ private slots:
         QVERIFY2(error.message().contains(QLatin1String("sennet-data server upgrade")), qPrintable(error.message()));
         const Run r = sennetData({QStringLiteral("server"), QStringLiteral("upgrade"), url});
         QCOMPARE(r.status, 0);
-        QVERIFY2(r.out.contains(QLatin1String("upgraded from schema version 1 to 3")), qPrintable(r.out + r.err));
+        QVERIFY2(r.out.contains(QLatin1String("upgraded from schema version 1 to 4")), qPrintable(r.out + r.err));
         auto storage = OpenServerStorage(url, QString(), error);
         QVERIFY2(storage, qPrintable(error.message()));
         QCOMPARE(storage->shared().accessCode(), QStringLiteral("135791"));

@@ -125,14 +125,15 @@ QString PgCluster::url(const QString& name) const
     return QStringLiteral("host=%1 port=%2 user=postgres dbname=%3").arg(m_dir.path()).arg(Port).arg(name);
 }
 
-QString PgCluster::addPasswordRole(const QString& user, const QString& password, const QString& name)
+QString PgCluster::addPasswordRole(const QString& user, const QString& password, const QString& name,
+                                   bool superuser)
 {
     PgConnection pg;
     QString reason;
     if (!pg.open(url(QStringLiteral("postgres")), QString(), reason))
         return QString();
     // Names are the test's own; the password is bound through a function.
-    const QByteArray create = "CREATE ROLE " + user.toUtf8() + " LOGIN SUPERUSER";
+    const QByteArray create = "CREATE ROLE " + user.toUtf8() + (superuser ? " LOGIN SUPERUSER" : " LOGIN");
     PgResult r;
     if (!pg.exec(create.constData(), reason)
         || !pg.exec("SELECT set_config('sennet.pw', $1, false)", {PgValue::text(password)}, r, reason)
@@ -141,6 +142,17 @@ QString PgCluster::addPasswordRole(const QString& user, const QString& password,
                         .constData(),
                     reason))
         return QString();
+    if (!superuser) {
+        PgConnection db;
+        if (!db.open(url(name), QString(), reason)
+            || !db.exec(QByteArray("GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO "
+                                   + user.toUtf8()).constData(),
+                        reason)
+            || !db.exec(QByteArray("GRANT USAGE, SELECT ON ALL SEQUENCES IN SCHEMA public TO " + user.toUtf8())
+                            .constData(),
+                        reason))
+            return QString();
+    }
     // The role's line goes before the cluster's "trust" lines.
     QFile hba(m_data + QStringLiteral("/pg_hba.conf"));
     if (!hba.open(QIODevice::ReadOnly))

@@ -33,8 +33,11 @@ public:
 
     // Makes a role `user` with `password` that may log in only with it
     // (the cluster's other roles need none); its connection string for
-    // database `name`, without the password.
-    QString addPasswordRole(const QString& user, const QString& password, const QString& name);
+    // database `name`, without the password. A role that is no superuser
+    // may read and write the rows of the database's tables, as an agency's
+    // clerks' role would.
+    QString addPasswordRole(const QString& user, const QString& password, const QString& name,
+                            bool superuser = true);
 
     // Stops the server at once, as a crash or a power cut would
     // (pg_ctl stop -m immediate), and starts it again.

@@ -216,6 +216,9 @@ int usage(QTextStream& err, const QString& problem)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    // The tool's connections are no desk's: a restore at a desk does not
+    // wait for them.
+    MarkServerConnectionsAsTool();
     QTextStream out(stdout);
     QTextStream err(stderr);
 
