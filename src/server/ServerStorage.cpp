@@ -210,12 +210,12 @@ RowStamp stampOf(const PgResult& r, int row, int first)
     return s;
 }
 
-// "Jane Doe at the desk "DESK-2" on 12/8/26 9:15 PM" as far as the stamp knows.
+// "Jane Doe at desk "DESK-2" on 12/8/26 9:15 PM" as far as the stamp knows.
 QString whoAndWhen(const RowStamp& stamp)
 {
     QString out = stamp.user.isEmpty() ? QStringLiteral("another desk") : stamp.user;
     if (!stamp.desk.isEmpty())
-        out += QStringLiteral(" at the desk \"%1\"").arg(stamp.desk);
+        out += QStringLiteral(" at desk \"%1\"").arg(stamp.desk);
     if (stamp.when.isValid())
         out += QStringLiteral(" on %1").arg(QLocale().toString(stamp.when, QLocale::ShortFormat));
     return out;

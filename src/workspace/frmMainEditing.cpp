@@ -282,7 +282,7 @@ QString frmMain::changedByText(const RowStamp& stamp)
 {
     QString text = QStringLiteral("by ") + (stamp.user.isEmpty() ? QStringLiteral("another user") : stamp.user);
     if (!stamp.desk.isEmpty())
-        text += QStringLiteral(" at the desk ") + stamp.desk;
+        text += QStringLiteral(" at desk ") + stamp.desk;
     if (stamp.when.isValid()) {
         const DateValue when = ToDateValue(stamp.when);
         text += QStringLiteral(" on ") + FormatNumericDate(when) + QStringLiteral(" at ")

@@ -343,7 +343,7 @@ void tst_Desks::saveOverAnotherDesksChange()
     // Who, at which desk, on the day in the regional order, at what time.
     const QString day = stamp.when.date().toString(locale == QLatin1String("en_US") ? QStringLiteral("MM/dd/yyyy")
                                                                                      : QStringLiteral("dd/MM/yyyy"));
-    f.msgs.expectMatching(changedText(number, QStringLiteral("by BOB \u00d1U\u00d1EZ at the desk DESK-B on ") + day
+    f.msgs.expectMatching(changedText(number, QStringLiteral("by BOB \u00d1U\u00d1EZ at desk DESK-B on ") + day
                                                   + QStringLiteral(" at \\d{1,2}:\\d\\d[ap]m")),
                           QStringLiteral("Citation Changed at Another Desk"),
                           Msg::YesNoCancel | Msg::Exclamation | Msg::DefaultButton3, answer);
@@ -441,7 +441,7 @@ void tst_Desks::deletionsMeetingTheOtherDesk()
     bEdits(key, "OccurredOn", "CHANGED AT B");
     f.msgs.expect(confirmText(), confirmCaption, confirmFlags, Msg::Yes);
     f.msgs.expectMatching(QStringLiteral("^Citation Number ") + number
-                              + QStringLiteral(" was changed at another desk\r\nby BOB \u00d1U\u00d1EZ at the desk DESK-B "
+                              + QStringLiteral(" was changed at another desk\r\nby BOB \u00d1U\u00d1EZ at desk DESK-B "
                                                "on .+\r\nsince it was shown, and was not deleted\\.\r\n\r\nThe citation "
                                                "as it is stored now is on the screen\\.$"),
                           QStringLiteral("Citation Changed at Another Desk"), Msg::OKOnly | Msg::Exclamation, Msg::OK);
