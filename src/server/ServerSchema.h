@@ -24,8 +24,9 @@ namespace ServerSchema {
 // The schema this program works with; sennet-data server upgrade brings an
 // older one up to it.
 // Version 2 added the audit trail, version 3 the list's covering index and
-// the index of the rows whose texts keep raw bytes.
-constexpr int CurrentVersion = 3;
+// the index of the rows whose texts keep raw bytes, version 4 the words of
+// all searched fields with their index.
+constexpr int CurrentVersion = 4;
 
 struct Column {
     QByteArray name; // the typed column
@@ -67,6 +68,14 @@ double DateValueOf(qint64 micros);
 // each of the scope's parts joined with blanks, one per part. A trigram
 // index lies over each part.
 QList<QByteArray> SearchTexts(int scope);
+
+// The stored column a search of all text looks in: the words (runs of
+// letters and digits) of every searched text field, case folded as the
+// program folds them (AnsiFold), each once. An index lies over it. Rows
+// whose texts keep raw bytes hold no meaning there.
+extern const char* const AllWordsColumn;
+// Windows-1252 bytes as the column holds them: folded, then decoded.
+QString FoldedText(const QByteArray& bytes);
 
 // What a database holds, for init, upgrade and opening.
 struct Inspection {
