@@ -361,9 +361,13 @@ SearchStatements searchStatements(const SearchSettings& search)
             out.decided.values.pop_back();
         }
     }
-    // In the table's order: the rows are put in key order as they arrive.
+    // In the table's order (the rows are put in key order on the desk),
+    // read in one pass from the rows the indexes find: a plan that reads
+    // the whole table would match the texts of every row, and compiling the
+    // statement costs more than it saves.
     out.decided.sql = "SELECT id, " + ServerSchema::ColumnList(ServerSchema::ListColumns())
         + " FROM citations WHERE NOT raw_texts AND " + where;
+    out.decided.settings = {"SET LOCAL enable_seqscan TO off", "SET LOCAL jit TO off"};
     return out;
 }
 
@@ -652,13 +656,10 @@ private:
                    }))
                 return false;
             if (candidates.decides) {
-                // The rows the indexes find are read from the table in its
-                // own order, and in one pass: a plan that reads the whole
-                // table would match the texts of every row, and compiling
-                // the statement costs more than it saves.
-                if (!m_s.pg.exec("SET LOCAL enable_seqscan TO off", reason)
-                    || !m_s.pg.exec("SET LOCAL jit TO off", reason)
-                    || !m_s.fetch(statements.decided.sql, statements.decided.values, reason, [&](const PgResult& r) {
+                for (const QByteArray& setting : statements.decided.settings)
+                    if (!m_s.pg.exec(setting.constData(), reason))
+                        return false;
+                if (!m_s.fetch(statements.decided.sql, statements.decided.values, reason, [&](const PgResult& r) {
                            for (int i = 0; i < r.rows(); ++i)
                                appendListRow(rows, r, i, true);
                            return true;
