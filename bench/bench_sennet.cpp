@@ -547,7 +547,12 @@ QString indexesOfPlans(const QString& url, const SearchSettings& search)
     QStringList out;
     for (const ServerStatement& statement : ServerSearchStatements(search)) {
         PgResult r;
-        if (!pg.exec("EXPLAIN " + statement.sql, statement.values, r, reason))
+        bool ok = pg.exec("BEGIN", reason);
+        for (const QByteArray& setting : statement.settings)
+            ok = ok && pg.exec(setting.constData(), reason);
+        ok = ok && pg.exec("EXPLAIN " + statement.sql, statement.values, r, reason);
+        pg.rollback();
+        if (!ok)
             return reason;
         QStringList scans;
         for (int i = 0; i < r.rows(); ++i) {

@@ -263,10 +263,74 @@ std::vector<QByteArray> versionFour()
     return s;
 }
 
+// A text as an SQL string literal (its quotes doubled).
+QByteArray literal(const QString& text)
+{
+    return "'" + text.toUtf8().replace('\'', "''") + "'";
+}
+
+// The program's case fold (AnsiFold) as the server's translate(): each
+// character that a Windows-1252 byte stands for becomes the character of
+// the byte it folds to. A folded text then holds a folded phrase exactly
+// where the program's matcher, ignoring case, finds the phrase.
+QByteArray foldFunction()
+{
+    const unsigned char* fold = AnsiFold::foldTable();
+    QString from, to;
+    for (int b = 1; b < 256; ++b)
+        if (fold[b] != b) {
+            const char byte = char(b), folded = char(fold[b]);
+            from += Ansi::decode(&byte, 1);
+            to += Ansi::decode(&folded, 1);
+        }
+    return "CREATE FUNCTION sennet_fold(t text) RETURNS text LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS $$ "
+           "SELECT translate(t, " + literal(from) + ", " + literal(to) + ") $$";
+}
+
+// The words of a folded text: its runs of letters and digits (as the
+// program's matcher tells them: AnsiFold's word table), each once.
+QByteArray wordsFunction()
+{
+    const bool* word = AnsiFold::wordTable();
+    QString separators;
+    for (int b = 1; b < 256; ++b)
+        if (!word[b]) {
+            const char byte = char(b);
+            separators += Ansi::decode(&byte, 1);
+        }
+    QByteArray set = "[";
+    for (const QChar c : separators)
+        set += "\\\\u" + QByteArray::number(c.unicode(), 16).rightJustified(4, '0');
+    set += "]+";
+    return "CREATE FUNCTION sennet_words(t text) RETURNS text[] LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS $$ "
+           "SELECT coalesce(array_agg(DISTINCT w), '{}') FROM regexp_split_to_table(t, E'" + set + "') AS w "
+           "WHERE w <> '' $$";
+}
+
+// The search of all text, the broadest and most used, looks at the words
+// of every searched text field, case folded, stored with each row and kept
+// up to date by the server. A whole word is then found by the array's
+// index alone, with no text of a row read again; a phrase of one word is
+// found that way wherever it stands as a word, and only the other rows
+// with its trigrams are matched against their texts.
+std::vector<QByteArray> versionFive()
+{
+    std::vector<QByteArray> s;
+    s.push_back(foldFunction());
+    s.push_back(wordsFunction());
+    QByteArray all;
+    for (int p = 0; p < PartCount; ++p)
+        all += (p ? " || ' ' || " : "") + partText(p);
+    s.push_back("ALTER TABLE citations ADD COLUMN " + QByteArray(AllWordsColumn)
+                + " text[] GENERATED ALWAYS AS (sennet_words(sennet_fold(" + all + "))) STORED");
+    s.push_back("CREATE INDEX citations_search_words ON citations USING gin (" + QByteArray(AllWordsColumn) + ")");
+    return s;
+}
+
 const std::vector<Migration>& migrations()
 {
     static const std::vector<Migration> all{
-        {1, versionOne()}, {2, versionTwo()}, {3, versionThree()}, {4, versionFour()}};
+        {1, versionOne()}, {2, versionTwo()}, {3, versionThree()}, {4, versionFour()}, {5, versionFive()}};
     return all;
 }
 
@@ -295,6 +359,10 @@ bool applyFrom(PgConnection& pg, int from, QString& reason, int upTo = CurrentVe
         if (m.version <= from || m.version > upTo)
             continue;
         bool ok = fresh || pg.exec("BEGIN", reason);
+        // A step rewrites or indexes the whole citations table, which takes
+        // minutes at a million rows: the connection's limit on one statement
+        // is lifted for the step's transaction alone.
+        ok = ok && pg.exec("SET LOCAL statement_timeout TO 0", reason);
         PgResult r;
         if (ok && !fresh) {
             // A second upgrade at the same time waits here, then finds the
@@ -530,6 +598,17 @@ void ReadRecord(const Columns& columns, const PgResult& result, int row, int fir
             break;
         }
     }
+}
+
+const char* const AllWordsColumn = "search_words";
+
+QString FoldedText(const QByteArray& bytes)
+{
+    const unsigned char* fold = AnsiFold::foldTable();
+    QByteArray folded = bytes;
+    for (char& c : folded)
+        c = char(fold[static_cast<unsigned char>(c)]);
+    return Ansi::decode(folded);
 }
 
 QList<QByteArray> SearchTexts(int scope)

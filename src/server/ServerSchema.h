@@ -25,8 +25,9 @@ namespace ServerSchema {
 // older one up to it.
 // Version 2 added the audit trail, version 3 the list's covering index and
 // the index of the rows whose texts keep raw bytes, version 4 the
-// notifications of every change to the citations.
-constexpr int CurrentVersion = 4;
+// notifications of every change to the citations, version 5 the words of
+// all searched fields with their index.
+constexpr int CurrentVersion = 5;
 
 // What the server tells the desks listening on Channel after each change to
 // the citations: one payload per row, "<kind> <key> <version>" with kind
@@ -84,6 +85,14 @@ double DateValueOf(qint64 micros);
 // each of the scope's parts joined with blanks, one per part. A trigram
 // index lies over each part.
 QList<QByteArray> SearchTexts(int scope);
+
+// The stored column a search of all text looks in: the words (runs of
+// letters and digits) of every searched text field, case folded as the
+// program folds them (AnsiFold), each once. An index lies over it. Rows
+// whose texts keep raw bytes hold no meaning there.
+extern const char* const AllWordsColumn;
+// Windows-1252 bytes as the column holds them: folded, then decoded.
+QString FoldedText(const QByteArray& bytes);
 
 // What a database holds, for init, upgrade and opening.
 struct Inspection {

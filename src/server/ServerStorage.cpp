@@ -257,7 +257,16 @@ struct Candidates {
     // matcher then decides on the piece alone.
     bool decides = false;
     QString pattern;
+    // The phrase as the one word of the stored word lists it is (folded),
+    // when it is one: letters and digits only. Empty otherwise.
+    QString word;
 };
+
+// Scopes other than the numbered parts search all text, as the matcher does.
+bool searchesAllText(int scope)
+{
+    return scope < SearchScope::AllExceptNotes || scope > SearchScope::Basics;
+}
 
 // The characters of the bytes that stand for phrase byte `b`.
 QString membersOf(unsigned char b, bool ignoreCase)
@@ -321,18 +330,23 @@ Candidates candidatesOf(const SearchSettings& search)
         out.pattern += regexSet(members);
     }
     out.decides = piece.size() == phrase.size();
+    const bool* word = AnsiFold::wordTable();
+    const auto isWord = [](QChar c) { return c.isLetter() || c.isDigit(); };
+    // A phrase of letters and digits alone stands as a whole word exactly
+    // where it is one of a text's words.
+    if (out.decides && std::all_of(piece.begin(), piece.end(), [&](char c) { return word[fold[uchar(c)]]; })
+        && isWord(search.phrase.front()) && isWord(search.phrase.back()))
+        out.word = ServerSchema::FoldedText(piece);
     if (out.decides && search.wholeWord == 1) {
         // Not run on into a neighbouring word where the phrase begins or
         // ends with a letter or digit; the texts of the scope are joined by
         // blanks, so a field's edge is a blank or the text's end here.
-        const bool* word = AnsiFold::wordTable();
         QString other;
         for (int b = 1; b < 256; ++b)
             if (!word[fold[b]]) {
                 const char byte = char(b);
                 other += Ansi::decode(&byte, 1);
             }
-        const auto isWord = [](QChar c) { return c.isLetter() || c.isDigit(); };
         if (isWord(search.phrase.front()))
             out.pattern = QStringLiteral("(?:^|%1)").arg(regexSet(other)) + out.pattern;
         if (isWord(search.phrase.back()))
@@ -369,10 +383,37 @@ SearchStatements searchStatements(const SearchSettings& search)
         out.confirmed.values.push_back(PgValue::text(candidates.pattern));
     }
     sql += " ORDER BY id";
-    if (candidates.decides)
-        out.decided = {"SELECT id, " + ServerSchema::ColumnList(ServerSchema::ListColumns())
-                           + " FROM citations WHERE NOT raw_texts AND (" + texts + ") ORDER BY id",
-                       {PgValue::text(candidates.pattern)}};
+    if (!candidates.decides)
+        return out;
+    // The rows without raw texts that hold the phrase. In all text a word
+    // is looked up in the rows' word lists: a whole word, without regard
+    // to case, is found there alone; a part of a word is found there in
+    // the rows where it is a word, without their texts being matched, and
+    // by the pattern in the others (where it lies inside a longer word); a
+    // whole word where case counts is looked for in the rows holding it.
+    QByteArray where = "(" + texts + ")";
+    out.decided.values.push_back(PgValue::text(candidates.pattern));
+    if (searchesAllText(search.scope) && !candidates.word.isEmpty()) {
+        const QByteArray words = QByteArray(ServerSchema::AllWordsColumn) + " @> ARRAY[$2]";
+        out.decided.values.push_back(PgValue::text(candidates.word));
+        if (search.ignoreCase == 1 && search.wholeWord == 1) {
+            where = QByteArray(ServerSchema::AllWordsColumn) + " @> ARRAY[$1]";
+            out.decided.values = {PgValue::text(candidates.word)};
+        } else if (search.ignoreCase == 1) {
+            where = "(" + words + " OR " + texts + ")";
+        } else if (search.wholeWord == 1) {
+            where = words + " AND " + where;
+        } else {
+            out.decided.values.pop_back();
+        }
+    }
+    // In the table's order (the rows are put in key order on the desk),
+    // read in one pass from the rows the indexes find: a plan that reads
+    // the whole table would match the texts of every row, and compiling the
+    // statement costs more than it saves.
+    out.decided.sql = "SELECT id, " + ServerSchema::ColumnList(ServerSchema::ListColumns())
+        + " FROM citations WHERE NOT raw_texts AND " + where;
+    out.decided.settings = {"SET LOCAL enable_seqscan TO off", "SET LOCAL jit TO off"};
     return out;
 }
 
@@ -790,39 +831,27 @@ private:
         RecordMatcher matcher(search.phrase, search.scope, search.ignoreCase == 1, search.wholeWord == 1);
         m_s.run("The citations could not be searched", error, [&](QString& reason) {
             QByteArray bytes = CitationRecord().bytes();
-            // The candidates the matcher confirms, in key order.
-            std::vector<std::pair<CitationKey, QByteArray>> confirmed;
             if (!m_s.pg.exec(ReadSnapshot, reason)
                 || !m_s.fetch(statements.confirmed.sql, statements.confirmed.values, reason, [&](const PgResult& r) {
                        for (int i = 0; i < r.rows(); ++i) {
                            ServerSchema::ReadRecord(ServerSchema::CitationColumns(), r, i, 1, bytes.data());
-                           if (!matcher.matches(bytes.constData()))
-                               continue;
-                           if (candidates.decides)
-                               confirmed.emplace_back(r.int4(i, 0), bytes);
-                           else
+                           if (matcher.matches(bytes.constData()))
                                rows.append(bytes.constData(), r.int4(i, 0), true);
                        }
                        return true;
                    }))
                 return false;
             if (candidates.decides) {
-                // The rows without raw texts that the pattern finds, joined
-                // with the confirmed ones in key order.
-                size_t next = 0;
-                const auto confirmedBefore = [&](qint64 key) {
-                    for (; next < confirmed.size() && confirmed[next].first < key; ++next)
-                        rows.append(confirmed[next].second.constData(), confirmed[next].first, true);
-                };
+                for (const QByteArray& setting : statements.decided.settings)
+                    if (!m_s.pg.exec(setting.constData(), reason))
+                        return false;
                 if (!m_s.fetch(statements.decided.sql, statements.decided.values, reason, [&](const PgResult& r) {
-                                   for (int i = 0; i < r.rows(); ++i) {
-                                       confirmedBefore(r.int4(i, 0));
-                                       appendListRow(rows, r, i, true);
-                                   }
-                                   return true;
-                               }))
+                           for (int i = 0; i < r.rows(); ++i)
+                               appendListRow(rows, r, i, true);
+                           return true;
+                       }))
                     return false;
-                confirmedBefore(std::numeric_limits<qint64>::max());
+                rows.sortByKey();
             }
             return m_s.pg.exec("COMMIT", reason);
         });

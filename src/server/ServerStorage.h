@@ -47,5 +47,7 @@ bool ServerNeedsPassword(const QString& url);
 struct ServerStatement {
     QByteArray sql;
     std::vector<PgValue> values;
+    // What the statement runs under ("SET LOCAL ..."), in its transaction.
+    std::vector<QByteArray> settings;
 };
 std::vector<ServerStatement> ServerSearchStatements(const SearchSettings& search);

@@ -14,6 +14,7 @@
 
 #include <QColor>
 #include <algorithm>
+#include <limits>
 #include <cstring>
 #include <numeric>
 #include <optional>
@@ -220,6 +221,21 @@ void CitationRows::append(const CitationRows& more)
         row.text += shift;
         m_rows.push_back(row);
     });
+}
+
+void CitationRows::sortByKey()
+{
+    bool sorted = true;
+    qint32 last = std::numeric_limits<qint32>::min();
+    m_rows.forEach([&](const Packed& row) {
+        sorted = sorted && row.recNum >= last;
+        last = row.recNum;
+    });
+    if (sorted)
+        return;
+    std::vector<Packed> rows = m_rows.flat();
+    std::sort(rows.begin(), rows.end(), [](const Packed& a, const Packed& b) { return a.recNum < b.recNum; });
+    m_rows.assign(rows);
 }
 
 const char* CitationRows::textOf(const Packed& row, int t, int* length) const

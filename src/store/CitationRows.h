@@ -119,6 +119,9 @@ public:
     void append(const QByteArrayView (&texts)[4], double offenseDate, double offenseTime, int recNum, bool withTime);
     // Adds every row of `more` at the end.
     void append(const CitationRows& more);
+    // Puts the rows in the order of their record numbers (keys), when they
+    // are not in it already.
+    void sortByKey();
     // A row for `record` whose texts are stored at the end of the block, not placed.
     Packed packed(const char* record, int recNum, bool withTime);
 

@@ -151,22 +151,42 @@ private slots:
         QCOMPARE(tables.int8(0, 0), qint64(1));
 
         // Tables of version 2 (without the list's and the raw texts'
-        // indexes) are brought up to date, and are refused until then.
+        // indexes, and without the words of all fields) holding
+        // citations are brought up to date, and are refused until then.
+        const std::vector<CitationRecord> set = generatedSet(30);
+        {
+            auto storage = OpenServerStorage(url, QString(), error);
+            CitationKey first = 0;
+            QVERIFY(storage && storage->citations().addAll(set, first, error));
+        }
         PgConnection sennet;
         QVERIFY(sennet.open(url, QString(), reason));
         QVERIFY(sennet.exec("DROP INDEX citations_list, citations_raw_texts", reason));
         QVERIFY(sennet.exec("DROP FUNCTION sennet_citations_told CASCADE", reason));
+        QVERIFY(sennet.exec("ALTER TABLE citations DROP COLUMN search_words", reason));
+        QVERIFY(sennet.exec("DROP FUNCTION sennet_words, sennet_fold", reason));
         QVERIFY(sennet.exec("DELETE FROM schema_version WHERE version > 2", reason));
         QVERIFY(!OpenServerStorage(url, QString(), error));
         QVERIFY(error.message().contains(QLatin1String("sennet-data server upgrade")));
         r = sennetData({QStringLiteral("server"), QStringLiteral("upgrade"), url});
         QCOMPARE(r.status, 0);
-        QVERIFY2(r.out.contains(QLatin1String("from schema version 2 to 4")), qPrintable(r.out));
+        QVERIFY2(r.out.contains(QStringLiteral("from schema version 2 to %1").arg(ServerSchema::CurrentVersion)),
+                 qPrintable(r.out));
         QVERIFY(sennet.exec("SELECT count(*) FROM pg_indexes WHERE indexname IN ('citations_list', "
-                            "'citations_raw_texts')",
+                            "'citations_raw_texts', 'citations_search_words')",
                             {}, tables, reason));
-        QCOMPARE(tables.int8(0, 0), qint64(2));
-        QVERIFY(OpenServerStorage(url, QString(), error));
+        QCOMPARE(tables.int8(0, 0), qint64(3));
+        {
+            // The citations already there are found through the new column.
+            auto storage = OpenServerStorage(url, QString(), error);
+            QVERIFY(storage);
+            const SearchSettings search{QStringLiteral("m\u00FCller"), 1, 1, 0};
+            int expected = 0;
+            for (const CitationRecord& c : set)
+                expected += MatchesSearch(SearchedText(c.bytes().constData(), 1), search.phrase, true, false);
+            QVERIFY(expected > 0);
+            QCOMPARE(storage->citations().listRows(&search, error).size(), expected);
+        }
 
         // Tables of a later version are not touched by this program.
         QVERIFY(sennet.exec("UPDATE schema_version SET version = 99", reason));
@@ -313,12 +333,18 @@ private slots:
         FileError error;
         CitationKey first = 0;
         QVERIFY(storage->citations().addAll(set, first, error));
+        // Saved again, these rows move within the table; found, they still
+        // come in key order.
+        for (const int i : {3, 50, 120, 200})
+            QVERIFY(storage->citations().save(first + i, set[size_t(i)], error));
         const QStringList phrases = {QStringLiteral("m\u00FCller"), QStringLiteral("M\u00DCLLER"),
                                      QStringLiteral("rt 1"), QStringLiteral("cat"), QStringLiteral("a.b*(c)[d]\\e$^"),
                                      QStringLiteral("%_"), QStringLiteral("\u03BCg"), QStringLiteral("2024/03"),
                                      QStringLiteral("9:05PM"), QStringLiteral("/2021"), QStringLiteral("nul"),
                                      QStringLiteral("DROP TABLE"), QStringLiteral("\u2603"), QStringLiteral("zzzz"),
-                                     QStringLiteral("\u0161"), QStringLiteral("l") + QChar(0) + QStringLiteral("i")};
+                                     QStringLiteral("\u0161"), QStringLiteral("l") + QChar(0) + QStringLiteral("i"),
+                                     QStringLiteral("ZZZZ"), QStringLiteral("oncat"), QStringLiteral("o'brien"),
+                                     QStringLiteral("JOS\u00C9"), QStringLiteral("jos\u00E9")};
         int found = 0;
         for (const QString& phrase : phrases)
             for (int scope = 1; scope <= 8; ++scope)
@@ -684,7 +710,8 @@ private slots:
         QVERIFY2(error.message().contains(QLatin1String("sennet-data server upgrade")), qPrintable(error.message()));
         const Run r = sennetData({QStringLiteral("server"), QStringLiteral("upgrade"), url});
         QCOMPARE(r.status, 0);
-        QVERIFY2(r.out.contains(QLatin1String("upgraded from schema version 1 to 4")), qPrintable(r.out + r.err));
+        QVERIFY2(r.out.contains(QStringLiteral("upgraded from schema version 1 to %1").arg(ServerSchema::CurrentVersion)),
+                 qPrintable(r.out + r.err));
         auto storage = OpenServerStorage(url, QString(), error);
         QVERIFY2(storage, qPrintable(error.message()));
         QCOMPARE(storage->shared().accessCode(), QStringLiteral("135791"));
