@@ -448,22 +448,8 @@ public:
 
     bool read(CitationKey key, CitationRecord& record, FileError& error) override
     {
-        return m_s.run("The citation could not be read", error, [&](QString& reason) {
-            PgResult r;
-            if (!m_s.pg.execPrepared("read_citation",
-                                     "SELECT " + ServerSchema::ColumnList(ServerSchema::CitationColumns())
-                                         + " FROM citations WHERE id = $1",
-                                     {PgValue::int4(key)}, r, reason))
-                return false;
-            if (r.rows() == 0) {
-                reason = QStringLiteral("it is no longer on the server");
-                return false;
-            }
-            QByteArray bytes = CitationRecord().bytes();
-            ServerSchema::ReadRecord(ServerSchema::CitationColumns(), r, 0, 0, bytes.data());
-            record = CitationRecord::fromBytes(bytes.constData(), bytes.size());
-            return true;
-        });
+        RowStamp unused;
+        return readStamped(key, record, unused, error);
     }
 
     bool readStamped(CitationKey key, CitationRecord& record, RowStamp& stamp, FileError& error) override
