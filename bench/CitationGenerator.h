@@ -80,7 +80,7 @@ inline CitationRecord makeCitation(int n, QRandomGenerator& rng)
     r.setText(F::LicenseNumber, QStringLiteral("T%1").arg(60000000 + rng.bounded(30000000)));
     r.setText(F::LicenseState, QStringLiteral("VA"));
     r.setDate(F::LicenseExpiration, ToDateValue(day.addDays(int(rng.bounded(2000)))));
-    r.setInt16(F::VehicleYear, qint16(1990 + rng.bounded(30)));
+    r.setText(F::VehicleYear, QString::number(1990 + rng.bounded(30)));
     r.setText(F::Make, pick(rng, makes));
     r.setText(F::Model, pick(rng, models));
     r.setText(F::Color, pick(rng, colors));
