@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QHash>
 #include <algorithm>
-#include <atomic>
 #include <sys/stat.h>
 
 CitationNumberIndex::CitationNumberIndex(QString fileName)
@@ -74,6 +73,7 @@ CitationNumberIndex::Stamp CitationNumberIndex::stampNow() const
 
 void CitationNumberIndex::invalidate()
 {
+    waitForFill();
     m_built = false;
     m_records.clear();
     m_count = 0;
@@ -108,6 +108,7 @@ bool CitationNumberIndex::build(FileError& error)
 
 bool CitationNumberIndex::find(const QString& number, int except, QList<int>& records, FileError& error)
 {
+    waitForFill();
     records.clear();
     error.clear();
     if (!m_built || stampNow() != m_stamp) {
@@ -139,6 +140,7 @@ bool CitationNumberIndex::find(const QString& number, int except, QList<int>& re
 
 void CitationNumberIndex::recordWritten(int n, const QString& oldNumber, const QString& number, bool wasCurrent)
 {
+    waitForFill();
     if (!m_built)
         return;
     if (!wasCurrent || n < 1 || n > m_count + 1) {
@@ -160,6 +162,7 @@ void CitationNumberIndex::recordWritten(int n, const QString& oldNumber, const Q
 
 void CitationNumberIndex::recordRemoved(int n, bool wasCurrent)
 {
+    waitForFill();
     if (!m_built)
         return;
     if (!wasCurrent || n < 1 || n > m_count) {
@@ -185,26 +188,12 @@ void CitationNumberIndex::adopt(const Stamp& before, int count, const std::funct
 void CitationNumberIndex::beginFill(int count)
 {
     invalidate();
-    m_records.reserve(count);
-}
-
-void CitationNumberIndex::fill(const int* n, const QByteArrayView* numbers, int count)
-{
-    quint64 keys[64];
-    for (int first = 0; first < count; first += 64) {
-        const int batch = qMin(64, count - first);
-        for (int i = 0; i < batch; ++i) {
-            keys[i] = keyOf(numbers[first + i]);
-            m_records.prefetch(keys[i]);
-        }
-        for (int i = 0; i < batch; ++i)
-            m_records.insertConcurrently(keys[i], n[first + i]);
-    }
+    // Not cleared: every record's key is written by exactly one filler.
+    m_keys.reset(new quint64[size_t(qMax(count, 1))]);
 }
 
 void CitationNumberIndex::endFill(const Stamp& before, int count, bool complete)
 {
-    m_records.setLive(size_t(qMax(count, 0)));
     if (!complete || !before.exists || stampNow() != before) {
         invalidate();
         return;
@@ -212,7 +201,21 @@ void CitationNumberIndex::endFill(const Stamp& before, int count, bool complete)
     m_count = count;
     m_stamp = before;
     m_built = true;
+    m_filling = std::thread([this, count] {
+        m_records.reserve(count);
+        for (int n = 1; n <= count; ++n)
+            m_records.insert(m_keys[size_t(n - 1)], n);
+    });
 }
+
+void CitationNumberIndex::waitForFill()
+{
+    if (m_filling.joinable())
+        m_filling.join();
+    m_keys.reset();
+}
+
+CitationNumberIndex::~CitationNumberIndex() { waitForFill(); }
 
 void CitationNumberIndex::Table::clear()
 {
@@ -267,23 +270,6 @@ void CitationNumberIndex::Table::insert(quint64 key, int recNum)
     m_slots[i] = {key, recNum};
     ++m_used;
     ++m_live;
-}
-
-void CitationNumberIndex::Table::insertConcurrently(quint64 key, int recNum)
-{
-    // A slot is claimed by setting its record number from empty; its key is
-    // only read once every filler is done.
-    const size_t mask = m_slots.size() - 1;
-    for (size_t i = home(key);; i = (i + 1) & mask) {
-        std::atomic_ref<qint32> slot(m_slots[i].recNum);
-        qint32 expected = Empty;
-        // A plain look first: a locked exchange only for a slot that seems free.
-        if (slot.load(std::memory_order_relaxed) == Empty
-            && slot.compare_exchange_strong(expected, recNum, std::memory_order_relaxed)) {
-            m_slots[i].key = key;
-            return;
-        }
-    }
 }
 
 bool CitationNumberIndex::Table::erase(quint64 key, int recNum)

@@ -16,11 +16,16 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <memory>
+#include <thread>
 #include <vector>
 
 class CitationNumberIndex {
 public:
     explicit CitationNumberIndex(QString fileName = QString());
+    ~CitationNumberIndex();
+    CitationNumberIndex(const CitationNumberIndex&) = delete;
+    CitationNumberIndex& operator=(const CitationNumberIndex&) = delete;
 
     // How numbers are compared: blanks at both ends ignored, case ignored.
     static QString normalised(const QString& number);
@@ -61,12 +66,14 @@ public:
     // fill(n, ...) exactly once for every record n (from any thread, at the
     // same time), then endFill() once they are done; `complete` false when a
     // record could not be read. Nothing else may use the index in between.
+    // The threads only note each number's key; endFill() puts them in the
+    // table on a thread of its own, so the list shows without waiting for
+    // it, and whatever uses the index next waits for it if it must.
     void beginFill(int count);
-    void fill(int n, QByteArrayView number) { m_records.insertConcurrently(keyOf(number), n); }
-    // The same for `count` records at once, numbers[i] that of record n[i];
-    // their slots are fetched from memory together rather than one by one.
-    void fill(const int* n, const QByteArrayView* numbers, int count);
+    void fill(int n, QByteArrayView number) { m_keys[size_t(n - 1)] = keyOf(number); }
     void endFill(const Stamp& before, int count, bool complete);
+    // Waits until the table endFill() began is made.
+    void waitForFill();
 
     // Forgets everything; the next look-up builds the index afresh.
     void invalidate();
@@ -85,12 +92,6 @@ private:
         void clear();
         void reserve(qsizetype entries);
         void insert(quint64 key, int recNum);
-        // An insert that may run beside other ones, into a table reserved
-        // for all of them; setLive() then counts them in.
-        void insertConcurrently(quint64 key, int recNum);
-        void setLive(size_t entries) { m_used = m_live = entries; }
-        // Asks for the slot where key's search begins to be brought into the cache.
-        void prefetch(quint64 key) const { __builtin_prefetch(&m_slots[home(key)]); }
         bool erase(quint64 key, int recNum);
         QList<int> find(quint64 key) const;
         // Record recNum is gone and the ones after it move up by one.
@@ -117,6 +118,8 @@ private:
     int m_count = 0;
     int m_builds = 0;
     Table m_records; // hash of the number -> record numbers
+    std::unique_ptr<quint64[]> m_keys; // while filled: record n's key at n - 1
+    std::thread m_filling; // puts the filled keys in m_records
 };
 
 // The index of the data file the program works on.

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <numeric>
 #include <optional>
+#include <atomic>
 #include <thread>
 CitationRow CitationRowOf(const char* record, int recNum, bool withTime)
 {
@@ -106,6 +107,18 @@ void CitationRows::Blocks::push_back(const Packed& row)
     ++m_size;
 }
 
+void CitationRows::Blocks::append(std::vector<Packed>&& rows)
+{
+    if (rows.size() == Block && m_full && (m_blocks.empty() || m_blocks.back().size() == Block)) {
+        m_starts.push_back(m_size);
+        m_size += rows.size();
+        m_blocks.push_back(std::move(rows));
+        return;
+    }
+    for (const Packed& row : rows)
+        push_back(row);
+}
+
 void CitationRows::Blocks::insert(size_t at, const Packed& row)
 {
     if (at >= m_size) {
@@ -149,8 +162,24 @@ void CitationRows::Blocks::assign(const std::vector<Packed>& rows)
     m_starts.clear();
     m_size = 0;
     m_full = true;
-    for (const Packed& row : rows)
-        push_back(row);
+    for (size_t first = 0; first < rows.size(); first += Block) {
+        const size_t last = std::min(rows.size(), first + Block);
+        m_blocks.emplace_back(rows.begin() + qsizetype(first), rows.begin() + qsizetype(last));
+        m_starts.push_back(first);
+    }
+    m_size = rows.size();
+}
+
+void CitationRows::Blocks::resizeFull(size_t n)
+{
+    m_blocks.clear();
+    m_starts.clear();
+    for (size_t first = 0; first < n; first += Block) {
+        m_blocks.emplace_back(std::min(Block, n - first));
+        m_starts.push_back(first);
+    }
+    m_size = n;
+    m_full = true;
 }
 
 std::vector<CitationRows::Packed> CitationRows::Blocks::flat() const
@@ -179,22 +208,32 @@ CitationRows::Packed CitationRows::packedOf(const QByteArrayView (&texts)[4], Da
     Packed row;
     row.recNum = recNum;
     row.text = m_text.size();
+    const char* begins[4];
+    qsizetype total = 0;
     for (int t = 0; t < 4; ++t) {
         const char* begin = texts[t].data();
         const char* end = begin + texts[t].size();
         while (begin < end && *begin == ' ')
             ++begin;
+        // Fields are padded with blanks to their width: eight at a time.
+        constexpr quint64 Blanks = 0x2020202020202020ULL;
+        quint64 word;
+        while (end - begin >= 8 && (std::memcpy(&word, end - 8, 8), word == Blanks))
+            end -= 8;
         while (end > begin && end[-1] == ' ')
             --end;
+        begins[t] = begin;
         row.length[t] = quint8(end - begin);
-        m_text.append(begin, end - begin);
+        total += end - begin;
     }
-    if (IsInDateRange(offenseDate)) {
-        const QDate d = DatePart(offenseDate);
-        int year = 0, month = 0, day = 0;
-        d.getDate(&year, &month, &day); // one calendar conversion, not three
-        row.day = quint32(year * 10000 + month * 100 + day);
+    // One growth of the block per row, not one per text: a list of a million rows.
+    m_text.resize(row.text + total);
+    char* out = m_text.data() + row.text;
+    for (int t = 0; t < 4; ++t) {
+        std::memcpy(out, begins[t], row.length[t]);
+        out += row.length[t];
     }
+    row.day = DayNumber(offenseDate);
     if (withTime && IsInDateRange(offenseTime)) {
         const QTime t = TimePart(offenseTime);
         row.time = qint16(t.hour() * 100 + t.minute());
@@ -221,6 +260,24 @@ void CitationRows::append(const CitationRows& more)
         row.text += shift;
         m_rows.push_back(row);
     });
+}
+
+qint64 CitationRows::takeTexts(CitationRows& from)
+{
+    const qint64 shift = m_text.size();
+    if (shift == 0)
+        m_text.swap(from.m_text); // the first: no copy
+    else
+        m_text.append(from.m_text);
+    return shift;
+}
+
+void CitationRows::append(std::vector<Packed>&& rows, qint64 textShift)
+{
+    if (textShift != 0)
+        for (Packed& row : rows)
+            row.text += textShift;
+    m_rows.append(std::move(rows));
 }
 
 void CitationRows::sortByKey()
@@ -291,103 +348,115 @@ QString CitationRows::cellText(int r, int column) const
 
 namespace {
 
-// Reads records first..last into rows; false when one could not be read.
-bool readRange(CitationFileView& view, int first, int last, const SearchSettings* search, CitationRows& rows,
-               CitationNumberIndex* numbers)
+// One stretch of records read by one of the threads: its rows (their texts
+// in that thread's own rows) and, when a record in it could not be read,
+// the rows before that record.
+struct Stretch {
+    std::vector<CitationRows::Packed> rows;
+    int reader = -1; // which thread read it; -1 not read
+    bool failed = false;
+};
+
+// What one reading thread has: its own view of the file and the texts of
+// the rows it made.
+struct Reader {
+    explicit Reader(const QString& fileName) : view(fileName) {}
+    CitationFileView view;
+    CitationRows texts;
+};
+
+// Reads the records of one stretch; false when one could not be read.
+bool readStretch(Reader& reader, int first, int last, const SearchSettings* search,
+                 std::optional<RecordMatcher>& matcher, Stretch& out, CitationNumberIndex* numbers)
 {
-    std::optional<RecordMatcher> matcher;
-    if (search)
-        matcher.emplace(search->phrase, search->scope, search->ignoreCase == 1, search->wholeWord == 1);
-    // The numbers go to the index a few dozen at a time, copied out of the
-    // view, whose bytes last only until the next record is read.
     const FieldSpec& number = CitationLayout::field(CitationField::CitationNumber);
-    constexpr int Batch = 64;
-    char numberBytes[Batch][32];
-    QByteArrayView numberTexts[Batch];
-    int numberRecords[Batch];
-    int pending = 0;
-    const auto flush = [&] {
-        if (numbers && pending > 0)
-            numbers->fill(numberRecords, numberTexts, pending);
-        pending = 0;
-    };
-    static_assert(sizeof numberBytes[0] >= 12);
-    const int width = qMin(number.width, int(sizeof numberBytes[0]));
+    out.rows.reserve(search ? 0 : size_t(last - first + 1));
     for (int n = first; n <= last; ++n) {
-        const char* record = view.record(n);
+        const char* record = reader.view.record(n);
         if (!record) {
-            flush();
+            out.failed = true;
             return false;
         }
-        if (numbers) {
-            std::memcpy(numberBytes[pending], record + number.offset, size_t(width));
-            numberTexts[pending] = QByteArrayView(numberBytes[pending], width);
-            numberRecords[pending] = n;
-            if (++pending == Batch)
-                flush();
-        }
+        if (numbers)
+            numbers->fill(n, QByteArrayView(record + number.offset, number.width));
         if (!matcher || matcher->matches(record))
-            rows.append(record, n, search != nullptr);
+            out.rows.push_back(reader.texts.packed(record, n, search != nullptr));
     }
-    flush();
     return true;
 }
 
 } // namespace
 
 CitationRows LoadCitationRows(const QString& fileName, const SearchSettings* search, FileError& error, int splitFrom,
-                              qint64* fileLength, CitationNumberIndex* numbers)
+                              qint64* fileLength, CitationNumberIndex* numbers, int stretchRecords)
 {
     error.clear();
-    CitationRows rows;
     if (search)
         numbers = nullptr; // a sub-list does not hold every record
     const CitationNumberIndex::Stamp before = numbers ? numbers->stampNow() : CitationNumberIndex::Stamp();
-    CitationFileView view(fileName);
+    const QString name = fileName.isEmpty() ? CitationFileName : fileName;
+    // Two readers, each with its own view, take stretches of records in turn
+    // from the front, so that both work until the end whatever the speed of
+    // each; the stretches are joined in record order.
+    Reader readers[2] = {Reader(name), Reader(name)};
     if (fileLength)
         *fileLength = 0;
-    if (!view.open()) {
-        error = view.lastError();
+    if (!readers[0].view.open()) {
+        error = readers[0].view.lastError();
         if (numbers)
             numbers->invalidate();
-        return rows;
+        return CitationRows();
     }
     if (fileLength)
-        *fileLength = view.size();
-    const int count = view.count();
+        *fileLength = readers[0].view.size();
+    const int count = readers[0].view.count();
     if (numbers)
         numbers->beginFill(count);
-    // A second thread pays for itself on a large file; each reads its own
-    // half through its own view, and the halves are joined in record order.
-    CitationFileView second(fileName);
-    const bool split = count >= qMax(2, splitFrom) && std::thread::hardware_concurrency() >= 2 && second.open()
-        && second.count() >= count;
-    const int firstLast = split ? count / 2 : count;
-    rows.reserve(search ? 0 : firstLast, search ? 0 : qsizetype(firstLast) * 48);
-    if (!split) {
-        const bool read = readRange(view, 1, count, search, rows, numbers);
-        if (!read)
-            error = view.lastError();
-        if (numbers)
-            numbers->endFill(before, count, read);
-        return rows;
+    const bool split = count >= qMax(2, splitFrom) && std::thread::hardware_concurrency() >= 2
+        && readers[1].view.open() && readers[1].view.count() >= count;
+    const int per = split ? qMax(1, stretchRecords) : qMax(count, 1);
+    if (!search)
+        for (Reader& reader : readers)
+            reader.texts.reserve(0, qsizetype(count) * 48 / (split ? 2 : 1));
+    std::vector<Stretch> stretches(size_t((count + per - 1) / per));
+    std::atomic<int> next{0};
+    std::atomic<int> firstFailed{int(stretches.size())}; // no stretch after it is read
+    const auto read = [&](int r) {
+        std::optional<RecordMatcher> matcher;
+        if (search)
+            matcher.emplace(search->phrase, search->scope, search->ignoreCase == 1, search->wholeWord == 1);
+        for (int s = next++; s < firstFailed.load(); s = next++) {
+            Stretch& stretch = stretches[size_t(s)];
+            stretch.reader = r;
+            const int first = s * per + 1;
+            if (!readStretch(readers[r], first, qMin(count, first + per - 1), search, matcher, stretch, numbers)) {
+                int seen = firstFailed.load();
+                while (s < seen && !firstFailed.compare_exchange_weak(seen, s)) {
+                }
+                return;
+            }
+        }
+    };
+    if (split) {
+        std::thread worker(read, 1);
+        read(0);
+        worker.join();
+    } else {
+        read(0);
     }
-    CitationRows tail;
-    tail.reserve(search ? 0 : count - firstLast, search ? 0 : qsizetype(count - firstLast) * 48);
-    bool tailRead = true;
-    std::thread worker([&] { tailRead = readRange(second, firstLast + 1, count, search, tail, numbers); });
-    const bool headRead = readRange(view, 1, firstLast, search, rows, numbers);
-    worker.join();
+    const int failed = firstFailed.load();
     if (numbers)
-        numbers->endFill(before, count, headRead && tailRead);
-    if (!headRead) {
-        error = view.lastError(); // nothing after the failing record counts
-        return rows;
+        numbers->endFill(before, count, failed == int(stretches.size()));
+    CitationRows rows;
+    const qint64 shift[2] = {rows.takeTexts(readers[0].texts), rows.takeTexts(readers[1].texts)};
+    for (int s = 0; s < int(stretches.size()) && s <= failed; ++s) {
+        Stretch& stretch = stretches[size_t(s)];
+        rows.append(std::move(stretch.rows), shift[stretch.reader]);
+        if (stretch.failed) {
+            error = readers[stretch.reader].view.lastError(); // nothing after the failing record counts
+            break;
+        }
     }
-    rows.append(tail);
-    if (!tailRead)
-        error = second.lastError();
     return rows;
 }
-
 // ---- The model

@@ -65,6 +65,8 @@ public:
     // in the middle moves the rows of its block only, not every row after it.
     class Blocks {
     public:
+        static constexpr size_t Block = 4096;
+
         size_t size() const { return m_size; }
         bool empty() const { return m_size == 0; }
         const Packed& operator[](size_t r) const
@@ -78,10 +80,15 @@ public:
             return m_blocks[b][i];
         }
         void push_back(const Packed& row);
+        // Adds rows at the end: as a block of their own, without copying
+        // them, when the blocks are full and they fill one.
+        void append(std::vector<Packed>&& rows);
         void insert(size_t at, const Packed& row);
         void erase(size_t at);
         // Replaces every row; the blocks come out full again.
         void assign(const std::vector<Packed>& rows);
+        // Replaces every row by n rows to be filled in, in full blocks.
+        void resizeFull(size_t n);
         std::vector<Packed> flat() const;
         template <typename F>
         void forEach(F&& f)
@@ -99,7 +106,6 @@ public:
         }
 
     private:
-        static constexpr size_t Block = 4096;
         std::pair<size_t, size_t> locate(size_t r) const;
         std::vector<std::vector<Packed>> m_blocks;
         std::vector<size_t> m_starts; // the first row of each block
@@ -119,6 +125,11 @@ public:
     void append(const QByteArrayView (&texts)[4], double offenseDate, double offenseTime, int recNum, bool withTime);
     // Adds every row of `more` at the end.
     void append(const CitationRows& more);
+    // Adds rows made by `from.packed()` at the end: from's texts are added
+    // after this one's (by takeTexts, once) and the rows' places in them
+    // moved by the shift it returned.
+    qint64 takeTexts(CitationRows& from);
+    void append(std::vector<Packed>&& rows, qint64 textShift);
     // Puts the rows in the order of their record numbers (keys), when they
     // are not in it already.
     void sortByKey();
@@ -148,7 +159,10 @@ private:
 // every record's citation number by the threads that read them; it is left
 // empty, to be built at its next look-up, when the file could not be read
 // whole or changed meanwhile.
+// The threads take stretchRecords records at a time (a whole block of rows
+// by default; tests take fewer to make many stretches of a small file).
 constexpr int SplitRowsFrom = 4000;
 CitationRows LoadCitationRows(const QString& fileName, const SearchSettings* search, FileError& error,
                               int splitFrom = SplitRowsFrom, qint64* fileLength = nullptr,
-                              CitationNumberIndex* numbers = nullptr);
+                              CitationNumberIndex* numbers = nullptr,
+                              int stretchRecords = int(CitationRows::Blocks::Block));

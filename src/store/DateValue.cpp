@@ -60,6 +60,27 @@ QDate DatePart(DateValue value)
     return Epoch.addDays(days);
 }
 
+quint32 DayNumber(DateValue value)
+{
+    qint64 days;
+    int seconds;
+    if (!IsInDateRange(value))
+        return 0;
+    split(value, days, seconds);
+    // Days from 1 March of year 0 of the proleptic Gregorian calendar (the
+    // one QDate counts in), taken apart by 400-year eras.
+    const qint64 z = days - 25569 + 719468; // the epoch is 25,569 days before 1 January 1970
+    const qint64 era = (z >= 0 ? z : z - 146096) / 146097;
+    const qint64 dayOfEra = z - era * 146097;
+    const qint64 yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const qint64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const qint64 m = (5 * dayOfYear + 2) / 153;
+    const qint64 day = dayOfYear - (153 * m + 2) / 5 + 1;
+    const qint64 month = m < 10 ? m + 3 : m - 9;
+    const qint64 year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    return quint32(year * 10000 + month * 100 + day);
+}
+
 QTime TimePart(DateValue value)
 {
     qint64 days;

@@ -16,6 +16,9 @@ bool IsInDateRange(DateValue value);
 DateValue ToDateValue(const QDate& date, const QTime& time = QTime(0, 0));
 DateValue ToDateValue(const QDateTime& moment);
 QDate DatePart(DateValue value);
+// DatePart's day as yyyymmdd, 0 for a value out of range: the same day,
+// worked out without a calendar object, for a list of a million rows.
+quint32 DayNumber(DateValue value);
 QTime TimePart(DateValue value); // to the nearest second (stored values carry rounding noise)
 QDateTime ToDateTime(DateValue value);
 

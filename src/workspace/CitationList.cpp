@@ -8,6 +8,7 @@
 #include <QColor>
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <numeric>
 #include <vector>
 
@@ -64,6 +65,41 @@ quint64 foldedPrefix(const char* text, int length)
     for (int i = 0; i < 8; ++i)
         key = (key << 8) | (i < length ? rank[static_cast<unsigned char>(text[i])] : 0);
     return key;
+}
+
+// A full list's rows in date order when they come in record order: they have
+// days and no times, so one counting pass over the days (as months of 31
+// days from the earliest) places them, ties in record order. False when that
+// does not apply (times, rows in another order, days too far apart to count).
+bool sortByDay(const CitationRows::Blocks& rows, CitationRows::Blocks& sorted)
+{
+    using Packed = CitationRows::Packed;
+    const auto ordinal = [](quint32 day) -> qint64 {
+        return qint64(day / 10000) * 372 + (day / 100 % 100) * 31 + day % 100;
+    };
+    qint64 low = std::numeric_limits<qint64>::max(), high = 0;
+    qint32 lastKey = std::numeric_limits<qint32>::min();
+    bool applies = true;
+    rows.forEach([&](const Packed& row) {
+        applies = applies && row.time < 0 && row.recNum > lastKey;
+        lastKey = row.recNum;
+        if (row.day) {
+            low = qMin(low, ordinal(row.day));
+            high = qMax(high, ordinal(row.day));
+        }
+    });
+    constexpr qint64 MostBuckets = 1 << 22;
+    if (!applies || high - low >= MostBuckets)
+        return false;
+    // Bucket 0: no day (they come first, as their empty key does).
+    const auto bucket = [&](const Packed& row) { return row.day ? size_t(ordinal(row.day) - low + 1) : size_t(0); };
+    std::vector<quint32> at(size_t(qMax<qint64>(high - low + 2, 1)) + 1, 0);
+    rows.forEach([&](const Packed& row) { ++at[bucket(row) + 1]; });
+    for (size_t b = 1; b < at.size(); ++b)
+        at[b] += at[b - 1];
+    sorted.resizeFull(rows.size());
+    rows.forEach([&](const Packed& row) { sorted[at[bucket(row)]++] = row; });
+    return true;
 }
 
 // The rows' places in the order of their date keys (or with byDate false of
@@ -231,11 +267,21 @@ int CitationListModel::sortedPlace(const CitationRows::Packed& row, int first, i
 
 void CitationListModel::sortByColumn(int column)
 {
+    // Ties keep record order, the order a reload reads the rows in.
+    if (column == ListColumn::DateSort && m_rows.size() > 1) {
+        CitationRows::Blocks sorted;
+        if (sortByDay(m_rows.m_rows, sorted)) {
+            beginResetModel();
+            std::swap(m_rows.m_rows, sorted);
+            m_sortColumn = column;
+            endResetModel();
+            return;
+        }
+    }
     const int n = m_rows.size();
     std::vector<int> order(static_cast<size_t>(n));
     std::iota(order.begin(), order.end(), 0);
     const std::vector<CitationRows::Packed> rows = m_rows.m_rows.flat();
-    // Ties keep record order, the order a reload reads the rows in.
     if (column < 0 || column == ListColumn::DateSort) {
         order = dateOrder(rows, column == ListColumn::DateSort);
     } else if (fastSortColumn(column)) {

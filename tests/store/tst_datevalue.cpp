@@ -40,6 +40,20 @@ void tst_DateValue::conversions()
     QCOMPARE(TimePart(-2.9999999), QTime(0, 0));
     const DateValue longAgo = ToDateValue(QDate(1850, 6, 1), QTime(23, 59, 59));
     QCOMPARE(FormatDateValue(longAgo, "mm/dd/yyyy hh:nn:ss"), QStringLiteral("06/01/1850 23:59:59"));
+
+    // The list's day numbers are DatePart's days over the whole range, leap
+    // days and centuries included, with times and the rounding at midnight.
+    const auto dayOf = [](DateValue v) {
+        const QDate d = DatePart(v);
+        return d.isValid() ? quint32(d.year() * 10000 + d.month() * 100 + d.day()) : 0u;
+    };
+    for (double v = -657434.0; v < 2958466.0; v += 13.0)
+        for (double time : {0.0, 0.5, 0.9999999})
+            for (double value : {v + time, v - time})
+                if (DayNumber(value) != dayOf(value))
+                    QFAIL(qPrintable(QString::number(value, 'f', 7)));
+    for (double value : {-657435.0, 2958466.0, qQNaN(), qInf(), -657434.5, 2958465.9999999, 59.0, 60.0, 61.0})
+        QCOMPARE(DayNumber(value), dayOf(value));
 }
 
 void tst_DateValue::formats()

@@ -4,6 +4,7 @@
 // in a sub-list. Also the list loader that splits the file between threads
 // against the plain one.
 #include "MainWindowFixture.h"
+#include "FaultInjection.h"
 #include "store/AnsiText.h"
 #include "store/CitationNumberIndex.h"
 #include "store/SearchSettings.h"
@@ -14,6 +15,7 @@
 #include <QRadioButton>
 #include <QTableView>
 #include <QTest>
+#include <atomic>
 
 namespace {
 
@@ -77,6 +79,7 @@ private slots:
     void sortEqualsASortOfTheFoldedTexts();
     void splitLoadEqualsThePlainRead_data();
     void splitLoadEqualsThePlainRead();
+    void failedReadInAStretchKeepsTheRowsBeforeIt();
     void dateSortAndNumbersEqualThePlainWay();
     void manyChangesInALargeListEqualAReload();
 };
@@ -209,15 +212,45 @@ void tst_ListChanges::splitLoadEqualsThePlainRead()
     CitationFileView view;
     QVERIFY(view.open());
     const QList<CitationRow> plain = ReadCitationRows(view, settings);
-    for (int splitFrom : {1, 2, 5, 1000}) {
+    // Split or not, in stretches of one record, a few, or the whole file.
+    const std::pair<int, int> loads[] = {{1, 1}, {2, 3}, {5, 7}, {1, 4096}, {1000, 4096}};
+    for (const auto& [splitFrom, stretch] : loads) {
         FileError error;
         CitationListModel model;
-        model.setRows(LoadCitationRows(QString(), settings, error, splitFrom));
+        model.setRows(LoadCitationRows(QString(), settings, error, splitFrom, nullptr, nullptr, stretch));
         QVERIFY(!error.isError());
         QList<CitationRow> fast;
         for (int r = 0; r < model.rowCount(); ++r)
             fast << model.row(r);
         QCOMPARE(fast, plain);
+    }
+}
+
+// A read failing in a stretch in the middle of the file, whichever thread
+// meets it: the rows before it stand, in record order, none after it, and
+// the error is the read's.
+void tst_ListChanges::failedReadInAStretchKeepsTheRowsBeforeIt()
+{
+    TempDataFolder folder;
+    QList<CitationBytes3000> records;
+    for (int i = 1; i <= 3000; ++i)
+        records << CitationBytes3000::sample("N" + QByteArray::number(i), QDate(2006, 1, 1).addDays(i % 300));
+    WriteCitations(CitationFileName, records);
+    for (int failing : {2, 5, 9}) {
+        InjectedFaults faults;
+        std::atomic<int> reads{0};
+        FileIo::setInterceptor([&](FileIo::Call call, const QString&, qint64) {
+            return FileIo::Verdict{call == FileIo::Call::Read && ++reads == failing ? EIO : 0, -1};
+        });
+        FileError error;
+        CitationNumberIndex numbers;
+        const CitationRows rows = LoadCitationRows(QString(), nullptr, error, 1, nullptr, &numbers, 100);
+        FileIo::setInterceptor({});
+        QCOMPARE(error.message(), QStringLiteral("The file \"Sennet.Data\" could not be read: ") + FileIo::errorText(EIO));
+        QVERIFY(rows.size() < 3000);
+        for (int r = 0; r < rows.size(); ++r)
+            QCOMPARE(rows.at(r).recNum, r + 1);
+        QVERIFY(!numbers.isCurrent()); // built again at its next look-up
     }
 }
 
@@ -251,11 +284,11 @@ void tst_ListChanges::dateSortAndNumbersEqualThePlainWay()
         QCOMPARE(expected.size(), records.size());
         std::stable_sort(expected.begin(), expected.end(),
                          [](const CitationRow& a, const CitationRow& b) { return a.dateSort < b.dateSort; });
-        for (int splitFrom : {1, 1000}) {
+        for (const auto& [splitFrom, stretch] : {std::pair{1, 7}, std::pair{1, 4096}, std::pair{1000, 4096}}) {
             FileError error;
             CitationNumberIndex filled;
             CitationListModel model;
-            model.setRows(LoadCitationRows(QString(), search, error, splitFrom, nullptr, &filled));
+            model.setRows(LoadCitationRows(QString(), search, error, splitFrom, nullptr, &filled, stretch));
             for (int before : {-1, ListColumn::CitationNumber}) {
                 if (before >= 0)
                     model.sortByColumn(before);
