@@ -761,7 +761,6 @@ int quickBench(frmMain& w, long peakKib)
     std::printf("open the list: min %s, median %s; floor %s (%s)\n", qPrintable(ms(load.min)), qPrintable(ms(load.median)),
                 qPrintable(ms(readFloor.median)), qPrintable(ratio(load.median, readFloor.median)));
     int added = 0;
-    if (qEnvironmentVariableIsSet("SAVERUNS")) Runs = qEnvironmentVariableIntValue("SAVERUNS");
     const Stat saveNew = timeRuns([&] { w.SaveCitation(); }, [&] {
         w.StartAdd();
         w.txtField[2]->setText(QStringLiteral("B%1").arg(++added));

@@ -97,6 +97,19 @@ public:
                 for (Packed& row : block)
                     f(row);
         }
+        // The index of the first row for which f is true, or -1.
+        template <typename F>
+        qsizetype indexOf(F&& f) const
+        {
+            qsizetype at = 0;
+            for (const std::vector<Packed>& block : m_blocks)
+                for (const Packed& row : block) {
+                    if (f(row))
+                        return at;
+                    ++at;
+                }
+            return -1;
+        }
         template <typename F>
         void forEach(F&& f) const
         {

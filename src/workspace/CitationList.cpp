@@ -220,12 +220,18 @@ void CitationListModel::setRows(CitationRows rows)
     endResetModel();
 }
 
-int CitationListModel::rowOfRecord(int recNum) const
+int CitationListModel::rowOfRecord(int recNum, int near) const
 {
-    for (int r = 0; r < m_rows.size(); ++r)
-        if (m_rows.at(r).recNum == recNum)
-            return r;
-    return -1;
+    // A save looks up the row it just changed, where it was or next to it.
+    const int n = m_rows.size();
+    for (int guess : {near, m_lastRow})
+        for (int r = guess - 1; guess >= 0 && r <= guess + 1; ++r)
+            if (r >= 0 && r < n && m_rows.at(r).recNum == recNum)
+                return m_lastRow = r;
+    const int r = int(m_rows.m_rows.indexOf([recNum](const CitationRows::Packed& row) { return row.recNum == recNum; }));
+    if (r >= 0)
+        m_lastRow = r;
+    return r;
 }
 
 bool CitationListModel::rowLess(const CitationRows::Packed& a, const CitationRows::Packed& b) const
@@ -356,7 +362,7 @@ int CitationListModel::insertRecord(const char* record, int recNum, bool withTim
     beginInsertRows(QModelIndex(), r, r);
     m_rows.m_rows.insert(size_t(r), row);
     endInsertRows();
-    return r;
+    return m_lastRow = r;
 }
 
 int CitationListModel::updateRecord(int r, const char* record, bool withTime)
@@ -391,7 +397,7 @@ int CitationListModel::updateRecord(int r, const char* record, bool withTime)
         rows[size_t(r)] = row;
     }
     emit dataChanged(index(to, 0), index(to, ListColumn::Count - 1));
-    return to;
+    return m_lastRow = to;
 }
 
 void CitationListModel::removeRecord(int recNum, bool laterKeysShift)

@@ -22,8 +22,10 @@ public:
     int recNumAt(int r) const { return m_rows.at(r).recNum; }
     // The text of a cell, columns 0..5 (the record number as decimal text).
     QString cellText(int r, int column) const { return m_rows.cellText(r, column); }
-    // The row holding record number recNum, or -1.
-    int rowOfRecord(int recNum) const;
+    // The row of record (key) recNum, -1 when it is not listed. `near` is a
+    // row it is likely at (the selected one): that row, its neighbours and
+    // the row last placed or found are looked at before every row is.
+    int rowOfRecord(int recNum, int near = -1) const;
 
     // Sorts every row by one column's text, ascending, without regard to
     // case; rows with equal keys stand in record order.
@@ -51,4 +53,5 @@ private:
 
     CitationRows m_rows;
     int m_sortColumn = -1;
+    mutable int m_lastRow = -1; // the row last placed or found
 };

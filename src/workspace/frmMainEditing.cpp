@@ -306,7 +306,7 @@ bool frmMain::resolveSaveConflict(const WriteCheck& check)
             return SaveCitation();
         }
         // Dropped: the list no longer holds it.
-        if (listModel->rowOfRecord(m_editKey) >= 0) {
+        if (listModel->rowOfRecord(m_editKey, SelectedRow()) >= 0) {
             m_loadingList = true;
             listModel->removeRecord(m_editKey, false);
             m_loadingList = false;
@@ -461,7 +461,7 @@ void frmMain::refreshSelectedRow()
     const int recNum = m_editKey > 0 ? m_editKey : SelectedRecordNumber();
     if (recNum <= 0)
         return;
-    const int row = listModel->rowOfRecord(recNum);
+    const int row = listModel->rowOfRecord(recNum, SelectedRow());
     CitationRecord record;
     FileError error;
     if (!storage().citations().read(recNum, record, error))
@@ -544,7 +544,7 @@ void frmMain::cmdDeleteEntry_Click()
         return;
     }
     if (check.conflict == RowConflict::Deleted) {
-        if (listModel->rowOfRecord(recNum) >= 0) {
+        if (listModel->rowOfRecord(recNum, SelectedRow()) >= 0) {
             const int near = SelectedRow();
             m_loadingList = true;
             listModel->removeRecord(recNum, false);
