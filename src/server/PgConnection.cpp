@@ -336,6 +336,68 @@ bool PgConnection::execPrepared(const char* name, const char* sql, const std::ve
         reason);
 }
 
+bool PgConnection::execAhead(const char* sql, int ahead, const std::function<bool(const PgResult&)>& take,
+                             QString& reason)
+{
+    if (!m_conn) {
+        reason = QStringLiteral("not connected");
+        return false;
+    }
+    if (PQenterPipelineMode(m_conn) != 1) {
+        reason = PgReason(PQerrorMessage(m_conn));
+        return false;
+    }
+    // Each run is flushed to the server at once, and the server asked to
+    // send its rows without waiting for the end of the pipeline.
+    int outstanding = 0;
+    const auto send = [&] {
+        if (PQsendQueryParams(m_conn, sql, 0, nullptr, nullptr, nullptr, nullptr, 1) != 1
+            || PQsendFlushRequest(m_conn) != 1 || PQflush(m_conn) != 0)
+            return false;
+        ++outstanding;
+        return true;
+    };
+    bool ok = true;
+    for (int i = 0; i < qMax(ahead, 1) && ok; ++i)
+        ok = send();
+    if (!ok)
+        reason = PgReason(PQerrorMessage(m_conn));
+    for (bool more = ok; more;) {
+        PgResult result;
+        ok = finish(PQgetResult(m_conn), result, reason);
+        --outstanding;
+        if (PGresult* end = PQgetResult(m_conn)) // each run's results end with a null
+            PQclear(end);
+        more = ok && result.rows() > 0 && take(result);
+        if (more && !send()) {
+            reason = PgReason(PQerrorMessage(m_conn));
+            ok = false;
+            more = false;
+        }
+    }
+    // The runs still under way come back empty (or, after a failure,
+    // aborted); the pipeline's end tells when all of them have.
+    bool ended = PQpipelineSync(m_conn) == 1;
+    for (int nulls = 0; ended;) {
+        PGresult* r = PQgetResult(m_conn);
+        if (!r) {
+            ended = PQstatus(m_conn) == CONNECTION_OK && ++nulls <= outstanding + 1;
+            continue;
+        }
+        const ExecStatusType status = PQresultStatus(r);
+        PQclear(r);
+        if (status == PGRES_PIPELINE_SYNC)
+            break;
+    }
+    if (!ended || PQexitPipelineMode(m_conn) != 1) {
+        m_broken = true; // not to be used again as it is: made anew by ready()
+        if (ok)
+            reason = PgReason(PQerrorMessage(m_conn));
+        return false;
+    }
+    return ok;
+}
+
 void PgConnection::appendCopyRow(QByteArray& rows, const std::vector<PgValue>& values)
 {
     rows += bigEndian<qint16>(qint16(values.size()));

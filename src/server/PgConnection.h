@@ -8,6 +8,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <functional>
 #include <vector>
 
 typedef struct pg_conn PGconn;
@@ -98,6 +99,12 @@ public:
     // As exec, through a statement prepared once per connection under `name`.
     bool execPrepared(const char* name, const char* sql, const std::vector<PgValue>& values, PgResult& result,
                       QString& reason);
+    // Runs `sql` (a FETCH from an open cursor) again and again, handing each
+    // result to `take`, until one comes back without rows or `take` returns
+    // false. `ahead` runs are kept sent before the one being read, so that
+    // the server makes the next rows while these are taken. False with the
+    // reason when a run failed.
+    bool execAhead(const char* sql, int ahead, const std::function<bool(const PgResult&)>& take, QString& reason);
     // Sends rows to `sql`, a "COPY ... FROM STDIN (FORMAT binary)": `rows`
     // holds them as CopyRow encodes them, without the header and trailer,
     // which are added here. False with the reason when the server refused

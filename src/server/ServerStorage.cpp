@@ -70,14 +70,10 @@ public:
         PgResult r;
         if (!pg.exec("DECLARE sennet_rows NO SCROLL CURSOR FOR " + sql, values, r, reason))
             return false;
+        // The next rows are asked for before these are taken, so that the
+        // server and this desk work at the same time.
         const QByteArray next = "FETCH FORWARD " + QByteArray::number(FetchRows) + " FROM sennet_rows";
-        for (;;) {
-            if (!pg.exec(next.constData(), {}, r, reason))
-                return false;
-            if (r.rows() == 0 || !batch(r))
-                break;
-        }
-        return pg.exec("CLOSE sennet_rows", reason);
+        return pg.execAhead(next.constData(), 2, batch, reason) && pg.exec("CLOSE sennet_rows", reason);
     }
 
     PgValue actorName() const { return PgValue::text(actor.userName); }

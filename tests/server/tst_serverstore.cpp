@@ -420,6 +420,47 @@ private slots:
         }
     }
 
+    // Rows asked for ahead of the ones taken: every row comes once and in
+    // order, taking can stop early, and a run failing part way (here a
+    // division by zero at one row) gives its reason and leaves the
+    // connection usable.
+    void rowsAskedForAheadComeOnceAndInOrder()
+    {
+        PgConnection pg;
+        QString reason;
+        QVERIFY2(pg.open(m_cluster->createDatabase(), QString(), reason), qPrintable(reason));
+        struct Case {
+            const char* select;
+            int stopAfter; // batches taken before take() says no more; 0: all
+            int expected;  // rows taken
+            bool fails;
+        };
+        const Case cases[] = {{"SELECT n FROM generate_series(1, 2345) n", 0, 2345, false},
+                              {"SELECT n FROM generate_series(1, 2345) n", 2, 200, false},
+                              {"SELECT n FROM generate_series(1, 0) n", 0, 0, false},
+                              {"SELECT 1000 / (n - 777) + n - 1000 / (n - 777) FROM generate_series(1, 2345) n", 0, 700, true}};
+        for (const Case& c : cases) {
+            QVERIFY(pg.exec("BEGIN", reason));
+            QVERIFY2(pg.exec(QByteArray("DECLARE rows NO SCROLL CURSOR FOR ") + c.select, reason), qPrintable(reason));
+            int taken = 0, batches = 0;
+            bool inOrder = true;
+            const bool ran = pg.execAhead("FETCH FORWARD 100 FROM rows", 2, [&](const PgResult& r) {
+                for (int i = 0; i < r.rows(); ++i)
+                    inOrder = inOrder && r.int4(i, 0) == ++taken;
+                return ++batches != c.stopAfter;
+            }, reason);
+            QCOMPARE(ran, !c.fails);
+            if (c.fails)
+                QVERIFY2(reason.contains(QLatin1String("division by zero")), qPrintable(reason));
+            QVERIFY(inOrder);
+            QCOMPARE(taken, c.expected);
+            QVERIFY(pg.ready(reason));
+            QVERIFY2(pg.exec(c.fails ? "ROLLBACK" : "COMMIT", reason), qPrintable(reason));
+            PgResult one;
+            QVERIFY2(pg.exec("SELECT 1", {}, one, reason), qPrintable(reason));
+        }
+    }
+
     void keysNumbersUsersAndTheAccessCode()
     {
         QString url;
