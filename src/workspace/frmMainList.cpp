@@ -34,6 +34,8 @@ QString subListCaption(const QString& phrase, int n)
 
 // The key column of each sort choice.
 constexpr int SortKeyColumns[3] = {ListColumn::DateSort, ListColumn::CitationNumber, ListColumn::Offense};
+// From this many rows a sort draws "Sorting-- Please stand by..." before it works.
+constexpr int StandByNoticeFrom = 50000;
 
 } // namespace
 
@@ -245,8 +247,11 @@ void frmMain::optSort_Click(int Index)
 
     std::optional<BusyGuard> busy;
     const bool wasLoading = m_loadingList;
+    // The notice is drawn at once only where the sort takes long enough to
+    // be seen; a shorter one would cost more to draw than the sort itself.
     lblStandBy->show();
-    lblStandBy->repaint();
+    if (listModel->rowCount() >= StandByNoticeFrom)
+        lblStandBy->repaint();
     if (!initial) {
         busy.emplace(this);
         m_loadingList = true;
