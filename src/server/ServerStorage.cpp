@@ -29,6 +29,13 @@ constexpr int FetchRows = 5000;
 // statement timeout, however many rows a transaction adds.
 constexpr int CopyRows = 5000;
 const char* const ReadSnapshot = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
+// A search's indexes mark the rows found in a bitmap of the table's pages.
+// In the server's default 4 MB a bitmap of more than some 200,000 citations
+// forgets which rows of a page were found and the texts of every row of
+// those pages are matched again (three times as long at 100,000); a search
+// may take enough memory for the rows of some five million citations, as
+// it needs.
+const char* const SearchMemory = "SET LOCAL work_mem TO '128MB'";
 
 bool& toolConnections()
 {
@@ -813,7 +820,7 @@ private:
         RecordMatcher matcher(search.phrase, search.scope, search.ignoreCase == 1, search.wholeWord == 1);
         m_s.run("The citations could not be searched", error, [&](QString& reason) {
             QByteArray bytes = CitationRecord().bytes();
-            if (!m_s.pg.exec(ReadSnapshot, reason)
+            if (!m_s.pg.exec(ReadSnapshot, reason) || !m_s.pg.exec(SearchMemory, reason)
                 || !m_s.fetch(statements.confirmed.sql, statements.confirmed.values, reason, [&](const PgResult& r) {
                        for (int i = 0; i < r.rows(); ++i) {
                            ServerSchema::ReadRecord(ServerSchema::CitationColumns(), r, i, 1, bytes.data());
