@@ -252,16 +252,6 @@ void CitationRows::append(const char* record, int recNum, bool withTime)
     m_rows.push_back(packed(record, recNum, withTime));
 }
 
-void CitationRows::append(const CitationRows& more)
-{
-    const qint64 shift = m_text.size();
-    m_text.append(more.m_text);
-    more.m_rows.forEach([&](Packed row) {
-        row.text += shift;
-        m_rows.push_back(row);
-    });
-}
-
 qint64 CitationRows::takeTexts(CitationRows& from)
 {
     const qint64 shift = m_text.size();
@@ -415,9 +405,12 @@ CitationRows LoadCitationRows(const QString& fileName, const SearchSettings* sea
     const bool split = count >= qMax(2, splitFrom) && std::thread::hardware_concurrency() >= 2
         && readers[1].view.open() && readers[1].view.count() >= count;
     const int per = split ? qMax(1, stretchRecords) : qMax(count, 1);
-    if (!search)
-        for (Reader& reader : readers)
-            reader.texts.reserve(0, qsizetype(count) * 48 / (split ? 2 : 1));
+    // The first reader's texts become the list's, with room for the second's
+    // after them, so the join copies those once and moves nothing else.
+    if (!search) {
+        readers[0].texts.reserve(0, qsizetype(count) * 48);
+        readers[1].texts.reserve(0, split ? qsizetype(count) * 24 : 0);
+    }
     std::vector<Stretch> stretches(size_t((count + per - 1) / per));
     std::atomic<int> next{0};
     std::atomic<int> firstFailed{int(stretches.size())}; // no stretch after it is read

@@ -136,8 +136,6 @@ public:
     // occurred on and occurred at as Windows-1252 bytes (blanks at either
     // end are dropped), and the offense date and time values.
     void append(const QByteArrayView (&texts)[4], double offenseDate, double offenseTime, int recNum, bool withTime);
-    // Adds every row of `more` at the end.
-    void append(const CitationRows& more);
     // Adds rows made by `from.packed()` at the end: from's texts are added
     // after this one's (by takeTexts, once) and the rows' places in them
     // moved by the shift it returned.
