@@ -3,10 +3,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -97,6 +99,51 @@ void notice(const QString& text)
 }
 
 QString baseName(const QString& path) { return QFileInfo(path).fileName(); }
+
+// Data files whose last intent was removed after its write reached the disk,
+// without the folder being flushed since. After a power cut such an intent
+// may be back; carrying it out again writes the bytes the file already
+// holds, so that is harmless as long as the file has not been changed
+// another way since. A change that does not go through an intent of its own
+// (cutting the file shorter) flushes the folder first.
+struct Unflushed {
+    std::mutex lock;
+    QSet<QString> files;
+};
+
+Unflushed& unflushed()
+{
+    static Unflushed u;
+    return u;
+}
+
+bool removalUnflushed(const QString& path)
+{
+    Unflushed& u = unflushed();
+    const std::lock_guard<std::mutex> hold(u.lock);
+    return u.files.contains(path);
+}
+
+// Removes the intent of a write that is on the disk. The folder is not
+// flushed for it: the next intent beside the file, or the next flush of the
+// folder, makes the removal last.
+void removeFinishedIntent(const QString& path)
+{
+    const QString intent = intentFileName(path);
+    if (ask(Call::Remove, intent).error || (::unlink(QFile::encodeName(intent).constData()) != 0 && errno != ENOENT))
+        return; // still there: carrying it out again changes nothing
+    Unflushed& u = unflushed();
+    const std::lock_guard<std::mutex> hold(u.lock);
+    u.files.insert(path);
+}
+
+void folderFlushed(const QString& folder)
+{
+    Unflushed& u = unflushed();
+    const std::lock_guard<std::mutex> hold(u.lock);
+    for (auto i = u.files.begin(); i != u.files.end();)
+        i = QFileInfo(*i).absolutePath() == folder ? u.files.erase(i) : std::next(i);
+}
 
 // Why the write an intent describes is not one the program makes to a file
 // of `shape` whose old length was `oldSize`; empty when it is. The numbers
@@ -412,6 +459,13 @@ bool File::writeAt(qint64 offset, const char* data, qint64 length)
 
 bool File::truncate(qint64 length)
 {
+    // A cut back to a shorter length is no write of an intent: an earlier
+    // intent coming back after a power cut could put the bytes cut off back.
+    if (removalUnflushed(m_path)) {
+        QString ignored;
+        if (!syncFolderOf(m_path, ignored))
+            return failWith(EIO);
+    }
     if (const Verdict v = ask(Call::Truncate, m_path); v.error)
         return failWith(v.error);
     int r;
@@ -511,10 +565,15 @@ bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& rea
         }
     }
     // Done either way; the intent must not be carried out again. If it
-    // cannot be removed, carrying it out again writes the same bytes.
+    // cannot be removed, carrying it out again writes the same bytes. After
+    // a write put back, its removal is flushed at once: carried out after a
+    // power cut it would make a write reported as failed.
     if (haveIntent) {
         QString ignored;
-        removeFile(intentName, ignored);
+        if (ok)
+            removeFinishedIntent(file.path());
+        else
+            removeFile(intentName, ignored);
     }
     return ok;
 }
@@ -534,6 +593,8 @@ bool syncFolderOf(const QString& path, QString& reason)
     const bool ok = ::fsync(fd) == 0;
     const int error = errno;
     ::close(fd);
+    if (ok || error == EINVAL)
+        folderFlushed(folder);
     if (!ok && error != EINVAL) // some file systems cannot flush a folder at all
         reason = errorText(error);
     return ok || error == EINVAL;

@@ -143,6 +143,9 @@ private:
 // (in a folder closed to new files, the write goes ahead without one). When that fails the file is put back exactly as
 // it was: the old bytes under the write are written back and the file is cut
 // to its old length. `reason` says what failed (and whether the undo did too).
+// The intent of a write that succeeded is removed without flushing the folder
+// (carried out again after a power cut, it writes the bytes already there);
+// truncate() flushes the folder first when such a removal is pending.
 bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& reason);
 
 // The intent file writeOrRestore keeps beside `path` while it writes: a

@@ -44,6 +44,7 @@ private slots:
     void backupOverEarlierBackup();
     void leftoverIntentFiles();
     void interruptedWriteFinishedThroughLinks();
+    void intentsBackAfterAPowerCutChangeNothing();
 };
 
 namespace {
@@ -610,4 +611,92 @@ void tst_KillPoints::interruptedWriteFinishedThroughLinks()
 }
 
 QTEST_MAIN(tst_KillPoints)
+// A power cut loses the removal of an intent file unless the folder was
+// flushed after it. Each operation runs with the intents it removed noted
+// (and forgotten again at a folder flush); then those intents are put back,
+// as the disk may show them after the cut, and the folder is opened: every
+// file must read as the operation left it, a failed one as before it.
+void tst_KillPoints::intentsBackAfterAPowerCutChangeNothing()
+{
+    TempDataFolder folder;
+    FixedClock clock(QDateTime(QDate(2026, 3, 7), QTime(14, 5, 9)));
+    CurrentUserName = QStringLiteral("Jane Doe");
+    CurrentAccessLevel = 3;
+    const auto appendEntry = [] {
+        AuditTrailFile trail;
+        trail.setWriteIndex(false);
+        AuditEntry e = makeAuditEntry(AuditAction::CitationAdded, QStringLiteral("Jane Doe"), 4);
+        FileError error;
+        return trail.append(e, error);
+    };
+    struct Case {
+        const char* name;
+        std::function<bool()> operation;
+        // A fault to inject: the operation then fails and must leave the files as before.
+        std::function<int(FileIo::Call, const QString&)> fault;
+    };
+    // The count's write fails where no intent can be made beside it (a
+    // folder closed to new files), so no folder flush comes before the
+    // entry is cut off the trail again.
+    const auto countFails = [](FileIo::Call call, const QString& path) {
+        if (call == FileIo::Call::Open && path.endsWith(QLatin1String("Sennet.AuditCount.$$j")))
+            return EACCES;
+        return call == FileIo::Call::Write && path.endsWith(QLatin1String("Sennet.AuditCount")) ? ENOSPC : 0;
+    };
+    const QList<Case> cases{
+        {"citation added", [] {
+             CitationFile file;
+             return file.OpenCitationFile() && file.WriteCitation(file.CitationCount() + 1, newCitation());
+         }, {}},
+        {"citation saved", [] {
+             CitationFile file;
+             return file.OpenCitationFile() && file.WriteCitation(2, newCitation());
+         }, {}},
+        {"two citations added", [] {
+             CitationFile file;
+             return file.OpenCitationFile() && file.WriteCitation(file.CitationCount() + 1, newCitation())
+                 && file.WriteCitation(file.CitationCount() + 1, newCitation());
+         }, {}},
+        {"log line", [] { return WriteUserLogLine(1); }, {}},
+        {"audit entry", appendEntry, {}},
+        {"audit entry, its count not written", appendEntry, countFails},
+        {"audit entry withdrawn", [appendEntry] {
+             AuditTrailFile trail;
+             FileError error;
+             return appendEntry() && trail.withdraw(3, error);
+         }, {}},
+    };
+    for (const Case& c : cases) {
+        for (const QString& name : QDir(folder.path()).entryList(QDir::Files | QDir::Hidden))
+            QFile::remove(QDir(folder.path()).filePath(name));
+        WriteCitations(CitationFileName, citations(3));
+        QVERIFY(appendEntry() && appendEntry());
+        const FileSet before = ReadFileSet({folder.path()});
+
+        QMap<QString, QByteArray> removed; // intents removed since the last folder flush
+        const auto fault = c.fault;
+        FileIo::setInterceptor([&removed, fault](FileIo::Call call, const QString& path, qint64) {
+            if (call == FileIo::Call::Remove && path.endsWith(QLatin1String(".$$j"))) {
+                QFile f(path);
+                if (f.open(QIODevice::ReadOnly))
+                    removed[path] = f.readAll();
+            } else if (call == FileIo::Call::SyncFolder) {
+                removed.clear();
+            }
+            return FileIo::Verdict{fault ? fault(call, path) : 0, -1};
+        });
+        const bool done = c.operation();
+        FileIo::setInterceptor({});
+        QCOMPARE(done, !fault);
+        const FileSet after = ReadFileSet({folder.path()});
+
+        for (auto i = removed.cbegin(); i != removed.cend(); ++i)
+            WriteFile(i.key(), i.value());
+        const QString problem = reopenFolder();
+        QVERIFY2(problem.isEmpty(), qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(c.name), problem)));
+        const FileSet reopened = ReadFileSet({folder.path()});
+        QVERIFY2(reopened == (fault ? before : after), c.name);
+    }
+}
+
 #include "tst_killpoints.moc"
