@@ -4,6 +4,7 @@
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QTextCursor>
+#include <QTextDocument>
 
 namespace {
 
@@ -110,15 +111,27 @@ QString TextBox::text() const
 
 void TextBox::setText(const QString& text)
 {
+    // Showing a record sets every box; a box already showing the text, with
+    // nothing to undo or redo and nothing selected, is left as it is (laying
+    // its text out again is most of what showing a record costs).
     if (m_line) {
         // A text set by the program is never cut to the input limit.
         m_line->setMaxLength(qMax(m_limit, int(text.size())));
-        m_line->setText(text);
+        const bool same = !m_line->isUndoAvailable() && !m_line->isRedoAvailable() && !m_line->hasSelectedText()
+            && !m_line->isModified() && m_line->text() == text;
+        if (!same)
+            m_line->setText(text);
         m_line->setCursorPosition(0); // a long text shows its beginning
     } else if (m_multi) {
         if (MultiLineLimiter* limiter = limiterOf(m_multi))
             limiter->allowForProgramText(StoredLength(text));
-        m_multi->setPlainText(toShown(text));
+        const QString shown = toShown(text);
+        const QTextDocument* document = m_multi->document();
+        const bool same = !document->isUndoAvailable() && !document->isRedoAvailable()
+            && !m_multi->textCursor().hasSelection() && m_multi->textCursor().position() == 0
+            && m_multi->toPlainText() == shown;
+        if (!same)
+            m_multi->setPlainText(shown);
     }
 }
 
@@ -156,10 +169,14 @@ void TextBox::setBackColor(const QColor& colour)
     // still a field of the record and must look like its neighbours, with
     // its text as readable as theirs.
     QPalette p = w->palette();
+    const QPalette was = p;
     for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
         p.setColor(g, QPalette::Base, colour);
     p.setColor(QPalette::Disabled, QPalette::Text, p.color(QPalette::Active, QPalette::Text));
-    w->setPalette(p);
+    // Setting a palette again re-resolves it through every child: only a
+    // change is set.
+    if (p != was || !w->testAttribute(Qt::WA_SetPalette))
+        w->setPalette(p);
 }
 
 QString TextBox::toolTip() const

@@ -367,8 +367,19 @@ void VellButton::applyWindowDesign()
 
 void VellButton::relayout()
 {
-    m_layout = Vell::MakeLayout(m_buttonType, width(), height(), m_caption, font(), m_pictureNormal.size(),
-                                m_picturePosition);
+    const QFont shownFont = font();
+    const QSize picture = m_pictureNormal.size();
+    for (const MadeLayout& made : m_madeLayouts)
+        if (made.style == m_buttonType && made.w == width() && made.h == height()
+            && made.picturePosition == m_picturePosition && made.picture == picture && made.caption == m_caption
+            && made.font == shownFont) {
+            m_layout = made.layout;
+            return;
+        }
+    m_layout = Vell::MakeLayout(m_buttonType, width(), height(), m_caption, shownFont, picture, m_picturePosition);
+    m_madeLayouts[size_t(m_nextMade)] = {m_buttonType, width(), height(), m_picturePosition, picture, m_caption, shownFont,
+                                         m_layout};
+    m_nextMade = (m_nextMade + 1) % int(m_madeLayouts.size());
 }
 
 void VellButton::reshape()

@@ -12,10 +12,12 @@
 #include "widgets/VellButtonProperties.h"
 
 #include <QColor>
+#include <QFont>
 #include <QImage>
 #include <QPixmap>
 #include <QPushButton>
 #include <QString>
+#include <array>
 
 class QTimer;
 
@@ -186,6 +188,18 @@ private:
     bool m_capturing = false;
     Vell::State m_lastState = Vell::State::Normal;
     Vell::Layout m_layout;
+    // The last few layouts made, with what they were made from: a window
+    // changes captions back and forth (Add/Save, Edit/Cancel) after every
+    // save, and measuring wrapped text is the costly part of a layout.
+    struct MadeLayout {
+        int style = -1, w = 0, h = 0, picturePosition = 0;
+        QSize picture;
+        QString caption;
+        QFont font;
+        Vell::Layout layout;
+    };
+    std::array<MadeLayout, 4> m_madeLayouts;
+    int m_nextMade = 0;
     QImage m_background;
     QTimer* m_overTimer = nullptr;
 };

@@ -4,6 +4,7 @@
 #include "print/PrintLongText.h"
 
 #include <QGuiApplication>
+#include <QPushButton>
 #include <QTest>
 #include <QWidget>
 
@@ -123,11 +124,15 @@ void tst_LongText::wrapsAtTheRightEdge()
 void tst_LongText::ownerWindowDuringAndAfter()
 {
     QWidget owner;
+    QPushButton button(QStringLiteral("Other"), &owner);
+    int clicks = 0;
+    QObject::connect(&button, &QPushButton::clicked, [&clicks] { ++clicks; });
     owner.show();
     RecordingPrinter p;
     ScriptedMessages msgs;
     p.duringPrint = [&] {
-        QVERIFY(!owner.isEnabled());
+        QTest::mouseClick(&button, Qt::LeftButton); // the owner takes no click while it prints
+        QVERIFY(clicks == 0 && !owner.isEnabled());
         QVERIFY(QGuiApplication::overrideCursor());
     };
     PrintLongText(&owner, "topic", "Heading", true, false, false);
