@@ -327,10 +327,41 @@ std::vector<QByteArray> versionFive()
     return s;
 }
 
+// A phrase of letters and digits stands only inside words: the rows holding
+// it are the rows holding one of the words that contain it. Looking those
+// words up in the list of words (one row a word) and the rows by them in
+// the rows' word lists replaces matching every found row's texts. The list
+// is kept by the statements that add and change citations; the words are
+// added in their order, so that two desks adding the same new words wait
+// for each other in the same order and never for each other in a circle.
+std::vector<QByteArray> versionSix()
+{
+    const QByteArray table = WordListTable;
+    std::vector<QByteArray> s;
+    s.push_back("CREATE TABLE " + table + " (word text PRIMARY KEY)");
+    s.push_back("CREATE FUNCTION sennet_words_kept() RETURNS trigger LANGUAGE plpgsql AS $$\nBEGIN\n"
+                "  IF TG_OP = 'TRUNCATE' THEN\n"
+                "    DELETE FROM " + table + ";\n"
+                "  ELSE\n"
+                "    INSERT INTO " + table + " SELECT w FROM (SELECT DISTINCT unnest(" + AllWordsColumn
+                    + ") AS w FROM made) t ORDER BY w ON CONFLICT DO NOTHING;\n"
+                "  END IF;\n"
+                "  RETURN NULL;\nEND $$");
+    s.push_back("CREATE TRIGGER citations_words_added AFTER INSERT ON citations REFERENCING NEW TABLE AS made "
+                "FOR EACH STATEMENT EXECUTE FUNCTION sennet_words_kept()");
+    s.push_back("CREATE TRIGGER citations_words_changed AFTER UPDATE ON citations REFERENCING NEW TABLE AS made "
+                "FOR EACH STATEMENT EXECUTE FUNCTION sennet_words_kept()");
+    s.push_back("CREATE TRIGGER citations_words_emptied AFTER TRUNCATE ON citations "
+                "FOR EACH STATEMENT EXECUTE FUNCTION sennet_words_kept()");
+    s.push_back("INSERT INTO " + table + " SELECT DISTINCT unnest(" + AllWordsColumn + ") FROM citations");
+    s.push_back("CREATE INDEX citation_words_trigrams ON " + table + " USING gin (word gin_trgm_ops)");
+    return s;
+}
+
 const std::vector<Migration>& migrations()
 {
-    static const std::vector<Migration> all{
-        {1, versionOne()}, {2, versionTwo()}, {3, versionThree()}, {4, versionFour()}, {5, versionFive()}};
+    static const std::vector<Migration> all{{1, versionOne()},   {2, versionTwo()},  {3, versionThree()},
+                                            {4, versionFour()},  {5, versionFive()}, {6, versionSix()}};
     return all;
 }
 
@@ -339,7 +370,7 @@ const QSet<QString>& sennetTables()
     static const QSet<QString> names{QStringLiteral("schema_version"), QStringLiteral("citations"),
                                      QStringLiteral("users"), QStringLiteral("user_log"),
                                      QStringLiteral("shared_settings"), QStringLiteral("audit"),
-                                     QStringLiteral("audit_chain")};
+                                     QStringLiteral("audit_chain"), QString::fromLatin1(WordListTable)};
     return names;
 }
 
@@ -601,6 +632,7 @@ void ReadRecord(const Columns& columns, const PgResult& result, int row, int fir
 }
 
 const char* const AllWordsColumn = "search_words";
+const char* const WordListTable = "citation_words";
 
 QString FoldedText(const QByteArray& bytes)
 {

@@ -26,8 +26,9 @@ namespace ServerSchema {
 // Version 2 added the audit trail, version 3 the list's covering index and
 // the index of the rows whose texts keep raw bytes, version 4 the
 // notifications of every change to the citations, version 5 the words of
-// all searched fields with their index.
-constexpr int CurrentVersion = 5;
+// all searched fields with their index, version 6 the list of every word
+// those hold (WordListTable).
+constexpr int CurrentVersion = 6;
 
 // What the server tells the desks listening on Channel after each change to
 // the citations: one payload per row, "<kind> <key> <version>" with kind
@@ -91,6 +92,10 @@ QList<QByteArray> SearchTexts(int scope);
 // program folds them (AnsiFold), each once. An index lies over it. Rows
 // whose texts keep raw bytes hold no meaning there.
 extern const char* const AllWordsColumn;
+// Every word of the citations' word lists, each once, kept by the server as
+// rows are added and changed (a word whose last citation has gone stays
+// and finds nothing), with an index of the words' trigrams.
+extern const char* const WordListTable;
 // Windows-1252 bytes as the column holds them: folded, then decoded.
 QString FoldedText(const QByteArray& bytes);
 

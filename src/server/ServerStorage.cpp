@@ -365,7 +365,20 @@ struct SearchStatements {
     Candidates candidates;
     ServerStatement confirmed;
     ServerStatement decided;
+    // A phrase of letters and digits searched for in all text, ignoring
+    // case and not as a whole word: the words that contain it, looked up
+    // first (at most MostWordsLookedUp + 1 of them). Then `byWords` finds
+    // the rows holding any of them (its one value: the words, separated by
+    // blanks), in place of `decided`; when there are more words than that,
+    // `decided` is run as it stands. Empty sql: not such a phrase.
+    ServerStatement containingWords;
+    ServerStatement byWords;
 };
+
+// More words than this containing a phrase (a digit or two, say): the rows
+// are found by their texts instead, as a long list of words would take the
+// index longer to look up than the texts take to match.
+constexpr int MostWordsLookedUp = 1000;
 
 SearchStatements searchStatements(const SearchSettings& search)
 {
@@ -404,6 +417,10 @@ SearchStatements searchStatements(const SearchSettings& search)
             out.decided.values = {PgValue::text(candidates.word)};
         } else if (search.ignoreCase == 1) {
             where = "(" + words + " OR " + texts + ")";
+            // The words never hold LIKE's wildcards: letters and digits only.
+            out.containingWords.sql = "SELECT word FROM " + QByteArray(ServerSchema::WordListTable)
+                + " WHERE word LIKE $1 LIMIT " + QByteArray::number(MostWordsLookedUp + 1);
+            out.containingWords.values = {PgValue::text(u'%' + candidates.word + u'%')};
         } else if (search.wholeWord == 1) {
             where = words + " AND " + where;
         } else {
@@ -417,6 +434,12 @@ SearchStatements searchStatements(const SearchSettings& search)
     out.decided.sql = "SELECT id, " + ServerSchema::ColumnList(ServerSchema::ListColumns())
         + " FROM citations WHERE NOT raw_texts AND " + where;
     out.decided.settings = {"SET LOCAL enable_seqscan TO off", "SET LOCAL jit TO off"};
+    if (!out.containingWords.sql.isEmpty()) {
+        out.byWords.sql = "SELECT id, " + ServerSchema::ColumnList(ServerSchema::ListColumns())
+            + " FROM citations WHERE NOT raw_texts AND " + ServerSchema::AllWordsColumn
+            + " && string_to_array($1, ' ')";
+        out.byWords.settings = out.decided.settings;
+    }
     return out;
 }
 
@@ -831,10 +854,26 @@ private:
                    }))
                 return false;
             if (candidates.decides) {
-                for (const QByteArray& setting : statements.decided.settings)
+                ServerStatement decided = statements.decided;
+                if (!statements.containingWords.sql.isEmpty()) {
+                    PgResult words;
+                    if (!m_s.pg.exec(statements.containingWords.sql.constData(), statements.containingWords.values,
+                                     words, reason))
+                        return false;
+                    if (words.rows() == 0)
+                        return m_s.pg.exec("COMMIT", reason); // no citation holds the phrase
+                    if (words.rows() <= MostWordsLookedUp) {
+                        QStringList list;
+                        for (int i = 0; i < words.rows(); ++i)
+                            list << words.text(i, 0);
+                        decided = statements.byWords;
+                        decided.values = {PgValue::text(list.join(u' '))};
+                    }
+                }
+                for (const QByteArray& setting : decided.settings)
                     if (!m_s.pg.exec(setting.constData(), reason))
                         return false;
-                if (!m_s.fetch(statements.decided.sql, statements.decided.values, reason, [&](const PgResult& r) {
+                if (!m_s.fetch(decided.sql, decided.values, reason, [&](const PgResult& r) {
                            for (int i = 0; i < r.rows(); ++i)
                                appendListRow(rows, r, i, true);
                            return true;
@@ -1712,5 +1751,12 @@ std::vector<ServerStatement> ServerSearchStatements(const SearchSettings& search
         out.push_back(statements.confirmed);
     if (statements.candidates.decides)
         out.push_back(statements.decided);
+    if (!statements.containingWords.sql.isEmpty()) {
+        // The rows of the phrase's own word, as when it stands only alone.
+        ServerStatement byWords = statements.byWords;
+        byWords.values = {PgValue::text(statements.candidates.word)};
+        out.push_back(statements.containingWords);
+        out.push_back(byWords);
+    }
     return out;
 }

@@ -43,7 +43,9 @@ bool ServerNeedsPassword(const QString& url);
 
 // The statements a search runs on the server, each with its values, in the
 // order it runs them (none when no stored text can hold the phrase): for
-// looking at the server's plans with EXPLAIN.
+// looking at the server's plans with EXPLAIN. A phrase looked up in the list
+// of words adds that look-up and the rows' statement after it, here with the
+// phrase as its one word (the search runs one of the last two, not both).
 struct ServerStatement {
     QByteArray sql;
     std::vector<PgValue> values;
