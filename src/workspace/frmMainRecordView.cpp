@@ -50,9 +50,14 @@ void frmMain::ShowSelectedCitation()
         TextBox& box = txtField[size_t(i)];
         box.setLocked(true);
         box.widget()->setFocusPolicy(Qt::StrongFocus);
-        box.setText(QString());
         box.setBackColor(ViewingColour());
     }
+    // Each box is set once, to the citation's text or empty: emptied first
+    // and then filled, every text would be laid out twice.
+    const auto emptyBoxes = [this] {
+        for (int i = 1; i <= CitationLayout::EditorFieldCount; ++i)
+            txtField[size_t(i)].setText(QString());
+    };
     if (!ActivatedOnce)
         MainTab->setCurrentIndex(0);
     MainTab->setTabEnabled(DefaultsPage, FullListMode != 0);
@@ -60,22 +65,23 @@ void frmMain::ShowSelectedCitation()
     m_shownKey = 0;
     m_shownStamp = {};
     if (CitationsInList() == 0) {
+        emptyBoxes();
         MainTab->hide();
         return;
     }
     const int n = SelectedRecordNumber();
-    if (n > 0) {
-        CitationRecord record;
-        FileError error;
-        // The stamp says which version the user sees: a save or deletion
-        // names it, so another desk's change since is never overwritten.
-        if (storage().citations().readStamped(n, record, m_shownStamp, error)) {
-            m_shownKey = n;
-            m_shownRecord = record;
-            ShowEditorValues(EditorValuesFromRecord(record));
-        } else {
+    CitationRecord record;
+    FileError error;
+    // The stamp says which version the user sees: a save or deletion
+    // names it, so another desk's change since is never overwritten.
+    if (n > 0 && storage().citations().readStamped(n, record, m_shownStamp, error)) {
+        m_shownKey = n;
+        m_shownRecord = record;
+        ShowEditorValues(EditorValuesFromRecord(record));
+    } else {
+        emptyBoxes();
+        if (n > 0)
             MsgBox(error.message(), Msg::OKOnly | Msg::Critical);
-        }
     }
     MainTab->show();
 }
