@@ -905,6 +905,10 @@ int main(int argc, char** argv)
     w->LoadCitationList();
 
     // Saves through the window: a new citation, then an edit of an early one.
+    // The disk settles first: the gigabytes just written to build SQLite's
+    // database are still going out, and on this file system a flush waits
+    // for the data written before it.
+    ::sync();
     int added = 0;
     const auto fill = [&] {
         w->StartAdd();
