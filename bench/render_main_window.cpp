@@ -45,6 +45,8 @@ int main(int argc, char** argv)
     const QString mode = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
     const bool editing = mode == QLatin1String("--editing");
     const bool adding = mode == QLatin1String("--adding");
+    // After an edit is saved: the window as it shows the saved citation.
+    const bool saved = mode == QLatin1String("--saved");
     QDir().mkpath(out);
     const QString outDir = QDir(out).absolutePath();
 
@@ -67,6 +69,11 @@ int main(int argc, char** argv)
         w->StartEdit();
     if (adding)
         w->StartAdd();
+    if (saved) {
+        w->StartEdit();
+        w->txtField[40]->setText(QStringLiteral("MM 12 NB"));
+        w->SaveCitation();
+    }
     for (int page = 0; page < w->MainTab->count(); ++page) {
         w->MainTab->setCurrentIndex(page);
         QCoreApplication::processEvents();
