@@ -127,10 +127,18 @@ bool removalUnflushed(const QString& path)
 // Removes the intent of a write that is on the disk. The folder is not
 // flushed for it: the next intent beside the file, or the next flush of the
 // folder, makes the removal last.
+// Removes `path` (a missing file is no error); 0, or why it is still there.
+int unlinkFile(const QString& path)
+{
+    int failure = ask(Call::Remove, path).error;
+    if (!failure && ::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT)
+        failure = errno;
+    return failure;
+}
+
 void removeFinishedIntent(const QString& path)
 {
-    const QString intent = intentFileName(path);
-    if (ask(Call::Remove, intent).error || (::unlink(QFile::encodeName(intent).constData()) != 0 && errno != ENOENT))
+    if (unlinkFile(intentFileName(path)) != 0)
         return; // still there: carrying it out again changes nothing
     Unflushed& u = unflushed();
     const std::lock_guard<std::mutex> hold(u.lock);
@@ -646,10 +654,7 @@ bool linkFile(const QString& existing, const QString& name, QString& reason)
 
 bool removeFile(const QString& path, QString& reason)
 {
-    int failure = ask(Call::Remove, path).error;
-    if (!failure && ::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT)
-        failure = errno;
-    if (failure) {
+    if (const int failure = unlinkFile(path)) {
         reason = errorText(failure);
         return false;
     }
