@@ -85,32 +85,39 @@ Stat timeRuns(const std::function<void()>& work, const std::function<void()>& be
     return {ms.front(), n % 2 ? ms[n / 2] : (ms[n / 2 - 1] + ms[n / 2]) / 2};
 }
 
-// Times work and its floor in turns, so that the machine's changing load
-// falls on both alike. Work left running in the background (the number
-// index a list load hands to a thread of its own) is waited for, untimed,
-// so that it does not slow the floor.
+// Times several ways of doing one thing in turns, so that the machine's
+// changing load (the disk writing back, another program) falls on all of
+// them alike. Work left running in the background (the number index a list
+// load hands to a thread of its own) is waited for, untimed, so that it does
+// not slow the next.
+std::vector<Stat> timeInTurns(const std::vector<std::function<void()>>& ways, const std::function<void()>& before = {})
+{
+    std::vector<std::vector<double>> ms(ways.size());
+    for (int i = 0; i < Runs; ++i) {
+        for (size_t w = 0; w < ways.size(); ++w) {
+            if (before && w == 0)
+                before();
+            QElapsedTimer t;
+            t.start();
+            ways[w]();
+            ms[w].push_back(t.nsecsElapsed() / 1e6);
+            citationNumberIndex().waitForFill();
+        }
+    }
+    std::vector<Stat> stats;
+    for (std::vector<double>& m : ms) {
+        std::sort(m.begin(), m.end());
+        const size_t n = m.size();
+        stats.push_back({m.front(), n % 2 ? m[n / 2] : (m[n / 2 - 1] + m[n / 2]) / 2});
+    }
+    return stats;
+}
+
 std::pair<Stat, Stat> timePaired(const std::function<void()>& work, const std::function<void()>& floor,
                                  const std::function<void()>& before = {})
 {
-    std::vector<double> a, b;
-    for (int i = 0; i < Runs; ++i) {
-        if (before)
-            before();
-        QElapsedTimer t;
-        t.start();
-        work();
-        a.push_back(t.nsecsElapsed() / 1e6);
-        citationNumberIndex().waitForFill();
-        t.restart();
-        floor();
-        b.push_back(t.nsecsElapsed() / 1e6);
-    }
-    const auto stat = [](std::vector<double>& ms) {
-        std::sort(ms.begin(), ms.end());
-        const size_t n = ms.size();
-        return Stat{ms.front(), n % 2 ? ms[n / 2] : (ms[n / 2 - 1] + ms[n / 2]) / 2};
-    };
-    return {stat(a), stat(b)};
+    const std::vector<Stat> s = timeInTurns({work, floor}, before);
+    return {s[0], s[1]};
 }
 
 // Every message box answers Yes (or OK) and is counted, so a path that
@@ -831,14 +838,19 @@ int main(int argc, char** argv)
     sqlite3* db = buildDatabase(CitationFileName, fts);
     std::fprintf(stderr, "SQLite database built in %.1f s (of which the FTS5 index %.1f s)\n", made.nsecsElapsed() / 1e9,
                  fts.buildSeconds);
+    // The gigabytes just written for the database go out to the disk before
+    // anything is timed, so that neither side pays for them.
+    ::sync();
     readFloorOnce(CitationFileName);
 
     sqlite3_stmt* byDate = prepare(db, QStringLiteral("SELECT offense_date, citation, code_section, occurred_on || ' / ' "
                                                       "|| occurred_at, id FROM citations INDEXED BY by_date "
                                                       "ORDER BY date_sort, id"));
-    const auto [load, readFloor] = timePaired([&] { w->LoadCitationList(); }, [&] { readFloorOnce(CitationFileName); });
-    lines.append({QStringLiteral("open the list (read, decode, fill, date sort)"), load, readFloor.median,
-                  timeRuns([&] { stepAll(byDate); }).median});
+    // The list, its floor and SQLite's list query in turns.
+    const std::vector<Stat> open = timeInTurns(
+        {[&] { w->LoadCitationList(); }, [&] { readFloorOnce(CitationFileName); }, [&] { stepAll(byDate); }});
+    lines.append({QStringLiteral("open the list (read, decode, fill, date sort)"), open[0], open[1].median,
+                  open[2].median});
 
     const char* const sortNames[3] = {"Date", "Citation#", "Offense"};
     const char* const sortSql[3] = {"date_sort, id", "citation COLLATE NOCASE, id", "code_section COLLATE NOCASE, id"};
@@ -905,9 +917,8 @@ int main(int argc, char** argv)
     w->LoadCitationList();
 
     // Saves through the window: a new citation, then an edit of an early one.
-    // The disk settles first: the gigabytes just written to build SQLite's
-    // database are still going out, and on this file system a flush waits
-    // for the data written before it.
+    // The disk settles again first: on this file system a flush waits for
+    // the data written before it.
     ::sync();
     int added = 0;
     const auto fill = [&] {

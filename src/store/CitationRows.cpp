@@ -404,7 +404,11 @@ CitationRows LoadCitationRows(const QString& fileName, const SearchSettings* sea
         numbers->beginFill(count);
     const bool split = count >= qMax(2, splitFrom) && std::thread::hardware_concurrency() >= 2
         && readers[1].view.open() && readers[1].view.count() >= count;
-    const int per = split ? qMax(1, stretchRecords) : qMax(count, 1);
+    // A file of a few blocks is cut finer, so that neither thread is left
+    // with a whole block to read alone at the end.
+    const int per = !split ? qMax(count, 1)
+        : count >= 16 * stretchRecords ? qMax(1, stretchRecords)
+                                        : qMax(1, qMin(stretchRecords, (count + 15) / 16));
     // The first reader's texts become the list's, with room for the second's
     // after them, so the join copies those once and moves nothing else.
     if (!search) {
