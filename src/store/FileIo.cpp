@@ -3,12 +3,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
+#include <QHash>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -100,15 +101,16 @@ void notice(const QString& text)
 
 QString baseName(const QString& path) { return QFileInfo(path).fileName(); }
 
-// Data files whose last intent was removed after its write reached the disk,
-// without the folder being flushed since. After a power cut such an intent
-// may be back; carrying it out again writes the bytes the file already
-// holds, so that is harmless as long as the file has not been changed
-// another way since. A change that does not go through an intent of its own
-// (cutting the file shorter) flushes the folder first.
+// Data files whose last intent was retired (or removed) after its write
+// reached the disk, without that being flushed since. After a power cut
+// such an intent may be back; carrying it out again writes the bytes the
+// file already holds, so that is harmless as long as the file has not been
+// changed another way since. A change that does not go through an intent of
+// its own (cutting the file shorter, replacing it) settles it first.
+enum class Stale { Retired, Removed };
 struct Unflushed {
     std::mutex lock;
-    QSet<QString> files;
+    QHash<QString, Stale> files;
 };
 
 Unflushed& unflushed()
@@ -117,16 +119,28 @@ Unflushed& unflushed()
     return u;
 }
 
-bool removalUnflushed(const QString& path)
+void noteStale(const QString& path, Stale how)
 {
     Unflushed& u = unflushed();
     const std::lock_guard<std::mutex> hold(u.lock);
-    return u.files.contains(path);
+    u.files.insert(path, how);
 }
 
-// Removes the intent of a write that is on the disk. The folder is not
-// flushed for it: the next intent beside the file, or the next flush of the
-// folder, makes the removal last.
+void forgetStale(const QString& path)
+{
+    Unflushed& u = unflushed();
+    const std::lock_guard<std::mutex> hold(u.lock);
+    u.files.remove(path);
+}
+
+std::optional<Stale> staleIntent(const QString& path)
+{
+    Unflushed& u = unflushed();
+    const std::lock_guard<std::mutex> hold(u.lock);
+    const auto i = u.files.constFind(path);
+    return i == u.files.cend() ? std::nullopt : std::optional<Stale>(*i);
+}
+
 // Removes `path` (a missing file is no error); 0, or why it is still there.
 int unlinkFile(const QString& path)
 {
@@ -136,13 +150,25 @@ int unlinkFile(const QString& path)
     return failure;
 }
 
-void removeFinishedIntent(const QString& path)
+// An intent file whose first eight bytes are zero has been carried out and
+// is kept for the next write beside the same file, which then needs no new
+// name in the folder (making one costs a flush of the folder each time).
+constexpr char RetiredMagic[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+
+// Marks the intent of a write that is on the disk as carried out, through
+// `intent` open on it. Neither is flushed: the next intent beside the file,
+// or settleStaleIntent, makes it last. When the mark cannot be written the
+// intent is removed instead.
+void retireIntent(File& intent, const QString& path)
 {
-    if (unlinkFile(intentFileName(path)) != 0)
-        return; // still there: carrying it out again changes nothing
-    Unflushed& u = unflushed();
-    const std::lock_guard<std::mutex> hold(u.lock);
-    u.files.insert(path);
+    if (intent.writeAt(0, RetiredMagic, 8)) {
+        noteStale(path, Stale::Retired);
+        return;
+    }
+    intent.close();
+    if (unlinkFile(intentFileName(path)) == 0)
+        noteStale(path, Stale::Removed);
+    // still there and unmarked: carrying it out again changes nothing
 }
 
 void folderFlushed(const QString& folder)
@@ -150,7 +176,40 @@ void folderFlushed(const QString& folder)
     Unflushed& u = unflushed();
     const std::lock_guard<std::mutex> hold(u.lock);
     for (auto i = u.files.begin(); i != u.files.end();)
-        i = QFileInfo(*i).absolutePath() == folder ? u.files.erase(i) : std::next(i);
+        i = *i == Stale::Removed && QFileInfo(i.key()).absolutePath() == folder ? u.files.erase(i) : std::next(i);
+}
+
+// Whether the plain file `intentName` is an intent marked as carried out.
+bool isRetired(const QString& intentName)
+{
+    File intent;
+    QString what;
+    char magic[8];
+    return intent.open(intentName, File::ReadOnly, what) && intent.readAt(0, magic, 8) == 8
+        && std::memcmp(magic, RetiredMagic, 8) == 0;
+}
+
+// Makes the retirement or removal of the last intent beside `path` last on
+// the disk, before the file is changed without an intent of its own.
+bool settleStaleIntent(const QString& path)
+{
+    const std::optional<Stale> how = staleIntent(path);
+    if (!how)
+        return true;
+    QString ignored;
+    if (*how == Stale::Retired) {
+        File intent;
+        if (intent.open(intentFileName(path), File::ReadWrite, ignored) && intent.sync()) {
+            forgetStale(path);
+            return true;
+        }
+        if (intent.lastErrno() != ENOENT)
+            return false;
+    }
+    if (!syncFolderOf(path, ignored))
+        return false;
+    forgetStale(path);
+    return true;
 }
 
 // Why the write an intent describes is not one the program makes to a file
@@ -207,7 +266,8 @@ void setFinishInterruptedWrites(bool finish) { finishingWrites() = finish; }
 bool hasInterruptedWrite(const QString& path)
 {
     struct stat st;
-    return ::lstat(QFile::encodeName(intentFileName(path)).constData(), &st) == 0 && S_ISREG(st.st_mode);
+    return ::lstat(QFile::encodeName(intentFileName(path)).constData(), &st) == 0 && S_ISREG(st.st_mode)
+        && !isRetired(intentFileName(path));
 }
 
 void setNoticeReceiver(std::function<void(const QString&)> receiver) { noticeReceiver() = std::move(receiver); }
@@ -233,6 +293,8 @@ void File::finishInterruptedWrite(const QString& path, const WriteShape& shape)
         setAside(path, QStringLiteral("at %1 bytes it is larger than any write of the program").arg(st.st_size));
         return;
     }
+    if (isRetired(intentName))
+        return; // carried out already, kept for the next write
 
     QByteArray intent;
     {
@@ -356,6 +418,8 @@ bool File::openPlain(const QString& path, Mode mode, QString& what)
         flags |= O_CREAT | O_EXCL;
     else if (mode == ReadOnly)
         flags = O_RDONLY | common;
+    else if (mode == Kept)
+        flags |= O_NOFOLLOW;
 
     int fd;
     do
@@ -469,11 +533,8 @@ bool File::truncate(qint64 length)
 {
     // A cut back to a shorter length is no write of an intent: an earlier
     // intent coming back after a power cut could put the bytes cut off back.
-    if (removalUnflushed(m_path)) {
-        QString ignored;
-        if (!syncFolderOf(m_path, ignored))
-            return failWith(EIO);
-    }
+    if (!settleStaleIntent(m_path))
+        return failWith(EIO);
     if (const Verdict v = ask(Call::Truncate, m_path); v.error)
         return failWith(v.error);
     int r;
@@ -532,20 +593,31 @@ bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& rea
     intent += bytes;
     putNumber(intent, checkSum(intent.constData(), intent.size()));
     bool haveIntent = false;
+    File intentFile;
     {
-        File intentFile;
+        // The intent file of the last write beside this file is written
+        // over when it is a plain file of ours; otherwise a new one is made
+        // (a link of that name is replaced, never written through), and the
+        // folder is flushed so that its name lasts too.
         QString what;
-        if (intentFile.open(intentName, File::CreateNew, what)) {
-            haveIntent = intentFile.writeAt(0, intent.constData(), intent.size()) && intentFile.sync();
+        const bool kept = intentFile.open(intentName, File::Kept, what);
+        if (kept || intentFile.open(intentName, File::CreateNew, what)) {
+            // It keeps the last bytes written, so it is no more open to others
+            // than the file itself.
+            if (!kept)
+                intentFile.setPermissions((file.permissions() & 0666) | 0600);
+            haveIntent = intentFile.writeAt(0, intent.constData(), intent.size())
+                && (intentFile.size() == intent.size() || intentFile.truncate(intent.size())) && intentFile.sync();
             if (!haveIntent)
                 reason = intentFile.reason();
-            intentFile.close();
-            haveIntent = haveIntent && syncFolderOf(intentName, reason);
+            haveIntent = haveIntent && (kept || syncFolderOf(intentName, reason));
             if (!haveIntent) {
+                intentFile.close();
                 QString ignored;
                 removeFile(intentName, ignored);
                 return false;
             }
+            forgetStale(file.path()); // an earlier intent is written over, on the disk
         } else if (intentFile.lastErrno() != EACCES && intentFile.lastErrno() != EPERM) {
             // Name the intent file: the data file itself is fine, and the user
             // must know what stands in the way (a folder of that name, say).
@@ -573,15 +645,17 @@ bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& rea
         }
     }
     // Done either way; the intent must not be carried out again. If it
-    // cannot be removed, carrying it out again writes the same bytes. After
+    // cannot be marked, carrying it out again writes the same bytes. After
     // a write put back, its removal is flushed at once: carried out after a
     // power cut it would make a write reported as failed.
     if (haveIntent) {
-        QString ignored;
-        if (ok)
-            removeFinishedIntent(file.path());
-        else
+        if (ok) {
+            retireIntent(intentFile, file.path());
+        } else {
+            intentFile.close();
+            QString ignored;
             removeFile(intentName, ignored);
+        }
     }
     return ok;
 }
@@ -625,7 +699,10 @@ void flushFolderAfterChange(const QString& path)
 
 bool replaceFile(const QString& source, const QString& target, FileError& error)
 {
-    int failure = ask(Call::Rename, target).error;
+    // An intent carried out for the old file must not come back over the new one.
+    int failure = settleStaleIntent(target) ? 0 : EIO;
+    if (!failure)
+        failure = ask(Call::Rename, target).error;
     if (!failure
         && std::rename(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) != 0)
         failure = errno;
@@ -636,6 +713,7 @@ bool replaceFile(const QString& source, const QString& target, FileError& error)
     // An intent left for the old file no longer fits the new one.
     ::unlink(QFile::encodeName(intentFileName(target)).constData());
     flushFolderAfterChange(target);
+    forgetStale(target);
     return true;
 }
 
@@ -658,7 +736,11 @@ bool removeFile(const QString& path, QString& reason)
         reason = errorText(failure);
         return false;
     }
+    // A data file's kept intent goes with it.
+    if (!path.endsWith(QLatin1String(".$$j")))
+        unlinkFile(intentFileName(path));
     flushFolderAfterChange(path);
+    forgetStale(path);
     return true;
 }
 

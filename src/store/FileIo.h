@@ -63,8 +63,8 @@ struct WriteShape {
 // intent file (true unless turned off). A reader that must change nothing,
 // and must not race the program over its files, turns it off.
 void setFinishInterruptedWrites(bool finish);
-// Whether `path` has an intent file (a regular file, not a link): a write
-// that was cut off and waits for the next open.
+// Whether `path` has an intent file (a regular file, not a link) not yet
+// carried out: a write that was cut off and waits for the next open.
 bool hasInterruptedWrite(const QString& path);
 
 // Receives what the file layer has to tell the user on its own account: an
@@ -85,6 +85,9 @@ public:
         // A new, empty work file. A leftover of that name is removed first,
         // so a link by that name is replaced, never written through.
         CreateNew,
+        // Read and write an existing plain file, never through a link and
+        // never creating one (an intent file kept from the last write).
+        Kept,
     };
 
     File() = default;
@@ -143,9 +146,11 @@ private:
 // (in a folder closed to new files, the write goes ahead without one). When that fails the file is put back exactly as
 // it was: the old bytes under the write are written back and the file is cut
 // to its old length. `reason` says what failed (and whether the undo did too).
-// The intent of a write that succeeded is removed without flushing the folder
-// (carried out again after a power cut, it writes the bytes already there);
-// truncate() flushes the folder first when such a removal is pending.
+// The intent of a write that succeeded is marked as carried out and kept for
+// the next write beside the file, so that write makes no new name in the
+// folder. The mark is not flushed (carried out again after a power cut, the
+// intent writes the bytes already there); truncate(), replaceFile() and
+// removeFile() make it last first.
 bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& reason);
 
 // The intent file writeOrRestore keeps beside `path` while it writes: a

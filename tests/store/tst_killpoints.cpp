@@ -571,7 +571,10 @@ void tst_KillPoints::interruptedWriteFinishedThroughLinks()
     QByteArray old;
     for (const CitationBytes3000& c : citations(3))
         old += c.bytes();
-    const QByteArray record = newCitation().bytes();
+    // Notes at the record's end, so that the torn record differs from the
+    // new one after its first 1200 bytes too.
+    const QByteArray record =
+        CitationBytes3000::sample("NEW-1", QDate(2007, 7, 7)).text("Notes", QByteArray(2057, 'N')).bytes();
     QByteArray torn = old;
     torn.replace(3000, 1200, record.left(1200));
 
@@ -611,11 +614,13 @@ void tst_KillPoints::interruptedWriteFinishedThroughLinks()
 }
 
 QTEST_MAIN(tst_KillPoints)
-// A power cut loses the removal of an intent file unless the folder was
-// flushed after it. Each operation runs with the intents it removed noted
-// (and forgotten again at a folder flush); then those intents are put back,
-// as the disk may show them after the cut, and the folder is opened: every
-// file must read as the operation left it, a failed one as before it.
+// A power cut loses the mark that an intent was carried out unless the
+// intent file was flushed after it, and the removal of an intent file
+// unless the folder was. Each operation runs with such intents noted as they
+// were before (and forgotten again at those flushes); then they are put
+// back, as the disk may show them after the cut, and the folder is opened:
+// every data file must read as the operation left it, a failed one as
+// before it.
 void tst_KillPoints::intentsBackAfterAPowerCutChangeNothing()
 {
     TempDataFolder folder;
@@ -632,13 +637,16 @@ void tst_KillPoints::intentsBackAfterAPowerCutChangeNothing()
     struct Case {
         const char* name;
         std::function<bool()> operation;
-        // A fault to inject: the operation then fails and must leave the files as before.
-        std::function<int(FileIo::Call, const QString&)> fault;
+        // A fault to inject (an errno for a call on a path, of so many
+        // bytes); the operation then fails and must leave the files as
+        // before, unless `stands`.
+        std::function<int(FileIo::Call, const QString&, qint64)> fault;
+        bool stands = false;
     };
     // The count's write fails where no intent can be made beside it (a
     // folder closed to new files), so no folder flush comes before the
     // entry is cut off the trail again.
-    const auto countFails = [](FileIo::Call call, const QString& path) {
+    const auto countFails = [](FileIo::Call call, const QString& path, qint64) {
         if (call == FileIo::Call::Open && path.endsWith(QLatin1String("Sennet.AuditCount.$$j")))
             return EACCES;
         return call == FileIo::Call::Write && path.endsWith(QLatin1String("Sennet.AuditCount")) ? ENOSPC : 0;
@@ -651,6 +659,21 @@ void tst_KillPoints::intentsBackAfterAPowerCutChangeNothing()
         {"citation saved", [] {
              CitationFile file;
              return file.OpenCitationFile() && file.WriteCitation(2, newCitation());
+         }, {}},
+        {"citation saved, its intent not marked as carried out", [] {
+             CitationFile file;
+             return file.OpenCitationFile() && file.WriteCitation(2, newCitation());
+         }, [](FileIo::Call call, const QString& path, qint64 bytes) {
+             return call == FileIo::Call::Write && path.endsWith(QLatin1String(".$$j")) && bytes == 8 ? EIO : 0;
+         }, true},
+        {"citation saved, then the file replaced by its old self", [] {
+             CitationFile file;
+             FileError error;
+             if (!file.OpenCitationFile() || !file.WriteCitation(2, newCitation()))
+                 return false;
+             file.CloseCitationFile();
+             WriteCitations(QStringLiteral("copy"), citations(3));
+             return FileIo::replaceFile(QStringLiteral("copy"), CitationFileName, error);
          }, {}},
         {"two citations added", [] {
              CitationFile file;
@@ -666,36 +689,51 @@ void tst_KillPoints::intentsBackAfterAPowerCutChangeNothing()
              return appendEntry() && trail.withdraw(3, error);
          }, {}},
     };
+    // The data files only: the intents kept beside them change with each write.
+    const auto dataFiles = [&folder] {
+        FileSet files = ReadFileSet({folder.path()});
+        for (auto i = files.begin(); i != files.end();)
+            i = i.key().endsWith(QLatin1String(".$$j")) ? files.erase(i) : std::next(i);
+        return files;
+    };
     for (const Case& c : cases) {
         for (const QString& name : QDir(folder.path()).entryList(QDir::Files | QDir::Hidden))
             QFile::remove(QDir(folder.path()).filePath(name));
         WriteCitations(CitationFileName, citations(3));
         QVERIFY(appendEntry() && appendEntry());
-        const FileSet before = ReadFileSet({folder.path()});
+        const FileSet before = dataFiles();
 
-        QMap<QString, QByteArray> removed; // intents removed since the last folder flush
+        QMap<QString, QByteArray> marked, removed; // not yet flushed: the intents as they were
         const auto fault = c.fault;
-        FileIo::setInterceptor([&removed, fault](FileIo::Call call, const QString& path, qint64) {
-            if (call == FileIo::Call::Remove && path.endsWith(QLatin1String(".$$j"))) {
+        FileIo::setInterceptor([&marked, &removed, fault](FileIo::Call call, const QString& path, qint64 bytes) {
+            const auto noteBefore = [&path](QMap<QString, QByteArray>& notes) {
                 QFile f(path);
-                if (f.open(QIODevice::ReadOnly))
-                    removed[path] = f.readAll();
-            } else if (call == FileIo::Call::SyncFolder) {
+                if (!notes.contains(path) && f.open(QIODevice::ReadOnly))
+                    notes[path] = f.readAll();
+            };
+            const bool intent = path.endsWith(QLatin1String(".$$j"));
+            if (intent && call == FileIo::Call::Write && bytes == 8) // the mark
+                noteBefore(marked);
+            else if (intent && call == FileIo::Call::Remove)
+                noteBefore(removed);
+            else if (intent && call == FileIo::Call::Sync)
+                marked.remove(path);
+            else if (call == FileIo::Call::SyncFolder)
                 removed.clear();
-            }
-            return FileIo::Verdict{fault ? fault(call, path) : 0, -1};
+            return FileIo::Verdict{fault ? fault(call, path, bytes) : 0, -1};
         });
         const bool done = c.operation();
         FileIo::setInterceptor({});
-        QCOMPARE(done, !fault);
-        const FileSet after = ReadFileSet({folder.path()});
+        QCOMPARE(done, !fault || c.stands);
+        const FileSet after = dataFiles();
 
-        for (auto i = removed.cbegin(); i != removed.cend(); ++i)
-            WriteFile(i.key(), i.value());
+        for (const QMap<QString, QByteArray>* notes : {&removed, &marked})
+            for (auto i = notes->cbegin(); i != notes->cend(); ++i)
+                WriteFile(i.key(), i.value());
         const QString problem = reopenFolder();
         QVERIFY2(problem.isEmpty(), qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(c.name), problem)));
-        const FileSet reopened = ReadFileSet({folder.path()});
-        QVERIFY2(reopened == (fault ? before : after), c.name);
+        const FileSet reopened = dataFiles();
+        QVERIFY2(reopened == (fault && !c.stands ? before : after), c.name);
     }
 }
 

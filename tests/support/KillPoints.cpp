@@ -177,8 +177,11 @@ KillTally RunKillPoints(const KillCase& kase, int quota, const QStringList& empt
     }
     FileSet after = ReadFileSet(kase.folders);
     normalise(after);
-    for (auto it = after.begin(); it != after.end();)
-        it = isWorkFile(kase, it.key()) ? after.erase(it) : std::next(it);
+    // Work files (intents kept from earlier writes among them) are no part of
+    // either state.
+    for (FileSet* set : {&before, &after})
+        for (auto it = set->begin(); it != set->end();)
+            it = isWorkFile(kase, it.key()) ? set->erase(it) : std::next(it);
 
     QStringList paths = before.keys() + after.keys();
     paths.removeDuplicates();
