@@ -155,6 +155,33 @@ int unlinkFile(const QString& path)
 // name in the folder (making one costs a flush of the folder each time).
 constexpr char RetiredMagic[8] = {0, 0, 0, 0, 0, 0, 0, 0};
 
+// The intent files this process marked as carried out, as they were then:
+// one found unchanged (same file, length and change time) need not be read
+// again to know it, which spares every open of a data file a read.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec changed = {};
+    bool operator==(const FileStamp& o) const
+    {
+        return device == o.device && inode == o.inode && size == o.size && changed.tv_sec == o.changed.tv_sec
+            && changed.tv_nsec == o.changed.tv_nsec;
+    }
+};
+FileStamp stampOf(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_size, st.st_ctim}; }
+
+struct Retired {
+    std::mutex lock;
+    QHash<QString, FileStamp> files;
+};
+
+Retired& retired()
+{
+    static Retired r;
+    return r;
+}
+
 // Marks the intent of a write that is on the disk as carried out, through
 // `intent` open on it. Neither is flushed: the next intent beside the file,
 // or settleStaleIntent, makes it last. When the mark cannot be written the
@@ -163,6 +190,12 @@ void retireIntent(File& intent, const QString& path)
 {
     if (intent.writeAt(0, RetiredMagic, 8)) {
         noteStale(path, Stale::Retired);
+        struct stat st;
+        if (::lstat(QFile::encodeName(intentFileName(path)).constData(), &st) == 0) {
+            Retired& r = retired();
+            const std::lock_guard<std::mutex> hold(r.lock);
+            r.files.insert(intentFileName(path), stampOf(st));
+        }
         return;
     }
     intent.close();
@@ -179,9 +212,17 @@ void folderFlushed(const QString& folder)
         i = *i == Stale::Removed && QFileInfo(i.key()).absolutePath() == folder ? u.files.erase(i) : std::next(i);
 }
 
-// Whether the plain file `intentName` is an intent marked as carried out.
-bool isRetired(const QString& intentName)
+// Whether the plain file `intentName` (whose lstat is `st`) is an intent
+// marked as carried out.
+bool isRetired(const QString& intentName, const struct stat& st)
 {
+    {
+        Retired& r = retired();
+        const std::lock_guard<std::mutex> hold(r.lock);
+        const auto known = r.files.constFind(intentName);
+        if (known != r.files.cend() && *known == stampOf(st))
+            return true;
+    }
     File intent;
     QString what;
     char magic[8];
@@ -267,7 +308,7 @@ bool hasInterruptedWrite(const QString& path)
 {
     struct stat st;
     return ::lstat(QFile::encodeName(intentFileName(path)).constData(), &st) == 0 && S_ISREG(st.st_mode)
-        && !isRetired(intentFileName(path));
+        && !isRetired(intentFileName(path), st);
 }
 
 void setNoticeReceiver(std::function<void(const QString&)> receiver) { noticeReceiver() = std::move(receiver); }
@@ -293,7 +334,7 @@ void File::finishInterruptedWrite(const QString& path, const WriteShape& shape)
         setAside(path, QStringLiteral("at %1 bytes it is larger than any write of the program").arg(st.st_size));
         return;
     }
-    if (isRetired(intentName))
+    if (isRetired(intentName, st))
         return; // carried out already, kept for the next write
 
     QByteArray intent;
@@ -618,6 +659,11 @@ bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& rea
                 return false;
             }
             forgetStale(file.path()); // an earlier intent is written over, on the disk
+            {
+                Retired& r = retired();
+                const std::lock_guard<std::mutex> hold(r.lock);
+                r.files.remove(intentName);
+            }
         } else if (intentFile.lastErrno() != EACCES && intentFile.lastErrno() != EPERM) {
             // Name the intent file: the data file itself is fine, and the user
             // must know what stands in the way (a folder of that name, say).

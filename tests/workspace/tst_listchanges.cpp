@@ -32,6 +32,13 @@ QList<CitationBytes3000> mixedCitations()
                                                         i % 2 ? "Rt 1 NB" : "Elm Ave", "MM " + QByteArray::number(i));
         r.date("OffenseTime", OleDate(QDate(1899, 12, 30), QTime(9 + i % 5, 5)));
         r.text("Notes", i % 3 ? "radar" : "lidar");
+        // Texts at full width, with a long run of blanks inside, and none.
+        if (i == 5)
+            r.text("OccurredOn", QByteArray(50, 'W'));
+        else if (i == 7)
+            r.text("OccurredOn", "A" + QByteArray(20, ' ') + "B" + QByteArray(17, ' ') + "C");
+        else if (i == 11)
+            r.text("OccurredOn", "");
         out << r;
     }
     return out;
