@@ -410,7 +410,8 @@ CitationRows LoadCitationRows(const QString& fileName, const SearchSettings* sea
     const int count = readers[0].view.count();
     if (numbers)
         numbers->beginFill(count);
-    static const unsigned cores = std::thread::hardware_concurrency(); // asks the system each time
+    // Asked once: the call asks the system anew each time.
+    static const unsigned cores = std::thread::hardware_concurrency();
     const bool split = count >= qMax(2, splitFrom) && cores >= 2
         && readers[1].view.open() && readers[1].view.count() >= count;
     // A file of a few blocks is cut finer, so that neither thread is left
