@@ -101,44 +101,68 @@ void notice(const QString& text)
 
 QString baseName(const QString& path) { return QFileInfo(path).fileName(); }
 
-// Data files whose last intent was retired (or removed) after its write
-// reached the disk, without that being flushed since. After a power cut
-// such an intent may be back; carrying it out again writes the bytes the
-// file already holds, so that is harmless as long as the file has not been
-// changed another way since. A change that does not go through an intent of
-// its own (cutting the file shorter, replacing it) settles it first.
+// A file's identity and state as stat gives them: the same file, length and
+// change time mean it has not been written since.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec changed = {};
+    bool operator==(const FileStamp& o) const
+    {
+        return device == o.device && inode == o.inode && size == o.size && changed.tv_sec == o.changed.tv_sec
+            && changed.tv_nsec == o.changed.tv_nsec;
+    }
+};
+FileStamp stampOf(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_size, st.st_ctim}; }
+
+// What this process knows of the intent beside each data file.
+//  - stale: the intent was marked as carried out (or removed) after its
+//    write reached the disk, and that is not flushed yet. After a power cut
+//    such an intent may be back; carrying it out again writes the bytes the
+//    file already holds, so that is harmless as long as the file has not
+//    been changed another way since. A change that does not go through an
+//    intent of its own (cutting the file shorter, replacing it) settles it
+//    first.
+//  - marked: the intent file as it was when this process marked it: found
+//    unchanged, it need not be read again to know it is carried out, which
+//    spares every open of a data file a read.
 enum class Stale { Retired, Removed };
-struct Unflushed {
-    std::mutex lock;
-    QHash<QString, Stale> files;
+struct KnownIntent {
+    std::optional<Stale> stale;
+    std::optional<FileStamp> marked;
 };
 
-Unflushed& unflushed()
+struct KnownIntents {
+    std::mutex lock;
+    QHash<QString, KnownIntent> files; // by data file
+};
+
+KnownIntents& knownIntents()
 {
-    static Unflushed u;
-    return u;
+    static KnownIntents k;
+    return k;
 }
 
-void noteStale(const QString& path, Stale how)
+// Changes (or, with a const `f`, reads) what is known of the intent beside `path`.
+template <typename F>
+auto withKnownIntent(const QString& path, F&& f)
 {
-    Unflushed& u = unflushed();
-    const std::lock_guard<std::mutex> hold(u.lock);
-    u.files.insert(path, how);
+    KnownIntents& k = knownIntents();
+    const std::lock_guard<std::mutex> hold(k.lock);
+    return f(k.files[path]);
 }
 
-void forgetStale(const QString& path)
+void noteStale(const QString& path, std::optional<Stale> how)
 {
-    Unflushed& u = unflushed();
-    const std::lock_guard<std::mutex> hold(u.lock);
-    u.files.remove(path);
+    withKnownIntent(path, [&](KnownIntent& k) { k.stale = how; });
 }
+
+void forgetStale(const QString& path) { noteStale(path, std::nullopt); }
 
 std::optional<Stale> staleIntent(const QString& path)
 {
-    Unflushed& u = unflushed();
-    const std::lock_guard<std::mutex> hold(u.lock);
-    const auto i = u.files.constFind(path);
-    return i == u.files.cend() ? std::nullopt : std::optional<Stale>(*i);
+    return withKnownIntent(path, [](const KnownIntent& k) { return k.stale; });
 }
 
 // Removes `path` (a missing file is no error); 0, or why it is still there.
@@ -155,33 +179,6 @@ int unlinkFile(const QString& path)
 // name in the folder (making one costs a flush of the folder each time).
 constexpr char RetiredMagic[8] = {0, 0, 0, 0, 0, 0, 0, 0};
 
-// The intent files this process marked as carried out, as they were then:
-// one found unchanged (same file, length and change time) need not be read
-// again to know it, which spares every open of a data file a read.
-struct FileStamp {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec changed = {};
-    bool operator==(const FileStamp& o) const
-    {
-        return device == o.device && inode == o.inode && size == o.size && changed.tv_sec == o.changed.tv_sec
-            && changed.tv_nsec == o.changed.tv_nsec;
-    }
-};
-FileStamp stampOf(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_size, st.st_ctim}; }
-
-struct Retired {
-    std::mutex lock;
-    QHash<QString, FileStamp> files;
-};
-
-Retired& retired()
-{
-    static Retired r;
-    return r;
-}
-
 // Marks the intent of a write that is on the disk as carried out, through
 // `intent` open on it. Neither is flushed: the next intent beside the file,
 // or settleStaleIntent, makes it last. When the mark cannot be written the
@@ -189,13 +186,12 @@ Retired& retired()
 void retireIntent(File& intent, const QString& path)
 {
     if (intent.writeAt(0, RetiredMagic, 8)) {
-        noteStale(path, Stale::Retired);
         struct stat st;
-        if (::lstat(QFile::encodeName(intentFileName(path)).constData(), &st) == 0) {
-            Retired& r = retired();
-            const std::lock_guard<std::mutex> hold(r.lock);
-            r.files.insert(intentFileName(path), stampOf(st));
-        }
+        const bool seen = ::lstat(QFile::encodeName(intentFileName(path)).constData(), &st) == 0;
+        withKnownIntent(path, [&](KnownIntent& k) {
+            k.stale = Stale::Retired;
+            k.marked = seen ? std::optional<FileStamp>(stampOf(st)) : std::nullopt;
+        });
         return;
     }
     intent.close();
@@ -206,23 +202,19 @@ void retireIntent(File& intent, const QString& path)
 
 void folderFlushed(const QString& folder)
 {
-    Unflushed& u = unflushed();
-    const std::lock_guard<std::mutex> hold(u.lock);
-    for (auto i = u.files.begin(); i != u.files.end();)
-        i = *i == Stale::Removed && QFileInfo(i.key()).absolutePath() == folder ? u.files.erase(i) : std::next(i);
+    KnownIntents& k = knownIntents();
+    const std::lock_guard<std::mutex> hold(k.lock);
+    for (auto i = k.files.begin(); i != k.files.end(); ++i)
+        if (i->stale == Stale::Removed && QFileInfo(i.key()).absolutePath() == folder)
+            i->stale.reset();
 }
 
-// Whether the plain file `intentName` (whose lstat is `st`) is an intent
-// marked as carried out.
-bool isRetired(const QString& intentName, const struct stat& st)
+// Whether the plain file beside `path` named `intentName` (whose lstat is
+// `st`) is an intent marked as carried out.
+bool isRetired(const QString& path, const QString& intentName, const struct stat& st)
 {
-    {
-        Retired& r = retired();
-        const std::lock_guard<std::mutex> hold(r.lock);
-        const auto known = r.files.constFind(intentName);
-        if (known != r.files.cend() && *known == stampOf(st))
-            return true;
-    }
+    if (withKnownIntent(path, [&](const KnownIntent& k) { return k.marked == stampOf(st); }))
+        return true;
     File intent;
     QString what;
     char magic[8];
@@ -308,7 +300,7 @@ bool hasInterruptedWrite(const QString& path)
 {
     struct stat st;
     return ::lstat(QFile::encodeName(intentFileName(path)).constData(), &st) == 0 && S_ISREG(st.st_mode)
-        && !isRetired(intentFileName(path), st);
+        && !isRetired(path, intentFileName(path), st);
 }
 
 void setNoticeReceiver(std::function<void(const QString&)> receiver) { noticeReceiver() = std::move(receiver); }
@@ -334,7 +326,7 @@ void File::finishInterruptedWrite(const QString& path, const WriteShape& shape)
         setAside(path, QStringLiteral("at %1 bytes it is larger than any write of the program").arg(st.st_size));
         return;
     }
-    if (isRetired(intentName, st))
+    if (isRetired(path, intentName, st))
         return; // carried out already, kept for the next write
 
     QByteArray intent;
@@ -658,12 +650,8 @@ bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& rea
                 removeFile(intentName, ignored);
                 return false;
             }
-            forgetStale(file.path()); // an earlier intent is written over, on the disk
-            {
-                Retired& r = retired();
-                const std::lock_guard<std::mutex> hold(r.lock);
-                r.files.remove(intentName);
-            }
+            // An earlier intent is written over, on the disk.
+            withKnownIntent(file.path(), [](KnownIntent& k) { k = KnownIntent(); });
         } else if (intentFile.lastErrno() != EACCES && intentFile.lastErrno() != EPERM) {
             // Name the intent file: the data file itself is fine, and the user
             // must know what stands in the way (a folder of that name, say).
