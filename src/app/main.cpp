@@ -10,10 +10,13 @@
 #include "users/frmAdmin.h"
 #include "server/PgConnection.h"
 #include "server/ServerStorage.h"
+#include "store/CitationListFile.h"
 #include "workspace/frmMain.h"
 
 int main(int argc, char** argv)
 {
+    // The program owns its data folder: it keeps the list file there.
+    CitationListFile::setWriting(true);
     windowHandOver().showAdminWindow = [] { (new frmAdmin)->show(); };
     windowHandOver().showMainWindow = [] { (new frmMain)->show(); };
     startupHooks().checkDataFileFormat = CheckDataFileAtStart;

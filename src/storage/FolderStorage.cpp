@@ -6,6 +6,7 @@
 #include "storage/FolderAuditStore.h"
 #include "store/AnsiText.h"
 #include "store/CitationFile.h"
+#include "store/CitationListFile.h"
 #include "store/CitationNumberIndex.h"
 #include "store/DataFileNames.h"
 #include "store/FileIo.h"
@@ -60,9 +61,19 @@ public:
                 return CitationRows();
             }
         }
-        // The whole list's numbers spare the first save a read of the whole file.
-        return LoadCitationRows(QString(), search, error, SplitRowsFrom, &m_listedLength,
-                                search ? nullptr : &citationNumberIndex());
+        // The whole list comes from its list file while that fits the data
+        // file, else from the data file, which then makes the list file anew.
+        // Its numbers spare the first save a read of the whole file.
+        if (search)
+            return LoadCitationRows(QString(), search, error, SplitRowsFrom, &m_listedLength);
+        CitationRows rows;
+        if (CitationListFile::load(CitationFileName, rows, m_listedLength, &citationNumberIndex()))
+            return rows;
+        const CitationListFile::Source source = CitationListFile::beforeRead(CitationFileName);
+        rows = LoadCitationRows(QString(), nullptr, error, SplitRowsFrom, &m_listedLength, &citationNumberIndex());
+        if (!error.isError())
+            CitationListFile::writeAfterRead(CitationFileName, source, rows);
+        return rows;
     }
 
     QString listWarning(qint64& token) const override

@@ -293,6 +293,8 @@ void CitationRows::sortByKey()
     m_rows.assign(rows);
 }
 
+int CitationRows::textWidth(int t) { return CitationLayout::field(TextFields[t]).width; }
+
 const char* CitationRows::textOf(const Packed& row, int t, int* length) const
 {
     qint64 at = row.text;

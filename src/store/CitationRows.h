@@ -147,6 +147,9 @@ public:
     // A row for `record` whose texts are stored at the end of the block, not placed.
     Packed packed(const char* record, int recNum, bool withTime);
 
+    // The width in the record of text t (as textOf numbers them).
+    static int textWidth(int t);
+
     const Packed& at(int r) const { return m_rows[size_t(r)]; }
     // The bytes of text t (0 citation number, 1 code section, 2 occurred on, 3 occurred at).
     const char* textOf(const Packed& row, int t, int* length) const;
@@ -155,6 +158,7 @@ public:
 
 private:
     friend class CitationListModel;
+    friend struct ListFileRows; // the list file writes and makes the rows whole
     Packed packedOf(const QByteArrayView (&texts)[4], double offenseDate, double offenseTime, int recNum,
                     bool withTime);
     Blocks m_rows;

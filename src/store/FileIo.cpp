@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -172,6 +173,52 @@ int unlinkFile(const QString& path)
     if (!failure && ::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT)
         failure = errno;
     return failure;
+}
+
+// Work files have no derived file of their own.
+bool isWorkFile(const QString& path)
+{
+    return path.endsWith(QLatin1String(".$$j")) || path.endsWith(QLatin1String(".$$l"))
+        || path.endsWith(QLatin1String(".$$$"));
+}
+
+struct DerivedFiles {
+    std::mutex lock;               // held while a derived file is written or removed
+    std::atomic<quint64> changes{0}; // changes begun on any data file so far
+};
+
+DerivedFiles& derivedFiles()
+{
+    static DerivedFiles d;
+    return d;
+}
+
+// Removes the file derived from `path` for good, before `path` is changed:
+// a copy written meanwhile is abandoned (see derivedFilesChanged) or waited
+// for and removed. A removal that cannot be made to last fails the change:
+// after a power cut, a copy coming back over a changed file could be taken
+// for the file's own contents.
+bool dropDerivedFile(const QString& path, QString& reason)
+{
+    if (isWorkFile(path))
+        return true;
+    DerivedFiles& d = derivedFiles();
+    ++d.changes;
+    const std::lock_guard<std::mutex> hold(d.lock);
+    const QString derived = derivedFileName(path);
+    struct stat st;
+    if (::lstat(QFile::encodeName(derived).constData(), &st) != 0 && errno == ENOENT)
+        return true;
+    if (const int failure = unlinkFile(derived)) {
+        reason = QStringLiteral("its list file \"%1\" could not be removed: %2").arg(baseName(derived), errorText(failure));
+        return false;
+    }
+    QString why;
+    if (!syncFolderOf(derived, why)) {
+        reason = QStringLiteral("the removal of its list file \"%1\" could not be flushed: %2").arg(baseName(derived), why);
+        return false;
+    }
+    return true;
 }
 
 // An intent file whose first eight bytes are zero has been carried out and
@@ -383,13 +430,45 @@ void File::finishInterruptedWrite(const QString& path, const WriteShape& shape)
                            .arg(size));
         return;
     }
-    if (!out.writeAt(qint64(at), bytes.constData(), bytes.size()) || !out.sync())
+    if (!dropDerivedFile(path, ignored) || !out.writeAt(qint64(at), bytes.constData(), bytes.size()) || !out.sync())
         return; // stays for the next open
     out.close();
     removeFile(intentName, ignored);
 }
 
 QString intentFileName(const QString& path) { return path + QStringLiteral(".$$j"); }
+
+QString derivedFileName(const QString& path) { return path + QStringLiteral(".$$l"); }
+
+quint64 derivedFilesChanged() { return derivedFiles().changes.load(); }
+
+bool writeDerivedFile(const QString& path, const QByteArray& bytes, quint64 changesBefore,
+                      const std::function<bool()>& stillFits)
+{
+    DerivedFiles& d = derivedFiles();
+    const std::lock_guard<std::mutex> hold(d.lock);
+    const auto untouched = [&] { return d.changes.load() == changesBefore; };
+    const QString target = derivedFileName(path);
+    const QString work = target + QStringLiteral(".$$$");
+    File out;
+    QString what;
+    if (!untouched() || !out.open(work, File::CreateNew, what))
+        return false;
+    out.setPermissions(0600);
+    // Written a few megabytes at a time, so that a change waiting for it
+    // waits for one piece at most.
+    constexpr qint64 Piece = 4 << 20;
+    bool ok = true;
+    for (qint64 at = 0; ok && at < bytes.size(); at += Piece)
+        ok = untouched() && out.writeAt(at, bytes.constData() + at, qMin(Piece, bytes.size() - at));
+    ok = ok && out.sync() && untouched() && stillFits();
+    out.close();
+    if (ok && ask(Call::Rename, target).error == 0
+        && std::rename(QFile::encodeName(work).constData(), QFile::encodeName(target).constData()) == 0)
+        return true;
+    unlinkFile(work);
+    return false;
+}
 
 QString rejectedIntentFileName(const QString& path) { return intentFileName(path) + QStringLiteral(".rejected"); }
 
@@ -568,6 +647,8 @@ bool File::truncate(qint64 length)
     // intent coming back after a power cut could put the bytes cut off back.
     if (!settleStaleIntent(m_path))
         return failWith(EIO);
+    if (QString ignored; !dropDerivedFile(m_path, ignored))
+        return failWith(EIO);
     if (const Verdict v = ask(Call::Truncate, m_path); v.error)
         return failWith(v.error);
     int r;
@@ -606,6 +687,8 @@ bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& rea
         return false;
     }
     Q_ASSERT(at <= oldSize);
+    if (!dropDerivedFile(file.path(), reason))
+        return false;
     // The bytes this write will cover, to put back if it fails half way.
     QByteArray old(qMin<qint64>(oldSize - at, bytes.size()), Qt::Uninitialized);
     if (!old.isEmpty() && file.readAt(at, old.data(), old.size()) != old.size()) {
@@ -735,6 +818,11 @@ bool replaceFile(const QString& source, const QString& target, FileError& error)
 {
     // An intent carried out for the old file must not come back over the new one.
     int failure = settleStaleIntent(target) ? 0 : EIO;
+    QString derivedKept;
+    if (!failure && !dropDerivedFile(target, derivedKept)) {
+        error = {target, QStringLiteral("could not be replaced: %1").arg(derivedKept)};
+        return false;
+    }
     if (!failure)
         failure = ask(Call::Rename, target).error;
     if (!failure
@@ -753,6 +841,8 @@ bool replaceFile(const QString& source, const QString& target, FileError& error)
 
 bool linkFile(const QString& existing, const QString& name, QString& reason)
 {
+    if (!dropDerivedFile(name, reason))
+        return false;
     int failure = ask(Call::Link, name).error;
     if (!failure && ::link(QFile::encodeName(existing).constData(), QFile::encodeName(name).constData()) != 0)
         failure = errno;
@@ -766,6 +856,8 @@ bool linkFile(const QString& existing, const QString& name, QString& reason)
 
 bool removeFile(const QString& path, QString& reason)
 {
+    if (!dropDerivedFile(path, reason))
+        return false;
     if (const int failure = unlinkFile(path)) {
         reason = errorText(failure);
         return false;

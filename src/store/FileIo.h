@@ -160,6 +160,25 @@ bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& rea
 QString intentFileName(const QString& path);
 QString rejectedIntentFileName(const QString& path);
 
+// A file derived from a data file and kept beside it ("<file>.$$l": the
+// citation list's columns): only ever a copy, trusted only while the data
+// file is as it was when the copy was made. Every change this layer makes
+// to a data file (a write, a cut, a replay of an intent, a replace, a link
+// or a removal) first removes its derived file for good (the folder is
+// flushed), and fails when it cannot.
+QString derivedFileName(const QString& path);
+// How many changes to data files have begun in this process; a copy made
+// from a file as it was at one count is written only while that count stands.
+quint64 derivedFilesChanged();
+// Writes `bytes` as the derived file of `path` (through a work file, flushed,
+// then renamed into place) when no change has begun since derivedFilesChanged()
+// gave `changesBefore` and stillFits() says the data file is still the one
+// copied, both asked again just before the rename. A change begun meanwhile
+// waits for this to finish or give up. The folder is not flushed: a derived
+// file whose name is lost is only made again. False when nothing was written.
+bool writeDerivedFile(const QString& path, const QByteArray& bytes, quint64 changesBefore,
+                      const std::function<bool()>& stillFits);
+
 // Gives `to` the owner and group of `from` where the process may (as root).
 bool copyOwnership(const File& from, File& to);
 
