@@ -1,6 +1,8 @@
 #include "session/ShutDown.h"
 
 #include "session/ProcessState.h"
+#include "store/CitationListFile.h"
+#include "store/DataFileNames.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -40,8 +42,14 @@ void ShutDown()
     // Every data file is opened for one operation and closed at its end, so no
     // file is open here.
     QCoreApplication::processEvents();
-    if (g_dataFolderInUse)
+    if (g_dataFolderInUse) {
         DeleteEmptyDataFiles();
+        // The next run opens its list from the list file, made now if this
+        // run changed the citations.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        CitationListFile::makeForNextOpen(CitationFileName);
+        QApplication::restoreOverrideCursor();
+    }
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget* w : windows) {
         if (w->isWindow() && w->isVisible()) {

@@ -8,6 +8,7 @@
 #include <QDate>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 #include <QtEndian>
 #include <atomic>
 #include <cstring>
@@ -200,12 +201,21 @@ struct ListFileRows {
         return true;
     }
 
-    // Gives `numbers` the citation number of every row.
-    static void fillNumbers(const CitationRows& rows, CitationNumberIndex& numbers)
+    // Gives `numbers` the citation number of every row, on the thread that
+    // makes its table: from the list file's rows (`meta`) and texts, which
+    // the thread keeps (the texts shared with the rows made of them).
+    static void fillNumbers(const CitationRows& rows, QByteArray meta, CitationNumberIndex& numbers,
+                            const CitationNumberIndex::Stamp& before)
     {
-        int n = 0;
-        rows.m_rows.forEach([&](const CitationRows::Packed& row) {
-            numbers.fill(++n, QByteArrayView(rows.m_text.constData() + row.text, row.length[0]));
+        const int count = rows.size();
+        numbers.beginFill(count);
+        numbers.endFill(before, count, true, [&numbers, meta = std::move(meta), texts = rows.m_text, count] {
+            const char* row = meta.constData();
+            qint64 at = 0;
+            for (int n = 1; n <= count; ++n, row += CitationListFile::RowBytes) {
+                numbers.fill(n, QByteArrayView(texts.constData() + at, quint8(row[4])));
+                at += quint8(row[4]) + quint8(row[5]) + quint8(row[6]) + quint8(row[7]);
+            }
         });
     }
 };
@@ -258,11 +268,8 @@ bool load(const QString& dataFile, CitationRows& rows, qint64& dataLength, Citat
     // The data file must still be the one copied once the copy is read.
     if (!statOf(dataFile, now) || !sameFile(now, copied))
         return false;
-    if (numbers) {
-        numbers->beginFill(int(count));
-        ListFileRows::fillNumbers(made, *numbers);
-        numbers->endFill(before, int(count), true);
-    }
+    if (numbers)
+        ListFileRows::fillNumbers(made, std::move(meta), *numbers, before);
     rows = std::move(made);
     dataLength = now.size;
     return true;
@@ -289,20 +296,23 @@ Source beforeRead(const QString& dataFile)
 
 void writeAfterRead(const QString& dataFile, const Source& source, const CitationRows& rows)
 {
-    if (!writing || !source.fit || rows.size() != CitationFile::CountForLength(source.size))
+    if (!writing || !source.fit || rows.isEmpty() || rows.size() != CitationFile::CountForLength(source.size))
         return;
     Source now;
     if (!statOf(dataFile, now) || !sameFile(now, source))
         return;
-    QByteArray bytes = ListFileRows::bytesOf(rows, source);
-    if (bytes.isEmpty())
-        return;
     // By its full name: the thread must write beside this data file even if
-    // the working folder changes meanwhile.
+    // the working folder changes meanwhile. It works on a copy of the rows
+    // whose texts are shared with them: nothing changes the texts before a
+    // change to the data file has waited for the thread.
     const QString path = QFileInfo(dataFile).absoluteFilePath();
     Writer& w = writer();
     w.wait();
-    w.thread = std::thread([path, source, bytes = std::move(bytes)] {
+    w.thread = std::thread([path, source, copy = rows]() mutable {
+        const QByteArray bytes = ListFileRows::bytesOf(copy, source);
+        copy = CitationRows();
+        if (bytes.isEmpty())
+            return;
         // A copy never takes the room a save may need.
         struct statvfs fs;
         if (::statvfs(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &fs) != 0
@@ -313,6 +323,27 @@ void writeAfterRead(const QString& dataFile, const Source& source, const Citatio
             return statOf(path, now) && sameFile(now, source);
         });
     });
+}
+
+void makeForNextOpen(const QString& dataFile)
+{
+    if (!writing)
+        return;
+    waitForWrite();
+    CitationRows rows;
+    qint64 length = 0;
+    if (load(dataFile, rows, length, nullptr))
+        return;
+    Source source = beforeRead(dataFile);
+    if (!source.fit) {
+        QThread::msleep(MinimumAge / 1'000'000 + 10);
+        source = beforeRead(dataFile);
+    }
+    FileError error;
+    rows = LoadCitationRows(dataFile, nullptr, error);
+    if (!error.isError())
+        writeAfterRead(dataFile, source, rows);
+    waitForWrite();
 }
 
 void waitForWrite() { writer().wait(); }

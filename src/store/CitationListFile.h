@@ -44,6 +44,12 @@ Source beforeRead(const QString& dataFile);
 // changed since, the rows are not the whole file, or the disk is short of room.
 void writeAfterRead(const QString& dataFile, const Source& source, const CitationRows& rows);
 
+// Makes the list file of `dataFile` now (reading the data file whole),
+// unless one fits it already, and waits until it is written: at the end of
+// a run that changed the file, so that the next run opens its list from it.
+// A file changed a moment ago is given the clock's step first.
+void makeForNextOpen(const QString& dataFile);
+
 // Waits for a list file being written.
 void waitForWrite();
 

@@ -192,7 +192,7 @@ void CitationNumberIndex::beginFill(int count)
     m_keys.reset(new quint64[size_t(qMax(count, 1))]);
 }
 
-void CitationNumberIndex::endFill(const Stamp& before, int count, bool complete)
+void CitationNumberIndex::endFill(const Stamp& before, int count, bool complete, std::function<void()> fillFirst)
 {
     if (!complete || !before.exists || stampNow() != before) {
         invalidate();
@@ -201,7 +201,9 @@ void CitationNumberIndex::endFill(const Stamp& before, int count, bool complete)
     m_count = count;
     m_stamp = before;
     m_built = true;
-    m_filling = std::thread([this, count] {
+    m_filling = std::thread([this, count, fillFirst = std::move(fillFirst)] {
+        if (fillFirst)
+            fillFirst();
         m_records.reserve(count);
         for (int n = 1; n <= count; ++n)
             m_records.insert(m_keys[size_t(n - 1)], n);

@@ -71,7 +71,9 @@ public:
     // it, and whatever uses the index next waits for it if it must.
     void beginFill(int count);
     void fill(int n, QByteArrayView number) { m_keys[size_t(n - 1)] = keyOf(number); }
-    void endFill(const Stamp& before, int count, bool complete);
+    // `fillFirst`, when given, makes those fill() calls itself on that
+    // thread, before the table: for numbers already at hand, as a list file's.
+    void endFill(const Stamp& before, int count, bool complete, std::function<void()> fillFirst = {});
     // Waits until the table endFill() began is made.
     void waitForFill();
 
