@@ -42,8 +42,25 @@ constexpr int RowBytes = 8;
 // copy: the coarse clock the system stamps changes with moves in steps of
 // a few milliseconds, and a change within the same step could keep the time.
 constexpr qint64 MinimumAge = 50'000'000;
+// On a file system that keeps whole seconds only (FAT keeps two), a change
+// within the same two seconds keeps the time.
+constexpr qint64 MinimumAgeInSeconds = 2'100'000'000;
+constexpr qint64 Second = 1'000'000'000;
 
 qint64 nanoseconds(const timespec& t) { return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
+
+// How old the last change of a file with these times must be for a copy.
+qint64 minimumAge(const Source& s)
+{
+    return s.modified % Second == 0 && s.changed % Second == 0 ? MinimumAgeInSeconds : MinimumAge;
+}
+
+qint64 ageOf(const Source& s)
+{
+    timespec now;
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return nanoseconds(now) - s.changed;
+}
 
 bool statOf(const QString& path, Source& s)
 {
@@ -288,9 +305,7 @@ Source beforeRead(const QString& dataFile)
     ::close(fd);
     if (!flushed || !statOf(dataFile, s))
         return s;
-    timespec now;
-    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
-    s.fit = nanoseconds(now) - s.changed >= MinimumAge;
+    s.fit = ageOf(s) >= minimumAge(s);
     return s;
 }
 
@@ -335,8 +350,9 @@ void makeForNextOpen(const QString& dataFile)
     if (load(dataFile, rows, length, nullptr))
         return;
     Source source = beforeRead(dataFile);
-    if (!source.fit) {
-        QThread::msleep(MinimumAge / 1'000'000 + 10);
+    // Changed a moment ago: worth a short wait, not seconds.
+    if (const qint64 wait = minimumAge(source) - ageOf(source); !source.fit && wait > 0 && wait <= 2 * MinimumAge) {
+        QThread::msleep(unsigned(wait / 1'000'000 + 20)); // and a step of the coarse clock
         source = beforeRead(dataFile);
     }
     FileError error;
