@@ -14,7 +14,9 @@
 #include <cstring>
 #include <thread>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/statvfs.h>
 #include <time.h>
 #include <unistd.h>
@@ -324,6 +326,9 @@ void writeAfterRead(const QString& dataFile, const Source& source, const Citatio
     Writer& w = writer();
     w.wait();
     w.thread = std::thread([path, source, copy = rows]() mutable {
+        // Behind whatever the program does meanwhile: the list it has just
+        // read is sorted and shown while this runs.
+        ::setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), 19);
         const QByteArray bytes = ListFileRows::bytesOf(copy, source);
         copy = CitationRows();
         if (bytes.isEmpty())
