@@ -446,28 +446,32 @@ bool writeDerivedFile(const QString& path, const QByteArray& bytes, quint64 chan
                       const std::function<bool()>& stillFits)
 {
     DerivedFiles& d = derivedFiles();
-    const std::lock_guard<std::mutex> hold(d.lock);
     const auto untouched = [&] { return d.changes.load() == changesBefore; };
     const QString target = derivedFileName(path);
     const QString work = target + QStringLiteral(".$$$");
+    // The work file is no derived file yet: it is written and flushed without
+    // the lock, giving up as soon as a change begins, so that a change never
+    // waits for a flush of it. Only the rename into place is made under the
+    // lock, after a last look.
     File out;
     QString what;
     if (!untouched() || !out.open(work, File::CreateNew, what))
         return false;
     out.setPermissions(0600);
-    // Written a few megabytes at a time, so that a change waiting for it
-    // waits for one piece at most.
     constexpr qint64 Piece = 4 << 20;
     bool ok = true;
     for (qint64 at = 0; ok && at < bytes.size(); at += Piece)
         ok = untouched() && out.writeAt(at, bytes.constData() + at, qMin(Piece, bytes.size() - at));
-    ok = ok && out.sync() && untouched() && stillFits();
+    ok = ok && out.sync();
     out.close();
-    if (ok && ask(Call::Rename, target).error == 0
-        && std::rename(QFile::encodeName(work).constData(), QFile::encodeName(target).constData()) == 0)
-        return true;
-    unlinkFile(work);
-    return false;
+    {
+        const std::lock_guard<std::mutex> hold(d.lock);
+        ok = ok && untouched() && stillFits() && ask(Call::Rename, target).error == 0
+            && std::rename(QFile::encodeName(work).constData(), QFile::encodeName(target).constData()) == 0;
+    }
+    if (!ok)
+        unlinkFile(work);
+    return ok;
 }
 
 QString rejectedIntentFileName(const QString& path) { return intentFileName(path) + QStringLiteral(".rejected"); }

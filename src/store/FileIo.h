@@ -174,8 +174,9 @@ quint64 derivedFilesChanged();
 // then renamed into place) when no change has begun since derivedFilesChanged()
 // gave `changesBefore` and stillFits() says the data file is still the one
 // copied, both asked again just before the rename. A change begun meanwhile
-// waits for this to finish or give up. The folder is not flushed: a derived
-// file whose name is lost is only made again. False when nothing was written.
+// makes it give up; the change waits at most for the rename. The folder is
+// not flushed: a derived file whose name is lost is only made again. False
+// when nothing was written.
 bool writeDerivedFile(const QString& path, const QByteArray& bytes, quint64 changesBefore,
                       const std::function<bool()>& stillFits);
 
