@@ -457,7 +457,9 @@ bool writeDerivedFile(const QString& path, const QByteArray& bytes, quint64 chan
     QString what;
     if (!untouched() || !out.open(work, File::CreateNew, what))
         return false;
-    out.setPermissions(0600);
+    // Open to those the data file is open to, as it holds part of it.
+    struct stat st;
+    out.setPermissions(::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 0666) | 0600 : 0600);
     constexpr qint64 Piece = 4 << 20;
     bool ok = true;
     for (qint64 at = 0; ok && at < bytes.size(); at += Piece)

@@ -119,6 +119,8 @@ void tst_ListFile::init()
     QThread::msleep(60); // older than the clock's steps: fit to be copied
     m_expected = list();
     QVERIFY(QFile::exists(listFile()));
+    // It holds part of the data file: open to those the data file is open to.
+    QCOMPARE(QFileInfo(listFile()).permissions(), QFileInfo(CitationFileName).permissions());
 }
 
 void tst_ListFile::cleanup()
