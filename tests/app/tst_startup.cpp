@@ -5,6 +5,8 @@
 #include "session/AppSettings.h"
 #include "session/ProcessState.h"
 #include "session/ShutDown.h"
+#include "store/CitationListFile.h"
+#include "store/FileIo.h"
 #include "app/SingleInstance.h"
 #include "app/StartupHooks.h"
 #include "session/Utilities.h"
@@ -30,6 +32,7 @@ private slots:
     void narrowScreenIsWarnedAbout();
     void stopAtTheFormatCheckShutsDown();
     void shutDownDeletesOnlyEmptyDataFiles();
+    void shutDownLeavesTheListFileForTheNextStart();
     void settingsReaders();
     void randomIntegerStaysInRangeAndVaries();
 
@@ -211,6 +214,16 @@ void tst_Startup::shutDownDeletesOnlyEmptyDataFiles()
     QVERIFY(QFile::exists("User.List"));
     QVERIFY(!QFile::exists("User.Log"));
     QVERIFY(QFile::exists("Other.txt"));
+}
+
+void tst_Startup::shutDownLeavesTheListFileForTheNextStart()
+{
+    TempDataFolder folder;
+    WriteCitations(CitationFileName, {CitationBytes3000::sample("A1", QDate(2006, 2, 3))});
+    CitationListFile::setWriting(true);
+    ShutDown(); // a moment after the data file's last change
+    CitationListFile::setWriting(false);
+    QVERIFY(QFile::exists(FileIo::derivedFileName(CitationFileName)));
 }
 
 void tst_Startup::settingsReaders()
