@@ -38,7 +38,12 @@ namespace {
 constexpr char Magic[8] = {'S', 'N', 'L', 'I', 'S', 'T', '0', '1'};
 constexpr quint32 Format = 1;
 constexpr int HeaderLength = 128;
-constexpr int SummedHeader = 72; // the header's bytes before its check sum
+// Where each number of the header lies.
+namespace At {
+constexpr int Format = 8, HeaderLength = 12, Device = 16, Inode = 24, Size = 32, Modified = 40, Changed = 48,
+              Rows = 56, TextBytes = 64;
+constexpr int Sum = 72; // the check sum, of all bytes before it and of the rows and texts
+} // namespace At
 constexpr int RowBytes = 8;
 // The file's last change must be at least this old (in nanoseconds) for a
 // copy: the coarse clock the system stamps changes with moves in steps of
@@ -83,6 +88,27 @@ bool sameFile(const Source& a, const Source& b)
         && a.changed == b.changed;
 }
 
+// The data file as the header names it.
+void putSource(char* header, const Source& s)
+{
+    qToLittleEndian<quint64>(s.device, header + At::Device);
+    qToLittleEndian<quint64>(s.inode, header + At::Inode);
+    qToLittleEndian<qint64>(s.size, header + At::Size);
+    qToLittleEndian<qint64>(s.modified, header + At::Modified);
+    qToLittleEndian<qint64>(s.changed, header + At::Changed);
+}
+
+Source sourceIn(const char* header)
+{
+    Source s;
+    s.device = qFromLittleEndian<quint64>(header + At::Device);
+    s.inode = qFromLittleEndian<quint64>(header + At::Inode);
+    s.size = qFromLittleEndian<qint64>(header + At::Size);
+    s.modified = qFromLittleEndian<qint64>(header + At::Modified);
+    s.changed = qFromLittleEndian<qint64>(header + At::Changed);
+    return s;
+}
+
 quint64 rotl(quint64 v, int r) { return (v << r) | (v >> (64 - r)); }
 
 // A 64-bit check sum in four independent lanes, so that fifty megabytes
@@ -107,7 +133,7 @@ quint64 sumOf(const char* data, qint64 length, quint64 seed)
 
 quint64 checkSum(const char* header, const char* rows, qint64 rowBytes, const char* texts, qint64 textBytes)
 {
-    return sumOf(header, SummedHeader, 1) ^ rotl(sumOf(rows, rowBytes, 2), 21) ^ rotl(sumOf(texts, textBytes, 3), 42);
+    return sumOf(header, At::Sum, 1) ^ rotl(sumOf(rows, rowBytes, 2), 21) ^ rotl(sumOf(texts, textBytes, 3), 42);
 }
 
 bool dayFits(quint32 day)
@@ -160,15 +186,11 @@ struct ListFileRows {
         QByteArray out(HeaderLength + RowBytes * count + textBytes, '\0');
         char* header = out.data();
         std::memcpy(header, Magic, 8);
-        qToLittleEndian<quint32>(Format, header + 8);
-        qToLittleEndian<quint32>(HeaderLength, header + 12);
-        qToLittleEndian<quint64>(source.device, header + 16);
-        qToLittleEndian<quint64>(source.inode, header + 24);
-        qToLittleEndian<qint64>(source.size, header + 32);
-        qToLittleEndian<qint64>(source.modified, header + 40);
-        qToLittleEndian<qint64>(source.changed, header + 48);
-        qToLittleEndian<quint32>(quint32(count), header + 56);
-        qToLittleEndian<qint64>(textBytes, header + 64);
+        qToLittleEndian<quint32>(Format, header + At::Format);
+        qToLittleEndian<quint32>(HeaderLength, header + At::HeaderLength);
+        putSource(header, source);
+        qToLittleEndian<quint32>(quint32(count), header + At::Rows);
+        qToLittleEndian<qint64>(textBytes, header + At::TextBytes);
         char* meta = header + HeaderLength;
         char* texts = meta + RowBytes * count;
         char* text = texts;
@@ -181,7 +203,7 @@ struct ListFileRows {
             text += length;
         });
         qToLittleEndian<quint64>(checkSum(header, header + HeaderLength, RowBytes * count, texts, textBytes),
-                                 header + SummedHeader);
+                                 header + At::Sum);
         return out;
     }
 
@@ -251,22 +273,17 @@ bool load(const QString& dataFile, CitationRows& rows, qint64& dataLength, Citat
     QString what;
     char header[HeaderLength];
     if (!in.open(name, FileIo::File::ReadOnly, what) || in.readAt(0, header, HeaderLength) != HeaderLength
-        || std::memcmp(header, Magic, 8) != 0 || qFromLittleEndian<quint32>(header + 8) != Format
-        || qFromLittleEndian<quint32>(header + 12) != HeaderLength)
+        || std::memcmp(header, Magic, 8) != 0 || qFromLittleEndian<quint32>(header + At::Format) != Format
+        || qFromLittleEndian<quint32>(header + At::HeaderLength) != HeaderLength)
         return false;
 
     const CitationNumberIndex::Stamp before = numbers ? numbers->stampNow() : CitationNumberIndex::Stamp();
-    Source copied;
-    copied.device = qFromLittleEndian<quint64>(header + 16);
-    copied.inode = qFromLittleEndian<quint64>(header + 24);
-    copied.size = qFromLittleEndian<qint64>(header + 32);
-    copied.modified = qFromLittleEndian<qint64>(header + 40);
-    copied.changed = qFromLittleEndian<qint64>(header + 48);
+    const Source copied = sourceIn(header);
     Source now;
     if (!statOf(dataFile, now) || !sameFile(now, copied))
         return false;
-    const qint64 count = qFromLittleEndian<quint32>(header + 56);
-    const qint64 textBytes = qFromLittleEndian<qint64>(header + 64);
+    const qint64 count = qFromLittleEndian<quint32>(header + At::Rows);
+    const qint64 textBytes = qFromLittleEndian<qint64>(header + At::TextBytes);
     qint64 widest = 0;
     for (int t = 0; t < 4; ++t)
         widest += CitationRows::textWidth(t);
@@ -279,7 +296,7 @@ bool load(const QString& dataFile, CitationRows& rows, qint64& dataLength, Citat
     if (in.readAt(HeaderLength, meta.data(), meta.size()) != meta.size()
         || in.readAt(HeaderLength + meta.size(), texts.data(), texts.size()) != texts.size()
         || checkSum(header, meta.constData(), meta.size(), texts.constData(), texts.size())
-            != qFromLittleEndian<quint64>(header + SummedHeader))
+            != qFromLittleEndian<quint64>(header + At::Sum))
         return false;
     CitationRows made;
     if (!ListFileRows::assign(made, std::move(texts), meta.constData(), int(count)))
