@@ -112,21 +112,62 @@ bool parseCount(const QByteArray& bytes, CountState& c)
         && std::all_of(c.hash.cbegin(), c.hash.cend(), [](char h) { return (h >= '0' && h <= '9') || (h >= 'a' && h <= 'f'); });
 }
 
-// Reads the count file (missing or empty: no entries counted).
-bool readCount(File& file, CountState& c, FileError& error)
+FileError damagedCount(const QString& file)
+{
+    return {file, QStringLiteral("is damaged: it does not hold the count of the audit trail's entries")};
+}
+
+// The count file's bytes, as many as a count record has at most (one more
+// tells a longer file).
+bool readCountBytes(File& file, QByteArray& bytes, FileError& error)
 {
     const qint64 size = file.size();
-    if (size < 0) {
+    bytes.resize(qsizetype(qBound<qint64>(0, size, qint64(AuditFiles::CountRecordLength) + 1)));
+    if (size < 0 || file.readAt(0, bytes.data(), bytes.size()) != bytes.size()) {
         error = unreadable(file.path(), file);
         return false;
     }
-    if (size == 0)
-        return true;
-    QByteArray bytes(AuditFiles::CountRecordLength, Qt::Uninitialized);
-    if (size != bytes.size() || file.readAt(0, bytes.data(), bytes.size()) != bytes.size() || !parseCount(bytes, c)) {
-        error = {file.path(), QStringLiteral("is damaged: it does not hold the count of the audit trail's entries")};
+    return true;
+}
+
+// Reads the count file (missing or empty: no entries counted).
+bool readCount(File& file, CountState& c, FileError& error)
+{
+    QByteArray bytes;
+    if (!readCountBytes(file, bytes, error))
+        return false;
+    if (!bytes.isEmpty() && !parseCount(bytes, c)) {
+        error = damagedCount(file.path());
         return false;
     }
+    return true;
+}
+
+// The count is written in place without an intent, so a write of it cut off
+// half way leaves a record of which each byte is that of the count before or
+// of the one being written, and which may even read as a count. When the
+// trail ends with entry `number` whole, the count's whole records are
+// `number` with its hash, `number` - 1 with the hash before (one behind),
+// and the same marked while entry `number` is withdrawn; a mix of them was
+// cut off while the count was brought up to `number` or while the
+// withdrawal was marked. Either way the count to write is `number` with its
+// hash: proving no more than a count one behind would, such a record is put
+// right, not taken for damage. A first count is written into an empty
+// file: then the bytes are the start of the record.
+bool cutOffCount(const QByteArray& bytes, qint64 number, const QByteArray& hash, const QByteArray& previous)
+{
+    if (number < 1 || hash.isEmpty() || previous.isEmpty())
+        return false;
+    const QByteArray counted = countRecord(number, hash, ' ');
+    if (bytes.size() < AuditFiles::CountRecordLength)
+        return !bytes.isEmpty() && counted.startsWith(bytes);
+    const QByteArray behind = countRecord(number - 1, previous, ' ');
+    const QByteArray withdrawn = countRecord(number - 1, previous, 'x');
+    if (bytes.size() != AuditFiles::CountRecordLength || bytes == counted || bytes == behind || bytes == withdrawn)
+        return false;
+    for (int i = 0; i < AuditFiles::CountRecordLength; ++i)
+        if (bytes[i] != counted[i] && bytes[i] != behind[i] && !(i == 86 && bytes[i] == 'x'))
+            return false;
     return true;
 }
 
@@ -329,7 +370,8 @@ struct Settled {
 bool settle(File& trail, File& count, Settled& s, FileError& error)
 {
     const QString trailName = trail.path();
-    if (!readCount(count, s.count, error))
+    QByteArray countBytes;
+    if (!readCountBytes(count, countBytes, error))
         return false;
     s.size = trail.size();
     if (s.size < 0) {
@@ -341,21 +383,45 @@ bool settle(File& trail, File& count, Settled& s, FileError& error)
         error = unreadable(trailName, trail);
         return false;
     }
+    const bool cutOff = tail.present && tail.terminated
+        && cutOffCount(countBytes, storedNumber(tail.line), storedHash(tail.line), storedPrev(tail.line))
+        && AuditLine::contentHash(tail.line) == storedHash(tail.line);
+    const bool counted = !cutOff && (countBytes.isEmpty() || parseCount(countBytes, s.count));
+    CountState& c = s.count;
     QString reason;
     if (tail.present && !tail.terminated) {
-        // Cut off by something other than the program (its writes are whole):
-        // end that line, so the next entry is a line of its own.
-        if (!FileIo::writeOrRestore(trail, s.size, QByteArrayLiteral("\r\n"), reason)) {
-            error = unwritable(trailName, reason);
+        // The program adds an entry whole before it counts it: after the
+        // entry the count names, an unfinished line is one cut off while it
+        // was added, and comes off.
+        Tail before;
+        if (!readTail(trail, tail.offset, before)) {
+            error = unreadable(trailName, trail);
             return false;
         }
-        s.size += 2;
+        const bool addedAfterCount = counted && c.state == ' '
+            && (before.present ? storedNumber(before.line) == c.count && storedHash(before.line) == c.hash
+                               : c.count == 0);
+        if (addedAfterCount) {
+            if (!trail.truncate(tail.offset) || !trail.sync()) {
+                error = unwritable(trailName, trail.reason());
+                return false;
+            }
+            s.size = tail.offset;
+            tail = before;
+        } else {
+            // Cut off by something else: end that line, so the next entry is a
+            // line of its own and the damage stays visible to a check.
+            if (!FileIo::writeWithoutIntent(trail, s.size, QByteArrayLiteral("\r\n"), reason)) {
+                error = unwritable(trailName, reason);
+                return false;
+            }
+            s.size += 2;
+        }
     }
     const qint64 lastNumber = tail.present ? storedNumber(tail.line) : 0;
     const QByteArray lastHash = tail.present ? storedHash(tail.line) : QByteArray();
-    CountState& c = s.count;
     auto writeCount = [&](qint64 n, const QByteArray& hash) {
-        if (!FileIo::writeOrRestore(count, 0, countRecord(n, hash, ' '), reason)) {
+        if (!FileIo::writeWithoutIntent(count, 0, countRecord(n, hash, ' '), reason)) {
             error = unwritable(count.path(), reason);
             return false;
         }
@@ -364,6 +430,12 @@ bool settle(File& trail, File& count, Settled& s, FileError& error)
         c.state = ' ';
         return true;
     };
+    if (cutOff && !writeCount(lastNumber, lastHash))
+        return false;
+    if (!counted && !cutOff) {
+        error = damagedCount(count.path());
+        return false;
+    }
     if (c.state == 'x') {
         if (tail.present && lastNumber == c.count + 1) {
             if (!trail.truncate(tail.offset) || !trail.sync()) {
@@ -460,11 +532,11 @@ bool AuditTrailFile::appendTo(File& trail, File& count, AuditEntry& entry, FileE
         return false;
     }
     QString reason;
-    if (!FileIo::writeOrRestore(trail, s.size, line, reason)) {
+    if (!FileIo::writeWithoutIntent(trail, s.size, line, reason)) {
         error = unwritable(AuditFiles::trail(), reason);
         return false;
     }
-    if (!FileIo::writeOrRestore(count, 0, countRecord(entry.number, entry.hash, ' '), reason)) {
+    if (!FileIo::writeWithoutIntent(count, 0, countRecord(entry.number, entry.hash, ' '), reason)) {
         error = unwritable(AuditFiles::count(), reason);
         // Neither: take the entry off again.
         if (!trail.truncate(s.size) || !trail.sync())
@@ -522,7 +594,7 @@ bool AuditTrailFile::withdraw(qint64 number, FileError& error)
     // trail.
     QString reason;
     const QByteArray previous = storedPrev(tail.line);
-    if (!FileIo::writeOrRestore(count, 0, countRecord(number - 1, previous, 'x'), reason)) {
+    if (!FileIo::writeWithoutIntent(count, 0, countRecord(number - 1, previous, 'x'), reason)) {
         error = unwritable(AuditFiles::count(), reason);
         return false;
     }
@@ -535,7 +607,7 @@ bool AuditTrailFile::withdraw(qint64 number, FileError& error)
         m_indexedSize = -1;
         return true;
     }
-    FileIo::writeOrRestore(count, 0, countRecord(number - 1, previous, ' '), reason);
+    FileIo::writeWithoutIntent(count, 0, countRecord(number - 1, previous, ' '), reason);
     File index;
     QString what;
     if (index.open(AuditFiles::index(), File::Update, what) && index.isWritable()
@@ -767,10 +839,14 @@ AuditVerdict AuditTrailFile::verify()
     CountState c;
     bool countReadable = true;
     FileError countError;
-    if (count.open(countName, File::ReadOnly, what, countShape()))
-        countReadable = readCount(count, c, countError);
-    else if (count.lastErrno() != ENOENT)
+    QByteArray countBytes;
+    if (count.open(countName, File::ReadOnly, what, countShape())) {
+        countReadable = readCountBytes(count, countBytes, countError);
+        if (countReadable && !countBytes.isEmpty() && !parseCount(countBytes, c))
+            countReadable = false, countError = damagedCount(countName);
+    } else if (count.lastErrno() != ENOENT) {
         countReadable = false, countError = notOpened(countName, what);
+    }
 
     // Summaries of the lines: the one before the first break, the break and
     // the one after it are all the verdict needs.
@@ -813,8 +889,17 @@ AuditVerdict AuditTrailFile::verify()
     if (haveBad) {
         const qint64 i = haveAfter ? lines - 1 : lines; // the bad line's number
         v.entries = i;
-        if (!bad.ended)
+        if (!bad.ended) {
+            // Added after the entry the count names: the program stopped
+            // while adding it, and the next start takes it off.
+            if (countReadable && c.state == ' ' && c.count == i - 1 && (i == 1 ? c.count == 0 : last.hash == c.hash)) {
+                v.entries = i - 1;
+                v.notes << QStringLiteral("Entry %1 is unfinished (the program stopped while adding it); it is taken "
+                                          "off at the next start.").arg(i);
+                return v;
+            }
             return fail(i, QStringLiteral("Entry %1 is cut off: the trail ends %2 bytes into it.").arg(i).arg(bad.length));
+        }
         if (!bad.ownOk) {
             if (haveAfter && after.prev == expectedPrev && after.number == i)
                 return fail(i, QStringLiteral("Line %1 was inserted: it is not an entry of the trail, and entry %1 "
@@ -838,6 +923,11 @@ AuditVerdict AuditTrailFile::verify()
         return fail(i, QStringLiteral("Entry %1 does not follow the entry before it.").arg(i));
     }
     v.entries = lines;
+    if (lines > 0 && last.number == lines && cutOffCount(countBytes, lines, last.hash, last.prev)) {
+        v.notes << QStringLiteral("The count beside the trail is unfinished (the program stopped while writing it); "
+                                  "it is put right at the next start.");
+        return v;
+    }
     if (!countReadable)
         return fail(lines, countError.message());
     // No count yet is a count of none: a first entry whose count was not

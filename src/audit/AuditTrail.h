@@ -9,10 +9,14 @@
 //     00000000000000001234 <64 hex digits of entry 1234's hash> <state> CR LF
 //
 // (state: a blank, or "x" while the last entry is being withdrawn). Both go
-// through the file layer: each write whole or not at all, flushed before
-// success is reported, finished or dropped at the next open after a crash.
-// The entry goes first, then the count; a count left one behind by a crash
-// is brought up to date with the next entry.
+// through the file layer, flushed before success is reported and put back
+// when a write fails, but without intent files (one flush each instead of
+// two): the entry goes first, then the count, and the next writer (or the
+// next start) puts right what a crash leaves. An unfinished line after the
+// entry the count names was being added and comes off; a count left one
+// behind is brought up to date; a count cut off while it was written (each
+// byte the old record's or the new one's) is written again. A check reports
+// these as notes, not damage.
 //
 // "Sennet.AuditIndex" holds 48 bytes per line (where it lies, its moment,
 // action, user and citation number as keys) so that a reader finds entries

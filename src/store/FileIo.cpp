@@ -685,6 +685,32 @@ bool copyOwnership(const File& from, File& to)
     return ::fchown(to.m_fd, uid_t(from.m_owner), gid_t(from.m_group)) == 0;
 }
 
+namespace {
+// The bytes a write of `length` at `at` will cover in a file of `oldSize`,
+// to put back if it fails half way.
+bool readCovered(File& file, qint64 at, qint64 length, qint64 oldSize, QByteArray& old, QString& reason)
+{
+    old = QByteArray(qsizetype(qMin<qint64>(oldSize - at, length)), Qt::Uninitialized);
+    if (!old.isEmpty() && file.readAt(at, old.data(), old.size()) != old.size()) {
+        reason = file.reason();
+        return false;
+    }
+    return true;
+}
+
+// Undoes a failed write: the covered bytes back, the file cut to its old
+// length, flushed. `reason` already says why the write failed.
+bool putBack(File& file, qint64 at, const QByteArray& old, qint64 oldSize, QString& reason)
+{
+    reason = file.reason();
+    const bool undone = (old.isEmpty() || file.writeAt(at, old.constData(), old.size()))
+        && (file.size() == oldSize || file.truncate(oldSize)) && file.sync();
+    if (!undone)
+        reason += QStringLiteral(", and the file could not be put back as it was: %1").arg(file.reason());
+    return undone;
+}
+} // namespace
+
 bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& reason)
 {
     const qint64 oldSize = file.size();
@@ -695,12 +721,9 @@ bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& rea
     Q_ASSERT(at <= oldSize);
     if (!dropDerivedFile(file.path(), reason))
         return false;
-    // The bytes this write will cover, to put back if it fails half way.
-    QByteArray old(qMin<qint64>(oldSize - at, bytes.size()), Qt::Uninitialized);
-    if (!old.isEmpty() && file.readAt(at, old.data(), old.size()) != old.size()) {
-        reason = file.reason();
+    QByteArray old;
+    if (!readCovered(file, at, bytes.size(), oldSize, old, reason))
         return false;
-    }
 
     // The intent goes to the disk first, so that a write cut off below is
     // finished at the next open instead of leaving mixed bytes. A folder
@@ -756,17 +779,9 @@ bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& rea
     }
 
     bool ok = file.writeAt(at, bytes.constData(), bytes.size()) && file.sync();
-    if (!ok) {
-        reason = file.reason();
-        const bool undone = (old.isEmpty() || file.writeAt(at, old.constData(), old.size()))
-            && (file.size() == oldSize || file.truncate(oldSize)) && file.sync();
-        if (!undone) {
-            // The intent stays: the next open completes the write, which
-            // leaves the file whole (new) rather than in pieces.
-            reason += QStringLiteral(", and the file could not be put back as it was: %1").arg(file.reason());
-            return false;
-        }
-    }
+    if (!ok && !putBack(file, at, old, oldSize, reason))
+        return false; // the intent stays: the next open completes the write,
+                      // which leaves the file whole (new) rather than in pieces
     // Done either way; the intent must not be carried out again. If it
     // cannot be marked, carrying it out again writes the same bytes. After
     // a write put back, its removal is flushed at once: carried out after a
@@ -781,6 +796,43 @@ bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& rea
         }
     }
     return ok;
+}
+
+bool writeWithoutIntent(File& file, qint64 at, const QByteArray& bytes, QString& reason)
+{
+    const qint64 oldSize = file.size();
+    if (oldSize < 0) {
+        reason = file.reason();
+        return false;
+    }
+    Q_ASSERT(at <= oldSize);
+    if (!dropDerivedFile(file.path(), reason))
+        return false;
+    // An intent of an earlier write (by writeOrRestore, or by an earlier
+    // version of the program) goes first, for good: carried out after this
+    // write, say once a power cut had taken its mark away, it would put
+    // older bytes back over these.
+    const QString intentName = intentFileName(file.path());
+    struct stat st;
+    if (::lstat(QFile::encodeName(intentName).constData(), &st) == 0 && S_ISREG(st.st_mode)) {
+        QString why;
+        if (const int failure = unlinkFile(intentName))
+            why = errorText(failure);
+        else
+            syncFolderOf(intentName, why);
+        if (!why.isEmpty()) {
+            reason = QStringLiteral("its intent file \"%1\" could not be removed: %2").arg(baseName(intentName), why);
+            return false;
+        }
+        forgetStale(file.path());
+    }
+    QByteArray old;
+    if (!readCovered(file, at, bytes.size(), oldSize, old, reason))
+        return false;
+    if (file.writeAt(at, bytes.constData(), bytes.size()) && file.sync())
+        return true;
+    putBack(file, at, old, oldSize, reason);
+    return false;
 }
 
 bool syncFolderOf(const QString& path, QString& reason)

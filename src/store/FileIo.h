@@ -153,6 +153,13 @@ private:
 // removeFile() make it last first.
 bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& reason);
 
+// Writes `bytes` at `at` (at most the file's length) and flushes them, like
+// writeOrRestore and with its undo, but without an intent: one flush instead
+// of two. Only for a file whose own reader recognises a write cut off half
+// way and puts it right (the audit trail and its count). An intent file left
+// beside the file by an earlier write is removed first, the removal flushed.
+bool writeWithoutIntent(File& file, qint64 at, const QByteArray& bytes, QString& reason);
+
 // The intent file writeOrRestore keeps beside `path` while it writes: a
 // leftover one is carried out (or, when cut short itself, dropped) by the
 // next open of `path`. One that does not fit is renamed to

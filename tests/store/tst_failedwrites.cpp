@@ -176,24 +176,21 @@ void tst_FailedWrites::auditEntryFailsWhole()
     QVERIFY(append("Jane Doe"));
     const QStringList files{AuditFiles::trail(), AuditFiles::count()};
     const QByteArray trailBefore = ReadFile(files[0]), countBefore = ReadFile(files[1]);
-    // Where the writes of one entry fall: the entry's intent, the entry,
-    // the intent's mark as carried out, then the same for the count. A fault
-    // at the start, inside and at the end of each but the marks (one that
-    // fails removes its intent instead).
+    // Where the writes of one entry fall: the entry, then the count, each
+    // written in place without an intent. A fault at the start, inside and
+    // at the end of each.
     QList<qint64> writes;
     {
         InjectedFaults dry;
         QVERIFY(append("Dry Run"));
         writes = dry.writes();
-        QCOMPARE(writes.size(), 6);
+        QCOMPARE(writes.size(), 2);
     }
     QList<std::function<void(InjectedFaults&)>> faults;
     qint64 start = 0;
-    for (int i = 0; i < writes.size(); ++i) {
-        const qint64 w = writes[i];
-        if (i % 3 != 2)
-            for (qint64 k : {start, start + w / 2, start + w - 1})
-                faults << [k](InjectedFaults& f) { f.diskFullAfter(k); };
+    for (const qint64 w : writes) {
+        for (qint64 k : {start, start + w / 2, start + w - 1})
+            faults << [k](InjectedFaults& f) { f.diskFullAfter(k); };
         start += w;
     }
     for (const QString& file : files)
@@ -210,7 +207,27 @@ void tst_FailedWrites::auditEntryFailsWhole()
         QCOMPARE(ReadFile(files[1]), countBefore);
         QVERIFY(!FileIo::hasInterruptedWrite(files[0]) && !FileIo::hasInterruptedWrite(files[1]));
     }
+    // An intent an earlier version kept beside the count goes for good
+    // before the count is written without one (a power cut taking its mark
+    // away would bring older bytes back over the new count): when its
+    // removal cannot be flushed, the entry is refused.
+    const QString kept = FileIo::intentFileName(files[1]);
+    const QByteArray earlier = QByteArray(8, '\0') + QByteArray(120, 'k');
+    WriteFile(kept, earlier);
+    {
+        InjectedFaults f;
+        f.failNextFolderSync();
+        FileError error;
+        AuditEntry e = makeAuditEntry(AuditAction::LogIn, QStringLiteral("Bob Roe"), 3);
+        QVERIFY(!trail.append(e, error));
+        QVERIFY2(error.message().contains(QLatin1String("intent file \"Sennet.AuditCount.$$j\" could not be removed")),
+                 qPrintable(error.message()));
+    }
+    QCOMPARE(ReadFile(files[0]), trailBefore);
+    QCOMPARE(ReadFile(files[1]), countBefore);
+    WriteFile(kept, earlier);
     QVERIFY(append("Bob Roe"));
+    QVERIFY(!QFile::exists(kept));
     QVERIFY(trail.verify().clean);
     QCOMPARE(trail.verify().entries, 2);
 }
