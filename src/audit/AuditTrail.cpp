@@ -387,6 +387,10 @@ bool settle(File& trail, File& count, Settled& s, FileError& error)
         && cutOffCount(countBytes, storedNumber(tail.line), storedHash(tail.line), storedPrev(tail.line))
         && AuditLine::contentHash(tail.line) == storedHash(tail.line);
     const bool counted = !cutOff && (countBytes.isEmpty() || parseCount(countBytes, s.count));
+    if (!counted && !cutOff) {
+        error = damagedCount(count.path()); // and nothing is written
+        return false;
+    }
     CountState& c = s.count;
     QString reason;
     if (tail.present && !tail.terminated) {
@@ -398,7 +402,7 @@ bool settle(File& trail, File& count, Settled& s, FileError& error)
             error = unreadable(trailName, trail);
             return false;
         }
-        const bool addedAfterCount = counted && c.state == ' '
+        const bool addedAfterCount = c.state == ' '
             && (before.present ? storedNumber(before.line) == c.count && storedHash(before.line) == c.hash
                                : c.count == 0);
         if (addedAfterCount) {
@@ -432,10 +436,6 @@ bool settle(File& trail, File& count, Settled& s, FileError& error)
     };
     if (cutOff && !writeCount(lastNumber, lastHash))
         return false;
-    if (!counted && !cutOff) {
-        error = damagedCount(count.path());
-        return false;
-    }
     if (c.state == 'x') {
         if (tail.present && lastNumber == c.count + 1) {
             if (!trail.truncate(tail.offset) || !trail.sync()) {

@@ -32,7 +32,8 @@ private slots:
     void passwordsAppearNowhere();
     void verifyNamesTheDamage_data();
     void verifyNamesTheDamage();
-    void countOneBehindAfterACrashIsCaughtUp();
+    void whatACrashLeavesIsPutRight_data();
+    void whatACrashLeavesIsPutRight();
     void withdrawnEntryLeavesNoTrace();
     void filtersFindEntriesNewestFirst();
     void damagedIndexIsRebuilt();
@@ -44,6 +45,12 @@ QByteArray readBytes(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The count's record as the layout gives it: 20 digits, the hash, the state.
+QByteArray countBytes(qint64 n, const QByteArray& hash, char state = ' ')
+{
+    return QByteArray::number(n).rightJustified(20, '0') + ' ' + hash + ' ' + state + "\r\n";
 }
 
 void writeBytes(const QString& path, const QByteArray& bytes)
@@ -316,6 +323,11 @@ void tst_AuditTrail::verifyNamesTheDamage_data()
                                   << "Entry 5, the last one, was removed: \"Sennet.AuditCount\" counts 5 entries.";
     QTest::newRow("last replaced") << 7 << qint64(5)
                                    << "Entry 5, the last one, was replaced: its hash is not the one \"Sennet.AuditCount\" keeps.";
+    // Near a count cut off while written, but with a byte of neither record.
+    QTest::newRow("count with a foreign byte") << 8 << qint64(5)
+                                               << "Entry 5, the last one, was replaced: its hash is not the one \"Sennet.AuditCount\" keeps.";
+    QTest::newRow("count no record at all") << 9 << qint64(5)
+                                            << "The file \"Sennet.AuditCount\" is damaged: it does not hold the count of the audit trail's entries";
 }
 
 void tst_AuditTrail::verifyNamesTheDamage()
@@ -351,6 +363,18 @@ void tst_AuditTrail::verifyNamesTheDamage()
         problem = problem.arg(cut);
     }
     writeBytes("Sennet.Audit", bytes);
+    if (damage >= 8) {
+        // Entry 4's count written over by entry 5's, but for one byte of the hash.
+        const QByteArray counted = readBytes("Sennet.AuditCount");
+        const QByteArray behind = countBytes(4, lineObject(lines[3]).value("hash").toString().toLatin1());
+        QByteArray count = counted.left(30) + behind.mid(30);
+        for (char c : QByteArray("0123456789abcdef"))
+            if (c != counted[60] && c != behind[60])
+                count[60] = c;
+        if (damage == 9)
+            count[70] = 'g';
+        writeBytes("Sennet.AuditCount", count);
+    }
 
     AuditTrailFile trail;
     const AuditVerdict v = trail.verify();
@@ -360,18 +384,39 @@ void tst_AuditTrail::verifyNamesTheDamage()
     QCOMPARE(readBytes("Sennet.Audit"), bytes); // a check changes nothing
 }
 
-void tst_AuditTrail::countOneBehindAfterACrashIsCaughtUp()
+void tst_AuditTrail::whatACrashLeavesIsPutRight_data()
 {
+    QTest::addColumn<int>("kind");
+    QTest::newRow("count one behind") << 0;
+    QTest::newRow("count cut off while brought up") << 1;
+    QTest::newRow("count cut off while marking a withdrawal") << 2;
+    QTest::newRow("entry cut off while added") << 3;
+}
+
+// Each as a kill in the middle of writing the trail or its count leaves it:
+// a check notes it without calling it damage and changes nothing; the next
+// entry puts it right.
+void tst_AuditTrail::whatACrashLeavesIsPutRight()
+{
+    QFETCH(int, kind);
     TempDataFolder folder;
     writeTrail(3);
     const QList<QByteArray> lines = trailLines();
-    // As a kill between the entry and its count leaves it.
-    writeBytes("Sennet.AuditCount",
-               "00000000000000000002 " + lineObject(lines[1]).value("hash").toString().toLatin1() + "  \r\n");
+    auto hash = [&](int entry) { return lineObject(lines[entry - 1]).value("hash").toString().toLatin1(); };
+    switch (kind) {
+    case 0: writeBytes("Sennet.AuditCount", countBytes(2, hash(2))); break;
+    case 1: writeBytes("Sennet.AuditCount", countBytes(3, hash(3)).left(40) + countBytes(2, hash(2)).mid(40)); break;
+    case 2: writeBytes("Sennet.AuditCount", countBytes(2, hash(2), 'x').left(50) + countBytes(3, hash(3)).mid(50)); break;
+    case 3: writeBytes("Sennet.Audit", readBytes("Sennet.Audit") + "{\"entry\":4,\"utc\":\"2026-"); break;
+    }
+    const QByteArray trailBefore = readBytes("Sennet.Audit"), countBefore = readBytes("Sennet.AuditCount");
     AuditTrailFile trail;
     AuditVerdict v = trail.verify();
-    QVERIFY(v.clean);
+    QVERIFY2(v.clean, qPrintable(v.problem));
     QCOMPARE(v.notes.size(), 1);
+    QCOMPARE(v.entries, 3);
+    QCOMPARE(readBytes("Sennet.Audit"), trailBefore);
+    QCOMPARE(readBytes("Sennet.AuditCount"), countBefore);
     QVERIFY(append(AuditEvents::logOut()));
     v = trail.verify();
     QVERIFY2(v.clean && v.notes.isEmpty(), qPrintable(v.problem + v.notes.join(' ')));
