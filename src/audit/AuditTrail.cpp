@@ -892,7 +892,7 @@ AuditVerdict AuditTrailFile::verify()
         if (!bad.ended) {
             // Added after the entry the count names: the program stopped
             // while adding it, and the next start takes it off.
-            if (countReadable && c.state == ' ' && c.count == i - 1 && (i == 1 ? c.count == 0 : last.hash == c.hash)) {
+            if (countReadable && c.state == ' ' && c.count == i - 1 && (i == 1 || last.hash == c.hash)) {
                 v.entries = i - 1;
                 v.notes << QStringLiteral("Entry %1 is unfinished (the program stopped while adding it); it is taken "
                                           "off at the next start.").arg(i);

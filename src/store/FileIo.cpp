@@ -686,10 +686,19 @@ bool copyOwnership(const File& from, File& to)
 }
 
 namespace {
-// The bytes a write of `length` at `at` will cover in a file of `oldSize`,
-// to put back if it fails half way.
-bool readCovered(File& file, qint64 at, qint64 length, qint64 oldSize, QByteArray& old, QString& reason)
+// What every write in place does first: the file's length taken, its
+// derived file removed for good, and the bytes the write of `length` at `at`
+// will cover read, to put back if it fails half way.
+bool beginWrite(File& file, qint64 at, qint64 length, qint64& oldSize, QByteArray& old, QString& reason)
 {
+    oldSize = file.size();
+    if (oldSize < 0) {
+        reason = file.reason();
+        return false;
+    }
+    Q_ASSERT(at <= oldSize);
+    if (!dropDerivedFile(file.path(), reason))
+        return false;
     old = QByteArray(qsizetype(qMin<qint64>(oldSize - at, length)), Qt::Uninitialized);
     if (!old.isEmpty() && file.readAt(at, old.data(), old.size()) != old.size()) {
         reason = file.reason();
@@ -713,16 +722,9 @@ bool putBack(File& file, qint64 at, const QByteArray& old, qint64 oldSize, QStri
 
 bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& reason)
 {
-    const qint64 oldSize = file.size();
-    if (oldSize < 0) {
-        reason = file.reason();
-        return false;
-    }
-    Q_ASSERT(at <= oldSize);
-    if (!dropDerivedFile(file.path(), reason))
-        return false;
+    qint64 oldSize = 0;
     QByteArray old;
-    if (!readCovered(file, at, bytes.size(), oldSize, old, reason))
+    if (!beginWrite(file, at, bytes.size(), oldSize, old, reason))
         return false;
 
     // The intent goes to the disk first, so that a write cut off below is
@@ -800,13 +802,9 @@ bool writeOrRestore(File& file, qint64 at, const QByteArray& bytes, QString& rea
 
 bool writeWithoutIntent(File& file, qint64 at, const QByteArray& bytes, QString& reason)
 {
-    const qint64 oldSize = file.size();
-    if (oldSize < 0) {
-        reason = file.reason();
-        return false;
-    }
-    Q_ASSERT(at <= oldSize);
-    if (!dropDerivedFile(file.path(), reason))
+    qint64 oldSize = 0;
+    QByteArray old;
+    if (!beginWrite(file, at, bytes.size(), oldSize, old, reason))
         return false;
     // An intent of an earlier write (by writeOrRestore, or by an earlier
     // version of the program) goes first, for good: carried out after this
@@ -826,9 +824,6 @@ bool writeWithoutIntent(File& file, qint64 at, const QByteArray& bytes, QString&
         }
         forgetStale(file.path());
     }
-    QByteArray old;
-    if (!readCovered(file, at, bytes.size(), oldSize, old, reason))
-        return false;
     if (file.writeAt(at, bytes.constData(), bytes.size()) && file.sync())
         return true;
     putBack(file, at, old, oldSize, reason);
